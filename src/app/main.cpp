@@ -1,0 +1,12 @@
+#include "core/metatypes.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    utils::registerMetaTypes();
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Zorvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("Zorvane Qelting Tool"));
+    return 0;
+}

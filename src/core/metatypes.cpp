@@ -1,0 +1,9 @@
+#include "core/metatypes.h"
+
+namespace utils {
+
+void registerMetaTypes()
+{
+}
+
+} // namespace utils
