@@ -1,0 +1,90 @@
+#include "core/identity.h"
+
+#include <QSettings>
+#include <QUuid>
+
+namespace utils {
+
+const QString kAppVersion = QStringLiteral("03.00.0128");
+
+namespace {
+
+// Only the GUI thread and tests touch it, the latter before any request goes out.
+QString& baseUrlOverride()
+{
+    static QString url;
+    return url;
+}
+
+// TODO(settings keys): read through the typed key table once it lands; same key, same default.
+bool stagingSelected()
+{
+    return QSettings().value(QStringLiteral("SetStagingAPI"), false).toBool();
+}
+
+QString pick(const char* production, const char* staging)
+{
+    if (!baseUrlOverride().isEmpty())
+        return baseUrlOverride();
+    return QString::fromLatin1(stagingSelected() ? staging : production);
+}
+
+} // namespace
+
+QString appVersionString()
+{
+    return QStringLiteral("Zorvane Qelt Linux App v") + kAppVersion;
+}
+
+QString webAppUrl()
+{
+    return pick("https://app.zorvane.com", "https://app.staging.zorvane.com");
+}
+
+QString apiUrl()
+{
+    return pick("https://api.zorvane.com", "https://api.staging.zorvane.com");
+}
+
+QString gatewayUrl()
+{
+    return pick("https://gateway.zorvane.com", "https://api.staging.zorvane.com");
+}
+
+QString globalGatewayUrl()
+{
+    return pick("https://global.zorvane.com", "https://api.staging.zorvane.com");
+}
+
+QString siteUrl()
+{
+    return pick("https://zorvane.com", "https://staging.zorvane.com");
+}
+
+QString accountsUrl()
+{
+    return pick("https://accounts.zorvane.com", "https://accounts.staging.zorvane.com");
+}
+
+void overrideBaseUrlsForTesting(const QString& baseUrl)
+{
+    QString url = baseUrl;
+    while (url.endsWith(QLatin1Char('/')))
+        url.chop(1);
+    baseUrlOverride() = url;
+}
+
+QString deviceId()
+{
+    const QString key = QStringLiteral("userId");
+    QSettings settings;
+    const QString stored = settings.value(key).toString();
+    if (stored.size() == 32)
+        return stored;
+    QString id = QUuid::createUuid().toString();
+    id.remove(QLatin1Char('{')).remove(QLatin1Char('}')).remove(QLatin1Char('-'));
+    settings.setValue(key, id);
+    return id;
+}
+
+} // namespace utils
