@@ -1,9 +1,27 @@
 #include "core/metatypes.h"
 
+#include "core/Preset.h"
+
+#include <QMetaType>
+
 namespace utils {
+
+namespace {
+
+// The name goes into every stored value of the type, so it is part of the stored format.
+template <typename T> void registerStreamable(const char* name)
+{
+    qRegisterMetaType<T>(name);
+    qRegisterMetaTypeStreamOperators<T>(name);
+}
+
+} // namespace
 
 void registerMetaTypes()
 {
+    registerStreamable<Preset>("Preset");
+    // The second name of the same type; both carry the same stream operators.
+    registerStreamable<Preset>("utils::PRESETS");
 }
 
 } // namespace utils

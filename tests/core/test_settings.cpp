@@ -1,0 +1,213 @@
+#include "SettingsProbe.h"
+
+#include "core/settings.h"
+
+#include "support/TestMain.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <stdexcept>
+
+// Typed settings keys over the real settings file, and the start-up migration.
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { zq::test::clearSettings(); }
+
+    void unstoredKeysReadTheirDefaults()
+    {
+        QVERIFY(!kKeyShowStartBalloon.contains());
+        QCOMPARE(kKeyShowStartBalloon.get(), true);
+        QCOMPARE(kKeyQeltListViewMode.get(), 2);
+        QCOMPARE(kKeyLastTabName.get(), QStringLiteral("OCR"));
+        QVERIFY(!kKeyLastWinSize.contains());
+        QVERIFY(kKeyLastWinSize.get().isNull());
+        QVERIFY(!kKeyResultFormat.get().isValid());
+        QCOMPARE(kKeySavedPreset.get().value<Preset>(), Preset());
+    }
+
+    void valuesSurviveARestart()
+    {
+        const QDateTime when = QDateTime(QDate(2024, 2, 29), QTime(23, 59, 58, 123), Qt::UTC);
+        kKeyTutorialWasShown.set(true);
+        kKeySetStagingAPI.set(false);
+        kKeyQeltListViewMode.set(0);
+        kKeyCountTakenScreenshots.set(-17);
+        kKeyLastWinSize.set(QRect(-5, 10, 640, 480));
+        kKeyLastScreenshot.set(when);
+        kKeyLastTabName.set(QStringLiteral("Data, with a comma; and \"quotes\" = \u00e9"));
+        kKeyAuthInfo.set({QStringLiteral("one")});
+        kKeyImageSetting.set({QVariant(QStringLiteral("x"))});
+        kKeyFeedBackList.set({{QStringLiteral("abc"), QByteArray::fromHex("0000000101")}});
+
+        const QStringList read = zq::test::readInFreshProcess({
+            QStringLiteral("bool:TutorialWasShown:false"),
+            QStringLiteral("bool:SetStagingAPI:true"),
+            QStringLiteral("int:QeltListViewMode:2"),
+            QStringLiteral("int:countTakenScreenshots:0"),
+            QStringLiteral("rect:LastWinSize"),
+            QStringLiteral("datetime:LastScreenshot"),
+            QStringLiteral("string:LastTabName:OCR"),
+            QStringLiteral("stringlist:AuthInfo"),
+            QStringLiteral("variantlist:ImageSetting"),
+            QStringLiteral("variantmap:FeedBackList"),
+        });
+        QCOMPARE(read, QStringList({
+                           QStringLiteral("contains=1 value=true"),
+                           QStringLiteral("contains=1 value=false"),
+                           QStringLiteral("contains=1 value=0"),
+                           QStringLiteral("contains=1 value=-17"),
+                           QStringLiteral("contains=1 value=-5,10 640x480"),
+                           QStringLiteral("contains=1 value=2024-02-29T23:59:58.123Z"),
+                           QStringLiteral("contains=1 value=Data, with a comma; and \"quotes\" = \u00e9"),
+                           QStringLiteral("contains=1 value=[one]"),
+                           QStringLiteral("contains=1 value=[QString:x]"),
+                           QStringLiteral("contains=1 value=[abc=0000000101]"),
+                       }));
+    }
+
+    void wronglyTypedValuesReadAsTheEmptyValue_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("expected");
+        // A text that is no number gives 0, never the key's default.
+        QTest::newRow("text as int") << QByteArray("abc") << "int:QeltListViewMode:2"
+                                     << "contains=1 value=0";
+        QTest::newRow("number text as int") << QByteArray("7") << "int:QeltListViewMode:2"
+                                            << "contains=1 value=7";
+        QTest::newRow("text as rect") << QByteArray("abc") << "rect:LastWinSize"
+                                      << "contains=1 value=null";
+        QTest::newRow("rect as int") << QByteArray("@Rect(1 2 3 4)") << "int:QeltListViewMode:2"
+                                     << "contains=1 value=0";
+        QTest::newRow("text as date") << QByteArray("abc") << "datetime:LastScreenshot"
+                                      << "contains=1 value=null";
+        QTest::newRow("unknown user type")
+            << QByteArray("@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\tutils::ROW_MEMORY\\0)")
+            << "variant:LastSelectedRows"
+            << "contains=1 value=:";
+        QTest::newRow("list as map") << QByteArray("a, b") << "variantmap:FeedBackList"
+                                     << "contains=1 value=[]";
+        QTest::newRow("text as list") << QByteArray("one") << "stringlist:AuthInfo"
+                                      << "contains=1 value=[one]";
+    }
+
+    void wronglyTypedValuesReadAsTheEmptyValue()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, command);
+        QFETCH(QString, expected);
+        const QString key = command.section(QLatin1Char(':'), 1, 1);
+        QVERIFY(zq::test::writeRawSettings("[General]\n" + key.toUtf8() + '=' + stored + '\n'));
+        QCOMPARE(zq::test::readInFreshProcess({command}), QStringList{expected});
+    }
+
+    void getOrFallsBackOnlyWhileNothingIsStored()
+    {
+        const SettingKey<int> key(QStringLiteral("SomeCount"), 2);
+        QCOMPARE(key.getOr(5), 5);
+        QCOMPARE(key.get(), 2);
+        key.set(0);
+        QCOMPARE(key.getOr(5), 0);
+        QCOMPARE(key.get(), 0);
+    }
+
+    void removeBringsTheDefaultBack()
+    {
+        kKeyUserName.remove();
+        QVERIFY(!kKeyUserName.contains());
+        kKeyUserName.set(QStringLiteral("someone"));
+        QVERIFY(kKeyUserName.contains());
+        kKeyUserName.remove();
+        QVERIFY(!kKeyUserName.contains());
+        QCOMPARE(kKeyUserName.get(), QString());
+        QCOMPARE(zq::test::readInFreshProcess({QStringLiteral("string:UserName")}),
+                 QStringList{QStringLiteral("contains=0 value=<null>")});
+    }
+
+    void keysWithTheSameNameShareTheStoredValue()
+    {
+        const SettingKey<bool> other(kKeyShowStartBalloon.key(), true);
+        kKeyShowStartBalloon.set(false);
+        QCOMPARE(other.get(), false);
+    }
+
+    void keyWithoutNameIsInvalid()
+    {
+        QVERIFY(!SettingKey<QVariantList>(QString(), {}).isValid());
+        QVERIFY(SettingKey<QVariantList>(QStringLiteral("REMV2-00ff"), {}).isValid());
+    }
+
+    void variantKeyReturnsTheStoredVariantUnwrapped()
+    {
+        kKeyResultFormat.set(QVariant::fromValue(QVariant(42)));
+        const QVariant read = kKeyResultFormat.get();
+        QCOMPARE(read.userType(), int(QMetaType::Int));
+        QCOMPARE(read.toInt(), 42);
+        kKeySavedPreset.set(utils::toVariant(Preset(QStringLiteral("Mine"), 1, 20, 300, 1, 1, QString())));
+        QCOMPARE(kKeySavedPreset.get().value<Preset>().name, QStringLiteral("Mine"));
+    }
+
+    void downloadFoldersDefaultToTheUserDownloadFolder()
+    {
+        const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+        QVERIFY(downloads.startsWith(zq::test::homePath()));
+        QCOMPARE(zq::test::readInFreshProcess({QStringLiteral("downloadFolders")}),
+                 QStringList{downloads + QLatin1Char('|') + downloads});
+    }
+
+    void firstStartStoresVersionOneAndLaterStartsKeepIt()
+    {
+        QCOMPARE(zq::test::readInFreshProcess({QStringLiteral("migrate")}), QStringList{QStringLiteral("1")});
+        QCOMPARE(zq::test::readInFreshProcess(
+                     {QStringLiteral("int:SettingsVersion:0"), QStringLiteral("migrate")}),
+                 QStringList({QStringLiteral("contains=1 value=1"), QStringLiteral("1")}));
+    }
+
+    void migrationStepRunsOnlyBelowVersionOne_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<bool>("stepRuns");
+        QTest::newRow("new installation") << -1000 << true;
+        QTest::newRow("negative") << -1 << true;
+        QTest::newRow("zero") << 0 << true;
+        QTest::newRow("current") << 1 << false;
+        QTest::newRow("newer") << 7 << false;
+    }
+
+    void migrationStepRunsOnlyBelowVersionOne()
+    {
+        QFETCH(int, stored);
+        QFETCH(bool, stepRuns);
+        if (stored != -1000)
+            kKeySettingsVersion.set(stored);
+        QList<int> calls;
+        utils::migrateSettings([&](int version) {
+            calls << version;
+            return true;
+        });
+        QCOMPARE(calls, stepRuns ? QList<int>{stored == -1000 ? 0 : stored} : QList<int>{});
+        QCOMPARE(kKeySettingsVersion.get(), stepRuns ? 1 : stored);
+    }
+
+    void failedMigrationStepKeepsTheVersion()
+    {
+        kKeySettingsVersion.set(-3);
+        utils::migrateSettings([](int) { return false; });
+        QCOMPARE(kKeySettingsVersion.get(), -3);
+
+        QTest::ignoreMessage(QtWarningMsg, "Settings migration failed");
+        utils::migrateSettings([](int) -> bool { throw std::runtime_error("disk on fire"); });
+        QCOMPARE(kKeySettingsVersion.get(), -3);
+
+        // Only the standard family is caught.
+        QVERIFY_EXCEPTION_THROWN(utils::migrateSettings([](int) -> bool { throw 42; }), int);
+        QCOMPARE(kKeySettingsVersion.get(), -3);
+    }
+};
+
+ZQ_TEST_MAIN(TestSettings)
+#include "test_settings.moc"
