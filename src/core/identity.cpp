@@ -1,6 +1,7 @@
 #include "core/identity.h"
 
-#include <QSettings>
+#include "core/settings.h"
+
 #include <QUuid>
 
 namespace utils {
@@ -16,17 +17,11 @@ QString& baseUrlOverride()
     return url;
 }
 
-// TODO(settings keys): read through the typed key table once it lands; same key, same default.
-bool stagingSelected()
-{
-    return QSettings().value(QStringLiteral("SetStagingAPI"), false).toBool();
-}
-
 QString pick(const char* production, const char* staging)
 {
     if (!baseUrlOverride().isEmpty())
         return baseUrlOverride();
-    return QString::fromLatin1(stagingSelected() ? staging : production);
+    return QString::fromLatin1(kKeySetStagingAPI.get() ? staging : production);
 }
 
 } // namespace
@@ -76,14 +71,12 @@ void overrideBaseUrlsForTesting(const QString& baseUrl)
 
 QString deviceId()
 {
-    const QString key = QStringLiteral("userId");
-    QSettings settings;
-    const QString stored = settings.value(key).toString();
+    const QString stored = kKeyUserId.get();
     if (stored.size() == 32)
         return stored;
     QString id = QUuid::createUuid().toString();
     id.remove(QLatin1Char('{')).remove(QLatin1Char('}')).remove(QLatin1Char('-'));
-    settings.setValue(key, id);
+    kKeyUserId.set(id);
     return id;
 }
 
