@@ -1,0 +1,188 @@
+#include "api/Request.h"
+
+#include "core/identity.h"
+
+#include <QHttpMultiPart>
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QUrl>
+
+#include <stdexcept>
+
+namespace ZorvaneAPI {
+
+namespace {
+
+void registerResultType()
+{
+    static const int id = qRegisterMetaType<ZorvaneAPI::ResultPtr>("ZorvaneAPI::ResultPtr");
+    Q_UNUSED(id)
+}
+
+QDebug prefixed(QDebug stream, const QString& className)
+{
+    stream.noquote() << QLatin1Char('[') + className + QLatin1Char(']');
+    stream.quote();
+    return stream;
+}
+
+// TEMPORARY stand-ins until the foundation's network helpers land; replaced by utils:: ones.
+void restoreNetworkAccess(QNetworkReply* reply)
+{
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    if (reply->error() == QNetworkReply::UnknownNetworkError &&
+        reply->errorString().toLower().contains(QLatin1String("network access is disabled")))
+        reply->manager()->setNetworkAccessible(QNetworkAccessManager::Accessible);
+    QT_WARNING_POP
+}
+
+QJsonObject replyToJsonObject(QNetworkReply* reply)
+{
+    const QByteArray body = reply->readAll();
+    if (body.isEmpty())
+        return QJsonObject();
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    return document.isObject() ? document.object() : QJsonObject();
+}
+
+} // namespace
+
+Request::Request(QNetworkAccessManager* manager, const QString& token, QObject* parent)
+    : QObject(parent), m_manager(manager), m_token(token)
+{
+    if (!m_manager)
+        throw std::runtime_error("[ZorvaneAPI::Request] Network access manager is null");
+    registerResultType();
+}
+
+Request::~Request() = default;
+
+QDebug Request::logInfo() const
+{
+    return prefixed(QMessageLogger(nullptr, 0, nullptr, "default").info(), className());
+}
+
+QDebug Request::logWarning() const
+{
+    return prefixed(QMessageLogger(nullptr, 0, nullptr, "default").warning(), className());
+}
+
+QNetworkRequest Request::networkRequest(const QString& path, Authorization authorization) const
+{
+    QNetworkRequest request(QUrl(utils::apiUrl() + path, QUrl::TolerantMode));
+    if (authorization == Authorization::Bearer)
+        request.setRawHeader("Authorization", "Bearer " + m_token.toUtf8());
+    request.setHeader(QNetworkRequest::UserAgentHeader, utils::appVersionString());
+    return request;
+}
+
+QNetworkReply* Request::watchReply(QNetworkReply* reply)
+{
+    // A request dropped before its reply ends takes the reply with it instead of leaking it.
+    reply->setParent(this);
+    connect(reply, &QNetworkReply::finished, this, &Request::responseHandler);
+    return reply;
+}
+
+QNetworkReply* Request::sendGet(const QNetworkRequest& request)
+{
+    return watchReply(m_manager->get(request));
+}
+
+QNetworkReply* Request::sendJson(QNetworkRequest request, const QJsonObject& body)
+{
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    return watchReply(m_manager->post(request, QJsonDocument(body).toJson(QJsonDocument::Indented)));
+}
+
+QNetworkReply* Request::sendMultipart(const QNetworkRequest& request, QHttpMultiPart* multipart)
+{
+    QNetworkReply* reply = m_manager->post(request, multipart);
+    multipart->setParent(reply);
+    return watchReply(reply);
+}
+
+void Request::handleReply(const ResultPtr& result, const PayloadReader& readPayload)
+{
+    auto* reply = qobject_cast<QNetworkReply*>(sender());
+    if (!reply) {
+        logWarning() << "Invalid sender";
+        emit finished(result);
+        return;
+    }
+    restoreNetworkAccess(reply);
+    reply->deleteLater();
+
+    const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    replyReceived(*reply, httpStatus);
+
+    if (reply->error() != QNetworkReply::NoError) {
+        handleFailedReply(*reply, httpStatus, *result);
+        emit finished(result);
+        return;
+    }
+
+    const QByteArray body = reply->readAll();
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    if (document.isEmpty() || !document.isObject()) {
+        logWarning() << "Failed to parse json:" << body;
+        emit finished(result);
+        return;
+    }
+    const QJsonObject object = document.object();
+
+    result->errors = parseErrors(object);
+    if (!result->errors.isEmpty()) {
+        QString text;
+        for (const ApiError& error : qAsConst(result->errors))
+            text += error.message + QLatin1Char('\n');
+        logWarning() << "Received error:" << text;
+        if (!continuesAfterServiceErrors(object)) {
+            emit finished(result);
+            return;
+        }
+    }
+
+    if (readPayload)
+        readPayload(object, body);
+    emit finished(result);
+}
+
+void Request::handleFailedReply(QNetworkReply& reply, int httpStatus, Result& result) const
+{
+    result.networkError.code = reply.error();
+    result.networkError.message = reply.errorString();
+
+    if (probesRateLimit(httpStatus)) {
+        const QVector<ApiError> errors = parseErrors(replyToJsonObject(&reply));
+        if (!errors.isEmpty() && isTooManyRequestsError(errors.first().id)) {
+            logWarning() << "Found 429.";
+            logInfo() << errors.first().message;
+            result.errors.append(errors.first());
+            return;
+        }
+    }
+    logWarning() << "Net error:" << reply.error() << reply.errorString();
+}
+
+void Request::replyReceived(QNetworkReply& reply, int httpStatus)
+{
+    Q_UNUSED(reply)
+    Q_UNUSED(httpStatus)
+}
+
+bool Request::continuesAfterServiceErrors(const QJsonObject& object) const
+{
+    Q_UNUSED(object)
+    return false;
+}
+
+bool Request::probesRateLimit(int httpStatus) const
+{
+    return httpStatus == 429;
+}
+
+} // namespace ZorvaneAPI

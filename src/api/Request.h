@@ -1,0 +1,114 @@
+#pragma once
+
+#include "api/Result.h"
+
+#include <QDebug>
+#include <QJsonObject>
+#include <QNetworkRequest>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QHttpMultiPart;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace ZorvaneAPI {
+
+// Base of every typed call to the service. A request is made by the Provider with the shared network
+// access manager and the token of that moment; the caller connects finished, calls the subclass's
+// exec, and gets exactly one finished per reply, on success and on every failure alike. The
+// receiver disposes of the request with deleteLater.
+//
+// Writing a request means adding only what is its own:
+//  - className() returns the class name without the namespace;
+//  - exec(...) builds the call with sendGet / sendJson / sendMultipart (or, for another verb,
+//    networkRequest + the manager + watchReply); these add the base URL, the bearer token and the
+//    User-Agent, and route the reply to responseHandler;
+//  - the protected slot responseHandler() makes the concrete result and hands it, with the payload
+//    step, to handleReply, which runs the shared reply procedure and emits finished once:
+//
+//        void GetFooRequest::responseHandler()
+//        {
+//            const auto result = std::make_shared<FooResult>();
+//            handleReply(result, [&](const QJsonObject& object, const QByteArray& body) {
+//                const QJsonValue foo = object.value(QLatin1String("foo"));
+//                if (!foo.isObject()) {
+//                    logWarning() << "Response doesn't contain foo:" << body;
+//                    return;
+//                }
+//                result->foo = Foo::fromJson(foo.toObject());
+//                if (!result->foo)
+//                    logWarning() << "Received invalid results:" << body;
+//            });
+//        }
+//
+// The shared procedure: a sender that is not a reply gives "Invalid sender" and the result as made;
+// otherwise the reply is disposed of, a successful reply's body must be a JSON object ("Failed to
+// parse json:"), its "errors" fill the result ("Received error:", and finished without payload), and
+// then the payload step runs; a failed reply sets the network error and, for HTTP 429, carries the
+// first service error when it is a rate-limit id. The hooks below cover the requests that depart
+// from it; the payload step is never called for a failed reply.
+class Request : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Throws std::runtime_error when manager is null.
+    Request(QNetworkAccessManager* manager, const QString& token, QObject* parent = nullptr);
+    ~Request() override;
+
+    virtual QString className() const = 0;
+
+    // Log streams in the category "default" that already begin with "[ClassName] ".
+    QDebug logInfo() const;
+    QDebug logWarning() const;
+
+signals:
+    void finished(ZorvaneAPI::ResultPtr result);
+
+protected slots:
+    virtual void responseHandler() = 0;
+
+protected:
+    enum class Authorization { Bearer, None };
+    // Fills the payload of the result from the reply's JSON object; body is for log lines.
+    using PayloadReader = std::function<void(const QJsonObject& object, const QByteArray& body)>;
+
+    QNetworkAccessManager* networkAccessManager() const { return m_manager; }
+    const QString& token() const { return m_token; }
+
+    // The API base URL followed by path, with the User-Agent and, unless told otherwise, the
+    // "Authorization" header.
+    QNetworkRequest networkRequest(const QString& path,
+                                   Authorization authorization = Authorization::Bearer) const;
+    // Routes the reply's finished to responseHandler; the reply dies with this request at the latest.
+    QNetworkReply* watchReply(QNetworkReply* reply);
+
+    QNetworkReply* sendGet(const QNetworkRequest& request);
+    // POSTs the object in its indented form as "application/json".
+    QNetworkReply* sendJson(QNetworkRequest request, const QJsonObject& body);
+    // POSTs the multipart body, which then belongs to the reply.
+    QNetworkReply* sendMultipart(const QNetworkRequest& request, QHttpMultiPart* multipart);
+
+    // Runs the shared reply procedure for the reply that sent responseHandler and emits finished
+    // exactly once with result. Nothing of this request may be touched after it returns: the
+    // receiver of finished may have deleted it.
+    void handleReply(const ResultPtr& result, const PayloadReader& readPayload);
+
+    // Hook: every reply, failed ones too, once its HTTP status (0 when absent) is known.
+    virtual void replyReceived(QNetworkReply& reply, int httpStatus);
+    // Hook: whether a successful reply that carries service errors goes on to the payload step.
+    virtual bool continuesAfterServiceErrors(const QJsonObject& object) const;
+    // Hook: whether a failed reply with this HTTP status is probed for a rate-limit error.
+    virtual bool probesRateLimit(int httpStatus) const;
+
+private:
+    void handleFailedReply(QNetworkReply& reply, int httpStatus, Result& result) const;
+
+    QNetworkAccessManager* m_manager;
+    QString m_token;
+};
+
+} // namespace ZorvaneAPI

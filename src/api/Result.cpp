@@ -1,0 +1,17 @@
+#include "api/Result.h"
+
+namespace ZorvaneAPI {
+
+Result::~Result() = default;
+
+bool Result::hasError() const
+{
+    return networkError.isSet() || !errors.isEmpty();
+}
+
+bool Result::isCompleted() const
+{
+    return true;
+}
+
+} // namespace ZorvaneAPI

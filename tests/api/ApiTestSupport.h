@@ -1,0 +1,49 @@
+#pragma once
+
+#include "api/Result.h"
+#include "core/identity.h"
+#include "support/FakeService.h"
+
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <memory>
+
+namespace zq::test {
+
+// A Qelt object as the service writes it.
+inline QJsonObject qeltJson(const QString& id = QStringLiteral("AB12"),
+                            const QString& status = QStringLiteral("completed"))
+{
+    return QJsonObject{{"id", id},
+                       {"status", status},
+                       {"latex", "x^2"},
+                       {"text", "$x^2$"},
+                       {"confidence", 0.93},
+                       {"created_at", "2024-03-01T10:00:00Z"},
+                       {"modified_at", "2024-03-01T10:05:00Z"}};
+}
+
+// An address where nothing listens: a port that was free a moment ago.
+inline QString refusingBaseUrl()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    const quint16 port = server.serverPort();
+    server.close();
+    return QStringLiteral("http://127.0.0.1:%1").arg(port);
+}
+
+// Waits for the one finished of a request (or repeater) and hands back its result, cast.
+template <typename ResultType> std::shared_ptr<ResultType> takeResult(QSignalSpy& spy)
+{
+    if (!spy.wait(10000) && spy.isEmpty())
+        return nullptr;
+    if (spy.count() != 1)
+        return nullptr;
+    return std::dynamic_pointer_cast<ResultType>(spy.first().first().value<ZorvaneAPI::ResultPtr>());
+}
+
+} // namespace zq::test

@@ -1,0 +1,256 @@
+#include "ApiTestSupport.h"
+
+#include "api/CreateQeltRequest.h"
+#include "api/GetQeltRequest.h"
+#include "api/QeltResult.h"
+#include "support/TestMain.h"
+
+#include <QNetworkAccessManager>
+
+using namespace ZorvaneAPI;
+using zq::test::FakeService;
+using zq::test::Reply;
+
+Q_DECLARE_METATYPE(zq::test::Reply)
+
+// The reply procedure that every request shares, driven through real requests over loopback HTTP.
+class TestRequest : public QObject
+{
+    Q_OBJECT
+
+    QNetworkAccessManager m_manager;
+    std::unique_ptr<FakeService> m_service;
+
+    std::shared_ptr<QeltResult> fetch(const QString& id = QStringLiteral("ab12"))
+    {
+        GetQeltRequest request(&m_manager, QStringLiteral("t0k"));
+        QSignalSpy spy(&request, &Request::finished);
+        request.exec(id);
+        auto result = zq::test::takeResult<QeltResult>(spy);
+        QCoreApplication::processEvents();
+        if (spy.count() != 1)
+            return nullptr;
+        return result;
+    }
+
+private slots:
+    void init()
+    {
+        m_service = std::make_unique<FakeService>();
+        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
+    }
+
+    void cleanup()
+    {
+        utils::overrideBaseUrlsForTesting(QString());
+        m_service.reset();
+    }
+
+    void constructorRefusesNullManager()
+    {
+        try {
+            GetQeltRequest request(nullptr, QStringLiteral("t0k"));
+            QFAIL("no exception");
+        } catch (const std::runtime_error& error) {
+            QCOMPARE(QString::fromUtf8(error.what()),
+                     QStringLiteral("[ZorvaneAPI::Request] Network access manager is null"));
+        }
+    }
+
+    void sendsTokenAndIdentification()
+    {
+        m_service->on("GET", "/v1/qelts/ab12", Reply::json(zq::test::qeltJson()));
+        QVERIFY(fetch());
+        const auto recorded = m_service->requests().value(0);
+        QCOMPARE(recorded.method, QByteArray("GET"));
+        QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
+        QCOMPARE(QString::fromUtf8(recorded.header("user-agent")), utils::appVersionString());
+        QVERIFY(recorded.body.isEmpty());
+    }
+
+    void everyReplyEndsInOneResult_data()
+    {
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<bool>("networkError");
+        QTest::addColumn<QStringList>("errorIds");
+        QTest::addColumn<bool>("hasQelt");
+        QTest::addColumn<QString>("warning");
+
+        QTest::newRow("qelt") << Reply::json(zq::test::qeltJson()) << false << QStringList() << true
+                              << QString();
+        QTest::newRow("empty body") << Reply::raw("", "application/json") << false << QStringList() << false
+                                    << "Failed to parse json: \"\"";
+        QTest::newRow("not json") << Reply::raw("<html>busy</html>", "text/html") << false << QStringList()
+                                  << false << "Failed to parse json:";
+        QTest::newRow("json array") << Reply::raw("[1,2]", "application/json") << false << QStringList()
+                                    << false << "Failed to parse json:";
+        QTest::newRow("invalid qelt") << Reply::json(QJsonObject{{"id", "x"}}) << false << QStringList()
+                                      << false << "Received invalid results:";
+
+        QJsonObject twoErrors = zq::test::qeltJson();
+        twoErrors["errors"] = QJsonArray{QJsonObject{{"id", "e1"}, {"message", "first"}},
+                                         QJsonObject{{"id", "e2"}, {"message", "second"}}};
+        QTest::newRow("service errors") << Reply::json(twoErrors) << false << QStringList{"e1", "e2"} << false
+                                        << "Received error: \"first\\nsecond\\n\"";
+
+        // Entries that are not well-formed errors are skipped and the payload is read.
+        QJsonObject junkErrors = zq::test::qeltJson();
+        junkErrors["errors"] = QJsonArray{"text", 7, QJsonObject{{"id", 3}, {"message", "m"}}};
+        QTest::newRow("malformed errors")
+            << Reply::json(junkErrors) << false << QStringList() << true << QString();
+
+        QTest::newRow("http 500") << Reply::json(QJsonObject{{"message", "down"}}, 500) << true
+                                  << QStringList() << false
+                                  << "Net error: QNetworkReply::InternalServerError";
+        QTest::newRow("http 404") << Reply::text(404) << true << QStringList() << false
+                                  << "Net error: QNetworkReply::ContentNotFoundError";
+        QTest::newRow("reset mid-body") << Reply::json(zq::test::qeltJson()).closedAfter(10) << true
+                                        << QStringList() << false << "Net error:";
+    }
+
+    void everyReplyEndsInOneResult()
+    {
+        QFETCH(Reply, reply);
+        QFETCH(bool, networkError);
+        QFETCH(QStringList, errorIds);
+        QFETCH(bool, hasQelt);
+        QFETCH(QString, warning);
+
+        m_service->on("GET", "/v1/qelts/ab12", reply);
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[GetQeltRequest\\] " +
+                                                                  QRegularExpression::escape(warning)));
+        const auto result = fetch();
+        QVERIFY(result);
+        QCOMPARE(result->networkError.isSet(), networkError);
+        QStringList ids;
+        for (const ApiError& error : result->errors)
+            ids << error.id;
+        QCOMPARE(ids, errorIds);
+        QCOMPARE(bool(result->qelt), hasQelt);
+        QCOMPARE(result->hasError(), !hasQelt);
+        if (hasQelt)
+            QCOMPARE(result->qelt->id, QStringLiteral("ab12"));
+    }
+
+    void refusedConnectionIsANetworkError()
+    {
+        utils::overrideBaseUrlsForTesting(zq::test::refusingBaseUrl());
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression("^\\[GetQeltRequest\\] Net error: QNetworkReply::ConnectionRefusedError"));
+        const auto result = fetch();
+        QVERIFY(result);
+        QCOMPARE(result->networkError.code, int(QNetworkReply::ConnectionRefusedError));
+        QVERIFY(!result->networkError.message.isEmpty());
+        QVERIFY(result->errors.isEmpty());
+    }
+
+    void rateLimitCarriesTheServiceError_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("errorId");
+
+        const auto limited = [](const char* id) {
+            return QJsonDocument(
+                       QJsonObject{{"errors", QJsonArray{QJsonObject{{"id", id}, {"message", "slow down"}},
+                                                         QJsonObject{{"id", "other"}, {"message", "x"}}}}})
+                .toJson();
+        };
+        QTest::newRow("day limit") << 429 << limited("too_many_requests_day") << "too_many_requests_day";
+        QTest::newRow("minute limit")
+            << 429 << limited("too_many_requests_minute") << "too_many_requests_minute";
+        QTest::newRow("other id first") << 429 << limited("quota") << QString();
+        QTest::newRow("not json") << 429 << QByteArray("Too many") << QString();
+        QTest::newRow("403 is not probed") << 403 << limited("too_many_requests_day") << QString();
+    }
+
+    void rateLimitCarriesTheServiceError()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, errorId);
+
+        m_service->on("POST", "/v1/qelts-multipart", Reply::raw(body, "application/json", status));
+        if (errorId.isEmpty()) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[CreateQeltRequest\\] Net error: "));
+        } else {
+            QTest::ignoreMessage(QtWarningMsg, "[CreateQeltRequest] Found 429.");
+            QTest::ignoreMessage(QtInfoMsg, "[CreateQeltRequest] \"slow down\"");
+        }
+        CreateQeltRequest request(&m_manager, QStringLiteral("t0k"));
+        QSignalSpy spy(&request, &Request::finished);
+        request.exec("jpeg", "{}");
+        const auto result = zq::test::takeResult<QeltResult>(spy);
+        QVERIFY(result);
+        QVERIFY(result->networkError.isSet());
+        QCOMPARE(result->errors.size(), errorId.isEmpty() ? 0 : 1);
+        if (!errorId.isEmpty()) {
+            QCOMPARE(result->errors.first().id, errorId);
+            QVERIFY(isTooManyRequestsError(result->errors.first().id));
+        }
+    }
+
+    void fetchIsNeverProbedForRateLimit()
+    {
+        m_service->on(
+            "GET", "/v1/qelts/ab12",
+            Reply::json(QJsonObject{{"errors", QJsonArray{QJsonObject{{"id", "too_many_requests_day"},
+                                                                      {"message", "slow down"}}}}},
+                        429));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[GetQeltRequest\\] Net error: "));
+        const auto result = fetch();
+        QVERIFY(result);
+        QVERIFY(result->networkError.isSet());
+        QVERIFY(result->errors.isEmpty());
+    }
+
+    void nonReplySenderGivesAnEmptyResult()
+    {
+        GetQeltRequest request(&m_manager, QStringLiteral("t0k"));
+        QSignalSpy spy(&request, &Request::finished);
+        QTest::ignoreMessage(QtWarningMsg, "[GetQeltRequest] Invalid sender");
+        QVERIFY(QMetaObject::invokeMethod(&request, "responseHandler"));
+        QCOMPARE(spy.count(), 1);
+        const auto result = std::dynamic_pointer_cast<QeltResult>(spy.first().first().value<ResultPtr>());
+        QVERIFY(result);
+        QVERIFY(!result->networkError.isSet());
+        QVERIFY(result->errors.isEmpty());
+        QVERIFY(!result->qelt);
+    }
+
+    void droppedRequestTakesItsReplyAlong()
+    {
+        m_service->on("GET", "/v1/qelts/ab12", Reply::silence());
+        auto* request = new GetQeltRequest(&m_manager, QStringLiteral("t0k"));
+        request->exec(QStringLiteral("ab12"));
+        QTRY_COMPARE(m_service->requestCount(), 1);
+        QPointer<QNetworkReply> reply = request->findChild<QNetworkReply*>();
+        QVERIFY(reply);
+        delete request;
+        QVERIFY(!reply);
+    }
+
+    void errorListKeepsOrderAndSkipsMalformedEntries()
+    {
+        const QJsonObject object{
+            {"errors", QJsonArray{QJsonObject{{"id", "b"}, {"message", "2"}}, QJsonValue::Null,
+                                  QJsonObject{{"id", "a"}}, QJsonObject{{"id", "a"}, {"message", "1"}}}}};
+        const QVector<ApiError> errors = parseErrors(object);
+        QCOMPARE(errors.size(), 2);
+        QCOMPARE(errors[0].id, QStringLiteral("b"));
+        QCOMPARE(errors[1].message, QStringLiteral("1"));
+        QVERIFY(parseErrors(QJsonObject{{"errors", "not an array"}}).isEmpty());
+    }
+
+    void rateLimitIdsAreExact()
+    {
+        QVERIFY(isTooManyRequestsError("too_many_requests_month"));
+        QVERIFY(!isTooManyRequestsError("Too_many_requests_month"));
+        QVERIFY(!isTooManyRequestsError("too_many_requests"));
+    }
+};
+
+ZQ_TEST_MAIN(TestRequest)
+#include "test_request.moc"
