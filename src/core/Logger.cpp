@@ -1,0 +1,189 @@
+#include "core/Logger.h"
+
+#include "core/paths.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+// Held for the write of one line and for the Logger's construction and destruction, so that lines
+// never interleave and a message on another thread never meets a Logger that is being destroyed.
+// A QBasicMutex needs no construction, so it also serves during static teardown.
+QBasicMutex g_mutex;
+Logger* g_instance = nullptr;
+std::atomic<QtMessageHandler> g_previousHandler{nullptr};
+
+// Set while this thread is inside the handler: anything it raises there goes elsewhere.
+thread_local bool t_inHandler = false;
+
+constexpr int kCounterWrap = 999997;
+
+// Converting to local time is the costly part of a line; each thread does it once a second.
+QString currentDateTime()
+{
+    thread_local qint64 cachedSecond = -1;
+    thread_local QString cached;
+    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (second != cachedSecond) {
+        cachedSecond = second;
+        cached = QDateTime::fromSecsSinceEpoch(second).toString(Qt::ISODate);
+    }
+    return cached;
+}
+
+void forwardToPrevious(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (const QtMessageHandler previous = g_previousHandler.load())
+        previous(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+QChar levelLetter(QtMsgType type)
+{
+    switch (type) {
+    case QtDebugMsg:
+        return QLatin1Char('D');
+    case QtWarningMsg:
+        return QLatin1Char('W');
+    case QtCriticalMsg:
+        return QLatin1Char('C');
+    case QtFatalMsg:
+        return QLatin1Char('F');
+    case QtInfoMsg:
+        return QLatin1Char('I');
+    }
+    return QLatin1Char('_');
+}
+
+} // namespace
+
+Logger::Logger(const QString& prefix, int maxFiles) : m_prefix(prefix), m_maxFiles(qMax(1, maxFiles))
+{
+    {
+        QMutexLocker locker(&g_mutex);
+        g_instance = this;
+    }
+    m_previousHandler = qInstallMessageHandler(&Logger::messageHandler);
+    g_previousHandler = m_previousHandler;
+}
+
+Logger::~Logger()
+{
+    qInstallMessageHandler(m_previousHandler);
+    QMutexLocker locker(&g_mutex);
+    g_instance = nullptr;
+    delete m_file;
+    m_file = nullptr;
+}
+
+void Logger::messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (t_inHandler) {
+        forwardToPrevious(type, context, message);
+        return;
+    }
+    t_inHandler = true;
+    // The line is built before taking the lock, so that threads only queue for the write itself.
+    const QByteArray line =
+        formatLine(currentDateTime(), reinterpret_cast<quintptr>(QThread::currentThreadId()), type, context,
+                   message)
+            .toLocal8Bit();
+    QMutexLocker locker(&g_mutex);
+    if (g_instance) {
+        g_instance->write(line);
+    } else {
+        locker.unlock();
+        forwardToPrevious(type, context, message);
+    }
+    t_inHandler = false;
+}
+
+QString Logger::formatLine(const QString& dateTime, quintptr threadId, QtMsgType type,
+                           const QMessageLogContext& context, const QString& message)
+{
+    QString line;
+    line.reserve(dateTime.size() + 32 + qMin(message.size(), kMaxMessageLength + 3) + 64);
+    line += QLatin1Char('[') + dateTime + QLatin1String("][") + QString::number(threadId) +
+            QLatin1String("][") + levelLetter(type) + QLatin1String("] ");
+    if (message.size() > kMaxMessageLength)
+        line.append(message.constData(), kMaxMessageLength).append(QLatin1String("..."));
+    else
+        line += message;
+    if (context.file)
+        line += QLatin1String(" (") + QString::fromUtf8(context.file) + QLatin1Char(':') +
+                QString::number(context.line) + QLatin1Char(')');
+    line += QLatin1String("\r\n");
+    return line;
+}
+
+int Logger::nextCounterAfter(const QString& fileName)
+{
+    const QString lastPiece = fileName.split(QLatin1Char('-')).last();
+    const int counter = lastPiece.split(QLatin1Char('.')).first().toInt(nullptr, 10);
+    return counter < 1 || counter == std::numeric_limits<int>::max() ? 1 : counter + 1;
+}
+
+void Logger::write(const QByteArray& line)
+{
+    if (!openLogFile())
+        return;
+    m_file->write(line);
+    if (m_file->pos() >= kMaxFileSize) {
+        delete m_file;
+        m_file = nullptr;
+    } else {
+        m_file->flush();
+    }
+}
+
+bool Logger::openLogFile()
+{
+    if (m_file && m_file->isOpen())
+        return true;
+    delete m_file;
+    m_file = nullptr;
+
+    const QString path = utils::logsPath();
+    if (path.isEmpty())
+        return false;
+    QDir dir(path);
+    if (!dir.exists() && !dir.mkpath(QStringLiteral(".")))
+        return false;
+
+    QStringList names =
+        dir.entryList({m_prefix + QStringLiteral("-*.log")}, QDir::Files | QDir::NoSymLinks, QDir::Name);
+    while (names.size() >= m_maxFiles) {
+        dir.remove(names.first());
+        names.removeFirst();
+    }
+
+    int counter = names.isEmpty() ? 1 : nextCounterAfter(names.last());
+    const QString date = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    const auto nameFor = [&](int n) {
+        return QStringLiteral("%1-%2-%3.log")
+            .arg(m_prefix, date, QStringLiteral("%1").arg(n, 7, 10, QLatin1Char('0')));
+    };
+    QString name = nameFor(counter);
+    while (dir.exists(name)) {
+        counter = counter > kCounterWrap ? 1 : counter + 1;
+        name = nameFor(counter);
+    }
+
+    auto file = new QFile(dir.filePath(name));
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        delete file;
+        return false;
+    }
+    m_file = file;
+    return true;
+}
