@@ -3,6 +3,7 @@
 #include "api/CreateQeltFromStrokesRequest.h"
 #include "api/CreateQeltRequest.h"
 #include "api/GetQeltRequest.h"
+#include "api/UploadFileRequest.h"
 
 #include <memory>
 
@@ -27,6 +28,11 @@ CreateQeltFromStrokesRequest* Provider::createQeltFromStrokesRequest()
 GetQeltRequest* Provider::getQeltRequest()
 {
     return new GetQeltRequest(&m_manager, m_token);
+}
+
+UploadFileRequest* Provider::uploadFileRequest()
+{
+    return new UploadFileRequest(&m_manager, m_token);
 }
 
 RequestRepeater* Provider::getQeltRepeater(RequestRepeater::Executor executor)

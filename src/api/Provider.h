@@ -11,6 +11,7 @@ namespace ZorvaneAPI {
 class CreateQeltFromStrokesRequest;
 class CreateQeltRequest;
 class GetQeltRequest;
+class UploadFileRequest;
 
 // The process's one network access manager and the signed-in user's bearer token, and the only maker
 // of request objects. Each factory returns a new parentless request bound to the manager and to the
@@ -33,6 +34,7 @@ public:
     CreateQeltRequest* createQeltRequest();
     CreateQeltFromStrokesRequest* createQeltFromStrokesRequest();
     GetQeltRequest* getQeltRequest();
+    UploadFileRequest* uploadFileRequest();
 
     // A repeater around a new GetQeltRequest; the executor calls exec on it with the Qelt id it
     // captured, e.g. [id](Request* r) { static_cast<GetQeltRequest*>(r)->exec(id); }.

@@ -103,10 +103,11 @@ protected:
     virtual bool continuesAfterServiceErrors(const QJsonObject& object) const;
     // Hook: whether a failed reply with this HTTP status is probed for a rate-limit error.
     virtual bool probesRateLimit(int httpStatus) const;
+    // Hook: the failed-reply step itself (network error, rate-limit probe, log line), for requests
+    // that read more of an error body than the probe does.
+    virtual void handleFailedReply(QNetworkReply& reply, int httpStatus, Result& result) const;
 
 private:
-    void handleFailedReply(QNetworkReply& reply, int httpStatus, Result& result) const;
-
     QNetworkAccessManager* m_manager;
     QString m_token;
 };

@@ -41,8 +41,20 @@ QString apiUrl()
     return pick("https://api.zorvane.com", "https://api.staging.zorvane.com");
 }
 
+namespace {
+
+QString& gatewayUrlOverride()
+{
+    static QString url;
+    return url;
+}
+
+} // namespace
+
 QString gatewayUrl()
 {
+    if (!gatewayUrlOverride().isEmpty())
+        return gatewayUrlOverride();
     return pick("https://gateway.zorvane.com", "https://api.staging.zorvane.com");
 }
 
@@ -67,6 +79,14 @@ void overrideBaseUrlsForTesting(const QString& baseUrl)
     while (url.endsWith(QLatin1Char('/')))
         url.chop(1);
     baseUrlOverride() = url;
+}
+
+void overrideGatewayUrlForTesting(const QString& baseUrl)
+{
+    QString url = baseUrl;
+    while (url.endsWith(QLatin1Char('/')))
+        url.chop(1);
+    gatewayUrlOverride() = url;
 }
 
 QString deviceId()

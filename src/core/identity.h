@@ -23,6 +23,9 @@ QString accountsUrl();
 // Tests only: while set, every base URL above is this one (the fake service). An empty string
 // restores the real hosts. Deliberately not reachable from settings, environment or command line.
 void overrideBaseUrlsForTesting(const QString& baseUrl);
+// Tests only: the gateway apart from the other hosts, so that a test can tell where a call went. An
+// empty string makes the gateway follow the override above again.
+void overrideGatewayUrlForTesting(const QString& baseUrl);
 
 // The persistent device identifier: 32 lower-case hex digits, made and stored on first use.
 QString deviceId();

@@ -1,0 +1,85 @@
+#include "api/UploadFileRequest.h"
+
+#include "api/UploadFileResult.h"
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkReply>
+
+namespace ZorvaneAPI {
+
+namespace {
+
+// TEMPORARY stand-in until the foundation's network helpers land.
+QJsonObject replyToJsonObject(QNetworkReply* reply)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(reply->readAll());
+    return document.isObject() ? document.object() : QJsonObject();
+}
+
+} // namespace
+
+void UploadFileRequest::exec(const QByteArray& bytes)
+{
+    const QJsonObject body{{QStringLiteral("data"), QString::fromLatin1(bytes.toBase64())}};
+    QNetworkReply* reply = sendJson(networkRequest(QStringLiteral("/v1/export/upload")), body);
+    connect(reply, &QNetworkReply::uploadProgress, this, &UploadFileRequest::uploadProgressHandler);
+}
+
+std::optional<QString> UploadFileRequest::urlFrom(const QJsonObject& object)
+{
+    const QJsonValue url = object.value(QStringLiteral("url"));
+    if (!url.isString())
+        return std::nullopt;
+    return url.toString();
+}
+
+std::optional<int> UploadFileRequest::progressPercent(qint64 bytesSent, qint64 bytesTotal)
+{
+    if (bytesTotal == 0)
+        return std::nullopt;
+    const qint64 percent = bytesSent * 100 / bytesTotal;
+    // The network layer reports a total of -1 while it does not know it yet.
+    if (percent < 0 || percent > 100)
+        return std::nullopt;
+    return int(percent);
+}
+
+void UploadFileRequest::uploadProgressHandler(qlonglong bytesSent, qlonglong bytesTotal)
+{
+    if (const auto percent = progressPercent(bytesSent, bytesTotal))
+        emit progress(*percent);
+}
+
+void UploadFileRequest::responseHandler()
+{
+    const auto result = std::make_shared<UploadFileResult>();
+    handleReply(result, [&](const QJsonObject& object, const QByteArray& body) {
+        const auto url = urlFrom(object);
+        if (!url) {
+            logWarning() << "Response doesn't contain uploaded file url:" << body;
+            return;
+        }
+        result->url = *url;
+        if (result->url.isEmpty())
+            logWarning() << "Received invalid results:" << body;
+    });
+}
+
+void UploadFileRequest::handleFailedReply(QNetworkReply& reply, int httpStatus, Result& result) const
+{
+    result.networkError.code = reply.error();
+    result.networkError.message = reply.errorString();
+    // These statuses explain themselves in the body; the receiver shows every reason given.
+    if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
+        result.errors = parseErrors(replyToJsonObject(&reply));
+        if (httpStatus != 403 && !result.errors.isEmpty() &&
+            isTooManyRequestsError(result.errors.first().id)) {
+            logWarning() << "Found 429.";
+            logInfo() << result.errors.first().message;
+            return;
+        }
+    }
+    logWarning() << "Net error:" << reply.error() << reply.errorString();
+}
+
+} // namespace ZorvaneAPI

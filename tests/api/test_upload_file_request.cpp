@@ -1,0 +1,219 @@
+// The file upload over real HTTP against the fake service.
+#include "api/Provider.h"
+#include "api/UploadFileRequest.h"
+#include "api/UploadFileResult.h"
+
+#include "core/identity.h"
+#include "support/FakeService.h"
+#include "support/TestMain.h"
+
+#include <QJsonArray>
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
+
+#include <memory>
+
+using namespace ZorvaneAPI;
+using zq::test::FakeService;
+using zq::test::Reply;
+
+Q_DECLARE_METATYPE(zq::test::Reply)
+
+namespace {
+
+QJsonObject error(const QString& id, const QString& message)
+{
+    return QJsonObject{{"id", id}, {"message", message}};
+}
+
+} // namespace
+
+class TestUploadFileRequest : public QObject
+{
+    Q_OBJECT
+
+private:
+    FakeService service;
+    QNetworkAccessManager manager;
+
+    // Runs one upload to its single finished signal.
+    std::shared_ptr<UploadFileResult> upload(const QByteArray& bytes, QVector<int>* progress = nullptr)
+    {
+        auto* request = new UploadFileRequest(&manager, "token-u");
+        QSignalSpy finished(request, &Request::finished);
+        if (progress)
+            connect(request, &UploadFileRequest::progress, this,
+                    [progress](int value) { *progress << value; });
+        request->exec(bytes);
+        [&] { QTRY_COMPARE(finished.size(), 1); }();
+        // Exactly once, also when the event loop turns a while longer.
+        QCoreApplication::processEvents();
+        [&] { QCOMPARE(finished.size(), 1); }();
+        delete request;
+        if (finished.isEmpty())
+            return {};
+        const auto result = finished.first().first().value<ResultPtr>();
+        return std::dynamic_pointer_cast<UploadFileResult>(result);
+    }
+
+private slots:
+    void initTestCase() { utils::overrideBaseUrlsForTesting(service.baseUrl()); }
+
+    void init()
+    {
+        service.clearRoutes();
+        service.clearRequests();
+    }
+
+    void uploadSendsBase64InsideJson_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("data");
+        QTest::newRow("empty") << QByteArray() << "";
+        QTest::newRow("binary with padding") << QByteArray("\xfb\xff\x00\x01", 4) << "+/8AAQ==";
+    }
+
+    void uploadSendsBase64InsideJson()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, data);
+        service.on("POST", "/v1/export/upload",
+                   Reply::json(QJsonObject{{"url", "https://files.example/x.zip"}}));
+
+        const auto result = upload(bytes);
+        QVERIFY(result);
+        QVERIFY(!result->hasError());
+        QVERIFY(result->isCompleted());
+        QCOMPARE(result->url, QStringLiteral("https://files.example/x.zip"));
+
+        QCOMPARE(service.requestCount(), 1);
+        const auto request = service.requests().first();
+        QCOMPARE(request.method, QByteArray("POST"));
+        QCOMPARE(request.header("authorization"), QByteArray("Bearer token-u"));
+        QCOMPARE(request.header("user-agent"), utils::appVersionString().toUtf8());
+        QCOMPARE(request.header("content-type"), QByteArray("application/json"));
+        QCOMPARE(request.body, QJsonDocument(QJsonObject{{"data", data}}).toJson(QJsonDocument::Indented));
+    }
+
+    void replyWithoutUsableUrlIsAnError_data()
+    {
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("empty url") << Reply::json(QJsonObject{{"url", ""}}) << "Received invalid results:";
+        QTest::newRow("numeric url") << Reply::json(QJsonObject{{"url", 5}})
+                                     << "Response doesn't contain uploaded file url:";
+        QTest::newRow("no url") << Reply::json(QJsonObject{{"link", "x"}})
+                                << "Response doesn't contain uploaded file url:";
+        QTest::newRow("not JSON") << Reply::raw("<html>", "text/html") << "Failed to parse json:";
+        QTest::newRow("service errors")
+            << Reply::json(QJsonObject{{"errors", QJsonArray{error("too_big", "Too big.")}}, {"url", "u"}})
+            << "Received error:";
+    }
+
+    void replyWithoutUsableUrlIsAnError()
+    {
+        QFETCH(Reply, reply);
+        QFETCH(QString, warning);
+        service.on("POST", "/v1/export/upload", reply);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[UploadFileRequest\\] " +
+                                                              QRegularExpression::escape(warning)));
+        const auto result = upload("pdf");
+        QVERIFY(result);
+        QVERIFY(result->hasError());
+        QVERIFY(!result->isCompleted());
+        QVERIFY(result->url.isEmpty());
+    }
+
+    void failedReplyCarriesTheBodysErrors_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("firstId");
+        QTest::addColumn<bool>("rateLimited");
+        QTest::newRow("400 rate limit") << 400 << "too_many_requests_day" << true;
+        QTest::newRow("429 rate limit") << 429 << "too_many_requests_minute" << true;
+        QTest::newRow("400 other") << 400 << "invalid_file" << false;
+        QTest::newRow("403 rate limit id is no rate limit here") << 403 << "too_many_requests_day" << false;
+    }
+
+    void failedReplyCarriesTheBodysErrors()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, firstId);
+        QFETCH(bool, rateLimited);
+        const QJsonArray errors{error(firstId, "Come back tomorrow."), error("second", "And another thing.")};
+        service.on("POST", "/v1/export/upload", Reply::json(QJsonObject{{"errors", errors}}, status));
+        if (rateLimited) {
+            QTest::ignoreMessage(QtWarningMsg, "[UploadFileRequest] Found 429.");
+            QTest::ignoreMessage(QtInfoMsg, "[UploadFileRequest] \"Come back tomorrow.\"");
+        } else {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[UploadFileRequest\\] Net error:"));
+        }
+
+        const auto result = upload("zip");
+        QVERIFY(result);
+        QVERIFY(result->networkError.isSet());
+        QCOMPARE(result->errors.size(), 2);
+        QCOMPARE(result->errors.at(0).id, firstId);
+        QCOMPARE(result->errors.at(1).id, QStringLiteral("second"));
+        QVERIFY(result->hasError());
+    }
+
+    void otherFailuresCarryOnlyTheNetworkError()
+    {
+        const QJsonArray errors{error("too_many_requests_day", "Later.")};
+        service.on("POST", "/v1/export/upload", Reply::json(QJsonObject{{"errors", errors}}, 500));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[UploadFileRequest\\] Net error:"));
+        const auto result = upload("zip");
+        QVERIFY(result);
+        QVERIFY(result->networkError.isSet());
+        QVERIFY(result->errors.isEmpty());
+    }
+
+    void progressIsAShareOfTheBody_data()
+    {
+        QTest::addColumn<qint64>("sent");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<int>("percent");
+        QTest::newRow("unknown total") << qint64(4096) << qint64(-1) << -1;
+        QTest::newRow("zero total") << qint64(0) << qint64(0) << -1;
+        QTest::newRow("half") << qint64(512) << qint64(1024) << 50;
+        QTest::newRow("truncated") << qint64(1023) << qint64(1024) << 99;
+        QTest::newRow("all") << qint64(1024) << qint64(1024) << 100;
+        QTest::newRow("huge file") << qint64(3'000'000'000) << qint64(6'000'000'000) << 50;
+    }
+
+    void progressIsAShareOfTheBody()
+    {
+        QFETCH(qint64, sent);
+        QFETCH(qint64, total);
+        QFETCH(int, percent);
+        const auto share = UploadFileRequest::progressPercent(sent, total);
+        QCOMPARE(share.value_or(-1), percent);
+    }
+
+    void progressOfARealUploadEndsAtHundred()
+    {
+        service.on("POST", "/v1/export/upload", Reply::json(QJsonObject{{"url", "u"}}));
+        QVector<int> progress;
+        const auto result = upload(QByteArray(300'000, 'x'), &progress);
+        QVERIFY(result);
+        QVERIFY(!progress.isEmpty());
+        QCOMPARE(progress.last(), 100);
+        QVERIFY(std::is_sorted(progress.begin(), progress.end()));
+    }
+
+    void providerMakesUploadsWithItsToken()
+    {
+        service.on("POST", "/v1/export/upload", Reply::json(QJsonObject{{"url", "u"}}));
+        Provider::instance().setToken("provider-token");
+        std::unique_ptr<UploadFileRequest> request(Provider::instance().uploadFileRequest());
+        Provider::instance().setToken("later-token");
+        QSignalSpy finished(request.get(), &Request::finished);
+        request->exec("abc");
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(service.requests().first().header("authorization"), QByteArray("Bearer provider-token"));
+    }
+};
+
+ZQ_TEST_MAIN(TestUploadFileRequest)
+#include "test_upload_file_request.moc"
