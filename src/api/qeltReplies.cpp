@@ -30,8 +30,11 @@ void readCreatedQelt(const Request& request, QeltResult& result, const QJsonObje
 void recordCreateReply(const QNetworkReply& reply, int httpStatus)
 {
     CreateQeltTiming& timing = CreateQeltTiming::instance();
-    const QByteArray requestId = reply.rawHeader("zorvane-request-id");
-    timing.requestId = QString::fromUtf8(requestId.left(requestId.indexOf('\0')));
+    QByteArray requestId = reply.rawHeader("zorvane-request-id");
+    const int nul = requestId.indexOf('\0');
+    if (nul >= 0)
+        requestId.truncate(nul);
+    timing.requestId = QString::fromUtf8(requestId);
     timing.statusCode = httpStatus;
 }
 
