@@ -1,4 +1,5 @@
 #include "core/metatypes.h"
+#include "core/settings.h"
 
 #include <QApplication>
 
@@ -8,5 +9,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Zorvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Zorvane Qelting Tool"));
+    utils::migrateSettings();
     return 0;
 }

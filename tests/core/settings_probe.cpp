@@ -1,12 +1,17 @@
 // A fresh process that reads settings as the next start of the application would, printing one
 // line per argument. Tests run it to see what survives a restart: QSettings keeps parsed files
 // inside one process, so only a new process shows what the file really holds.
+#include "core/ResultFormat.h"
 #include "core/SettingKey.h"
 #include "core/settings.h"
+#include "core/shortcuts.h"
+#include "core/switches.h"
+#include "core/userState.h"
 
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QMap>
 #include <QTextStream>
 
@@ -64,6 +69,19 @@ QString show(const QVariantMap& value)
     return show(items);
 }
 
+template <typename T> QString streamed(const T& value)
+{
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    stream << value;
+    return QString::fromLatin1(bytes.toHex());
+}
+
+QString show(const utils::shortcuts::Shortcut& shortcut)
+{
+    return QStringLiteral("%1/%2").arg(int(shortcut.modifiers), 0, 16).arg(shortcut.key, 0, 16);
+}
+
 template <typename T> QString describe(const SettingKey<T>& key)
 {
     return QStringLiteral("contains=%1 value=%2").arg(key.contains() ? 1 : 0).arg(show(key.get()));
@@ -72,6 +90,8 @@ template <typename T> QString describe(const SettingKey<T>& key)
 // "<type>:<key>[:<default>]" reads a key built here; any other word runs the command of that name.
 QString run(const QString& command)
 {
+    if (command.startsWith(QLatin1String("hasArgument=")))
+        return show(hasCommandLineArgument(command.section(QLatin1Char('='), 1)));
     const QStringList parts = command.split(QLatin1Char(':'));
     const QString type = parts.value(0);
     const QString name = parts.value(1);
@@ -98,6 +118,36 @@ QString run(const QString& command)
     static const QMap<QString, std::function<QString()>> commands = {
         {QStringLiteral("downloadFolders"),
          [] { return kKeyLastOpenedFolder.get() + QLatin1Char('|') + kKeyPdfDownloadsFolder.get(); }},
+        {QStringLiteral("resultFormat"), [] { return streamed(utils::resultFormat()); }},
+        {QStringLiteral("rowMemory"), [] { return streamed(utils::rowMemory()); }},
+        {QStringLiteral("savedPreset"), [] { return streamed(kKeySavedPreset.get().value<Preset>()); }},
+        {QStringLiteral("feedbackList"),
+         [] {
+             QStringList entries;
+             const auto list = utils::feedbackList();
+             for (auto it = list.begin(); it != list.end(); ++it)
+                 entries << QStringLiteral("%1:%2:%3").arg(it.key()).arg(it->rating).arg(show(it->complete));
+             return show(entries);
+         }},
+        {QStringLiteral("authInfo"),
+         [] {
+             const auto [email, token] = utils::authInfo();
+             return show(email) + QLatin1Char('|') + show(token);
+         }},
+        {QStringLiteral("shortcuts"),
+         [] {
+             return QStringList({show(utils::shortcutLatex()), show(utils::shortcutReload()),
+                                 show(utils::shortcutMarkdownEdit()), show(utils::shortcutLatexEdit())})
+                 .join(QLatin1Char(' '));
+         }},
+        {QStringLiteral("flags"),
+         [] {
+             return QStringList({show(utils::isShortcutEnabled(QStringLiteral("latex"))),
+                                 show(utils::isShortcutEnabled(QStringLiteral("latexedit"))),
+                                 show(utils::isFormatShown(QStringLiteral("svg"))),
+                                 show(utils::isFormatShown(QStringLiteral("mathmlword")))})
+                 .join(QLatin1Char(' '));
+         }},
         {QStringLiteral("migrate"),
          [] {
              utils::migrateSettings();
@@ -116,7 +166,10 @@ int main(int argc, char* argv[])
     zq::test::prepareApplication();
     QTextStream out(stdout);
     const QStringList args = app.arguments().mid(1);
-    for (const QString& arg : args)
-        out << run(arg) << '\n';
+    // Arguments that start with a dash are switches for the commands to find, not commands.
+    for (const QString& arg : args) {
+        if (!arg.startsWith(QLatin1Char('-')))
+            out << run(arg) << '\n';
+    }
     return 0;
 }

@@ -1,0 +1,3 @@
+#include "core/FullDumpHandler.h"
+
+void FullDumpHandler::install(const QString&) {}

@@ -1,0 +1,156 @@
+#include "core/Preset.h"
+
+#include "support/TestMain.h"
+
+#include <QDataStream>
+
+namespace {
+
+QByteArray streamed(const Preset& preset)
+{
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    stream.setVersion(QDataStream::Qt_4_0);
+    stream << preset;
+    return bytes;
+}
+
+Preset read(const QByteArray& bytes, QDataStream::Status* status = nullptr)
+{
+    Preset preset;
+    QDataStream stream(bytes);
+    stream.setVersion(QDataStream::Qt_4_0);
+    stream >> preset;
+    if (status)
+        *status = stream.status();
+    return preset;
+}
+
+// A record as written by hand: name, file type text and the kind bytes chosen by the test.
+QByteArray record(const QString& fileType, quint8 builtIn, quint8 fontKind, quint8 backgroundKind)
+{
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    stream.setVersion(QDataStream::Qt_4_0);
+    stream << QStringLiteral("Hand made") << fileType << builtIn << qint32(14) << qint32(300) << fontKind
+           << QColor(Qt::red) << backgroundKind << QColor(Qt::blue);
+    return bytes;
+}
+
+} // namespace
+
+// Image-export presets: colours, equality and the stored record.
+class TestPreset : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readingBackDropsOnlyTheTip()
+    {
+        Preset tiff(QStringLiteral("Poster"), 1, 48, 150, Preset::White, Preset::Custom,
+                    QStringLiteral("<i>tip</i>"));
+        tiff.builtInType = Preset::UserSaved;
+        tiff.setBackgroundColor(QColor(10, 20, 30, 40));
+        QDataStream::Status status;
+        const Preset back = read(streamed(tiff), &status);
+        QCOMPARE(status, QDataStream::Ok);
+        QCOMPARE(back, tiff);
+        QCOMPARE(back.tip, QString());
+        QCOMPARE(back.fileType, 1);
+        QCOMPARE(back.customBackgroundColor, QColor(10, 20, 30, 40));
+    }
+
+    void fileTypeTextOtherThanTiffReadsAsPng_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("fileType");
+        QTest::newRow("tiff") << "tiff" << 1;
+        QTest::newRow("png") << "png" << 0;
+        QTest::newRow("upper case") << "TIFF" << 0;
+        QTest::newRow("unknown") << "gif" << 0;
+    }
+
+    void fileTypeTextOtherThanTiffReadsAsPng()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, fileType);
+        QCOMPARE(read(record(text, 0, 0, 1)).fileType, fileType);
+    }
+
+    void kindBytesReadUnsigned()
+    {
+        const Preset preset = read(record(QStringLiteral("png"), 0xFF, 0xFF, 0x80));
+        QCOMPARE(preset.builtInType, 255);
+        QCOMPARE(preset.fontColorKind, 255);
+        QCOMPARE(preset.backgroundKind, 128);
+        QCOMPARE(preset.fontColor(), QColor(Qt::red));
+        QCOMPARE(preset.backgroundColor(), QColor(Qt::blue));
+    }
+
+    void colours()
+    {
+        Preset preset;
+        QCOMPARE(preset.backgroundColor(), QColor(Qt::white));
+        preset.backgroundKind = Preset::Black;
+        preset.customBackgroundColor = QColor(Qt::green);
+        QCOMPARE(preset.backgroundColor(), QColor(Qt::green));
+        preset.fontColorKind = Preset::White;
+        QCOMPARE(preset.fontColor(), QColor(Qt::white));
+
+        Preset custom;
+        custom.setFontColor(Qt::black);
+        QCOMPARE(custom.fontColor(), Preset().fontColor());
+        QVERIFY(custom != Preset());
+    }
+
+    void equalityIgnoresOnlyTheTip()
+    {
+        const Preset office(QStringLiteral("Microsoft Office - 12pt font"), 0, 12, 600, Preset::Black,
+                            Preset::Transparent, QStringLiteral("Paste into documents"));
+        QCOMPARE(office, Preset());
+        Preset saved = office;
+        saved.builtInType = Preset::UserSaved;
+        QVERIFY(saved != office);
+    }
+
+    void truncatedRecordReportsReadPastEnd()
+    {
+        const QByteArray bytes = streamed(Preset());
+        QDataStream::Status status;
+        read(bytes.left(bytes.size() - 1), &status);
+        QCOMPARE(status, QDataStream::ReadPastEnd);
+    }
+
+    void imageFormatNames()
+    {
+        QCOMPARE(utils::imageFormatName(0), QStringLiteral("png"));
+        QCOMPARE(utils::imageFormatName(1), QStringLiteral("tiff"));
+        QCOMPARE(utils::imageFormatName(2), QStringLiteral("png"));
+    }
+
+    void bothNamesLoadTheSameStoredValue()
+    {
+        const Preset preset(QStringLiteral("Slides"), 1, 20, 300, Preset::White, Preset::White, QString());
+        QByteArray bytes;
+        {
+            QDataStream stream(&bytes, QIODevice::WriteOnly);
+            stream.setVersion(QDataStream::Qt_4_0);
+            stream << utils::toVariant(preset);
+        }
+        QVERIFY(bytes.contains(QByteArray("Preset", 7)));
+        // The same record under the second name, as an older list might carry it.
+        QByteArray other = bytes;
+        other.replace(QByteArray("\0\0\0\x07Preset", 11), QByteArray("\0\0\0\x10utils::PRESETS", 20));
+        for (const QByteArray& stored : {bytes, other}) {
+            QDataStream stream(stored);
+            stream.setVersion(QDataStream::Qt_4_0);
+            QVariant value;
+            stream >> value;
+            QCOMPARE(stream.status(), QDataStream::Ok);
+            QCOMPARE(value.value<Preset>(), preset);
+        }
+    }
+};
+
+ZQ_TEST_MAIN(TestPreset)
+#include "test_preset.moc"
