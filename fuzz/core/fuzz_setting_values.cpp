@@ -52,11 +52,22 @@ template <typename T> void readAndRewrite(const QByteArray& bytes, QDataStream::
         std::abort();
 }
 
-// A stored setting as QSettings keeps it: a variant in the oldest stream form, then the accessors'
-// conversions.
+// A stored setting of one of our types as QSettings keeps it: a variant in the oldest stream form (the
+// type name, then the record), then the accessors' conversions. The first byte picks the name.
 void readVariant(const QByteArray& bytes)
 {
-    QDataStream stream(bytes);
+    static const char* const names[] = {
+        "utils::ResultFormat", "utils::ROW_MEMORY", "utils::shortcuts::Shortcut", "Preset",
+        "utils::PRESETS",      "utils::UserSetting"};
+    if (bytes.isEmpty())
+        return;
+    const char* name = names[quint8(bytes.at(0)) % (sizeof(names) / sizeof(names[0]))];
+    QByteArray stored;
+    QDataStream writer(&stored, QIODevice::WriteOnly);
+    writer.setVersion(QDataStream::Qt_4_0);
+    writer << quint32(127) << name;
+    stored += bytes.mid(1);
+    QDataStream stream(stored);
     stream.setVersion(QDataStream::Qt_4_0);
     QVariant value;
     stream >> value;
@@ -67,12 +78,6 @@ void readVariant(const QByteArray& bytes)
     if (shortcut.convert(qMetaTypeId<utils::shortcuts::Shortcut>()))
         (void)shortcut.value<utils::shortcuts::Shortcut>();
 }
-
-bool operator==(const utils::ROW_MEMORY& a, const utils::ROW_MEMORY& b)
-{
-    return a.ocrRow == b.ocrRow && a.dataRow == b.dataRow && a.originalRow == b.originalRow;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

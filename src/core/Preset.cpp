@@ -11,6 +11,37 @@ int readByte(QDataStream& stream)
     return value;
 }
 
+// QColor's own reader puts any spec byte into its enum, so a damaged file would yield a colour
+// that no QColor function handles. Check the spec first, then let QColor read the checked record.
+void readColor(QDataStream& stream, QColor& color)
+{
+    if (stream.version() < QDataStream::Qt_4_0) {
+        stream >> color;
+        return;
+    }
+    qint8 spec = 0;
+    quint16 fields[5] = {};
+    stream >> spec;
+    for (quint16& field : fields)
+        stream >> field;
+    if (stream.status() != QDataStream::Ok)
+        return;
+    if (spec < QColor::Invalid || spec > QColor::ExtendedRgb) {
+        color = QColor();
+        stream.setStatus(QDataStream::ReadCorruptData);
+        return;
+    }
+    QByteArray record;
+    QDataStream writer(&record, QIODevice::WriteOnly);
+    writer.setVersion(stream.version());
+    writer << spec;
+    for (quint16 field : fields)
+        writer << field;
+    QDataStream reader(record);
+    reader.setVersion(stream.version());
+    reader >> color;
+}
+
 } // namespace
 
 Preset::Preset()
@@ -85,9 +116,9 @@ QDataStream& operator>>(QDataStream& stream, Preset& preset)
     preset.fontSize = fontSize;
     preset.dpi = dpi;
     preset.fontColorKind = readByte(stream);
-    stream >> preset.customFontColor;
+    readColor(stream, preset.customFontColor);
     preset.backgroundKind = readByte(stream);
-    stream >> preset.customBackgroundColor;
+    readColor(stream, preset.customBackgroundColor);
     return stream;
 }
 

@@ -16,6 +16,12 @@ struct ROW_MEMORY
     int ocrRow = 0;
     int dataRow = 0;
     int originalRow = 0;
+
+    bool operator==(const ROW_MEMORY& other) const
+    {
+        return ocrRow == other.ocrRow && dataRow == other.dataRow && originalRow == other.originalRow;
+    }
+    bool operator!=(const ROW_MEMORY& other) const { return !(*this == other); }
 };
 
 } // namespace utils

@@ -121,6 +121,19 @@ private slots:
         QCOMPARE(status, QDataStream::ReadPastEnd);
     }
 
+    void damagedColourIsRejected()
+    {
+        QByteArray bytes = streamed(Preset());
+        // The font colour's spec byte sits 23 bytes before the end: spec, five 16-bit fields, kind, colour.
+        const int specOffset = bytes.size() - 2 * 11 - 1;
+        QCOMPARE(bytes.at(specOffset), char(QColor::Rgb));
+        bytes[specOffset] = 12;
+        QDataStream::Status status;
+        const Preset preset = read(bytes, &status);
+        QCOMPARE(status, QDataStream::ReadCorruptData);
+        QVERIFY(!preset.customFontColor.isValid());
+    }
+
     void imageFormatNames()
     {
         QCOMPARE(utils::imageFormatName(0), QStringLiteral("png"));
@@ -140,7 +153,7 @@ private slots:
         QVERIFY(bytes.contains(QByteArray("Preset", 7)));
         // The same record under the second name, as an older list might carry it.
         QByteArray other = bytes;
-        other.replace(QByteArray("\0\0\0\x07Preset", 11), QByteArray("\0\0\0\x10utils::PRESETS", 20));
+        other.replace(QByteArray("\0\0\0\x07Preset\0", 11), QByteArray("\0\0\0\x0futils::PRESETS\0", 19));
         for (const QByteArray& stored : {bytes, other}) {
             QDataStream stream(stored);
             stream.setVersion(QDataStream::Qt_4_0);
