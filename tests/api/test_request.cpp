@@ -231,25 +231,6 @@ private slots:
         delete request;
         QVERIFY(!reply);
     }
-
-    void errorListKeepsOrderAndSkipsMalformedEntries()
-    {
-        const QJsonObject object{
-            {"errors", QJsonArray{QJsonObject{{"id", "b"}, {"message", "2"}}, QJsonValue::Null,
-                                  QJsonObject{{"id", "a"}}, QJsonObject{{"id", "a"}, {"message", "1"}}}}};
-        const QVector<ApiError> errors = parseErrors(object);
-        QCOMPARE(errors.size(), 2);
-        QCOMPARE(errors[0].id, QStringLiteral("b"));
-        QCOMPARE(errors[1].message, QStringLiteral("1"));
-        QVERIFY(parseErrors(QJsonObject{{"errors", "not an array"}}).isEmpty());
-    }
-
-    void rateLimitIdsAreExact()
-    {
-        QVERIFY(isTooManyRequestsError("too_many_requests_month"));
-        QVERIFY(!isTooManyRequestsError("Too_many_requests_month"));
-        QVERIFY(!isTooManyRequestsError("too_many_requests"));
-    }
 };
 
 ZQ_TEST_MAIN(TestRequest)

@@ -220,15 +220,6 @@ private slots:
         QCOMPARE(b == a, equal);
     }
 
-    void contentTests()
-    {
-        QVERIFY(ZorvaneQelt::containsSmiles(QStringLiteral("a <SMILES>CCO</SMILES>")));
-        QVERIFY(ZorvaneQelt::containsSmiles(QStringLiteral("```Smiles\nCCO\n```")));
-        QVERIFY(!ZorvaneQelt::containsSmiles(QStringLiteral("smiles")));
-        QVERIFY(ZorvaneQelt::isTable(QStringLiteral("\\BEGIN{tabular}{cc}")));
-        QVERIFY(!ZorvaneQelt::isTable(QStringLiteral("\\begin{array}{cc}")));
-    }
-
     void webAddressJoinsUserAndId()
     {
         ZorvaneQelt qelt(QStringLiteral("ab12"));
