@@ -1,0 +1,80 @@
+#include "api/GetConversionOutputRequest.h"
+
+#include "api/ConversionOutputResult.h"
+#include "core/identity.h"
+
+#include <QCoreApplication>
+#include <QNetworkReply>
+#include <QTimer>
+#include <QUrl>
+
+namespace ZorvaneAPI {
+
+namespace {
+
+void takeOutput(const Request& request, ConversionOutputResult& result, const QByteArray& body)
+{
+    result.output = std::make_shared<ZorvaneConversionOutput>();
+    // An empty body stays a null array, so that the output reads as not valid.
+    if (!body.isEmpty())
+        result.output->data = body;
+    if (!result.output->isValid())
+        request.logWarning() << "Received invalid results:" << body;
+}
+
+} // namespace
+
+bool GetConversionOutputRequest::isOutputPathOnApiHost(const QString& path)
+{
+    if (!path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1String("//")))
+        return false;
+    const QUrl base(utils::apiUrl());
+    const QUrl url(utils::apiUrl() + path, QUrl::TolerantMode);
+    return url.isValid() && url.scheme() == base.scheme() && url.host() == base.host() &&
+           url.port() == base.port() && url.userInfo().isEmpty();
+}
+
+void GetConversionOutputRequest::exec(const QString& path)
+{
+    if (!isOutputPathOnApiHost(path)) {
+        logWarning() << "Refused output path:" << path;
+        const auto result = std::make_shared<ConversionOutputResult>();
+        result->networkError.code = QNetworkReply::ProtocolInvalidOperationError;
+        result->networkError.message =
+            QCoreApplication::translate("GetConversionOutputRequest", "The output address is not on the service.");
+        // Like every download, the answer comes after exec has returned.
+        QTimer::singleShot(0, this, [this, result] { emit finished(result); });
+        return;
+    }
+    QNetworkRequest request = networkRequest(path);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    QNetworkReply* reply = sendGet(request);
+    connect(reply, &QNetworkReply::downloadProgress, this, &GetConversionOutputRequest::downloadProgressHandler);
+}
+
+void GetConversionOutputRequest::downloadProgressHandler(qlonglong bytesReceived, qlonglong bytesTotal)
+{
+    if (bytesTotal == 0)
+        return;
+    const qint64 percent = bytesReceived * 100 / bytesTotal;
+    // An open total (-1) gives negative shares, which say nothing.
+    if (percent >= 0 && percent <= 100)
+        emit progress(int(percent));
+}
+
+void GetConversionOutputRequest::responseHandler()
+{
+    const auto result = std::make_shared<ConversionOutputResult>();
+    auto* reply = qobject_cast<QNetworkReply*>(sender());
+    // Only a body labelled exactly "application/json" may be an error document; anything else is the
+    // output itself, whatever it looks like.
+    if (reply && reply->error() == QNetworkReply::NoError && reply->rawHeader("Content-Type") != "application/json") {
+        reply->deleteLater();
+        takeOutput(*this, *result, reply->readAll());
+        emit finished(result);
+        return;
+    }
+    handleReply(result, [&](const QJsonObject&, const QByteArray& body) { takeOutput(*this, *result, body); });
+}
+
+} // namespace ZorvaneAPI

@@ -1,0 +1,111 @@
+#include "api/UploadPdfRequest.h"
+
+#include "api/PdfResult.h"
+#include "core/network.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHttpMultiPart>
+#include <QJsonValue>
+#include <QNetworkReply>
+
+namespace ZorvaneAPI {
+
+namespace {
+
+// The file name as a quoted string of the Content-Disposition header.
+QByteArray quotedFileName(const QString& name)
+{
+    QByteArray quoted = name.toUtf8();
+    quoted.replace('\\', "\\\\").replace('"', "\\\"");
+    return '"' + quoted + '"';
+}
+
+} // namespace
+
+QString UploadPdfRequest::uploadName(const QString& fileName)
+{
+    QString name = fileName;
+    for (QChar& c : name) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    return name;
+}
+
+void UploadPdfRequest::exec(const QString& filePath, const QByteArray& optionsJson)
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        logWarning() << "Can't open file" << filePath;
+        emit finished(std::make_shared<PdfResult>());
+        return;
+    }
+
+    auto* multipart = new QHttpMultiPart(QHttpMultiPart::FormDataType);
+    QHttpPart filePart;
+    filePart.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/pdf"));
+    filePart.setRawHeader("Content-Disposition", "form-data; name=\"file\"; filename=" +
+                                                     quotedFileName(uploadName(QFileInfo(filePath).fileName())));
+    // The only copy of the file in memory; the part shares it until the reply is gone.
+    filePart.setBody(file.readAll());
+    multipart->append(filePart);
+
+    QHttpPart optionsPart;
+    optionsPart.setRawHeader("Content-Disposition", "form-data; name=\"options_json\"");
+    optionsPart.setBody(optionsJson);
+    multipart->append(optionsPart);
+
+    QNetworkReply* reply = sendMultipart(networkRequest(QStringLiteral("/v1/pdfs")), multipart);
+    connect(reply, &QNetworkReply::uploadProgress, this, &UploadPdfRequest::uploadProgressHandler);
+}
+
+void UploadPdfRequest::uploadProgressHandler(qlonglong bytesSent, qlonglong bytesTotal)
+{
+    if (bytesTotal == 0)
+        return;
+    const qint64 percent = bytesSent * 100 / bytesTotal;
+    // An open total (-1) gives negative shares, which say nothing.
+    if (percent >= 0 && percent <= 100)
+        emit progress(int(percent));
+}
+
+void UploadPdfRequest::responseHandler()
+{
+    const auto result = std::make_shared<PdfResult>();
+    auto* reply = qobject_cast<QNetworkReply*>(sender());
+    if (reply && reply->error() != QNetworkReply::NoError) {
+        // The upload keeps every service error of a refused file, not only a rate-limit one.
+        utils::restoreNetworkAccess(reply);
+        reply->deleteLater();
+        const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        result->networkError.code = reply->error();
+        result->networkError.message = reply->errorString();
+        if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
+            result->errors = parseErrors(utils::replyToJsonObject(reply));
+            if (httpStatus != 403 && !result->errors.isEmpty() &&
+                isTooManyRequestsError(result->errors.first().id)) {
+                logWarning() << "Found 429.";
+                logInfo() << result->errors.first().message;
+                emit finished(result);
+                return;
+            }
+        }
+        logWarning() << "Net error:" << reply->error() << reply->errorString();
+        emit finished(result);
+        return;
+    }
+
+    handleReply(result, [&](const QJsonObject& object, const QByteArray& body) {
+        const QJsonValue pdf = object.value(QLatin1String("pdf"));
+        if (!pdf.isObject()) {
+            logWarning() << "Response doesn't contain pdf object:" << body;
+            return;
+        }
+        result->pdf = ZorvanePDF::fromJson(pdf.toObject());
+        if (!result->pdf)
+            logWarning() << "Received invalid results:" << body;
+    });
+}
+
+} // namespace ZorvaneAPI
