@@ -40,8 +40,8 @@ void GetConversionOutputRequest::exec(const QString& path)
         logWarning() << "Refused output path:" << path;
         const auto result = std::make_shared<ConversionOutputResult>();
         result->networkError.code = QNetworkReply::ProtocolInvalidOperationError;
-        result->networkError.message =
-            QCoreApplication::translate("GetConversionOutputRequest", "The output address is not on the service.");
+        result->networkError.message = QCoreApplication::translate(
+            "GetConversionOutputRequest", "The output address is not on the service.");
         // Like every download, the answer comes after exec has returned.
         QTimer::singleShot(0, this, [this, result] { emit finished(result); });
         return;
@@ -49,7 +49,8 @@ void GetConversionOutputRequest::exec(const QString& path)
     QNetworkRequest request = networkRequest(path);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     QNetworkReply* reply = sendGet(request);
-    connect(reply, &QNetworkReply::downloadProgress, this, &GetConversionOutputRequest::downloadProgressHandler);
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            &GetConversionOutputRequest::downloadProgressHandler);
 }
 
 void GetConversionOutputRequest::downloadProgressHandler(qlonglong bytesReceived, qlonglong bytesTotal)
@@ -68,13 +69,15 @@ void GetConversionOutputRequest::responseHandler()
     auto* reply = qobject_cast<QNetworkReply*>(sender());
     // Only a body labelled exactly "application/json" may be an error document; anything else is the
     // output itself, whatever it looks like.
-    if (reply && reply->error() == QNetworkReply::NoError && reply->rawHeader("Content-Type") != "application/json") {
+    if (reply && reply->error() == QNetworkReply::NoError &&
+        reply->rawHeader("Content-Type") != "application/json") {
         reply->deleteLater();
         takeOutput(*this, *result, reply->readAll());
         emit finished(result);
         return;
     }
-    handleReply(result, [&](const QJsonObject&, const QByteArray& body) { takeOutput(*this, *result, body); });
+    handleReply(result,
+                [&](const QJsonObject&, const QByteArray& body) { takeOutput(*this, *result, body); });
 }
 
 } // namespace ZorvaneAPI

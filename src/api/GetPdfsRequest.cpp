@@ -20,7 +20,8 @@ void GetPdfsRequest::exec(const QString& inputFile, int limit)
     }
     if (limit != -1)
         items << QStringLiteral("limit=%1").arg(limit);
-    sendGet(networkRequest(QStringLiteral("/v1/pdfs") + QStringLiteral("?%1").arg(items.join(QLatin1Char('&')))));
+    sendGet(
+        networkRequest(QStringLiteral("/v1/pdfs") + QStringLiteral("?%1").arg(items.join(QLatin1Char('&')))));
 }
 
 void GetPdfsRequest::responseHandler()

@@ -6,12 +6,14 @@ namespace ZorvaneAPI {
 
 bool PdfsResult::hasError() const
 {
-    return Result::hasError() || std::any_of(pdfs.cbegin(), pdfs.cend(), [](const auto& pdf) { return !pdf; });
+    return Result::hasError() ||
+           std::any_of(pdfs.cbegin(), pdfs.cend(), [](const auto& pdf) { return !pdf; });
 }
 
 bool PdfsResult::isCompleted() const
 {
-    return std::all_of(pdfs.cbegin(), pdfs.cend(), [](const auto& pdf) { return !pdf || pdf->isCompleted(); });
+    return std::all_of(pdfs.cbegin(), pdfs.cend(),
+                       [](const auto& pdf) { return !pdf || pdf->isCompleted(); });
 }
 
 } // namespace ZorvaneAPI

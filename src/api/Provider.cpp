@@ -1,9 +1,20 @@
 #include "api/Provider.h"
 
+#include "api/ClearChatHistoryRequest.h"
+#include "api/CreateConversionRequest.h"
 #include "api/CreateQeltFromStrokesRequest.h"
 #include "api/CreateQeltRequest.h"
+#include "api/GenerateLoginProcessIdRequest.h"
+#include "api/GetChatHistoryRequest.h"
+#include "api/GetConversionOutputRequest.h"
+#include "api/GetConversionRequest.h"
+#include "api/GetLoginProcessStatusRequest.h"
+#include "api/GetPdfRequest.h"
+#include "api/GetPdfsRequest.h"
 #include "api/GetQeltRequest.h"
 #include "api/UploadFileRequest.h"
+#include "api/SendMessageRequest.h"
+#include "api/UploadPdfRequest.h"
 
 #include <memory>
 
@@ -33,6 +44,61 @@ GetQeltRequest* Provider::getQeltRequest()
 UploadFileRequest* Provider::uploadFileRequest()
 {
     return new UploadFileRequest(&m_manager, m_token);
+}
+
+UploadPdfRequest* Provider::uploadPdfRequest()
+{
+    return new UploadPdfRequest(&m_manager, m_token);
+}
+
+GetPdfRequest* Provider::getPdfRequest()
+{
+    return new GetPdfRequest(&m_manager, m_token);
+}
+
+GetPdfsRequest* Provider::getPdfsRequest()
+{
+    return new GetPdfsRequest(&m_manager, m_token);
+}
+
+GetChatHistoryRequest* Provider::getChatHistoryRequest()
+{
+    return new GetChatHistoryRequest(&m_manager, m_token);
+}
+
+ClearChatHistoryRequest* Provider::clearChatHistoryRequest()
+{
+    return new ClearChatHistoryRequest(&m_manager, m_token);
+}
+
+SendMessageRequest* Provider::sendMessageRequest()
+{
+    return new SendMessageRequest(&m_manager, m_token);
+}
+
+GenerateLoginProcessIdRequest* Provider::generateLoginProcessIdRequest()
+{
+    return new GenerateLoginProcessIdRequest(&m_manager);
+}
+
+GetLoginProcessStatusRequest* Provider::getLoginProcessStatusRequest()
+{
+    return new GetLoginProcessStatusRequest(&m_manager);
+}
+
+CreateConversionRequest* Provider::createConversionRequest()
+{
+    return new CreateConversionRequest(&m_manager, m_token);
+}
+
+GetConversionRequest* Provider::getConversionRequest()
+{
+    return new GetConversionRequest(&m_manager, m_token);
+}
+
+GetConversionOutputRequest* Provider::getConversionOutputRequest()
+{
+    return new GetConversionOutputRequest(&m_manager, m_token);
 }
 
 RequestRepeater* Provider::getQeltRepeater(RequestRepeater::Executor executor)

@@ -8,10 +8,21 @@
 
 namespace ZorvaneAPI {
 
+class ClearChatHistoryRequest;
+class CreateConversionRequest;
 class CreateQeltFromStrokesRequest;
 class CreateQeltRequest;
+class GenerateLoginProcessIdRequest;
+class GetChatHistoryRequest;
+class GetConversionOutputRequest;
+class GetConversionRequest;
+class GetLoginProcessStatusRequest;
+class GetPdfRequest;
+class GetPdfsRequest;
 class GetQeltRequest;
 class UploadFileRequest;
+class SendMessageRequest;
+class UploadPdfRequest;
 
 // The process's one network access manager and the signed-in user's bearer token, and the only maker
 // of request objects. Each factory returns a new parentless request bound to the manager and to the
@@ -35,6 +46,19 @@ public:
     CreateQeltFromStrokesRequest* createQeltFromStrokesRequest();
     GetQeltRequest* getQeltRequest();
     UploadFileRequest* uploadFileRequest();
+
+    UploadPdfRequest* uploadPdfRequest();
+    GetPdfRequest* getPdfRequest();
+    GetPdfsRequest* getPdfsRequest();
+    GetChatHistoryRequest* getChatHistoryRequest();
+    ClearChatHistoryRequest* clearChatHistoryRequest();
+    SendMessageRequest* sendMessageRequest();
+    // The two sign-in requests never carry a token, whatever the provider holds.
+    GenerateLoginProcessIdRequest* generateLoginProcessIdRequest();
+    GetLoginProcessStatusRequest* getLoginProcessStatusRequest();
+    CreateConversionRequest* createConversionRequest();
+    GetConversionRequest* getConversionRequest();
+    GetConversionOutputRequest* getConversionOutputRequest();
 
     // A repeater around a new GetQeltRequest; the executor calls exec on it with the Qelt id it
     // captured, e.g. [id](Request* r) { static_cast<GetQeltRequest*>(r)->exec(id); }.

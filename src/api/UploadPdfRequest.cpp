@@ -1,7 +1,7 @@
 #include "api/UploadPdfRequest.h"
 
 #include "api/PdfResult.h"
-#include "core/network.h"
+#include "api/replyStandIns.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -45,8 +45,9 @@ void UploadPdfRequest::exec(const QString& filePath, const QByteArray& optionsJs
     auto* multipart = new QHttpMultiPart(QHttpMultiPart::FormDataType);
     QHttpPart filePart;
     filePart.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/pdf"));
-    filePart.setRawHeader("Content-Disposition", "form-data; name=\"file\"; filename=" +
-                                                     quotedFileName(uploadName(QFileInfo(filePath).fileName())));
+    filePart.setRawHeader("Content-Disposition",
+                          "form-data; name=\"file\"; filename=" +
+                              quotedFileName(uploadName(QFileInfo(filePath).fileName())));
     // The only copy of the file in memory; the part shares it until the reply is gone.
     filePart.setBody(file.readAll());
     multipart->append(filePart);
@@ -76,13 +77,13 @@ void UploadPdfRequest::responseHandler()
     auto* reply = qobject_cast<QNetworkReply*>(sender());
     if (reply && reply->error() != QNetworkReply::NoError) {
         // The upload keeps every service error of a refused file, not only a rate-limit one.
-        utils::restoreNetworkAccess(reply);
+        standIn::restoreNetworkAccess(reply);
         reply->deleteLater();
         const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         result->networkError.code = reply->error();
         result->networkError.message = reply->errorString();
         if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
-            result->errors = parseErrors(utils::replyToJsonObject(reply));
+            result->errors = parseErrors(standIn::replyToJsonObject(reply));
             if (httpStatus != 403 && !result->errors.isEmpty() &&
                 isTooManyRequestsError(result->errors.first().id)) {
                 logWarning() << "Found 429.";

@@ -1,0 +1,340 @@
+#include "ApiTestSupport.h"
+
+#include "api/ChatResult.h"
+#include "api/ClearChatHistoryRequest.h"
+#include "api/GetChatHistoryRequest.h"
+#include "api/Provider.h"
+#include "api/SendMessageRequest.h"
+#include "api/SendMessageResult.h"
+#include "support/TestMain.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+using namespace ZorvaneAPI;
+using zq::test::FakeService;
+using zq::test::Reply;
+
+namespace {
+
+QByteArray answerJson(const QString& type, const QJsonValue& data)
+{
+    return QJsonDocument(QJsonObject{{"generative", QJsonObject{{"type", type}, {"data", data}}}})
+        .toJson(QJsonDocument::Compact);
+}
+
+// One complete server-sent event carrying the whole answer so far.
+QByteArray sseEvent(const QString& answer)
+{
+    return "event: answer\ndata: " + answerJson("text", answer) + "\n\n";
+}
+
+QString exchangePart(const QString& text)
+{
+    return QString::fromUtf8(
+        QJsonDocument(QJsonObject{{"type", "text"}, {"data", text}}).toJson(QJsonDocument::Compact));
+}
+
+QJsonObject exchange(const QString& id)
+{
+    return QJsonObject{{"id", id},
+                       {"query", exchangePart("q " + id)},
+                       {"answer", exchangePart("a " + id)},
+                       {"asked_at", "t1"},
+                       {"answered_at", "t2"}};
+}
+
+QJsonObject rateLimitBody(const QString& id)
+{
+    return QJsonObject{{"errors", QJsonArray{QJsonObject{{"id", id}, {"message", "slow down"}}}}};
+}
+
+struct StreamRun
+{
+    QVector<std::shared_ptr<SendMessageResult>> partials;
+    std::shared_ptr<SendMessageResult> final;
+    int finalCount = 0;
+};
+
+} // namespace
+
+// The chat about a Qelt: stored history, clearing it, and the streamed answer to a new question.
+class TestChatRequests : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<FakeService> m_service;
+
+    std::shared_ptr<ChatResult> history(const QString& qeltId = QStringLiteral("q1"))
+    {
+        std::unique_ptr<GetChatHistoryRequest> request(Provider::instance().getChatHistoryRequest());
+        QSignalSpy spy(request.get(), &Request::finished);
+        request->exec(qeltId);
+        return zq::test::takeResult<ChatResult>(spy);
+    }
+
+    // Asks a question and collects every result up to and including the final one.
+    StreamRun ask(const Reply& reply)
+    {
+        m_service->on("POST", "/v4/qelt-chat", reply);
+        std::unique_ptr<SendMessageRequest> request(Provider::instance().sendMessageRequest());
+        QSignalSpy spy(request.get(), &Request::finished);
+        request->exec(QStringLiteral("q1"), QStringLiteral("x^2"), QStringLiteral("What is it?"));
+        const auto isFinal = [](const ResultPtr& result) {
+            return result->isCompleted() || result->hasError();
+        };
+        while (spy.isEmpty() || !isFinal(spy.last().first().value<ResultPtr>())) {
+            if (!spy.wait(10000))
+                break;
+        }
+        QCoreApplication::processEvents();
+        StreamRun run;
+        for (const auto& arguments : qAsConst(spy)) {
+            auto result = std::dynamic_pointer_cast<SendMessageResult>(arguments.first().value<ResultPtr>());
+            if (isFinal(result)) {
+                run.final = result;
+                ++run.finalCount;
+            } else if (!run.final) {
+                run.partials << result;
+            }
+        }
+        return run;
+    }
+
+private slots:
+    void init()
+    {
+        m_service = std::make_unique<FakeService>();
+        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
+        Provider::instance().setToken(QStringLiteral("t0k"));
+    }
+
+    void cleanup()
+    {
+        Provider::instance().setToken(QString());
+        utils::overrideBaseUrlsForTesting(QString());
+        m_service.reset();
+    }
+
+    void historyIsReadInOrder()
+    {
+        m_service->on("GET", "/v4/qelts/a/b/chat",
+                      Reply::json(QJsonObject{{"data", QJsonArray{exchange("m1"), exchange("m2")}}}));
+        // An id holding "/" is not encoded: it adds path segments.
+        const auto result = history(QStringLiteral("a/b"));
+        QVERIFY(result);
+        QVERIFY(!result->hasError());
+        QCOMPARE(result->messages.size(), 2);
+        QCOMPARE(result->messages.at(0)->queryText, QString("q m1"));
+        QCOMPARE(result->messages.at(1)->answerText, QString("a m2"));
+        QCOMPARE(m_service->requests().value(0).header("authorization"), QByteArray("Bearer t0k"));
+    }
+
+    void badElementEndsTheHistory_data()
+    {
+        QTest::addColumn<QJsonValue>("bad");
+        QTest::newRow("no id") << QJsonValue(QJsonObject{{"query", exchangePart("q")}});
+        QTest::newRow("numeric id") << QJsonValue(QJsonObject{{"id", 3}});
+        QTest::newRow("string element") << QJsonValue("m9");
+    }
+
+    void badElementEndsTheHistory()
+    {
+        QFETCH(QJsonValue, bad);
+        m_service->on("GET", "/v4/qelts/q1/chat",
+                      Reply::json(QJsonObject{{"data", QJsonArray{exchange("m1"), bad, exchange("m3")}}}));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^\\[GetChatHistoryRequest\\] Received invalid results:"));
+        const auto result = history();
+        QVERIFY(result);
+        QVERIFY(!result->hasError());
+        QCOMPARE(result->messages.size(), 1);
+        QCOMPARE(result->messages.first()->id, QString("m1"));
+    }
+
+    void historyWithoutDataArrayIsEmpty()
+    {
+        m_service->on("GET", "/v4/qelts/q1/chat", Reply::json(QJsonObject{{"data", QJsonObject()}}));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression("^\\[GetChatHistoryRequest\\] Response doesn't contain data array:"));
+        const auto result = history();
+        QVERIFY(result);
+        QVERIFY(!result->hasError());
+        QVERIFY(result->messages.isEmpty());
+    }
+
+    void rateLimitIsProbedOn403And429_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("errorId");
+        QTest::addColumn<int>("errors");
+        QTest::newRow("403 day limit") << 403 << "too_many_requests_day" << 1;
+        QTest::newRow("429 minute limit") << 429 << "too_many_requests_minute" << 1;
+        QTest::newRow("403 other id") << 403 << "forbidden" << 0;
+        QTest::newRow("500 month limit") << 500 << "too_many_requests_month" << 0;
+    }
+
+    void rateLimitIsProbedOn403And429()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, errorId);
+        QFETCH(int, errors);
+        m_service->on("GET", "/v4/qelts/q1/chat", Reply::json(rateLimitBody(errorId), status));
+        m_service->on("DELETE", "/v4/qelts/q1/chat", Reply::json(rateLimitBody(errorId), status));
+        const auto result = history();
+        QVERIFY(result);
+        QVERIFY(result->networkError.isSet());
+        QCOMPARE(result->errors.size(), errors);
+
+        std::unique_ptr<ClearChatHistoryRequest> clear(Provider::instance().clearChatHistoryRequest());
+        QSignalSpy spy(clear.get(), &Request::finished);
+        clear->exec(QStringLiteral("q1"));
+        const auto cleared = zq::test::takeResult<Result>(spy);
+        QVERIFY(cleared);
+        QCOMPARE(cleared->errors.size(), errors);
+    }
+
+    void clearingWithEmptyBodySucceeds()
+    {
+        m_service->on("DELETE", "/v4/qelts/q1/chat", Reply::raw("", "application/json"));
+        std::unique_ptr<ClearChatHistoryRequest> request(Provider::instance().clearChatHistoryRequest());
+        QSignalSpy spy(request.get(), &Request::finished);
+        request->exec(QStringLiteral("q1"));
+        const auto result = zq::test::takeResult<Result>(spy);
+        QVERIFY(result);
+        QVERIFY(!result->hasError());
+        const auto recorded = m_service->requests().value(0);
+        QCOMPARE(recorded.method, QByteArray("DELETE"));
+        QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
+    }
+
+    void questionIsPostedAsJson()
+    {
+        const StreamRun run = ask(Reply::eventStream({sseEvent("x")}));
+        QVERIFY(run.final);
+        const auto recorded = m_service->requests().value(0);
+        QCOMPARE(recorded.header("accept"), QByteArray("text/event-stream"));
+        QCOMPARE(recorded.header("content-type"), QByteArray("application/json"));
+        QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
+        QCOMPARE(recorded.json(),
+                 (QJsonObject{{"query", "What is it?"}, {"qelt_id", "q1"}, {"qelt_content", "x^2"}}));
+    }
+
+    void threeEventsInOneWriteGiveOnePartial()
+    {
+        const StreamRun run = ask(Reply::eventStream({sseEvent("a") + sseEvent("ab") + sseEvent("abc")}));
+        QCOMPARE(run.partials.size(), 1);
+        QCOMPARE(run.partials.first()->text, QString("abc"));
+        QCOMPARE(run.finalCount, 1);
+        QCOMPARE(run.final->text, QString("abc"));
+        QVERIFY(run.final->isCompleted());
+        QVERIFY(!run.final->hasError());
+    }
+
+    void answerGrowsOverSeveralWrites()
+    {
+        const StreamRun run = ask(Reply::eventStream({sseEvent("a"), sseEvent("ab"), sseEvent("abc")}, 20));
+        QVERIFY(!run.partials.isEmpty());
+        QCOMPARE(run.partials.last()->text, QString("abc"));
+        QCOMPARE(run.final->text, QString("abc"));
+    }
+
+    void lineSplitAcrossWritesIsUsedOnceComplete()
+    {
+        const QByteArray whole = sseEvent("split answer");
+        const int cut = whole.indexOf("type") + 2;
+        const StreamRun run = ask(Reply::eventStream({whole.left(cut), whole.mid(cut)}, 20));
+        QCOMPARE(run.partials.size(), 1);
+        QCOMPARE(run.partials.first()->text, QString("split answer"));
+        QCOMPARE(run.final->text, QString("split answer"));
+    }
+
+    void lastLineWithoutLineBreakIsIgnored()
+    {
+        const StreamRun run =
+            ask(Reply::eventStream({sseEvent("first"), "data: " + answerJson("text", "second")}, 20));
+        QCOMPARE(run.final->text, QString("first"));
+        QVERIFY(run.final->isCompleted());
+    }
+
+    void dataLineWithoutBlankIsIgnored()
+    {
+        const StreamRun run =
+            ask(Reply::eventStream({sseEvent("first"), "data:" + answerJson("text", "second") + "\n\n"}, 20));
+        QCOMPARE(run.partials.size(), 1);
+        QCOMPARE(run.final->text, QString("first"));
+    }
+
+    void badEventKeepsThePreviousAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("capital Text") << answerJson("Text", "second") << "Answer type is not supported:";
+        QTest::newRow("numeric data") << answerJson("text", 2) << "Answer text field is not correct:";
+        QTest::newRow("no generative") << QByteArray(R"({"text": "second"})") << "Invalid json body:";
+        QTest::newRow("not json") << QByteArray("{second") << "Failed to parse json:";
+    }
+
+    void badEventKeepsThePreviousAnswer()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, warning);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[SendMessageRequest\\] " +
+                                                              QRegularExpression::escape(warning)));
+        const StreamRun run = ask(Reply::eventStream({sseEvent("first"), "data: " + payload + "\n\n"}, 20));
+        QCOMPARE(run.partials.size(), 1);
+        QCOMPARE(run.final->text, QString("first"));
+        QVERIFY(!run.final->hasError());
+    }
+
+    void emptyStreamStillEndsWithOneFinalResult()
+    {
+        const StreamRun run = ask(Reply::eventStream({}));
+        QVERIFY(run.partials.isEmpty());
+        QCOMPARE(run.finalCount, 1);
+        QVERIFY(run.final->text.isEmpty());
+        QVERIFY(run.final->isCompleted());
+        QVERIFY(!run.final->hasError());
+    }
+
+    void errorStatusBodyIsNotReadAsStream_data()
+    {
+        QTest::addColumn<QJsonObject>("body");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("errors");
+        QTest::newRow("message") << QJsonObject{{"message", "Daily chat limit reached"}}
+                                 << "Daily chat limit reached" << 0;
+        QTest::newRow("rate-limit id") << rateLimitBody("too_many_requests_day") << QString() << 1;
+    }
+
+    // The error body ends in a line break; read as a stream line it would be gone before the end.
+    void errorStatusBodyIsNotReadAsStream()
+    {
+        QFETCH(QJsonObject, body);
+        QFETCH(QString, message);
+        QFETCH(int, errors);
+        const StreamRun run = ask(Reply::raw(QJsonDocument(body).toJson(), "application/json", 429));
+        QVERIFY(run.partials.isEmpty());
+        QCOMPARE(run.finalCount, 1);
+        QVERIFY(run.final->hasError());
+        QVERIFY(!run.final->isCompleted());
+        QCOMPARE(run.final->networkError.code, int(QNetworkReply::UnknownContentError));
+        QCOMPARE(run.final->message, message);
+        QCOMPARE(run.final->errors.size(), errors);
+    }
+
+    void failedStreamKeepsNoAnswer()
+    {
+        QByteArray stream = sseEvent("partial");
+        const StreamRun run =
+            ask(Reply::eventStream({stream, sseEvent("more")}, 20).closedAfter(stream.size() + 5));
+        QCOMPARE(run.finalCount, 1);
+        QVERIFY(run.final->hasError());
+        QVERIFY(run.final->networkError.isSet());
+        QVERIFY(!run.final->isCompleted());
+    }
+};
+
+ZQ_TEST_MAIN(TestChatRequests)
+#include "test_chat_requests.moc"
