@@ -45,6 +45,17 @@ class TestPreset : public QObject
     Q_OBJECT
 
 private slots:
+    void defaultPresetRecord()
+    {
+        // The name as 56 bytes of big-endian UTF-16.
+        QByteArray expected = QByteArray::fromHex("00000038");
+        for (char c : QByteArray("Microsoft Office - 12pt font"))
+            expected.append('\0').append(c);
+        expected += QByteArray::fromHex("00000006 0070006e0067 00 0000000c 00000258 00 01ffff0000000000000000"
+                                        "02 01ffffffffffffffff0000");
+        QCOMPARE(streamed(Preset()).toHex(' '), expected.toHex(' '));
+    }
+
     void readingBackDropsOnlyTheTip()
     {
         Preset tiff(QStringLiteral("Poster"), 1, 48, 150, Preset::White, Preset::Custom,
