@@ -1,0 +1,108 @@
+#include "upload.h"
+
+#include "json.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QSslSocket>
+#include <QTcpSocket>
+
+#include <memory>
+
+namespace crashreport {
+
+namespace {
+
+// The status code of a reply that starts "HTTP/1.x NNN"; 0 when none arrived.
+int postRecord(const Dsn& dsn, const QByteArray& body, int timeoutMs)
+{
+    const QUrl url = dsn.endpoint();
+    const bool secure = url.scheme() == QLatin1String("https");
+    std::unique_ptr<QTcpSocket> socket(secure ? new QSslSocket : new QTcpSocket);
+    const quint16 port = quint16(url.port(secure ? 443 : 80));
+    if (secure)
+        static_cast<QSslSocket*>(socket.get())->connectToHostEncrypted(url.host(), port);
+    else
+        socket->connectToHost(url.host(), port);
+    const bool connected = secure ? static_cast<QSslSocket*>(socket.get())->waitForEncrypted(timeoutMs)
+                                  : socket->waitForConnected(timeoutMs);
+    if (!connected)
+        return 0;
+
+    QByteArray request = "POST " + url.path(QUrl::FullyEncoded).toLatin1() + " HTTP/1.1\r\n";
+    request += "Host: " + url.host(QUrl::FullyEncoded).toLatin1();
+    if (url.port() > 0)
+        request += ':' + QByteArray::number(url.port());
+    request += "\r\nX-Report-Key: " + dsn.key.toUtf8() + "\r\n";
+    request += "Content-Type: application/json\r\n";
+    request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    request += "Connection: close\r\n\r\n";
+    socket->write(request + body);
+
+    QByteArray reply;
+    while (!reply.contains("\r\n")) {
+        if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(timeoutMs))
+            break;
+        reply += socket->readAll();
+    }
+    const QList<QByteArray> statusLine = reply.left(reply.indexOf("\r\n")).split(' ');
+    if (statusLine.size() < 2 || !statusLine.first().startsWith("HTTP/1."))
+        return 0;
+    return statusLine.at(1).toInt();
+}
+
+} // namespace
+
+QUrl Dsn::endpoint() const
+{
+    QUrl url;
+    url.setScheme(scheme);
+    url.setHost(host);
+    url.setPort(port);
+    url.setPath(QStringLiteral("/api/%1/reports").arg(project));
+    return url;
+}
+
+std::optional<Dsn> parseDsn(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+        return std::nullopt;
+    Dsn dsn;
+    dsn.scheme = url.scheme();
+    dsn.key = url.userName();
+    dsn.host = url.host();
+    dsn.port = url.port();
+    dsn.project = url.path().mid(1);
+    if (dsn.key.isEmpty() || dsn.host.isEmpty() || dsn.project.isEmpty() ||
+        dsn.project.contains(QLatin1Char('/')))
+        return std::nullopt;
+    return dsn;
+}
+
+int uploadRecords(const Dsn& dsn, const QStringList& files, const std::atomic<bool>& stop, int timeoutMs)
+{
+    int accepted = 0;
+    for (const QString& path : files) {
+        if (stop.load())
+            break;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray body = file.readAll();
+        file.close();
+        if (!isRecord(body)) {
+            qWarning() << "[CrashReport] Not a record, set aside:" << path;
+            QFile::rename(path, path + QStringLiteral(".invalid"));
+            continue;
+        }
+        const int status = postRecord(dsn, body, timeoutMs);
+        if (status >= 200 && status < 300) {
+            QFile::remove(path);
+            ++accepted;
+        }
+    }
+    return accepted;
+}
+
+} // namespace crashreport

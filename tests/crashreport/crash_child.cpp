@@ -1,0 +1,41 @@
+// Starts the reporter on the given folder, then dies of the given signal.
+#include <crashreport.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Out of the optimiser's sight, so that the fault really happens.
+volatile int* volatile g_nowhere = nullptr;
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 3)
+        return 2;
+    sentry_options_t* options = sentry_options_new();
+    sentry_options_set_database_path(options, argv[1]);
+    sentry_options_set_release(options, "child-release");
+    if (sentry_init(options) != 0)
+        return 3;
+    sentry_set_tag("revision", "abc123");
+    sentry_value_t user = sentry_value_new_object();
+    sentry_value_set_by_key(user, "email", sentry_value_new_string("crash@example.com"));
+    sentry_set_user(user);
+
+    const char* how = argv[2];
+    if (std::strcmp(how, "segv") == 0)
+        return *g_nowhere;
+    if (std::strcmp(how, "abort") == 0)
+        std::abort();
+    if (std::strcmp(how, "fpe") == 0)
+        std::raise(SIGFPE);
+    if (std::strcmp(how, "bus") == 0)
+        std::raise(SIGBUS);
+    if (std::strcmp(how, "ill") == 0)
+        std::raise(SIGILL);
+    return 0;
+}
