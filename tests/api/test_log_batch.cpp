@@ -265,6 +265,33 @@ private slots:
         QCOMPARE(messagesOf({gateway.requests().at(1)}), QStringList{"during the wait"});
     }
 
+    void flushThatCannotSendNeverWaits_data()
+    {
+        QTest::addColumn<bool>("network");
+        QTest::addColumn<bool>("initialised");
+        QTest::newRow("no network") << false << true;
+        QTest::newRow("before init") << true << false;
+    }
+
+    void flushThatCannotSendNeverWaits()
+    {
+        QFETCH(bool, network);
+        QFETCH(bool, initialised);
+        APIHandler::log("stranded", "info", QString());
+        APIHandler::overrideNetworkAvailabilityForTesting(network);
+        if (!initialised) {
+            APIHandler::init(nullptr);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No network access manager"));
+        }
+        // Any event loop inside the flush would run this.
+        bool eventsRan = false;
+        QTimer::singleShot(0, [&] { eventsRan = true; });
+        APIHandler::flushLogsNow();
+        APIHandler::init(&manager);
+        QVERIFY(!eventsRan);
+        QCOMPARE(gateway.requestCount(), 0);
+    }
+
     void flushWithNothingQueuedSendsNothing()
     {
         APIHandler::flushLogsNow();
