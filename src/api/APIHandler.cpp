@@ -1,8 +1,10 @@
 #include "api/APIHandler.h"
 
 #include "api/CreateQeltTiming.h"
+#include "api/replyStandIns.h"
 #include "core/identity.h"
 #include "core/settings.h"
+#include "core/userState.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -57,22 +59,10 @@ bool isKnownMethod(const QString& method)
            method == QLatin1String("PATCH") || method == QLatin1String("DELETE");
 }
 
-// TEMPORARY stand-in until the foundation's network helpers land.
-void restoreNetworkAccess(QNetworkReply* reply)
-{
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    if (reply->error() == QNetworkReply::UnknownNetworkError &&
-        reply->errorString().toLower().contains(QLatin1String("network access is disabled")))
-        reply->manager()->setNetworkAccessible(QNetworkAccessManager::Accessible);
-    QT_WARNING_POP
-}
-
-// TEMPORARY stand-in until the stored-account accessors land: the token half of a complete pair.
+// Read anew for every send and every record: sign-in and sign-out only change the stored account.
 QString storedToken()
 {
-    const QStringList pair = kKeyAuthInfo.get();
-    return pair.size() == 2 && !pair.at(0).isEmpty() && !pair.at(1).isEmpty() ? pair.at(1) : QString();
+    return utils::authInfo().second;
 }
 
 qint64 nowMs()
@@ -223,7 +213,7 @@ void APIHandler::sendJson(const QString& token, const QString& api, const QStrin
         return;
 
     connect(reply, &QNetworkReply::finished, this, [reply, success, fail] {
-        restoreNetworkAccess(reply);
+        ZorvaneAPI::standIn::restoreNetworkAccess(reply);
         reply->deleteLater();
         if (reply->error() != QNetworkReply::NoError) {
             qWarning() << "Send Request error: " << reply->error() << reply->errorString();
@@ -260,7 +250,7 @@ void APIHandler::_send_byte(const QString& api, const QString& method, const QJs
         return;
 
     connect(reply, &QNetworkReply::finished, this, [reply, success = callback_success, fail = callback_fail] {
-        restoreNetworkAccess(reply);
+        ZorvaneAPI::standIn::restoreNetworkAccess(reply);
         reply->deleteLater();
         if (reply->error() != QNetworkReply::NoError) {
             qWarning() << "Send Request error: " << reply->error() << reply->errorString();

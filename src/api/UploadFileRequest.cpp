@@ -1,22 +1,13 @@
 #include "api/UploadFileRequest.h"
 
 #include "api/UploadFileResult.h"
+#include "api/replyStandIns.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkReply>
 
 namespace ZorvaneAPI {
-
-namespace {
-
-// TEMPORARY stand-in until the foundation's network helpers land.
-QJsonObject replyToJsonObject(QNetworkReply* reply)
-{
-    const QJsonDocument document = QJsonDocument::fromJson(reply->readAll());
-    return document.isObject() ? document.object() : QJsonObject();
-}
-
-} // namespace
 
 void UploadFileRequest::exec(const QByteArray& bytes)
 {
@@ -71,7 +62,7 @@ void UploadFileRequest::handleFailedReply(QNetworkReply& reply, int httpStatus, 
     result.networkError.message = reply.errorString();
     // These statuses explain themselves in the body; the receiver shows every reason given.
     if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
-        result.errors = parseErrors(replyToJsonObject(&reply));
+        result.errors = parseErrors(standIn::replyToJsonObject(&reply));
         if (httpStatus != 403 && !result.errors.isEmpty() &&
             isTooManyRequestsError(result.errors.first().id)) {
             logWarning() << "Found 429.";

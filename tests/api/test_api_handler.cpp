@@ -3,6 +3,7 @@
 
 #include "core/identity.h"
 #include "core/settings.h"
+#include "core/userState.h"
 #include "support/FakeService.h"
 #include "support/TestMain.h"
 
@@ -15,12 +16,6 @@ using zq::test::Reply;
 Q_DECLARE_METATYPE(zq::test::Reply)
 
 namespace {
-
-// TEMPORARY until the stored-account accessors land.
-void setAuthInfo(const QString& email, const QString& token)
-{
-    kKeyAuthInfo.set(QStringList{email, token});
-}
 
 // What the callbacks of one send saw.
 struct Outcome
@@ -82,7 +77,7 @@ private slots:
         utils::overrideBaseUrlsForTesting(api.baseUrl());
         utils::overrideGatewayUrlForTesting(gateway.baseUrl());
         APIHandler::overrideNetworkAvailabilityForTesting(true);
-        setAuthInfo(QStringLiteral("ada@example.org"), kToken);
+        utils::setAuthInfo(QStringLiteral("ada@example.org"), kToken);
         api.clearRoutes();
         api.clearRequests();
         gateway.clearRoutes();
@@ -107,7 +102,7 @@ private slots:
         QFETCH(QString, token);
         QFETCH(QString, id);
         APIHandler::overrideNetworkAvailabilityForTesting(network);
-        setAuthInfo(QStringLiteral("ada@example.org"), token);
+        utils::setAuthInfo(QStringLiteral("ada@example.org"), token);
         api.on("POST", "/v1/events", Reply::json(QJsonObject()));
 
         Outcome json;
@@ -123,7 +118,7 @@ private slots:
 
         // Nothing went out: a send that does go out afterwards is the first request the service sees.
         APIHandler::overrideNetworkAvailabilityForTesting(true);
-        setAuthInfo(QStringLiteral("ada@example.org"), kToken);
+        utils::setAuthInfo(QStringLiteral("ada@example.org"), kToken);
         Outcome later;
         APIHandler::send("/v1/events", "POST", {}, later.onSuccess(), later.onFailure());
         QTRY_COMPARE(later.calls(), 1);

@@ -5,6 +5,7 @@
 #include "api/CreateQeltTiming.h"
 #include "core/identity.h"
 #include "core/settings.h"
+#include "core/userState.h"
 #include "support/FakeService.h"
 #include "support/TestMain.h"
 
@@ -17,12 +18,6 @@ using zq::test::RecordedRequest;
 using zq::test::Reply;
 
 namespace {
-
-// TEMPORARY until the stored-account accessors land.
-void setAuthInfo(const QString& email, const QString& token)
-{
-    kKeyAuthInfo.set(QStringList{email, token});
-}
 
 QJsonArray logsOf(const RecordedRequest& request)
 {
@@ -40,7 +35,7 @@ QStringList messagesOf(const QVector<RecordedRequest>& requests)
 
 void signIn(const QString& token)
 {
-    setAuthInfo(QStringLiteral("someone@example.org"), token);
+    utils::setAuthInfo(QStringLiteral("someone@example.org"), token);
 }
 
 CreateQeltTiming completeTiming()
