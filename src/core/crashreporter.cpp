@@ -2,7 +2,7 @@
 
 #include "core/identity.h"
 #include "core/paths.h"
-#include "core/settings.h"
+#include "core/userState.h"
 
 #include <crashreport.h>
 
@@ -14,19 +14,6 @@
 #endif
 
 namespace utils {
-
-namespace {
-
-// TODO(stored user state): use utils::authInfo once it lands; same rule: both halves or nothing.
-QString signedInEmail()
-{
-    const QStringList stored = kKeyAuthInfo.get();
-    if (stored.size() != 2 || stored.at(0).isEmpty() || stored.at(1).isEmpty())
-        return QString();
-    return stored.at(0);
-}
-
-} // namespace
 
 void initCrashReporter()
 {
@@ -45,7 +32,7 @@ void setCrashReporterUser()
     sentry_value_t user = sentry_value_new_object();
     sentry_value_set_by_key(user, "ip_address", sentry_value_new_string("{{auto}}"));
     sentry_value_set_by_key(user, "email",
-                            sentry_value_new_string(signedInEmail().toLocal8Bit().constData()));
+                            sentry_value_new_string(authInfo().first.toLocal8Bit().constData()));
     sentry_set_user(user);
 }
 

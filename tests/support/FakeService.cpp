@@ -238,6 +238,12 @@ Reply& Reply::withHeader(const QByteArray& name, const QByteArray& value)
     return *this;
 }
 
+Reply& Reply::withReason(const QByteArray& phrase)
+{
+    reason = phrase;
+    return *this;
+}
+
 Reply& Reply::withDelay(int ms)
 {
     delayMs = ms;
@@ -421,8 +427,8 @@ void FakeService::respond(Connection* connection, const RecordedRequest& request
 void FakeService::writeReply(Connection* connection, const Reply& reply, bool keepAlive)
 {
     const bool pieces = !reply.pieces.isEmpty();
-    QByteArray head =
-        "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' +
+                      (reply.reason.isEmpty() ? reasonPhrase(reply.status) : reply.reason) + "\r\n";
     for (const auto& header : reply.headers)
         head += header.first + ": " + header.second + "\r\n";
     if (reply.chunkedTransfer)

@@ -47,6 +47,7 @@ struct RecordedRequest
 struct Reply
 {
     int status = 200;
+    QByteArray reason; // the status line's reason phrase; the usual one for the status when empty
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
 
@@ -68,6 +69,7 @@ struct Reply
     static Reply silence();
 
     Reply& withHeader(const QByteArray& name, const QByteArray& value);
+    Reply& withReason(const QByteArray& phrase);
     Reply& withDelay(int ms);
     Reply& inPieces(const QList<QByteArray>& bodyPieces, int pause);
     Reply& closedAfter(int bytes);
