@@ -1,5 +1,6 @@
 #include "api/Request.h"
 
+#include "api/replyStandIns.h"
 #include "core/identity.h"
 
 #include <QHttpMultiPart>
@@ -26,26 +27,6 @@ QDebug prefixed(QDebug stream, const QString& className)
     stream.noquote() << QLatin1Char('[') + className + QLatin1Char(']');
     stream.quote();
     return stream;
-}
-
-// TEMPORARY stand-ins until the foundation's network helpers land; replaced by utils:: ones.
-void restoreNetworkAccess(QNetworkReply* reply)
-{
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    if (reply->error() == QNetworkReply::UnknownNetworkError &&
-        reply->errorString().toLower().contains(QLatin1String("network access is disabled")))
-        reply->manager()->setNetworkAccessible(QNetworkAccessManager::Accessible);
-    QT_WARNING_POP
-}
-
-QJsonObject replyToJsonObject(QNetworkReply* reply)
-{
-    const QByteArray body = reply->readAll();
-    if (body.isEmpty())
-        return QJsonObject();
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    return document.isObject() ? document.object() : QJsonObject();
 }
 
 } // namespace
@@ -113,7 +94,7 @@ void Request::handleReply(const ResultPtr& result, const PayloadReader& readPayl
         emit finished(result);
         return;
     }
-    restoreNetworkAccess(reply);
+    standIn::restoreNetworkAccess(reply);
     reply->deleteLater();
 
     const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -157,7 +138,7 @@ void Request::handleFailedReply(QNetworkReply& reply, int httpStatus, Result& re
     result.networkError.message = reply.errorString();
 
     if (probesRateLimit(httpStatus)) {
-        const QVector<ApiError> errors = parseErrors(replyToJsonObject(&reply));
+        const QVector<ApiError> errors = parseErrors(standIn::replyToJsonObject(&reply));
         if (!errors.isEmpty() && isTooManyRequestsError(errors.first().id)) {
             logWarning() << "Found 429.";
             logInfo() << errors.first().message;
