@@ -1,7 +1,7 @@
 #include "api/Request.h"
 
-#include "api/replyStandIns.h"
 #include "core/identity.h"
+#include "core/network.h"
 
 #include <QHttpMultiPart>
 #include <QJsonDocument>
@@ -94,7 +94,7 @@ void Request::handleReply(const ResultPtr& result, const PayloadReader& readPayl
         emit finished(result);
         return;
     }
-    standIn::restoreNetworkAccess(reply);
+    utils::restoreNetworkAccess(reply);
     reply->deleteLater();
 
     const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -138,7 +138,7 @@ void Request::handleFailedReply(QNetworkReply& reply, int httpStatus, Result& re
     result.networkError.message = reply.errorString();
 
     if (probesRateLimit(httpStatus)) {
-        const QVector<ApiError> errors = parseErrors(standIn::replyToJsonObject(&reply));
+        const QVector<ApiError> errors = parseErrors(utils::replyToJsonObject(&reply));
         if (!errors.isEmpty() && isTooManyRequestsError(errors.first().id)) {
             logWarning() << "Found 429.";
             logInfo() << errors.first().message;
