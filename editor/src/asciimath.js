@@ -1,0 +1,264 @@
+// MathML (as MathJax writes it) to AsciiMath.
+
+import { elementChildren, localName, parseXml, textContent } from './xml.js';
+
+const SYMBOLS = new Map(Object.entries({
+    α: 'alpha', β: 'beta', γ: 'gamma', δ: 'delta', ε: 'epsilon', ϵ: 'epsilon', ζ: 'zeta', η: 'eta',
+    θ: 'theta', ϑ: 'vartheta', ι: 'iota', κ: 'kappa', λ: 'lambda', μ: 'mu', ν: 'nu', ξ: 'xi', π: 'pi',
+    ρ: 'rho', σ: 'sigma', ς: 'sigma', τ: 'tau', υ: 'upsilon', ϕ: 'phi', φ: 'varphi', χ: 'chi', ψ: 'psi',
+    ω: 'omega', Γ: 'Gamma', Δ: 'Delta', Θ: 'Theta', Λ: 'Lambda', Ξ: 'Xi', Π: 'Pi', Σ: 'Sigma',
+    Φ: 'Phi', Ψ: 'Psi', Ω: 'Omega',
+    '\u2212': '-', '±': '+-', '∓': '-+', '×': 'xx', '·': '*', '⋅': '*', '∗': '**', '÷': '-:', '∘': '@',
+    '⊕': 'o+', '⊗': 'ox', '⊙': 'o.', '∑': 'sum', '∏': 'prod', '∫': 'int', '∬': 'iint', '∭': 'iiint',
+    '∮': 'oint', '∂': 'del', '∇': 'grad', '∞': 'oo', '≤': '<=', '⩽': '<=', '≥': '>=', '⩾': '>=',
+    '≠': '!=', '≈': '~~', '≡': '-=', '∼': '~', '≅': '~=', '∝': 'prop', '≪': '<<', '≫': '>>',
+    '∈': 'in', '∉': '!in', '⊂': 'sub', '⊃': 'sup', '⊆': 'sube', '⊇': 'supe', '∪': 'uu', '∩': 'nn',
+    '⋃': 'uuu', '⋂': 'nnn', '∅': 'O/', '∀': 'AA', '∃': 'EE', '¬': 'neg', '∧': '^^', '∨': 'vv',
+    '→': '->', '⟶': '->', '←': 'larr', '⟵': 'larr', '↔': 'harr', '⇒': '=>', '⟹': '=>', '⇐': 'lArr',
+    '⇔': '<=>', '⟺': '<=>', '↦': '|->', '↑': 'uarr', '↓': 'darr', '′': "'", '″': "''", '…': '...',
+    '⋯': 'cdots', '⋮': 'vdots', '⋱': 'ddots', 'ℝ': 'RR', 'ℕ': 'NN', 'ℤ': 'ZZ', 'ℚ': 'QQ', 'ℂ': 'CC',
+    '⟨': '(:', '⟩': ':)', '〈': '(:', '〉': ':)', '‖': '||', '∣': '|', '⌊': '|__', '⌋': '__|',
+    '⌈': '|~', '⌉': '~|', '°': '^@', '⊥': '_|_', '⊤': 'TT', '⊢': '|--', '⊨': '|==', '∠': '/_',
+    '△': '/_\\', '∴': ':.', '∵': ':\'', ℏ: 'h', ℓ: 'l', '\u00a0': ' ',
+}));
+
+const ACCENTS = new Map(Object.entries({
+    '^': 'hat', 'ˆ': 'hat', '\u0302': 'hat', '¯': 'bar', '‾': 'bar', '\u0304': 'bar', '\u0305': 'bar',
+    '→': 'vec', '\u20d7': 'vec', '~': 'tilde', '˜': 'tilde', '\u0303': 'tilde', '˙': 'dot',
+    '\u0307': 'dot', '¨': 'ddot', '\u0308': 'ddot', '⏞': 'obrace', '⏟': 'ubrace', '_': 'ul',
+}));
+
+const FUNCTIONS = new Set(['sin', 'cos', 'tan', 'cot', 'sec', 'csc', 'sinh', 'cosh', 'tanh', 'coth', 'arcsin',
+    'arccos', 'arctan', 'exp', 'log', 'ln', 'lg', 'det', 'dim', 'gcd', 'lcm', 'min', 'max', 'lim', 'sup',
+    'inf', 'mod', 'arg', 'deg', 'ker', 'Pr']);
+
+const OPEN = new Set(['(', '[', '{', '(:', '|', '||', '|__', '|~']);
+const CLOSE = new Set([')', ']', '}', ':)', '|', '||', '__|', '~|']);
+const SPACED = new Set(['+', '-', '=', '<', '>', '<=', '>=', '!=', '~~', '-=', '~', '~=', 'prop', '+-', '-+', 'xx',
+    '-:', 'in', '!in', 'sub', 'sup', 'sube', 'supe', 'uu', 'nn', '->', 'larr', 'harr', '=>', 'lArr', '<=>',
+    '|->', '^^', 'vv', 'o+', 'ox', '<<', '>>', ':=']);
+
+const INVISIBLE = /[\u2061-\u2064\u200b]/g;
+
+function symbol(text) {
+    const clean = text.replace(INVISIBLE, '');
+    if (SYMBOLS.has(clean))
+        return SYMBOLS.get(clean);
+    return Array.from(clean).map((ch) => (SYMBOLS.has(ch) ? ` ${SYMBOLS.get(ch)} ` : ch)).join('').trim();
+}
+
+// A piece that can stand as an argument without brackets: one name, one number or one symbol.
+function isAtom(text) {
+    return /^([A-Za-z]+|[0-9]+(\.[0-9]+)?|[^\sA-Za-z0-9])$/u.test(text) || /^[a-z]+\(.*\)$/.test(text) && balanced(text);
+}
+
+function balanced(text) {
+    // "sqrt(x)" is an atom, "f(x)+g(x)" is not: the first bracket must close at the end.
+    let depth = 0;
+    for (let i = text.indexOf('('); i < text.length; i++) {
+        if (text[i] === '(')
+            depth++;
+        else if (text[i] === ')' && --depth === 0)
+            return i === text.length - 1;
+    }
+    return false;
+}
+
+function group(text) {
+    return isAtom(text) ? text : `(${text})`;
+}
+
+// Scripts read best without blanks around their operators: x_(i+1), lim_(x->0).
+function compact(text) {
+    return text.replace(/ (?=[^A-Za-z0-9 ])|(?<=[^A-Za-z0-9 ]) /g, '');
+}
+
+// Joins pieces, adding the blanks that keep names apart and set operators off.
+function join(pieces) {
+    let out = '';
+    let previous = null;
+    for (const piece of pieces) {
+        if (!piece.text)
+            continue;
+        if (!piece.text.trim()) {
+            // An explicit space (\, or a blank in text) keeps the tokens on either side apart.
+            if (out && !out.endsWith(' '))
+                out += ' ';
+            continue;
+        }
+        if (out && !out.endsWith(' ')) {
+            const spaced = SPACED.has(piece.text) || (previous && SPACED.has(previous.text));
+            const prefix = piece.kind === 'prefix';
+            if (piece.text === ',' || piece.text === ';')
+                out += '';
+            else if (previous && previous.kind === 'prefix')
+                out += '';
+            else if (previous && (previous.text === ',' || previous.text === ';'))
+                out += ' ';
+            else if (spaced && !prefix && !(previous && OPEN.has(previous.text) && previous.kind === 'open'))
+                out += ' ';
+            else if (/[A-Za-z0-9"]$/.test(out) && /^[A-Za-z0-9"]/.test(piece.text))
+                out += ' ';
+            else if (previous && previous.kind === 'function' && piece.kind !== 'open')
+                out += ' ';
+        }
+        out += piece.text;
+        previous = piece;
+    }
+    return out;
+}
+
+function rowPieces(children) {
+    const pieces = [];
+    children.forEach((child, index) => {
+        if (typeof child === 'string')
+            return;
+        const name = localName(child);
+        const text = convert(child);
+        if (name === 'mo') {
+            const form = child.attrs['data-mjx-texclass'];
+            let kind = 'op';
+            if (form === 'OPEN' || (OPEN.has(text) && !CLOSE.has(text)))
+                kind = 'open';
+            else if (form === 'CLOSE' || (CLOSE.has(text) && !OPEN.has(text)))
+                kind = 'close';
+            // A sign at the start, or after an operator or an opening bracket, binds to what follows.
+            const before = pieces[pieces.length - 1];
+            if ((text === '-' || text === '+') && (!before || before.kind === 'op' || before.kind === 'open'))
+                kind = 'prefix';
+            pieces.push({ text, kind });
+        } else if (name === 'mi' && FUNCTIONS.has(text)) {
+            pieces.push({ text, kind: 'function' });
+        } else {
+            pieces.push({ text, kind: 'atom', index });
+        }
+    });
+    return pieces;
+}
+
+function fenced(open, table, close) {
+    const rows = elementChildren(table).filter((row) => localName(row) === 'mtr' || localName(row) === 'mlabeledtr');
+    const cells = rows.map((row) => {
+        const entries = elementChildren(row).filter((cell) => localName(cell) === 'mtd');
+        return `(${entries.map(convert).join(',')})`;
+    });
+    return `${open || '{:'}${cells.join(',')}${close || ':}'}`;
+}
+
+function convertRow(node) {
+    const children = elementChildren(node);
+    // Brackets around a table make a matrix: ((a,b),(c,d)).
+    const tableAt = children.findIndex((child) => localName(child) === 'mtable');
+    if (tableAt >= 0) {
+        const first = children[0];
+        const last = children[children.length - 1];
+        const open = tableAt === 1 && localName(first) === 'mo' ? convert(first) : '';
+        const close = tableAt === children.length - 2 && localName(last) === 'mo' ? convert(last) : '';
+        const start = open ? 1 : 0;
+        const end = close ? children.length - 1 : children.length;
+        if (end - start === 1)
+            return fenced(open, children[tableAt], close);
+    }
+    return join(rowPieces(children));
+}
+
+function script(base, sub, sup) {
+    let out = base;
+    if (sub !== null)
+        out += `_${group(compact(sub))}`;
+    if (sup !== null)
+        out += `^${group(compact(sup))}`;
+    return out;
+}
+
+function convert(node) {
+    if (typeof node === 'string')
+        return symbol(node);
+    const kids = elementChildren(node);
+    const arg = (i) => (kids[i] ? convert(kids[i]) : '');
+    switch (localName(node)) {
+    case 'mi':
+    case 'mn': {
+        const text = symbol(textContent(node));
+        const variant = node.attrs.mathvariant;
+        if (variant === 'double-struck' && /^[A-Za-z]+$/.test(text) && text.length === 1)
+            return `bbb"${text}"`;
+        return text;
+    }
+    case 'mo':
+        return symbol(textContent(node));
+    case 'mtext': {
+        const text = textContent(node).replace(INVISIBLE, '');
+        if (!text.trim())
+            return text ? ' ' : '';
+        return `"${text.replace(/"/g, "'")}"`;
+    }
+    case 'ms':
+        return `"${textContent(node)}"`;
+    case 'mspace':
+        return ' ';
+    case 'mfrac': {
+        if (node.attrs.linethickness === '0')
+            return `(${arg(0)},${arg(1)})`; // binomial-like stacks
+        return `${group(arg(0))}/${group(arg(1))}`;
+    }
+    case 'msqrt':
+        return `sqrt(${join(rowPieces(node.children))})`;
+    case 'mroot':
+        return `root(${arg(1)})(${arg(0)})`;
+    case 'msub':
+        return script(arg(0), arg(1), null);
+    case 'msup':
+        return script(arg(0), null, arg(1));
+    case 'msubsup':
+        return script(arg(0), arg(1), arg(2));
+    case 'munder':
+    case 'mover':
+    case 'munderover': {
+        const base = arg(0);
+        const name = localName(node);
+        const accentNode = kids[1];
+        const accent = accentNode ? ACCENTS.get(textContent(accentNode).replace(INVISIBLE, '')) : undefined;
+        if (name !== 'munderover' && accent && (localName(accentNode) === 'mo')) {
+            if (name === 'mover' && accent !== 'ul' && accent !== 'ubrace')
+                return `${accent}(${base})`;
+            if (name === 'munder' && (accent === 'ul' || accent === 'ubrace' || accent === 'bar'))
+                return `${accent === 'bar' ? 'ul' : accent}(${base})`;
+        }
+        if (name === 'munder')
+            return script(base, arg(1), null);
+        if (name === 'mover')
+            return script(base, null, arg(1));
+        return script(base, arg(1), arg(2));
+    }
+    case 'mtable':
+        return fenced('', node, '');
+    case 'mtr':
+    case 'mlabeledtr':
+        return `(${kids.map(convert).join(',')})`;
+    case 'mfenced': {
+        const open = node.attrs.open !== undefined ? node.attrs.open : '(';
+        const close = node.attrs.close !== undefined ? node.attrs.close : ')';
+        return `${symbol(open) || '{:'}${kids.map(convert).join(',')}${symbol(close) || ':}'}`;
+    }
+    case 'menclose':
+        return node.attrs.notation === 'updiagonalstrike' ? `cancel(${convertRow(node)})` : convertRow(node);
+    case 'mphantom':
+    case 'annotation':
+    case 'annotation-xml':
+    case 'none':
+    case 'mprescripts':
+        return '';
+    case 'semantics':
+        return kids.length ? convert(kids[0]) : '';
+    case 'mmultiscripts':
+        return script(arg(0), arg(1) || null, arg(2) || null);
+    default: // math, mrow, mstyle, mpadded, merror, mtd, maction
+        return convertRow(node);
+    }
+}
+
+// AsciiMath of a MathML string; throws on markup it cannot read.
+export function mathmlToAsciiMath(mathml) {
+    return convert(parseXml(mathml)).replace(/\s+/g, ' ').trim();
+}

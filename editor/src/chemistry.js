@@ -1,0 +1,80 @@
+// SMILES through RDKit's MinimalLib (WebAssembly): depiction as SVG, MOL block, InChI, InChIKey.
+// The module compiles asynchronously after the page has loaded; until it is ready molecules
+// show as their SMILES text and only the "smiles" format is known.
+
+import initRDKitModule from '@rdkit/rdkit';
+
+let rdkit = null;
+let starting = null;
+
+async function wasmBytes(element) {
+    const packed = Uint8Array.from(atob(element.textContent.trim()), (c) => c.charCodeAt(0));
+    const stream = new Blob([packed]).stream().pipeThrough(new DecompressionStream('gzip'));
+    return new Uint8Array(await new Response(stream).arrayBuffer());
+}
+
+export function startChemistry() {
+    if (starting)
+        return starting;
+    const element = document.getElementById('zq-rdkit-wasm');
+    if (!element)
+        return (starting = Promise.resolve(false));
+    starting = wasmBytes(element)
+        .then((bytes) => initRDKitModule({
+            // The engine's own loader would fetch a file; the page hands it the bytes it carries.
+            instantiateWasm(imports, receive) {
+                WebAssembly.instantiate(bytes, imports).then((result) => receive(result.instance), (error) => {
+                    console.error('[editor] Chemistry engine did not compile:', error && error.message);
+                    document.documentElement.dataset.chemistry = 'failed';
+                });
+                return {};
+            },
+            print() {},
+            printErr() {},
+        }))
+        .then((module) => {
+            rdkit = module;
+            element.textContent = ''; // the packed binary is no longer needed
+            document.documentElement.dataset.chemistry = 'ready';
+            return true;
+        })
+        .catch((error) => {
+            console.error('[editor] Chemistry engine failed to start:', error && error.message);
+            document.documentElement.dataset.chemistry = 'failed';
+            return false;
+        });
+    return starting;
+}
+
+export function chemistryReady() {
+    return rdkit !== null;
+}
+
+// Puts every drawn colour on currentColor, so the molecule follows the page's text colour.
+function recolour(svg) {
+    return svg
+        .replace(/<rect[^>]*>\s*<\/rect>/, '')
+        .replace(/#[0-9A-Fa-f]{6}\b/g, 'currentColor');
+}
+
+// {svg, mol, inchi, inchiKey} of one SMILES, null when it does not parse or RDKit is not ready.
+export function describeMolecule(smiles) {
+    if (!rdkit || !smiles || smiles.length > 2000)
+        return null;
+    let mol = null;
+    try {
+        mol = rdkit.get_mol(smiles);
+        if (!mol || !mol.is_valid())
+            return null;
+        const svg = recolour(mol.get_svg_with_highlights(JSON.stringify({ width: 240, height: 180, clearBackground: false })));
+        const molBlock = mol.get_molblock();
+        const inchi = mol.get_inchi();
+        const inchiKey = inchi ? rdkit.get_inchikey_for_inchi(inchi) : '';
+        return { svg, mol: molBlock, inchi, inchiKey };
+    } catch (error) {
+        return null;
+    } finally {
+        if (mol)
+            mol.delete();
+    }
+}

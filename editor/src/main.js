@@ -1,0 +1,214 @@
+// The editor page's interface to the application: setFontSize, setText and getFormats on
+// window. Every call answers synchronously with a well-formed reply, whatever it is given.
+
+import { createMarkdown, renderMarkdown } from './markdown.js';
+import { renderTex, svgOf, texToMathml, warmUpMath } from './math.js';
+import { chemistryReady, describeMolecule, startChemistry } from './chemistry.js';
+import { replaceSourcelessImages, sanitizeToFragment } from './sanitize.js';
+import { mathmlToAsciiMath } from './asciimath.js';
+import { mathmlToWordMathml } from './wordmathml.js';
+import { toCsv, toHtml, toMarkdown, toTsv } from './table.js';
+import { copyButton, installCopyButton, setCopyButton } from './copybutton.js';
+
+const MAX_FORMULA_FORMATS = 20;
+const MAX_TEXT_LENGTH = 200000;
+
+const md = createMarkdown();
+const content = document.getElementById('content');
+
+// What the last setText rendered, for getFormats.
+let last = { text: '', formulas: [], tables: [], molecules: [], options: {} };
+let formatsCache = null;
+
+function size() {
+    const box = content.getBoundingClientRect();
+    return { height: box.height, width: box.width };
+}
+
+function moleculeNode(smiles, molecules) {
+    const described = describeMolecule(smiles);
+    molecules.push({ smiles, described });
+    const holder = document.createElement('span');
+    holder.className = 'zq-molecule';
+    if (described) {
+        const parsed = new DOMParser().parseFromString(described.svg, 'image/svg+xml').documentElement;
+        if (parsed && parsed.tagName.toLowerCase() === 'svg') {
+            for (const script of Array.from(parsed.querySelectorAll('script, foreignObject')))
+                script.remove();
+            holder.appendChild(document.importNode(parsed, true));
+            return holder;
+        }
+    }
+    holder.classList.add('zq-molecule-text');
+    holder.textContent = smiles;
+    return holder;
+}
+
+// Renders text into content; returns whether any LaTeX failed.
+function render(text, formulas, tables, molecules) {
+    const { html, slots, tables: found } = renderMarkdown(md, text);
+    tables.push(...found);
+    const fragment = sanitizeToFragment(html);
+    replaceSourcelessImages(fragment);
+    let latexFailed = false;
+    const used = new Set();
+    for (const holder of Array.from(fragment.querySelectorAll('[data-zq-slot]'))) {
+        const index = Number(holder.getAttribute('data-zq-slot'));
+        const item = slots[index];
+        // Slots come only from our own renderer; a slot written into the text itself is dropped.
+        if (!item || used.has(index) || !holder.classList.contains('zq-slot')) {
+            holder.remove();
+            continue;
+        }
+        used.add(index);
+        if (item.kind === 'math') {
+            const { node, error } = renderTex(item.tex, item.display);
+            latexFailed = latexFailed || error;
+            formulas.push({ tex: item.tex, display: item.display, node, error });
+            holder.replaceWith(node);
+        } else {
+            holder.replaceWith(moleculeNode(item.smiles, molecules));
+        }
+    }
+    content.replaceChildren(fragment, copyButton());
+    return latexFailed;
+}
+
+window.setFontSize = function setFontSize(n) {
+    const value = Number(n);
+    if (!Number.isFinite(value) || value <= 0 || value > 1000)
+        return false;
+    document.body.style.fontSize = `${value}px`;
+    return true;
+};
+
+window.setText = function setText(text, alignment, options, extra) {
+    let latexFailed = false;
+    const formulas = [];
+    const tables = [];
+    const molecules = [];
+    let source = '';
+    try {
+        source = typeof text === 'string' ? text : text === undefined || text === null ? '' : String(text);
+        document.body.classList.toggle('zq-center', alignment === 'center');
+        setCopyButton(Boolean(extra && typeof extra === 'object' && extra.copyButtonEnabled), source);
+        latexFailed = render(source.slice(0, MAX_TEXT_LENGTH), formulas, tables, molecules);
+    } catch (error) {
+        console.error('[editor] setText failed:', error && error.message);
+        // Whatever broke, the user still sees the text itself.
+        try {
+            content.textContent = source;
+        } catch (ignored) {
+            /* nothing left to do */
+        }
+    }
+    last = { text: source, formulas, tables, molecules, options: options && typeof options === 'object' ? options : {} };
+    formatsCache = null;
+    try {
+        return [latexFailed, size()];
+    } catch (error) {
+        return [latexFailed, { height: 0, width: 0 }];
+    }
+};
+
+function formulaFormats(formula, wanted, add) {
+    if (formula.error)
+        return;
+    let mathml = null;
+    if (wanted.mathml || wanted.mathmlword || wanted.asciimath)
+        mathml = texToMathml(formula.tex, formula.display);
+    if (wanted.mathml)
+        add('mathml', mathml);
+    if (wanted.mathmlword)
+        add('mathmlword', mathmlToWordMathml(mathml));
+    if (wanted.asciimath)
+        add('asciimath', mathmlToAsciiMath(mathml));
+    if (wanted.latex)
+        add('latex', formula.tex.trim());
+    if (wanted.svg)
+        add('svg', svgOf(formula.node));
+}
+
+function computeFormats() {
+    const options = last.options;
+    const wanted = {
+        mathml: options.include_mathml === true,
+        mathmlword: options.include_mathml_word === true,
+        asciimath: options.include_asciimath === true,
+        latex: options.include_latex === true,
+        svg: options.include_svg === true,
+    };
+    const formats = [];
+    // One failing format must not cost the others.
+    const attempt = (work) => {
+        try {
+            work();
+        } catch (error) {
+            console.error('[editor] A format failed:', error && error.message);
+        }
+    };
+    const add = (type, value) => {
+        if (typeof value === 'string' && value !== '')
+            formats.push({ type, value });
+    };
+    for (const formula of last.formulas.slice(0, MAX_FORMULA_FORMATS))
+        attempt(() => formulaFormats(formula, wanted, add));
+    for (const { table, tabular } of last.tables) {
+        if (options.include_table_html === true)
+            attempt(() => add('html', toHtml(table)));
+        if (options.include_tsv === true)
+            attempt(() => add('tsv', toTsv(table)));
+        if (options.include_csv === true)
+            attempt(() => add('csv', toCsv(table)));
+        if (tabular)
+            attempt(() => add('table-markdown', toMarkdown(table)));
+    }
+    // The chemistry family is always reported.
+    for (const molecule of last.molecules) {
+        add('smiles', molecule.smiles);
+        const described = molecule.described || (chemistryReady() ? describeMolecule(molecule.smiles) : null);
+        if (described) {
+            add('mol', described.mol);
+            add('inchi', described.inchi);
+            add('inchi_key', described.inchiKey);
+        }
+    }
+    return formats;
+}
+
+window.getFormats = function getFormats() {
+    try {
+        if (formatsCache === null)
+            formatsCache = JSON.stringify({ formats: computeFormats() });
+        return formatsCache;
+    } catch (error) {
+        console.error('[editor] getFormats failed:', error && error.message);
+        return JSON.stringify({ formats: [] });
+    }
+};
+
+// Nothing in the rendering may take the page elsewhere: links do not navigate, dropped files
+// do not open.
+document.addEventListener('click', (event) => {
+    const link = event.target && event.target.closest ? event.target.closest('a') : null;
+    if (link)
+        event.preventDefault();
+}, true);
+document.addEventListener('auxclick', (event) => event.preventDefault(), true);
+document.addEventListener('dragover', (event) => event.preventDefault(), true);
+document.addEventListener('drop', (event) => event.preventDefault(), true);
+
+// Start the faces now, while the page still loads, so that the first rendering is measured
+// with the fonts it will be shown in.
+for (const face of ['1em "IBM Plex Sans"', 'italic 1em "IBM Plex Sans"', '600 1em "IBM Plex Sans"', '1em "Inconsolata"'])
+    document.fonts.load(face);
+
+installCopyButton(content);
+window.addEventListener('load', () => {
+    // After the load report, so that neither engine delays it; a text that comes first simply
+    // starts the TeX engine itself.
+    setTimeout(() => {
+        warmUpMath();
+        startChemistry();
+    }, 0);
+});

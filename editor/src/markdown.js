@@ -1,0 +1,205 @@
+// The service's Markdown dialect on markdown-it: maths in \( \), $ $, \[ \], $$ $$ and the
+// equation-like environments, LaTeX tabulars, SMILES in fences and <smiles> tags. Maths and
+// molecules render as empty slots that the page fills after sanitising the HTML.
+
+import MarkdownIt from 'markdown-it';
+import { findTabular, parseTabular } from './tabular.js';
+import { tableFromTokens, toHtml } from './table.js';
+
+const MATH_ENVIRONMENTS = ['equation', 'align', 'gather', 'multline', 'alignat', 'eqnarray', 'flalign', 'displaymath',
+    'math'];
+const ENVIRONMENT = new RegExp(`^\\\\begin\\{((?:${MATH_ENVIRONMENTS.join('|')})\\*?)\\}`);
+
+// The end of the maths that opens at src[pos], as {end, tex, display}, or null.
+export function scanMath(src, pos, max = src.length) {
+    const rest = (i) => src.slice(i, max);
+    if (src.startsWith('\\(', pos) || src.startsWith('\\[', pos)) {
+        const display = src[pos + 1] === '[';
+        const close = display ? '\\]' : '\\)';
+        const end = findClosing(src, pos + 2, close, max);
+        return end < 0 ? null : { end: end + 2, tex: src.slice(pos + 2, end), display };
+    }
+    if (src.startsWith('$$', pos)) {
+        const end = findClosing(src, pos + 2, '$$', max);
+        if (end < 0 || end === pos + 2)
+            return null;
+        return { end: end + 2, tex: src.slice(pos + 2, end), display: true };
+    }
+    if (src[pos] === '$') {
+        // Inline dollars: no blank inside either delimiter, no digit right after the closing one,
+        // so that "$5 and $6" stays text.
+        if (pos + 1 >= max || /\s/.test(src[pos + 1]))
+            return null;
+        let end = pos + 1;
+        for (;;) {
+            end = findClosing(src, end, '$', max);
+            if (end < 0)
+                return null;
+            if (!/\s/.test(src[end - 1]) && !/[0-9]/.test(src[end + 1] || ''))
+                break;
+            end++;
+        }
+        return { end: end + 1, tex: src.slice(pos + 1, end), display: false };
+    }
+    const environment = ENVIRONMENT.exec(rest(pos));
+    if (environment) {
+        const close = `\\end{${environment[1]}}`;
+        const end = src.indexOf(close, pos + environment[0].length);
+        if (end < 0 || end + close.length > max)
+            return null;
+        return { end: end + close.length, tex: src.slice(pos, end + close.length), display: true };
+    }
+    return null;
+}
+
+// Index of the closing delimiter after pos, skipping backslash escapes; -1 when absent.
+function findClosing(src, pos, close, max) {
+    for (let i = pos; i < max; i++) {
+        if (src.startsWith(close, i) && i + close.length <= max)
+            return i;
+        if (src[i] === '\\')
+            i++;
+    }
+    return -1;
+}
+
+function smilesTag(src, pos, max) {
+    if (src.slice(pos, pos + 8).toLowerCase() !== '<smiles>')
+        return null;
+    const end = src.toLowerCase().indexOf('</smiles>', pos + 8);
+    if (end < 0 || end + 9 > max)
+        return null;
+    return { end: end + 9, smiles: src.slice(pos + 8, end).trim() };
+}
+
+function inlineRule(state, silent) {
+    const { src, pos, posMax } = state;
+    const ch = src[pos];
+    if (ch !== '\\' && ch !== '$' && ch !== '<')
+        return false;
+    if (src.startsWith('\\begin{tabular}', pos)) {
+        const found = findTabular(src.slice(0, posMax), pos);
+        if (!found || found.start !== pos)
+            return false;
+        if (!silent) {
+            const token = state.push('zq_tabular', '', 0);
+            token.meta = { table: parseTabular(found.spec, found.body) };
+        }
+        state.pos = found.end;
+        return true;
+    }
+    const smiles = ch === '<' ? smilesTag(src, pos, posMax) : null;
+    if (smiles) {
+        if (!silent)
+            state.push('zq_smiles', '', 0).meta = { smiles: [smiles.smiles] };
+        state.pos = smiles.end;
+        return true;
+    }
+    const math = ch !== '<' ? scanMath(src, pos, posMax) : null;
+    if (!math)
+        return false;
+    if (!silent)
+        state.push('zq_math', '', 0).meta = { tex: math.tex, display: math.display };
+    state.pos = math.end;
+    return true;
+}
+
+// Display maths or a tabular that starts a block and ends a line: {end (index), kind, ...}.
+function blockRule(state, startLine, endLine, silent) {
+    const start = state.bMarks[startLine] + state.tShift[startLine];
+    if (state.sCount[startLine] - state.blkIndent >= 4)
+        return false;
+    const src = state.src;
+    const max = state.eMarks[endLine - 1];
+    let found = null;
+    if (src.startsWith('\\begin{tabular}', start)) {
+        const tabular = findTabular(src.slice(0, max), start);
+        if (tabular && tabular.start === start)
+            found = { end: tabular.end, type: 'zq_tabular', meta: { table: parseTabular(tabular.spec, tabular.body) } };
+    } else if (src[start] === '$' || src[start] === '\\') {
+        if (src[start] === '$' && src[start + 1] !== '$')
+            return false;
+        const math = scanMath(src, start, max);
+        if (math && math.display)
+            found = { end: math.end, type: 'zq_math_block', meta: { tex: math.tex, display: true } };
+    }
+    if (!found)
+        return false;
+    // The block must end its line; otherwise the paragraph's inline rules take it.
+    let line = startLine;
+    while (line < endLine && state.eMarks[line] < found.end)
+        line++;
+    if (line >= endLine || src.slice(found.end, state.eMarks[line]).trim() !== '')
+        return false;
+    if (silent)
+        return true;
+    const token = state.push(found.type, '', 0);
+    token.meta = found.meta;
+    token.block = true;
+    token.map = [startLine, line + 1];
+    state.line = line + 1;
+    return true;
+}
+
+// Collects the tables in document order, Markdown and LaTeX alike.
+function collectTables(state) {
+    if (state.inlineMode)
+        return; // table cells rendered inline must not reset the document's list
+    const tables = [];
+    const walk = (tokens) => {
+        for (let i = 0; i < tokens.length; i++) {
+            const token = tokens[i];
+            if (token.type === 'table_open') {
+                let close = i;
+                while (close < tokens.length && tokens[close].type !== 'table_close')
+                    close++;
+                tables.push({ table: tableFromTokens(tokens.slice(i, close + 1)), tabular: false });
+            } else if (token.type === 'zq_tabular') {
+                tables.push({ table: token.meta.table, tabular: true });
+            } else if (token.children) {
+                walk(token.children);
+            }
+        }
+    };
+    walk(state.tokens);
+    state.env.tables = tables;
+}
+
+function slot(env, item, block) {
+    env.slots.push(item);
+    const tag = block ? 'div' : 'span';
+    return `<${tag} class="zq-slot" data-zq-slot="${env.slots.length - 1}"></${tag}>`;
+}
+
+export function createMarkdown() {
+    const md = new MarkdownIt({ html: true, linkify: false, typographer: false, breaks: false });
+    md.inline.ruler.before('escape', 'zq_inline', inlineRule);
+    md.block.ruler.before('fence', 'zq_block', blockRule, { alt: ['paragraph', 'reference', 'blockquote', 'list'] });
+    md.core.ruler.push('zq_tables', collectTables);
+
+    const rules = md.renderer.rules;
+    rules.zq_math = (tokens, i, options, env) => slot(env, { kind: 'math', ...tokens[i].meta }, false);
+    rules.zq_math_block = (tokens, i, options, env) => `${slot(env, { kind: 'math', ...tokens[i].meta }, true)}\n`;
+    rules.zq_smiles = (tokens, i, options, env) =>
+        tokens[i].meta.smiles.map((smiles) => slot(env, { kind: 'smiles', smiles }, false)).join('');
+    rules.zq_tabular = (tokens, i, options, env) => {
+        const html = toHtml(tokens[i].meta.table, (text) => md.renderInline(text, env));
+        return `<div class="zq-tabular">${html}</div>${tokens[i].block ? '\n' : ''}`;
+    };
+    const fence = rules.fence;
+    rules.fence = (tokens, i, options, env, self) => {
+        const token = tokens[i];
+        if (token.info.trim().toLowerCase() !== 'smiles')
+            return fence(tokens, i, options, env, self);
+        const molecules = token.content.split(/\r?\n/).map((line) => line.trim()).filter(Boolean);
+        return `<div class="zq-smiles">${molecules.map((smiles) => slot(env, { kind: 'smiles', smiles }, false)).join('')}</div>\n`;
+    };
+    return md;
+}
+
+// HTML with slots, and what the text holds: {html, slots, tables}.
+export function renderMarkdown(md, text) {
+    const env = { slots: [], tables: [] };
+    const html = md.render(text, env);
+    return { html, slots: env.slots, tables: env.tables };
+}

@@ -1,0 +1,47 @@
+import assert from 'node:assert/strict';
+import { test } from 'node:test';
+
+import { createMarkdown, renderMarkdown, scanMath } from '../src/markdown.js';
+
+const md = createMarkdown();
+
+test('maths delimiters are found with their TeX and display mode', () => {
+    assert.deepEqual(scanMath('\\(a+b\\) rest', 0), { end: 7, tex: 'a+b', display: false });
+    assert.deepEqual(scanMath('\\[x\\]', 0), { end: 5, tex: 'x', display: true });
+    assert.deepEqual(scanMath('$$x$$', 0), { end: 5, tex: 'x', display: true });
+    assert.deepEqual(scanMath('$x^2$.', 0), { end: 5, tex: 'x^2', display: false });
+    assert.deepEqual(scanMath('$a\\$b$', 0), { end: 6, tex: 'a\\$b', display: false });
+    const env = '\\begin{align*} a &= b \\end{align*}';
+    assert.deepEqual(scanMath(env, 0), { end: env.length, tex: env, display: true });
+});
+
+test('money and unclosed delimiters are not maths', () => {
+    assert.equal(scanMath('$5 and $6', 0), null);
+    assert.equal(scanMath('$ x$', 0), null);
+    assert.equal(scanMath('\\(never closed', 0), null);
+    assert.equal(scanMath('\\begin{equation} x', 0), null);
+});
+
+test('the dialect renders maths, tabulars and molecules as slots in document order', () => {
+    const text = 'Inline $a$ and \\(b\\).\n\n\\[\nc\n\n\\]\n\n\\begin{tabular}{cc} $d$ & e \\\\ \\end{tabular}\n\n'
+        + '```smiles\nCCO\nc1ccccc1\n```\n\nTag <smiles>O</smiles> and \\begin{equation} f \\end{equation}';
+    const { html, slots, tables } = renderMarkdown(md, text);
+    assert.deepEqual(slots.map((s) => (s.kind === 'math' ? `${s.tex.trim()}:${s.display}` : s.smiles)),
+        ['a:false', 'b:false', 'c:true', 'd:false', 'CCO', 'c1ccccc1', 'O', '\\begin{equation} f \\end{equation}:true']);
+    assert.equal(tables.length, 1);
+    assert.equal(tables[0].tabular, true);
+    assert.match(html, /<table>/);
+    assert.doesNotMatch(html, /\$/);
+});
+
+test('Markdown tables and tabulars are listed in document order', () => {
+    const text = '| A |\n|---|\n| 1 |\n\nText \\begin{tabular}{c} x \\end{tabular}\n\n| B |\n|---|\n| 2 |\n';
+    const { tables } = renderMarkdown(md, text);
+    assert.deepEqual(tables.map((t) => t.tabular), [false, true, false]);
+});
+
+test('maths inside code stays code', () => {
+    const { slots, html } = renderMarkdown(md, 'Use `$x$` or\n\n```\n\\[y\\]\n```\n');
+    assert.equal(slots.length, 0);
+    assert.match(html, /\$x\$/);
+});
