@@ -89,6 +89,11 @@ void overrideGatewayUrlForTesting(const QString& baseUrl)
     gatewayUrlOverride() = url;
 }
 
+QIcon appIcon()
+{
+    return QIcon(QStringLiteral(":/logo/logo (32x32).svg"));
+}
+
 QString deviceId()
 {
     const QString stored = kKeyUserId.get();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 
 namespace utils {
@@ -26,6 +27,9 @@ void overrideBaseUrlsForTesting(const QString& baseUrl);
 // Tests only: the gateway apart from the other hosts, so that a test can tell where a call went. An
 // empty string makes the gateway follow the override above again.
 void overrideGatewayUrlForTesting(const QString& baseUrl);
+
+// The application icon from the resource bundle, for every window.
+QIcon appIcon();
 
 // The persistent device identifier: 32 lower-case hex digits, made and stored on first use.
 QString deviceId();
