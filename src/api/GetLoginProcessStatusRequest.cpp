@@ -1,7 +1,7 @@
 #include "api/GetLoginProcessStatusRequest.h"
 
 #include "api/LoginProcessResult.h"
-#include "api/replyStandIns.h"
+#include "core/network.h"
 
 #include <QJsonValue>
 #include <QNetworkAccessManager>
@@ -30,13 +30,13 @@ void GetLoginProcessStatusRequest::responseHandler()
     if (reply && reply->error() != QNetworkReply::NoError) {
         // The sign-in page must tell a process the service forgot ("unknown_login_uuid", sent with
         // 400) from other failures, so the first service error of these replies is kept whatever it is.
-        standIn::restoreNetworkAccess(reply);
+        utils::restoreNetworkAccess(reply);
         reply->deleteLater();
         const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         result->networkError.code = reply->error();
         result->networkError.message = reply->errorString();
         if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
-            const QVector<ApiError> errors = parseErrors(standIn::replyToJsonObject(reply));
+            const QVector<ApiError> errors = parseErrors(utils::replyToJsonObject(reply));
             if (!errors.isEmpty()) {
                 result->errors.append(errors.first());
                 emit finished(result);

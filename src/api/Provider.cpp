@@ -12,8 +12,8 @@
 #include "api/GetPdfRequest.h"
 #include "api/GetPdfsRequest.h"
 #include "api/GetQeltRequest.h"
-#include "api/UploadFileRequest.h"
 #include "api/SendMessageRequest.h"
+#include "api/UploadFileRequest.h"
 #include "api/UploadPdfRequest.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "api/SendMessageResult.h"
 #include "api/eventStream.h"
-#include "api/replyStandIns.h"
+#include "core/network.h"
 
 #include <QJsonValue>
 #include <QNetworkReply>
@@ -27,7 +27,7 @@ void SendMessageRequest::streamReceived()
         logWarning() << "Invalid sender";
         return;
     }
-    standIn::restoreNetworkAccess(reply);
+    utils::restoreNetworkAccess(reply);
     // An error reply carries a JSON error document, not events: leave it for streamFinished to read.
     if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400)
         return;
@@ -60,7 +60,7 @@ void SendMessageRequest::streamFinished()
         emit finished(result);
         return;
     }
-    standIn::restoreNetworkAccess(reply);
+    utils::restoreNetworkAccess(reply);
     reply->deleteLater();
     const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 
@@ -74,7 +74,7 @@ void SendMessageRequest::streamFinished()
     result->networkError.code = reply->error();
     result->networkError.message = reply->errorString();
     if (httpStatus == 429) {
-        const QJsonObject body = standIn::replyToJsonObject(reply);
+        const QJsonObject body = utils::replyToJsonObject(reply);
         const QVector<ApiError> errors = parseErrors(body);
         if (!errors.isEmpty() && isTooManyRequestsError(errors.first().id)) {
             logWarning() << "Found 429.";

@@ -1,7 +1,7 @@
 #include "api/UploadPdfRequest.h"
 
 #include "api/PdfResult.h"
-#include "api/replyStandIns.h"
+#include "core/network.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -77,13 +77,13 @@ void UploadPdfRequest::responseHandler()
     auto* reply = qobject_cast<QNetworkReply*>(sender());
     if (reply && reply->error() != QNetworkReply::NoError) {
         // The upload keeps every service error of a refused file, not only a rate-limit one.
-        standIn::restoreNetworkAccess(reply);
+        utils::restoreNetworkAccess(reply);
         reply->deleteLater();
         const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         result->networkError.code = reply->error();
         result->networkError.message = reply->errorString();
         if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
-            result->errors = parseErrors(standIn::replyToJsonObject(reply));
+            result->errors = parseErrors(utils::replyToJsonObject(reply));
             if (httpStatus != 403 && !result->errors.isEmpty() &&
                 isTooManyRequestsError(result->errors.first().id)) {
                 logWarning() << "Found 429.";

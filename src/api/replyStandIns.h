@@ -4,8 +4,8 @@
 
 class QNetworkReply;
 
-// TEMPORARY: stand-ins for the foundation's network helpers until they land; then replaced by the
-// utils:: ones and removed.
+// Left for the callers that have not moved yet: forwards to the foundation's helpers in
+// core/network.h, which new code includes directly. Remove once nothing includes this file.
 namespace ZorvaneAPI::standIn {
 
 void restoreNetworkAccess(QNetworkReply* reply);
