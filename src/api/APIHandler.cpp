@@ -1,8 +1,8 @@
 #include "api/APIHandler.h"
 
 #include "api/CreateQeltTiming.h"
-#include "api/replyStandIns.h"
 #include "core/identity.h"
+#include "core/network.h"
 #include "core/settings.h"
 #include "core/userState.h"
 
@@ -213,7 +213,7 @@ void APIHandler::sendJson(const QString& token, const QString& api, const QStrin
         return;
 
     connect(reply, &QNetworkReply::finished, this, [reply, success, fail] {
-        ZorvaneAPI::standIn::restoreNetworkAccess(reply);
+        utils::restoreNetworkAccess(reply);
         reply->deleteLater();
         if (reply->error() != QNetworkReply::NoError) {
             qWarning() << "Send Request error: " << reply->error() << reply->errorString();
@@ -250,7 +250,7 @@ void APIHandler::_send_byte(const QString& api, const QString& method, const QJs
         return;
 
     connect(reply, &QNetworkReply::finished, this, [reply, success = callback_success, fail = callback_fail] {
-        ZorvaneAPI::standIn::restoreNetworkAccess(reply);
+        utils::restoreNetworkAccess(reply);
         reply->deleteLater();
         if (reply->error() != QNetworkReply::NoError) {
             qWarning() << "Send Request error: " << reply->error() << reply->errorString();

@@ -1,7 +1,7 @@
 #include "api/UploadFileRequest.h"
 
 #include "api/UploadFileResult.h"
-#include "api/replyStandIns.h"
+#include "core/network.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -62,7 +62,7 @@ void UploadFileRequest::handleFailedReply(QNetworkReply& reply, int httpStatus, 
     result.networkError.message = reply.errorString();
     // These statuses explain themselves in the body; the receiver shows every reason given.
     if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
-        result.errors = parseErrors(standIn::replyToJsonObject(&reply));
+        result.errors = parseErrors(utils::replyToJsonObject(&reply));
         if (httpStatus != 403 && !result.errors.isEmpty() &&
             isTooManyRequestsError(result.errors.first().id)) {
             logWarning() << "Found 429.";
