@@ -29,22 +29,34 @@ const script = await esbuild.build({
     define: { 'process.env.NODE_ENV': '"production"' },
 });
 
+// The TeX engine as a script of its own, run on first use; it defines window.ZqMathJax.
+const engine = await esbuild.build({
+    ...common,
+    entryPoints: ['src/mathjax-engine.js'],
+    format: 'iife',
+    globalName: 'ZqMathJax',
+    platform: 'browser',
+    legalComments: 'none',
+});
+
 const style = await esbuild.build({
     ...common,
     entryPoints: ['src/page.css'],
     loader: { '.woff2': 'dataurl' },
 });
 
-const js = script.outputFiles[0].text
-    .replace(/<\/(script)/gi, '<\\/$1')
-    .replace(/<!--/g, '<\\!--');
+// Script text inside the HTML must not close its element or open a comment.
+const inline = (text) => text.replace(/<\/(script)/gi, '<\\/$1').replace(/<!--/g, '<\\!--');
+const js = inline(script.outputFiles[0].text);
+const mathjax = inline(engine.outputFiles[0].text);
 const css = style.outputFiles[0].text.replace(/<\/(style)/gi, '<\\/$1');
-const hash = `'sha256-${createHash('sha256').update(js, 'utf8').digest('base64')}'`;
+const sha = (text) => `'sha256-${createHash('sha256').update(text, 'utf8').digest('base64')}'`;
 const wasm = readFileSync(join(here, 'node_modules/@rdkit/rdkit/dist/RDKit_minimal.wasm'));
 const packed = gzipSync(wasm, { level: 9 }).toString('base64');
 
 const page = readFileSync(join(here, 'src/page.html'), 'utf8')
-    .replace('%SCRIPT_HASH%', () => hash)
+    .replace('%SCRIPT_HASHES%', () => `${sha(js)} ${sha(mathjax)}`)
+    .replace('%MATHJAX%', () => mathjax)
     .replace('%STYLE%', () => css)
     .replace('%RDKIT_WASM%', () => packed)
     .replace('%SCRIPT%', () => js);
@@ -53,4 +65,4 @@ mkdirSync(dirname(output), { recursive: true });
 writeFileSync(`${output}.part`, page);
 renameSync(`${output}.part`, output);
 console.log(`Editor page: ${(page.length / 1048576).toFixed(1)} MiB (script ${(js.length / 1024).toFixed(0)} KiB, `
-    + `chemistry ${(packed.length / 1024).toFixed(0)} KiB)`);
+    + `TeX engine ${(mathjax.length / 1024).toFixed(0)} KiB, chemistry ${(packed.length / 1024).toFixed(0)} KiB)`);

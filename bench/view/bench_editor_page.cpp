@@ -27,7 +27,7 @@ void print(const QString& name, double ms, double baselineMs, const QString& tar
     QTextStream(stdout) << QStringLiteral("%1: %2 ms (%3x baseline of %4 ms; target %5)\n")
                                .arg(name, -44)
                                .arg(ms, 0, 'f', 2)
-                               .arg(baselineMs > 0 ? ms / baselineMs : 0, 0, 'f', 1)
+                               .arg(baselineMs > 0 ? ms / baselineMs : 0, 0, 'f', 2)
                                .arg(baselineMs, 0, 'f', 2)
                                .arg(target);
 }
@@ -70,7 +70,7 @@ int main(int argc, char* argv[])
     zq::test::prepareApplication();
 
     // Load: the editor page against an empty page, each in a fresh view.
-    std::vector<double> loads, blankLoads, chemistry;
+    std::vector<double> loads, blankLoads, chemistry, firstTexts;
     for (int i = 0; i < 7; ++i) {
         {
             EditorPageHarness blank;
@@ -91,6 +91,12 @@ int main(int argc, char* argv[])
             return 1;
         }
         loads.push_back(page.loadMs);
+        // The first text as the application sends it right after the load: it may still start the
+        // TeX engine, which the page otherwise warms up as soon as it has loaded.
+        QElapsedTimer first;
+        first.start();
+        page.setLatex(QStringLiteral("\\frac{a+b}{\\sqrt{x^2+1}}"));
+        firstTexts.push_back(first.nsecsElapsed() / 1e6);
         QElapsedTimer ready;
         ready.start();
         while (!page.chemistryReady() && ready.elapsed() < EditorPageHarness::kTimeoutMs)
@@ -99,14 +105,22 @@ int main(int argc, char* argv[])
     }
     print(QStringLiteral("page ready after load"), median(loads), median(blankLoads),
           QStringLiteral("<= 300 ms"));
+    print(QStringLiteral("first formula right after load (round trip)"), median(firstTexts),
+          median(blankLoads), QStringLiteral("-"));
     print(QStringLiteral("chemistry engine ready after load start"), median(chemistry), median(blankLoads),
           QStringLiteral("none; rendering does not wait for it"));
 
     EditorPageHarness page;
     page.load();
+    // The machine's pace in the same run: a fixed piece of plain JavaScript work.
     std::vector<double> trivial;
-    for (int i = 0; i < 50; ++i)
-        trivial.push_back(inPage(page, QStringLiteral("window.setFontSize(16)")));
+    for (int i = 0; i < 30; ++i)
+        trivial.push_back(inPage(
+            page,
+            QStringLiteral(
+                "let s = 0; for (let k = 0; k < 20000; k++) s += Math.sqrt(k) * (k % 7); window.sink = s;"
+                "const a = Array.from({length: 2000}, (_, k) => (k * 7919) % 10007); a.sort((x, y) => x - y);"
+                "window.sink2 = JSON.parse(JSON.stringify(a)).length")));
     std::vector<double> roundTrips;
     for (int i = 0; i < 50; ++i) {
         QElapsedTimer clock;

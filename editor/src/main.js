@@ -2,7 +2,7 @@
 // window. Every call answers synchronously with a well-formed reply, whatever it is given.
 
 import { createMarkdown, renderMarkdown } from './markdown.js';
-import { renderTex, svgOf, texToMathml, warmUpMath } from './math.js';
+import { renderTex, texToMathml, texToSvg, warmUpMath } from './math.js';
 import { chemistryReady, describeMolecule, startChemistry } from './chemistry.js';
 import { replaceSourcelessImages, sanitizeToFragment } from './sanitize.js';
 import { mathmlToAsciiMath } from './asciimath.js';
@@ -64,7 +64,7 @@ function render(text, formulas, tables, molecules) {
         if (item.kind === 'math') {
             const { node, error } = renderTex(item.tex, item.display);
             latexFailed = latexFailed || error;
-            formulas.push({ tex: item.tex, display: item.display, node, error });
+            formulas.push({ tex: item.tex, display: item.display, error });
             holder.replaceWith(node);
         } else {
             holder.replaceWith(moleculeNode(item.smiles, molecules));
@@ -126,7 +126,7 @@ function formulaFormats(formula, wanted, add) {
     if (wanted.latex)
         add('latex', formula.tex.trim());
     if (wanted.svg)
-        add('svg', svgOf(formula.node));
+        add('svg', texToSvg(formula.tex, formula.display));
 }
 
 function computeFormats() {

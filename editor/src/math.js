@@ -2,60 +2,32 @@
 // Only packages that cannot add links, styles, colours or further loading are configured:
 // recognised text is untrusted.
 
-// MathJax is large: it is required on first use (or when the page warms up after loading), so
-// that it does not delay the page's load.
-/* global require */
+// MathJax is most of the page's script. It travels as text beside the main script and is run on
+// first use (or when the page warms up after loading), so that it does not delay the page's load.
 function loadMathJax() {
-    const modules = {
-        mathjax: require('mathjax-full/js/mathjax.js').mathjax,
-        TeX: require('mathjax-full/js/input/tex.js').TeX,
-        SVG: require('mathjax-full/js/output/svg.js').SVG,
-        browserAdaptor: require('mathjax-full/js/adaptors/browserAdaptor.js').browserAdaptor,
-        RegisterHTMLHandler: require('mathjax-full/js/handlers/html.js').RegisterHTMLHandler,
-        SerializedMmlVisitor: require('mathjax-full/js/core/MmlTree/SerializedMmlVisitor.js').SerializedMmlVisitor,
-        STATE: require('mathjax-full/js/core/MathItem.js').STATE,
-    };
-    require('mathjax-full/js/input/tex/base/BaseConfiguration.js');
-    require('mathjax-full/js/input/tex/ams/AmsConfiguration.js');
-    require('mathjax-full/js/input/tex/amscd/AmsCdConfiguration.js');
-    require('mathjax-full/js/input/tex/boldsymbol/BoldsymbolConfiguration.js');
-    require('mathjax-full/js/input/tex/braket/BraketConfiguration.js');
-    require('mathjax-full/js/input/tex/bussproofs/BussproofsConfiguration.js');
-    require('mathjax-full/js/input/tex/cancel/CancelConfiguration.js');
-    require('mathjax-full/js/input/tex/cases/CasesConfiguration.js');
-    require('mathjax-full/js/input/tex/centernot/CenternotConfiguration.js');
-    require('mathjax-full/js/input/tex/empheq/EmpheqConfiguration.js');
-    require('mathjax-full/js/input/tex/extpfeil/ExtpfeilConfiguration.js');
-    require('mathjax-full/js/input/tex/gensymb/GensymbConfiguration.js');
-    require('mathjax-full/js/input/tex/mathtools/MathtoolsConfiguration.js');
-    require('mathjax-full/js/input/tex/mhchem/MhchemConfiguration.js');
-    require('mathjax-full/js/input/tex/newcommand/NewcommandConfiguration.js');
-    require('mathjax-full/js/input/tex/physics/PhysicsConfiguration.js');
-    require('mathjax-full/js/input/tex/textcomp/TextcompConfiguration.js');
-    require('mathjax-full/js/input/tex/textmacros/TextMacrosConfiguration.js');
-    require('mathjax-full/js/input/tex/upgreek/UpgreekConfiguration.js');
-    require('mathjax-full/js/input/tex/verb/VerbConfiguration.js');
-    return modules;
+    if (!window.ZqMathJax) {
+        const holder = document.getElementById('zq-mathjax');
+        const script = document.createElement('script');
+        script.textContent = holder ? holder.textContent : '';
+        document.head.appendChild(script); // an inline script runs as it is inserted
+        script.remove();
+        if (holder)
+            holder.textContent = '';
+    }
+    if (!window.ZqMathJax)
+        throw new Error('The TeX engine is missing');
+    return window.ZqMathJax;
 }
 
 const PACKAGES = ['base', 'ams', 'amscd', 'boldsymbol', 'braket', 'bussproofs', 'cancel', 'cases', 'centernot',
     'empheq', 'extpfeil', 'gensymb', 'mathtools', 'mhchem', 'newcommand', 'physics', 'textcomp', 'textmacros',
     'upgreek', 'verb'];
 
-let documentJax = null;
+let engine = null;
 let failed = false;
-let visitor = null;
-let STATE = null;
 
-function jax() {
-    if (documentJax)
-        return documentJax;
-    const { mathjax, TeX, SVG, browserAdaptor, RegisterHTMLHandler, SerializedMmlVisitor, ...rest } = loadMathJax();
-    STATE = rest.STATE;
-    visitor = new SerializedMmlVisitor();
-    const adaptor = browserAdaptor();
-    RegisterHTMLHandler(adaptor);
-    const tex = new TeX({
+function makeTex(TeX) {
+    return new TeX({
         packages: PACKAGES,
         maxMacros: 1000,
         maxBuffer: 20 * 1024,
@@ -64,11 +36,28 @@ function jax() {
             return input.formatError(error);
         },
     });
-    // Each SVG keeps its own glyph definitions, so that a copied SVG stands alone.
-    const svg = new SVG({ fontCache: 'local' });
-    documentJax = mathjax.document(document, { InputJax: tex, OutputJax: svg });
-    document.head.appendChild(svg.styleSheet(documentJax));
-    return documentJax;
+}
+
+// Two TeX documents: the page's, whose formulas share one set of glyph definitions (fast to
+// render), and one for copying, whose SVGs carry their own glyphs and so stand alone.
+function jax() {
+    if (engine)
+        return engine;
+    const modules = loadMathJax();
+    const adaptor = modules.browserAdaptor();
+    modules.RegisterHTMLHandler(adaptor);
+    const shared = new modules.SVG({ fontCache: 'global' });
+    const page = modules.mathjax.document(document, { InputJax: makeTex(modules.TeX), OutputJax: shared });
+    const standalone = modules.mathjax.document(document, {
+        InputJax: makeTex(modules.TeX),
+        OutputJax: new modules.SVG({ fontCache: 'local' }),
+    });
+    document.head.appendChild(shared.styleSheet(page));
+    const glyphs = shared.pageElements(page);
+    if (glyphs)
+        document.body.appendChild(glyphs);
+    engine = { page, standalone, STATE: modules.STATE, visitor: new modules.SerializedMmlVisitor() };
+    return engine;
 }
 
 // Removes anything active that the output could carry: event attributes, links, style URLs.
@@ -91,7 +80,7 @@ export function renderTex(tex, display) {
     failed = false;
     let node;
     try {
-        node = jax().convert(tex, { display });
+        node = jax().page.convert(tex, { display });
     } catch (error) {
         failed = true;
         node = document.createElement('span');
@@ -104,24 +93,26 @@ export function renderTex(tex, display) {
 
 export function texToMathml(tex, display) {
     failed = false;
-    const tree = jax().convert(tex, { display, end: STATE.COMPILED });  // jax() sets STATE first
+    const { page, STATE, visitor } = jax();
+    const tree = page.convert(tex, { display, end: STATE.COMPILED });
     if (failed)
         throw new Error('TeX error');
     return visitor.visitTree(tree);
 }
 
-// The self-contained SVG text of a rendered formula.
 // Loads and exercises the TeX engine ahead of the first text.
 export function warmUpMath() {
     renderTex('\\frac{a}{b}+\\sqrt{x}', true);
 }
 
-export function svgOf(node) {
-    const svg = node.tagName && node.tagName.toLowerCase() === 'svg' ? node : node.querySelector('svg');
-    if (!svg)
-        return '';
-    const copy = svg.cloneNode(true);
-    copy.setAttribute('xmlns', 'http://www.w3.org/2000/svg');
-    copy.setAttribute('xmlns:xlink', 'http://www.w3.org/1999/xlink');
-    return new XMLSerializer().serializeToString(copy);
+// The formula as an SVG document of its own, glyphs included.
+export function texToSvg(tex, display) {
+    failed = false;
+    const node = jax().standalone.convert(tex, { display });
+    scrub(node);
+    const svg = node.querySelector('svg');
+    if (failed || !svg)
+        throw new Error('TeX error');
+    svg.setAttribute('xmlns', 'http://www.w3.org/2000/svg');
+    return new XMLSerializer().serializeToString(svg);
 }
