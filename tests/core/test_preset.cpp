@@ -145,13 +145,6 @@ private slots:
         QVERIFY(!preset.customFontColor.isValid());
     }
 
-    void imageFormatNames()
-    {
-        QCOMPARE(utils::imageFormatName(0), QStringLiteral("png"));
-        QCOMPARE(utils::imageFormatName(1), QStringLiteral("tiff"));
-        QCOMPARE(utils::imageFormatName(2), QStringLiteral("png"));
-    }
-
     void bothNamesLoadTheSameStoredValue()
     {
         const Preset preset(QStringLiteral("Slides"), 1, 20, 300, Preset::White, Preset::White, QString());

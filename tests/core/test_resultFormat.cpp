@@ -135,8 +135,6 @@ private slots:
     {
         QTest::addColumn<QString>("wrapped");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("display style 1")
-            << utils::wrapDisplayLatex(QStringLiteral("x^{2}"), 1, false) << QStringLiteral("\\[x^{2}\\]");
         QTest::newRow("display unknown style")
             << utils::wrapDisplayLatex(QStringLiteral("x"), 7, false) << QStringLiteral("$$x$$");
         QTest::newRow("display empty with newlines")
@@ -144,13 +142,8 @@ private slots:
         QTest::newRow("numbered with newlines")
             << utils::wrapNumberedLatex(QStringLiteral("a\nb"), 0, true)
             << QStringLiteral("\\begin{equation}\r\na\nb\r\n\\end{equation}");
-        QTest::newRow("numbered unknown style") << utils::wrapNumberedLatex(QStringLiteral("x"), 5, false)
-                                                << QStringLiteral("\\begin{equation}x\\end{equation}");
         QTest::newRow("custom empty pair")
             << utils::joinLines(QStringLiteral(" x "), QString(), QString(), false) << QStringLiteral(" x ");
-        QTest::newRow("custom empty pair with newlines")
-            << utils::joinLines(QStringLiteral("x"), QString(), QString(), true)
-            << QStringLiteral("\r\nx\r\n");
     }
 
     void wrappersWrapTheTextAsOneBlock()

@@ -135,12 +135,6 @@ private slots:
         QCOMPARE(other.get(), false);
     }
 
-    void keyWithoutNameIsInvalid()
-    {
-        QVERIFY(!SettingKey<QVariantList>(QString(), {}).isValid());
-        QVERIFY(SettingKey<QVariantList>(QStringLiteral("REMV2-00ff"), {}).isValid());
-    }
-
     void variantKeyReturnsTheStoredVariantUnwrapped()
     {
         kKeyResultFormat.set(QVariant::fromValue(QVariant(42)));

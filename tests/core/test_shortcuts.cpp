@@ -105,17 +105,6 @@ private slots:
         QCOMPARE(toKeySequence(Shortcut(Qt::ControlModifier, Qt::Key_unknown)), QKeySequence());
     }
 
-    void x11MaskLeavesMetaOut()
-    {
-        QCOMPARE(utils::shortcuts::x11ModifierMask(Shortcut(kCtrlAlt, Qt::Key_M)),
-                 quint32(ControlMask | Mod1Mask));
-        QCOMPARE(
-            utils::shortcuts::x11ModifierMask(Shortcut(Qt::MetaModifier | Qt::ControlModifier, Qt::Key_K)),
-            quint32(ControlMask));
-        QCOMPARE(utils::shortcuts::x11ModifierMask(Shortcut(Qt::ShiftModifier, Qt::Key_K)),
-                 quint32(ShiftMask));
-    }
-
     void x11KeycodesAreTheKeysOfTheServer_data()
     {
         QTest::addColumn<int>("key");
