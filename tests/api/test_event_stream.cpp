@@ -40,37 +40,6 @@ private slots:
         QCOMPARE(takeLastPayload(device), payload);
         QCOMPARE(device.readAll(), left);
     }
-
-    void answerPayloads_data()
-    {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<int>("error");
-        QTest::addColumn<QString>("text");
-        const auto ok = int(PayloadError::None);
-        QTest::newRow("text") << QByteArray(R"({"generative": {"type": "text", "data": "x = 2"}})") << ok
-                              << QString("x = 2");
-        QTest::newRow("empty text") << QByteArray(R"({"generative": {"type": "text", "data": ""}})") << ok
-                                    << QString("");
-        QTest::newRow("not json") << QByteArray("{\"generative\"") << int(PayloadError::NotJsonObject)
-                                  << QString();
-        QTest::newRow("array") << QByteArray("[1]") << int(PayloadError::NotJsonObject) << QString();
-        QTest::newRow("no generative")
-            << QByteArray(R"({"text": "x"})") << int(PayloadError::NoGenerativeObject) << QString();
-        QTest::newRow("capital Text") << QByteArray(R"({"generative": {"type": "Text", "data": "x"}})")
-                                      << int(PayloadError::UnsupportedType) << QString();
-        QTest::newRow("numeric data") << QByteArray(R"({"generative": {"type": "text", "data": 5}})")
-                                      << int(PayloadError::TextNotString) << QString();
-    }
-
-    void answerPayloads()
-    {
-        QFETCH(QByteArray, payload);
-        QFETCH(int, error);
-        QFETCH(QString, text);
-        const Answer answer = parseAnswer(payload);
-        QCOMPARE(int(answer.error), error);
-        QCOMPARE(answer.text, text);
-    }
 };
 
 ZQ_TEST_MAIN(TestEventStream)

@@ -257,6 +257,8 @@ private slots:
         QTest::addColumn<bool>("completed");
         QTest::newRow("completed") << QJsonObject{{"pdf", pdfJson("p1")}} << false << true;
         QTest::newRow("processing") << QJsonObject{{"pdf", pdfJson("p1", "processing")}} << false << false;
+        QTest::newRow("capitalised status")
+            << QJsonObject{{"pdf", pdfJson("p1", "Completed")}} << false << false;
         QTest::newRow("empty id") << QJsonObject{{"pdf", pdfJson("")}} << true << false;
         QTest::newRow("pdf is an array") << QJsonObject{{"pdf", QJsonArray{pdfJson("p1")}}} << true << false;
     }

@@ -2,7 +2,6 @@
 
 #include "model/ConversionFormats.h"
 #include "model/ZorvaneConversion.h"
-#include "model/ZorvaneConversionOutput.h"
 
 #include <QJsonDocument>
 
@@ -148,16 +147,6 @@ private slots:
         QVERIFY(conversion->isCompleted());
         QVERIFY(!conversion->isFormatCompleted("md"));
         QVERIFY(!conversion->isFormatCompleted("docx"));
-    }
-
-    void outputIsValidOnlyWithBytes()
-    {
-        ZorvaneConversionOutput output;
-        QVERIFY(!output.isValid());
-        output.data = QByteArray();
-        QVERIFY(!output.isValid());
-        output.data = QByteArray(1, '\0');
-        QVERIFY(output.isValid());
     }
 };
 

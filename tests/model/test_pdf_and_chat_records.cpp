@@ -62,11 +62,6 @@ private slots:
         QCOMPARE(pdf->outputFormats.keys(), QStringList{"md"});
     }
 
-    void pdfStatusIsCaseSensitive()
-    {
-        QVERIFY(!ZorvanePDF::fromJson(object(R"({"id": "p", "status": "Completed"})"))->isCompleted());
-    }
-
     void pdfOutputFormatsOfAnotherTypeGiveAnEmptyMap_data()
     {
         QTest::addColumn<QByteArray>("value");
