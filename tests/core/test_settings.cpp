@@ -40,7 +40,9 @@ private slots:
         kKeyLastScreenshot.set(when);
         kKeyLastTabName.set(QStringLiteral("Data, with a comma; and \"quotes\" = \u00e9"));
         kKeyAuthInfo.set({QStringLiteral("one")});
-        kKeyImageSetting.set({QVariant(QStringLiteral("x"))});
+        kKeyImageSetting.set({utils::toVariant(Preset()), utils::toVariant(Preset())});
+        // The store gives a list of plain texts back as a string list; the key converts it.
+        SettingKey<QVariantList>(QStringLiteral("Texts"), {}).set({QStringLiteral("a"), QStringLiteral("b")});
         kKeyFeedBackList.set({{QStringLiteral("abc"), QByteArray::fromHex("0000000101")}});
 
         const QStringList read = zq::test::readInFreshProcess({
@@ -53,6 +55,7 @@ private slots:
             QStringLiteral("string:LastTabName:OCR"),
             QStringLiteral("stringlist:AuthInfo"),
             QStringLiteral("variantlist:ImageSetting"),
+            QStringLiteral("variantlist:Texts"),
             QStringLiteral("variantmap:FeedBackList"),
         });
         QCOMPARE(read, QStringList({
@@ -64,7 +67,8 @@ private slots:
                            QStringLiteral("contains=1 value=2024-02-29T23:59:58.123Z"),
                            QStringLiteral("contains=1 value=Data, with a comma; and \"quotes\" = \u00e9"),
                            QStringLiteral("contains=1 value=[one]"),
-                           QStringLiteral("contains=1 value=[QString:x]"),
+                           QStringLiteral("contains=1 value=[Preset:|Preset:]"),
+                           QStringLiteral("contains=1 value=[QString:a|QString:b]"),
                            QStringLiteral("contains=1 value=[abc=0000000101]"),
                        }));
     }
