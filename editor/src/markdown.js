@@ -4,6 +4,7 @@
 
 import MarkdownIt from 'markdown-it';
 import { findTabular, parseTabular } from './tabular.js';
+import { nextIndex } from './search.js';
 import { tableFromTokens, toHtml } from './table.js';
 
 const MATH_ENVIRONMENTS = ['equation', 'align', 'gather', 'multline', 'alignat', 'eqnarray', 'flalign', 'displaymath',
@@ -12,39 +13,36 @@ const ENVIRONMENT = new RegExp(`^\\\\begin\\{((?:${MATH_ENVIRONMENTS.join('|')})
 
 // The end of the maths that opens at src[pos], as {end, tex, display}, or null.
 export function scanMath(src, pos, max = src.length) {
-    const rest = (i) => src.slice(i, max);
-    if (src.startsWith('\\(', pos) || src.startsWith('\\[', pos)) {
-        const display = src[pos + 1] === '[';
-        const close = display ? '\\]' : '\\)';
-        const end = findClosing(src, pos + 2, close, max);
-        return end < 0 ? null : { end: end + 2, tex: src.slice(pos + 2, end), display };
-    }
-    if (src.startsWith('$$', pos)) {
-        const end = findClosing(src, pos + 2, '$$', max);
-        if (end < 0 || end === pos + 2)
+    const closed = (open, close, display) => {
+        const end = nextIndex(src, close, pos + open.length);
+        if (end < 0 || end + close.length > max || end === pos + open.length)
             return null;
-        return { end: end + 2, tex: src.slice(pos + 2, end), display: true };
-    }
+        return { end: end + close.length, tex: src.slice(pos + open.length, end), display };
+    };
+    if (src.startsWith('\\(', pos))
+        return closed('\\(', '\\)', false);
+    if (src.startsWith('\\[', pos))
+        return closed('\\[', '\\]', true);
+    if (src.startsWith('$$', pos))
+        return closed('$$', '$$', true);
     if (src[pos] === '$') {
-        // Inline dollars: no blank inside either delimiter, no digit right after the closing one,
-        // so that "$5 and $6" stays text.
+        // Inline dollars close at the next unescaped dollar, which must follow no blank and
+        // precede no digit, and the opening one precedes no blank: "$5 and $6" stays text.
         if (pos + 1 >= max || /\s/.test(src[pos + 1]))
             return null;
-        let end = pos + 1;
-        for (;;) {
-            end = findClosing(src, end, '$', max);
-            if (end < 0)
-                return null;
-            if (!/\s/.test(src[end - 1]) && !/[0-9]/.test(src[end + 1] || ''))
-                break;
-            end++;
-        }
+        let end = nextIndex(src, '$', pos + 1);
+        while (end > 0 && src[end - 1] === '\\')
+            end = src.indexOf('$', end + 1);
+        if (end < 0 || end >= max || /\s/.test(src[end - 1]) || /[0-9]/.test(src[end + 1] || ''))
+            return null;
         return { end: end + 1, tex: src.slice(pos + 1, end), display: false };
     }
-    const environment = ENVIRONMENT.exec(rest(pos));
-    if (environment) {
+    if (src.startsWith('\\begin{', pos)) {
+        const environment = ENVIRONMENT.exec(src.slice(pos, pos + 40));
+        if (!environment)
+            return null;
         const close = `\\end{${environment[1]}}`;
-        const end = src.indexOf(close, pos + environment[0].length);
+        const end = nextIndex(src, close, pos + environment[0].length);
         if (end < 0 || end + close.length > max)
             return null;
         return { end: end + close.length, tex: src.slice(pos, end + close.length), display: true };
@@ -52,21 +50,15 @@ export function scanMath(src, pos, max = src.length) {
     return null;
 }
 
-// Index of the closing delimiter after pos, skipping backslash escapes; -1 when absent.
-function findClosing(src, pos, close, max) {
-    for (let i = pos; i < max; i++) {
-        if (src.startsWith(close, i) && i + close.length <= max)
-            return i;
-        if (src[i] === '\\')
-            i++;
-    }
-    return -1;
-}
+// A text's lower-case copy, made once for all the tags in it.
+let lowered = { src: null, lower: '' };
 
 function smilesTag(src, pos, max) {
     if (src.slice(pos, pos + 8).toLowerCase() !== '<smiles>')
         return null;
-    const end = src.toLowerCase().indexOf('</smiles>', pos + 8);
+    if (lowered.src !== src)
+        lowered = { src, lower: src.toLowerCase() };
+    const end = nextIndex(lowered.lower, '</smiles>', pos + 8);
     if (end < 0 || end + 9 > max)
         return null;
     return { end: end + 9, smiles: src.slice(pos + 8, end).trim() };
@@ -78,7 +70,7 @@ function inlineRule(state, silent) {
     if (ch !== '\\' && ch !== '$' && ch !== '<')
         return false;
     if (src.startsWith('\\begin{tabular}', pos)) {
-        const found = findTabular(src.slice(0, posMax), pos);
+        const found = findTabular(src, pos, posMax);
         if (!found || found.start !== pos)
             return false;
         if (!silent) {
@@ -113,7 +105,7 @@ function blockRule(state, startLine, endLine, silent) {
     const max = state.eMarks[endLine - 1];
     let found = null;
     if (src.startsWith('\\begin{tabular}', start)) {
-        const tabular = findTabular(src.slice(0, max), start);
+        const tabular = findTabular(src, start, max);
         if (tabular && tabular.start === start)
             found = { end: tabular.end, type: 'zq_tabular', meta: { table: parseTabular(tabular.spec, tabular.body) } };
     } else if (src[start] === '$' || src[start] === '\\') {

@@ -2,16 +2,17 @@
 // maths as written ("$x^2$"); simple text commands are unwrapped and escaped characters restored.
 
 import { makeCell } from './table.js';
+import { nextIndex } from './search.js';
 
 const BEGIN = '\\begin{tabular}';
 const END = '\\end{tabular}';
 
 // Index just past the group that opens at text[start] ('{' or '['), or -1 when it never closes.
-export function skipGroup(text, start) {
+export function skipGroup(text, start, max = text.length) {
     const open = text[start];
     const close = open === '{' ? '}' : ']';
     let depth = 0;
-    for (let i = start; i < text.length; i++) {
+    for (let i = start; i < max; i++) {
         const ch = text[i];
         if (ch === '\\') {
             i++;
@@ -25,17 +26,19 @@ export function skipGroup(text, start) {
     return -1;
 }
 
-// Finds the first tabular at or after `from`: {start, end, spec, body} or null. Nested
-// tabulars stay inside the body of the outer one.
-export function findTabular(text, from = 0) {
-    const start = text.indexOf(BEGIN, from);
+// Finds the first tabular at or after `from` that ends by `max`: {start, end, spec, body} or
+// null. Nested tabulars stay inside the body of the outer one.
+export function findTabular(text, from = 0, max = text.length) {
+    const start = nextIndex(text, BEGIN, from);
     if (start < 0)
         return null;
     let i = start + BEGIN.length;
     while (text[i] === ' ')
         i++;
+    // Options and column specs are short; an unclosed one must not cost a scan of the whole text.
+    const groupEnd = Math.min(max, i + 2000);
     if (text[i] === '[') {
-        const after = skipGroup(text, i);
+        const after = skipGroup(text, i, groupEnd);
         if (after < 0)
             return null;
         i = after;
@@ -44,7 +47,7 @@ export function findTabular(text, from = 0) {
         i++;
     let spec = '';
     if (text[i] === '{') {
-        const after = skipGroup(text, i);
+        const after = skipGroup(text, i, groupEnd);
         if (after < 0)
             return null;
         spec = text.slice(i + 1, after - 1);
@@ -54,9 +57,9 @@ export function findTabular(text, from = 0) {
     let depth = 1;
     let j = i;
     while (depth > 0) {
-        const nextBegin = text.indexOf(BEGIN, j);
-        const nextEnd = text.indexOf(END, j);
-        if (nextEnd < 0)
+        const nextBegin = nextIndex(text, BEGIN, j);
+        const nextEnd = nextIndex(text, END, j);
+        if (nextEnd < 0 || nextEnd + END.length > max)
             return null;
         if (nextBegin >= 0 && nextBegin < nextEnd) {
             depth++;

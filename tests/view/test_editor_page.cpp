@@ -97,6 +97,8 @@ private slots:
         QTest::newRow("no arguments") << QStringLiteral("window.setText()");
         QTest::newRow("number and junk options") << QStringLiteral("window.setText(42, 7, 'x', null)");
         QTest::newRow("object text") << QStringLiteral("window.setText({toString() { throw 1; }}, 'left')");
+        QTest::newRow("very long text")
+            << QStringLiteral("window.setText('$5 \\\\( <smiles>'.repeat(30000), 'left')");
     }
 
     void everyScriptFormAnswersWithTheReplyShape()
