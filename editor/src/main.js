@@ -46,7 +46,7 @@ function moleculeNode(smiles, molecules) {
 
 // Renders text into content; returns whether any LaTeX failed.
 function render(text, formulas, tables, molecules) {
-    const { html, slots, tables: found } = renderMarkdown(md, text);
+    const { html, slots, slotClass, tables: found } = renderMarkdown(md, text);
     tables.push(...found);
     const fragment = sanitizeToFragment(html);
     replaceSourcelessImages(fragment);
@@ -55,9 +55,10 @@ function render(text, formulas, tables, molecules) {
     for (const holder of Array.from(fragment.querySelectorAll('[data-zq-slot]'))) {
         const index = Number(holder.getAttribute('data-zq-slot'));
         const item = slots[index];
-        // Slots come only from our own renderer; a slot written into the text itself is dropped.
-        if (!item || used.has(index) || !holder.classList.contains('zq-slot')) {
-            holder.remove();
+        // Slots come only from our own renderer; markup in the text that poses as one stays
+        // plain markup.
+        if (!item || used.has(index) || !holder.classList.contains(slotClass)) {
+            holder.removeAttribute('data-zq-slot');
             continue;
         }
         used.add(index);

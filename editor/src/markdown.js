@@ -157,10 +157,12 @@ function collectTables(state) {
     state.env.tables = tables;
 }
 
+// Slots carry a class that is new for every rendering, so that markup in the text cannot pose
+// as one.
 function slot(env, item, block) {
     env.slots.push(item);
     const tag = block ? 'div' : 'span';
-    return `<${tag} class="zq-slot" data-zq-slot="${env.slots.length - 1}"></${tag}>`;
+    return `<${tag} class="${env.slotClass}" data-zq-slot="${env.slots.length - 1}"></${tag}>`;
 }
 
 export function createMarkdown() {
@@ -189,9 +191,10 @@ export function createMarkdown() {
     return md;
 }
 
-// HTML with slots, and what the text holds: {html, slots, tables}.
+// HTML with slots, and what the text holds: {html, slots, slotClass, tables}.
 export function renderMarkdown(md, text) {
-    const env = { slots: [], tables: [] };
+    const slotClass = `zq-slot-${Math.random().toString(36).slice(2)}`;
+    const env = { slots: [], tables: [], slotClass };
     const html = md.render(text, env);
-    return { html, slots: env.slots, tables: env.tables };
+    return { html, slots: env.slots, slotClass, tables: env.tables };
 }

@@ -34,6 +34,13 @@ test('the dialect renders maths, tabulars and molecules as slots in document ord
     assert.doesNotMatch(html, /\$/);
 });
 
+test('slots carry a class of their own rendering that the text cannot guess', () => {
+    const first = renderMarkdown(md, '$x$');
+    const second = renderMarkdown(md, '$x$');
+    assert.notEqual(first.slotClass, second.slotClass);
+    assert.match(first.html, new RegExp(`class="${first.slotClass}" data-zq-slot="0"`));
+});
+
 test('Markdown tables and tabulars are listed in document order', () => {
     const text = '| A |\n|---|\n| 1 |\n\nText \\begin{tabular}{c} x \\end{tabular}\n\n| B |\n|---|\n| 2 |\n';
     const { tables } = renderMarkdown(md, text);

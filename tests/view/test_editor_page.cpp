@@ -368,6 +368,20 @@ private slots:
         QTRY_COMPARE(QGuiApplication::clipboard()->text(), text);
     }
 
+    void markupCannotPoseAsAFormulaSlot()
+    {
+        QVERIFY(
+            parse(page->setText(QStringLiteral("<span data-zq-slot=\"0\" class=\"zq-slot\">x</span> $y$")))
+                .valid);
+        // The formula stays where it was written and the markup keeps its own text.
+        QCOMPARE(page->run(QStringLiteral("document.querySelectorAll('#content mjx-container').length")),
+                 QVariant(1));
+        QCOMPARE(page->run(QStringLiteral("document.querySelector('#content p').firstChild.textContent")),
+                 QVariant("x"));
+        QCOMPARE(page->run(QStringLiteral("document.querySelector('#content p').lastElementChild.tagName")),
+                 QVariant("MJX-CONTAINER"));
+    }
+
     // Recognised text is untrusted: none of these may run script, load anything or navigate.
     void hostileTextDoesNothing_data()
     {
@@ -393,6 +407,7 @@ private slots:
         QTest::newRow("clobbering id") << QStringLiteral("<p id=\"content\">a</p><img name=\"getFormats\">");
         QTest::newRow("fake slot") << QStringLiteral(
             "<span data-zq-slot=\"0\" class=\"zq-slot\">x</span> $y$");
+        QTest::newRow("markup in maths") << QStringLiteral("$\\text{<img src=x onerror=window.pwned=1>}$");
         QTest::newRow("tex href") << QStringLiteral("$\\href{javascript:window.pwned=1}{x}$");
         QTest::newRow("tex style") << QStringLiteral("$\\style{background:url(http://%1/s)}{x}$");
         QTest::newRow("tex require") << QStringLiteral("$\\require{http://%1/ext.js} x$");
