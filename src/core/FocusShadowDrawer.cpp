@@ -1,0 +1,35 @@
+#include "core/FocusShadowDrawer.h"
+
+#include <QKeyEvent>
+
+namespace utils {
+
+FocusShadowDrawer::FocusShadowDrawer(QWidget* target, QObject* parent, std::function<void()> callback)
+    : QObject(parent), defaultColor(0, 147, 255), target(target), color(defaultColor),
+      callback(std::move(callback))
+{
+}
+
+FocusShadowDrawer::~FocusShadowDrawer() = default;
+
+void FocusShadowDrawer::setColor(const QColor& newColor)
+{
+    if (newColor == color)
+        return;
+    color = newColor;
+    if (effect)
+        effect->setColor(color);
+}
+
+bool FocusShadowDrawer::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && callback)
+            callback();
+    }
+    // The key still reaches the field.
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace utils
