@@ -24,8 +24,7 @@ int greyLevel(QRgb pixel)
 // Finds the content box with the scans every trim shares: top and bottom on every second row,
 // left on every column, right on every second column, each stopping at its first content pixel.
 // The outermost row and column always fall away (clamps 1 and size - 2).
-template <typename IsContent>
-QImage trim(const QImage& source, int margin, IsContent isContent)
+template <typename IsContent> QImage trim(const QImage& source, int margin, IsContent isContent)
 {
     const QImage image = source.format() == QImage::Format_ARGB32 || source.format() == QImage::Format_RGB32
                              ? source

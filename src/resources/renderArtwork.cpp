@@ -153,7 +153,9 @@ QByteArray spinnerBytes()
         out.append(char(qRound(255 + (blue.green() - 255) * t)));
         out.append(char(qRound(255 + (blue.blue() - 255) * t)));
     }
-    out.append("\x21\xFF\x0B" "NETSCAPE2.0\x03\x01\x00\x00\x00", 19); // loop forever
+    out.append("\x21\xFF\x0B"
+               "NETSCAPE2.0\x03\x01\x00\x00\x00",
+               19); // loop forever
 
     for (int frame = 0; frame < frames; ++frame) {
         QImage image(size, size, QImage::Format_RGB32);
@@ -182,7 +184,7 @@ QByteArray spinnerBytes()
             }
         }
         out.append("\x21\xF9\x04\x09", 4); // restore to background, transparent index present
-        appendLe16(out, 10);                // 100 ms
+        appendLe16(out, 10);               // 100 ms
         out.append(char(0));
         out.append(char(0));
         out.append(char(0x2C));
