@@ -43,17 +43,9 @@ private slots:
         QTest::addColumn<QColor>("color");
         QTest::addColumn<QString>("text");
         QTest::newRow("blue") << Palette::blue << "#0093FF";
-        QTest::newRow("blueHover") << Palette::blueHover << "#3AB5FF";
-        QTest::newRow("bluePressed") << Palette::bluePressed << "#006FDB";
-        QTest::newRow("blueDisabled") << Palette::blueDisabled << "#B6E7FF";
-        QTest::newRow("paleGrey") << Palette::paleGrey << "#F3F2F7";
-        QTest::newRow("imageBackground") << Palette::imageBackground << "#F6F6F8";
-        QTest::newRow("lightGrey") << Palette::lightGrey << "#E1E0E5";
         QTest::newRow("nearBlack") << Palette::nearBlack << "#0F0F0F";
         QTest::newRow("grey") << Palette::grey << "#83838B";
-        QTest::newRow("midGrey") << Palette::midGrey << "#C3C2C6";
         QTest::newRow("red") << Palette::red << "#C63A42";
-        QTest::newRow("cardBorder") << Palette::cardBorder << "#E8E8EE";
     }
 
     void paletteEqualsColoursParsedFromText()
