@@ -84,8 +84,10 @@ template <typename IsContent> QImage trim(const QImage& source, int margin, IsCo
         return source;
     }
 
+    // A two-row or two-column picture clamps to a crop of height or width 0, which a proper
+    // containment test still accepts; cutting that would turn a picture into nothing.
     const QRect crop(QPoint(left, top), QPoint(right, bottom));
-    if (!source.rect().contains(crop, true))
+    if (crop.isEmpty() || !source.rect().contains(crop, true))
         return source;
     return source.copy(crop);
 }

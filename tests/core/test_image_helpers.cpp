@@ -38,6 +38,11 @@ private slots:
         // A 2 x 2 picture clamps to an empty crop: the whole source comes back, without a warning.
         const QImage small = whiteWithBlock(2, 2, QRect(0, 0, 2, 2));
         QTest::newRow("too small to crop") << small << small.rect() << small.rect();
+        // Two rows: the crop would have height 0; the picture must not come back empty.
+        const QImage twoRows = whiteWithBlock(15, 2, QRect(0, 0, 15, 2));
+        QTest::newRow("two rows") << twoRows << twoRows.rect() << twoRows.rect();
+        const QImage twoColumns = whiteWithBlock(2, 15, QRect(0, 0, 2, 15));
+        QTest::newRow("two columns") << twoColumns << twoColumns.rect() << twoColumns.rect();
     }
 
     void trimsKeepTheMarginAroundTheContent()
