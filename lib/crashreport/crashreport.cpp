@@ -59,9 +59,10 @@ struct sentry_value_s
 
 namespace {
 
-// How long one upload step may wait, and how long shutdown waits for a running upload.
+// How long one upload step may wait, and how long shutdown waits for a running upload: long enough
+// for a connection attempt to time out, as reading stops within a moment of the stop request.
 constexpr int kUploadTimeoutMs = 5000;
-constexpr int kShutdownWaitMs = 2000;
+constexpr int kShutdownWaitMs = 6000;
 
 struct State
 {

@@ -13,19 +13,32 @@ namespace crashreport {
 
 namespace {
 
+// Waits in short slices, so that a stop request ends a slow exchange within one slice.
+constexpr int kSliceMs = 100;
+
+template <typename Step> bool waitFor(Step step, const std::atomic<bool>& stop, int timeoutMs)
+{
+    for (int waited = 0; waited < timeoutMs && !stop.load(); waited += kSliceMs) {
+        if (step(kSliceMs))
+            return true;
+    }
+    return false;
+}
+
 // The status code of a reply that starts "HTTP/1.x NNN"; 0 when none arrived.
-int postRecord(const Dsn& dsn, const QByteArray& body, int timeoutMs)
+int postRecord(const Dsn& dsn, const QByteArray& body, const std::atomic<bool>& stop, int timeoutMs)
 {
     const QUrl url = dsn.endpoint();
     const bool secure = url.scheme() == QLatin1String("https");
     std::unique_ptr<QTcpSocket> socket(secure ? new QSslSocket : new QTcpSocket);
+    auto* ssl = secure ? static_cast<QSslSocket*>(socket.get()) : nullptr;
     const quint16 port = quint16(url.port(secure ? 443 : 80));
-    if (secure)
-        static_cast<QSslSocket*>(socket.get())->connectToHostEncrypted(url.host(), port);
+    if (ssl)
+        ssl->connectToHostEncrypted(url.host(), port);
     else
         socket->connectToHost(url.host(), port);
-    const bool connected = secure ? static_cast<QSslSocket*>(socket.get())->waitForEncrypted(timeoutMs)
-                                  : socket->waitForConnected(timeoutMs);
+    // One call: a connection attempt that times out is abandoned, so it cannot be waited for in slices.
+    const bool connected = ssl ? ssl->waitForEncrypted(timeoutMs) : socket->waitForConnected(timeoutMs);
     if (!connected)
         return 0;
 
@@ -40,11 +53,14 @@ int postRecord(const Dsn& dsn, const QByteArray& body, int timeoutMs)
     socket->write(request + body);
 
     QByteArray reply;
-    while (!reply.contains("\r\n")) {
-        if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(timeoutMs))
-            break;
-        reply += socket->readAll();
-    }
+    waitFor(
+        [&](int ms) {
+            if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(ms))
+                return socket->state() != QAbstractSocket::ConnectedState;
+            reply += socket->readAll();
+            return reply.contains("\r\n");
+        },
+        stop, timeoutMs);
     const QList<QByteArray> statusLine = reply.left(reply.indexOf("\r\n")).split(' ');
     if (statusLine.size() < 2 || !statusLine.first().startsWith("HTTP/1."))
         return 0;
@@ -96,7 +112,7 @@ int uploadRecords(const Dsn& dsn, const QStringList& files, const std::atomic<bo
             QFile::rename(path, path + QStringLiteral(".invalid"));
             continue;
         }
-        const int status = postRecord(dsn, body, timeoutMs);
+        const int status = postRecord(dsn, body, stop, timeoutMs);
         if (status >= 200 && status < 300) {
             QFile::remove(path);
             ++accepted;

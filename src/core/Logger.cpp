@@ -28,14 +28,14 @@ thread_local bool t_inHandler = false;
 constexpr int kCounterWrap = 999997;
 
 // Converting to local time is the costly part of a line; each thread does it once a second.
-QString currentDateTime()
+QByteArray currentDateTime()
 {
     thread_local qint64 cachedSecond = -1;
-    thread_local QString cached;
+    thread_local QByteArray cached;
     const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
     if (second != cachedSecond) {
         cachedSecond = second;
-        cached = QDateTime::fromSecsSinceEpoch(second).toString(Qt::ISODate);
+        cached = QDateTime::fromSecsSinceEpoch(second).toString(Qt::ISODate).toLatin1();
     }
     return cached;
 }
@@ -48,21 +48,21 @@ void forwardToPrevious(QtMsgType type, const QMessageLogContext& context, const 
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
-QChar levelLetter(QtMsgType type)
+char levelLetter(QtMsgType type)
 {
     switch (type) {
     case QtDebugMsg:
-        return QLatin1Char('D');
+        return 'D';
     case QtWarningMsg:
-        return QLatin1Char('W');
+        return 'W';
     case QtCriticalMsg:
-        return QLatin1Char('C');
+        return 'C';
     case QtFatalMsg:
-        return QLatin1Char('F');
+        return 'F';
     case QtInfoMsg:
-        return QLatin1Char('I');
+        return 'I';
     }
-    return QLatin1Char('_');
+    return '_';
 }
 
 } // namespace
@@ -94,10 +94,8 @@ void Logger::messageHandler(QtMsgType type, const QMessageLogContext& context, c
     }
     t_inHandler = true;
     // The line is built before taking the lock, so that threads only queue for the write itself.
-    const QByteArray line =
-        formatLine(currentDateTime(), reinterpret_cast<quintptr>(QThread::currentThreadId()), type, context,
-                   message)
-            .toLocal8Bit();
+    const QByteArray line = formatLine(
+        currentDateTime(), reinterpret_cast<quintptr>(QThread::currentThreadId()), type, context, message);
     QMutexLocker locker(&g_mutex);
     if (g_instance) {
         g_instance->write(line);
@@ -108,21 +106,32 @@ void Logger::messageHandler(QtMsgType type, const QMessageLogContext& context, c
     t_inHandler = false;
 }
 
-QString Logger::formatLine(const QString& dateTime, quintptr threadId, QtMsgType type,
-                           const QMessageLogContext& context, const QString& message)
+QByteArray Logger::formatLine(const QByteArray& dateTime, quintptr threadId, QtMsgType type,
+                              const QMessageLogContext& context, const QString& message)
 {
-    QString line;
-    line.reserve(dateTime.size() + 32 + qMin(message.size(), kMaxMessageLength + 3) + 64);
-    line += QLatin1Char('[') + dateTime + QLatin1String("][") + QString::number(threadId) +
-            QLatin1String("][") + levelLetter(type) + QLatin1String("] ");
-    if (message.size() > kMaxMessageLength)
-        line.append(message.constData(), kMaxMessageLength).append(QLatin1String("..."));
-    else
-        line += message;
-    if (context.file)
-        line += QLatin1String(" (") + QString::fromUtf8(context.file) + QLatin1Char(':') +
-                QString::number(context.line) + QLatin1Char(')');
-    line += QLatin1String("\r\n");
+    const bool cut = message.size() > kMaxMessageLength;
+    const QByteArray text =
+        cut ? QStringView(message).left(kMaxMessageLength).toLocal8Bit() : message.toLocal8Bit();
+    QByteArray line;
+    line.reserve(dateTime.size() + text.size() + 48 + (context.file ? int(qstrlen(context.file)) + 16 : 0));
+    line += '[';
+    line += dateTime;
+    line += "][";
+    line += QByteArray::number(qulonglong(threadId));
+    line += "][";
+    line += levelLetter(type);
+    line += "] ";
+    line += text;
+    if (cut)
+        line += "...";
+    if (context.file) {
+        line += " (";
+        line += QString::fromUtf8(context.file).toLocal8Bit();
+        line += ':';
+        line += QByteArray::number(context.line);
+        line += ')';
+    }
+    line += "\r\n";
     return line;
 }
 

@@ -22,9 +22,10 @@ public:
 
     static void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message);
 
-    // The line written for one message, before conversion to bytes.
-    static QString formatLine(const QString& dateTime, quintptr threadId, QtMsgType type,
-                              const QMessageLogContext& context, const QString& message);
+    // The bytes written for one message: the text cut to its first 500 code units, in the local 8-bit
+    // encoding, with header and ending.
+    static QByteArray formatLine(const QByteArray& dateTime, quintptr threadId, QtMsgType type,
+                                 const QMessageLogContext& context, const QString& message);
     // The number after which a new file continues: the counter of a log file name plus one, 1 for a
     // name that holds no number.
     static int nextCounterAfter(const QString& fileName);

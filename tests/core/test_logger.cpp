@@ -108,7 +108,8 @@ private slots:
         QFETCH(QString, expected);
         const QMessageLogContext context(file.isNull() ? nullptr : file.constData(), line, nullptr,
                                          "default");
-        QCOMPARE(Logger::formatLine("2026-12-05T23:59:07", 140, QtMsgType(type), context, message), expected);
+        QCOMPARE(Logger::formatLine("2026-12-05T23:59:07", 140, QtMsgType(type), context, message),
+                 expected.toLocal8Bit());
     }
 
     void writesOneLinePerMessageIntoTheFirstFile()

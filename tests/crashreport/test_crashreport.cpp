@@ -304,6 +304,19 @@ private slots:
         QCOMPARE(records(m_db, "*.invalid"), QStringList{"0-damaged-event.json.invalid"});
     }
 
+    void shutdownEndsAnUploadThatGetsNoAnswer()
+    {
+        QVERIFY(initAt(m_db));
+        capture("kept");
+        sentry_shutdown();
+        FakeService service;
+        service.on("POST", "/api/9/reports", Reply::silence());
+        QVERIFY(initAt(m_db, "http://k@127.0.0.1:" + QByteArray::number(service.port()) + "/9"));
+        QTRY_COMPARE(service.requestCount(), 1);
+        QCOMPARE(sentry_shutdown(), 0);
+        QCOMPARE(records(m_db).size(), 1);
+    }
+
     void unreachableEndpointKeepsEveryRecord()
     {
         QVERIFY(initAt(m_db));
