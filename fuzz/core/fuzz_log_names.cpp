@@ -13,10 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
 
     const QMessageLogContext context(nullptr, 0, nullptr, "default");
-    const QString line =
-        Logger::formatLine(QStringLiteral("2026-12-05T23:59:07"), 1, QtInfoMsg, context, text);
-    // One bounded line, ending in CR LF.
-    if (!line.endsWith(QLatin1String("\r\n")) || line.size() > 64 + Logger::kMaxMessageLength + 3)
+    const QByteArray line = Logger::formatLine("2026-12-05T23:59:07", 1, QtInfoMsg, context, text);
+    // One bounded line, ending in CR LF: at most 3 bytes of UTF-8 for each code unit kept.
+    if (!line.endsWith("\r\n") || line.size() > 64 + 3 * Logger::kMaxMessageLength + 3)
         std::abort();
     return 0;
 }
