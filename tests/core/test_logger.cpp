@@ -85,7 +85,7 @@ private slots:
         QTest::newRow("critical") << int(QtCriticalMsg) << "x" << QByteArray() << 0
                                   << head.arg('C') + "x\r\n";
         QTest::newRow("info") << int(QtInfoMsg) << "x" << QByteArray() << 0 << head.arg('I') + "x\r\n";
-        QTest::newRow("unknown type") << 42 << "x" << QByteArray() << 0 << head.arg('_') + "x\r\n";
+        QTest::newRow("unknown type") << 7 << "x" << QByteArray() << 0 << head.arg('_') + "x\r\n";
         QTest::newRow("empty") << int(QtInfoMsg) << "" << QByteArray() << 0 << head.arg('I') + "\r\n";
         QTest::newRow("500 whole") << int(QtInfoMsg) << QString(500, 'a') << QByteArray() << 0
                                    << head.arg('I') + QString(500, 'a') + "\r\n";
