@@ -57,8 +57,9 @@ function recolour(svg) {
         .replace(/#[0-9A-Fa-f]{6}\b/g, 'currentColor');
 }
 
-// {svg, mol, inchi, inchiKey} of one SMILES, null when it does not parse or RDKit is not ready.
-export function describeMolecule(smiles) {
+// {svg, mol, inchi, inchiKey} of one SMILES, drawn at the given size; null when it does not
+// parse or RDKit is not ready.
+export function describeMolecule(smiles, size = { width: 240, height: 180 }) {
     if (!rdkit || !smiles || smiles.length > 2000)
         return null;
     let mol = null;
@@ -66,7 +67,7 @@ export function describeMolecule(smiles) {
         mol = rdkit.get_mol(smiles);
         if (!mol || !mol.is_valid())
             return null;
-        const svg = recolour(mol.get_svg_with_highlights(JSON.stringify({ width: 240, height: 180, clearBackground: false })));
+        const svg = recolour(mol.get_svg_with_highlights(JSON.stringify({ ...size, clearBackground: false })));
         const molBlock = mol.get_molblock();
         const inchi = mol.get_inchi();
         const inchiKey = inchi ? rdkit.get_inchikey_for_inchi(inchi) : '';

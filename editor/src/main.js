@@ -25,8 +25,12 @@ function size() {
     return { height: box.height, width: box.width };
 }
 
-function moleculeNode(smiles, molecules) {
-    const described = describeMolecule(smiles);
+// A molecule within a line of text is drawn smaller than one in a block of its own.
+const INLINE_MOLECULE = { width: 150, height: 110 };
+const BLOCK_MOLECULE = { width: 240, height: 180 };
+
+function moleculeNode(smiles, molecules, inline) {
+    const described = describeMolecule(smiles, inline ? INLINE_MOLECULE : BLOCK_MOLECULE);
     molecules.push({ smiles, described });
     const holder = document.createElement('span');
     holder.className = 'zq-molecule';
@@ -68,7 +72,7 @@ function render(text, formulas, tables, molecules) {
             formulas.push({ tex: item.tex, display: item.display, error });
             holder.replaceWith(node);
         } else {
-            holder.replaceWith(moleculeNode(item.smiles, molecules));
+            holder.replaceWith(moleculeNode(item.smiles, molecules, item.inline));
         }
     }
     content.replaceChildren(fragment, copyButton());

@@ -175,7 +175,7 @@ export function createMarkdown() {
     rules.zq_math = (tokens, i, options, env) => slot(env, { kind: 'math', ...tokens[i].meta }, false);
     rules.zq_math_block = (tokens, i, options, env) => `${slot(env, { kind: 'math', ...tokens[i].meta }, true)}\n`;
     rules.zq_smiles = (tokens, i, options, env) =>
-        tokens[i].meta.smiles.map((smiles) => slot(env, { kind: 'smiles', smiles }, false)).join('');
+        tokens[i].meta.smiles.map((smiles) => slot(env, { kind: 'smiles', smiles, inline: true }, false)).join('');
     rules.zq_tabular = (tokens, i, options, env) => {
         const html = toHtml(tokens[i].meta.table, (text) => md.renderInline(text, env));
         return `<div class="zq-tabular">${html}</div>${tokens[i].block ? '\n' : ''}`;
