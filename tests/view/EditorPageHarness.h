@@ -18,13 +18,6 @@
 
 #include <memory>
 
-// The resource bundle sits in a static library; naming its initialiser keeps the linker from
-// dropping it from executables that reference nothing else in it.
-inline void initEditorResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 namespace zq::test {
 
 // Records every navigation the page asks for and refuses all but the first load of the page.
@@ -58,7 +51,6 @@ public:
 
     explicit EditorPageHarness(const QSize& size = QSize(800, 600))
     {
-        initEditorResources();
         view.resize(size);
         page = new RecordingPage(&view);
         view.setPage(page);
