@@ -7,8 +7,10 @@ import { findTabular, parseTabular } from './tabular.js';
 import { nextIndex } from './search.js';
 import { tableFromTokens, toHtml } from './table.js';
 
+// Environments that stand for display maths on their own; the matrix-like ones are not maths
+// environments in LaTeX, but recognised text writes them bare.
 const MATH_ENVIRONMENTS = ['equation', 'align', 'gather', 'multline', 'alignat', 'eqnarray', 'flalign', 'displaymath',
-    'math'];
+    'math', 'array', 'matrix', 'pmatrix', 'bmatrix', 'Bmatrix', 'vmatrix', 'Vmatrix', 'cases', 'split'];
 const ENVIRONMENT = new RegExp(`^\\\\begin\\{((?:${MATH_ENVIRONMENTS.join('|')})\\*?)\\}`);
 
 // The end of the maths that opens at src[pos], as {end, tex, display}, or null.
@@ -108,6 +110,11 @@ function blockRule(state, startLine, endLine, silent) {
         const tabular = findTabular(src, start, max);
         if (tabular && tabular.start === start)
             found = { end: tabular.end, type: 'zq_tabular', meta: { table: parseTabular(tabular.spec, tabular.body) } };
+    } else if (src[start] === '<') {
+        // A tag on lines of its own would otherwise pass as raw HTML.
+        const smiles = smilesTag(src, start, max);
+        if (smiles)
+            found = { end: smiles.end, type: 'zq_smiles', meta: { smiles: [smiles.smiles] } };
     } else if (src[start] === '$' || src[start] === '\\') {
         if (src[start] === '$' && src[start + 1] !== '$')
             return false;
@@ -174,8 +181,11 @@ export function createMarkdown() {
     const rules = md.renderer.rules;
     rules.zq_math = (tokens, i, options, env) => slot(env, { kind: 'math', ...tokens[i].meta }, false);
     rules.zq_math_block = (tokens, i, options, env) => `${slot(env, { kind: 'math', ...tokens[i].meta }, true)}\n`;
-    rules.zq_smiles = (tokens, i, options, env) =>
-        tokens[i].meta.smiles.map((smiles) => slot(env, { kind: 'smiles', smiles, inline: true }, false)).join('');
+    rules.zq_smiles = (tokens, i, options, env) => {
+        const block = tokens[i].block;
+        const html = tokens[i].meta.smiles.map((smiles) => slot(env, { kind: 'smiles', smiles, inline: !block }, false));
+        return block ? `<div class="zq-smiles">${html.join('')}</div>\n` : html.join('');
+    };
     rules.zq_tabular = (tokens, i, options, env) => {
         const html = toHtml(tokens[i].meta.table, (text) => md.renderInline(text, env));
         return `<div class="zq-tabular">${html}</div>${tokens[i].block ? '\n' : ''}`;

@@ -47,6 +47,12 @@ test('Markdown tables and tabulars are listed in document order', () => {
     assert.deepEqual(tables.map((t) => t.tabular), [false, true, false]);
 });
 
+test('a smiles tag on lines of its own and bare matrices are recognised', () => {
+    const { slots } = renderMarkdown(md, '<smiles>\nCCO\n</smiles>\n\n\\begin{pmatrix} a & b \\end{pmatrix}\n');
+    assert.deepEqual(slots.map((s) => s.smiles || s.tex), ['CCO', '\\begin{pmatrix} a & b \\end{pmatrix}']);
+    assert.equal(slots[0].inline, false);
+});
+
 test('maths inside code stays code', () => {
     const { slots, html } = renderMarkdown(md, 'Use `$x$` or\n\n```\n\\[y\\]\n```\n');
     assert.equal(slots.length, 0);
