@@ -23,7 +23,7 @@ const script = await esbuild.build({
     entryPoints: ['src/main.js'],
     format: 'iife',
     platform: 'browser',
-    legalComments: 'none',
+    legalComments: 'eof', // the libraries' licence notices travel with them
     // The chemistry engine's loader mentions Node modules on a path that never runs in the page.
     external: ['node:fs', 'node:crypto', 'fs', 'path', 'crypto'],
     define: { 'process.env.NODE_ENV': '"production"' },
@@ -36,7 +36,7 @@ const engine = await esbuild.build({
     format: 'iife',
     globalName: 'ZqMathJax',
     platform: 'browser',
-    legalComments: 'none',
+    legalComments: 'eof', // the libraries' licence notices travel with them
 });
 
 const style = await esbuild.build({
