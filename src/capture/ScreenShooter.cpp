@@ -1,0 +1,97 @@
+#include "capture/ScreenShooter.h"
+
+#include "capture/ScreenGrabber.h"
+#include "capture/ScreenShooterDialog.h"
+
+#include <QDebug>
+#include <QScreen>
+
+#include <algorithm>
+#include <stdexcept>
+
+ScreenShooter::ScreenShooter(QWidget* parent) : ScreenShooter(createScreenGrabber(nullptr), parent) {}
+
+ScreenShooter::ScreenShooter(ScreenGrabber* grabber, QWidget* parent) : QWidget(parent), grabber(grabber)
+{
+    if (!grabber)
+        throw std::runtime_error("[ScreenShooter] Screen grabber is null");
+    grabber->setParent(this);
+    setWindowOpacity(0.0);
+    connect(grabber, &ScreenGrabber::finished, this, &ScreenShooter::onScreensGrabbed);
+}
+
+ScreenShooter::~ScreenShooter()
+{
+    closeDialogs();
+}
+
+QList<ScreenShooterDialog*> ScreenShooter::overlays() const
+{
+    QList<ScreenShooterDialog*> open;
+    for (const auto& dialog : dialogs)
+        if (dialog)
+            open.append(dialog);
+    return open;
+}
+
+void ScreenShooter::makeScreenshot()
+{
+    closeDialogs();
+    grabber->grab();
+}
+
+void ScreenShooter::closeDialogs()
+{
+    // Taken first: each close queues another closeDialogs, which must find nothing left.
+    const auto open = std::exchange(dialogs, {});
+    for (const auto& dialog : open) {
+        if (!dialog)
+            continue;
+        dialog->close();
+        dialog->deleteLater();
+    }
+}
+
+void ScreenShooter::keyPressEvent(QKeyEvent* event)
+{
+    closeDialogs();
+    QWidget::keyPressEvent(event);
+}
+
+void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
+{
+    closeDialogs();
+
+    const bool nothingGrabbed = std::all_of(screenshots.cbegin(), screenshots.cend(),
+                                            [](const Screenshot& shot) { return shot.pixmap.isNull(); });
+    if (nothingGrabbed) {
+        qWarning() << "[ScreenShooter] No screen could be grabbed; the capture does not start";
+        return;
+    }
+
+    QList<QRect> served;
+    for (const Screenshot& shot : screenshots) {
+        const QRect geometry = shot.screen ? shot.screen->geometry() : shot.geometry;
+        // Mirrored screens show one picture; one overlay serves them all.
+        if (served.contains(geometry))
+            continue;
+        served.append(geometry);
+        auto* dialog = new ScreenShooterDialog(shot, this);
+        connect(dialog, &ScreenShooterDialog::screenshotReady, this, &ScreenShooter::screenshotReady);
+        dialog->show();
+        dialog->raise();
+        dialogs.append(dialog);
+    }
+
+    for (const auto& a : qAsConst(dialogs)) {
+        for (const auto& b : qAsConst(dialogs)) {
+            connect(a, &ScreenShooterDialog::mousePressed, b, &ScreenShooterDialog::mousePressedHandler,
+                    Qt::DirectConnection);
+            connect(a, &ScreenShooterDialog::mouseMoved, b, &ScreenShooterDialog::mouseMovedHandler,
+                    Qt::DirectConnection);
+            connect(a, &ScreenShooterDialog::mouseReleased, b, &ScreenShooterDialog::mouseReleasedHandler,
+                    Qt::DirectConnection);
+        }
+        connect(a, &ScreenShooterDialog::closed, this, &ScreenShooter::closeDialogs, Qt::QueuedConnection);
+    }
+}

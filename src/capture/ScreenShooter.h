@@ -1,0 +1,43 @@
+#pragma once
+
+#include "capture/Screenshot.h"
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+class ScreenGrabber;
+class ScreenShooterDialog;
+
+// Runs one capture: grabs every screen, opens one linked overlay per distinct screen and passes on the
+// region that the user selects. Never shown itself.
+class ScreenShooter : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ScreenShooter(QWidget* parent = nullptr);
+    // Takes ownership of grabber.
+    ScreenShooter(ScreenGrabber* grabber, QWidget* parent);
+    ~ScreenShooter() override;
+
+    // The overlays of the capture under way, in the order they were made.
+    QList<ScreenShooterDialog*> overlays() const;
+
+signals:
+    // One per overlay on a release, one on a key; null means nothing was captured.
+    void screenshotReady(QPixmap pixmap);
+
+public slots:
+    void makeScreenshot();
+    void closeDialogs();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void onScreensGrabbed(const QList<Screenshot>& screenshots);
+
+    ScreenGrabber* grabber = nullptr;
+    QList<QPointer<ScreenShooterDialog>> dialogs;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "capture/Screenshot.h"
+
+#include <QDialog>
+
+// The frozen, greyed picture of one screen on which the user drags the region to capture. The overlays
+// of all screens hear each other's mouse signals (global positions); the one whose geometry holds the
+// press makes the selection.
+class ScreenShooterDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    ScreenShooterDialog(const Screenshot& screenshot, QWidget* parent);
+
+    // Picture pixels per widget pixel.
+    qreal pictureScale() const { return devicePixelRatio; }
+
+signals:
+    // The selected region, or a null pixmap: cancelled, too small, or selected on another overlay.
+    void screenshotReady(QPixmap pixmap);
+    void mousePressed(QPoint pos);
+    void mouseMoved(QPoint pos);
+    void mouseReleased(QPoint pos);
+    void closed();
+
+public slots:
+    void mousePressedHandler(QPoint pos);
+    void mouseMovedHandler(QPoint pos);
+    void mouseReleasedHandler(QPoint pos);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void finish(const QPixmap& result);
+
+    QScreen* screen = nullptr;
+    QPixmap colourPixmap;
+    QRect geometry;
+    qreal devicePixelRatio = 1.0;
+    QPixmap greyPixmap;
+    QPoint selectionStart;
+    QPoint selectionEnd;
+    bool mousePressedFlag = false;
+    bool selecting = false;
+    bool reported = false;
+};

@@ -1,0 +1,262 @@
+#include "capture/ScreenGrabber.h"
+#include "capture/captureGeometry.h"
+#include "support/TestMain.h"
+
+#include <QImage>
+#include <QPainter>
+
+using namespace utils::capture;
+
+namespace {
+
+// Every pixel tells where it was: red and green the low bits of x and y, blue their high bits.
+QRgb patternAt(int x, int y)
+{
+    return qRgb(x & 0xff, y & 0xff, ((x >> 8) & 0xf) << 4 | ((y >> 8) & 0xf));
+}
+
+QImage pattern(const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, patternAt(x, y));
+    return image;
+}
+
+// The first pixel where picture differs from the pattern shifted by origin, or (-1, -1).
+QPoint firstMismatch(const QPixmap& picture, const QPoint& origin)
+{
+    const QImage image = picture.toImage().convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != patternAt(origin.x() + x, origin.y() + y))
+                return QPoint(x, y);
+    return QPoint(-1, -1);
+}
+
+QPixmap halves(const QSize& size, const QColor& left, const QColor& right)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, size.width() / 2, size.height(), left);
+    painter.fillRect(size.width() / 2, 0, size.width() - size.width() / 2, size.height(), right);
+    painter.end();
+    return QPixmap::fromImage(image);
+}
+
+} // namespace
+
+class TestCaptureGeometry : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void desktopPictureIsCutAtEachScreen_data()
+    {
+        QTest::addColumn<QVector<QRect>>("screens");
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QVector<QPoint>>("origins"); // where each screen's part starts in the picture
+
+        QTest::newRow("side by side") << QVector<QRect>{{0, 0, 1920, 1080}, {1920, 0, 1920, 1080}}
+                                      << QSize(3840, 1080) << QVector<QPoint>{{0, 0}, {1920, 0}};
+        QTest::newRow("different heights") << QVector<QRect>{{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}}
+                                           << QSize(3200, 1080) << QVector<QPoint>{{0, 0}, {1920, 0}};
+        QTest::newRow("stacked") << QVector<QRect>{{0, 0, 1280, 720}, {0, 720, 1280, 720}}
+                                 << QSize(1280, 1440) << QVector<QPoint>{{0, 0}, {0, 720}};
+        QTest::newRow("left of the origin") << QVector<QRect>{{0, 0, 1920, 1080}, {-1280, 0, 1280, 1024}}
+                                            << QSize(3200, 1080) << QVector<QPoint>{{1280, 0}, {0, 0}};
+        QTest::newRow("offset row") << QVector<QRect>{{0, 200, 800, 600}, {800, 0, 1024, 768}}
+                                    << QSize(1824, 800) << QVector<QPoint>{{0, 200}, {800, 0}};
+    }
+
+    void desktopPictureIsCutAtEachScreen()
+    {
+        QFETCH(QVector<QRect>, screens);
+        QFETCH(QSize, picture);
+        QFETCH(QVector<QPoint>, origins);
+
+        const QList<QPixmap> parts = splitDesktopPicture(QPixmap::fromImage(pattern(picture)), screens);
+        QCOMPARE(parts.size(), screens.size());
+        for (int i = 0; i < screens.size(); ++i) {
+            const QRect visible = screens.at(i).translated(origins.at(i) - screens.at(i).topLeft());
+            QCOMPARE(parts.at(i).size(), visible.intersected(QRect(QPoint(), picture)).size());
+            QCOMPARE(firstMismatch(parts.at(i), origins.at(i)), QPoint(-1, -1));
+        }
+    }
+
+    void scaledDesktopPictureIsShrunkToTheDesktopWidth()
+    {
+        // A desktop scaled by 2 delivers 7680 x 2160 for two logical 1920 x 1080 screens.
+        const QVector<QRect> screens{{0, 0, 1920, 1080}, {1920, 0, 1920, 1080}};
+        const QList<QPixmap> parts = splitDesktopPicture(halves({7680, 2160}, Qt::red, Qt::blue), screens);
+        QCOMPARE(parts.size(), 2);
+        QCOMPARE(parts.at(0).size(), QSize(1920, 1080));
+        QCOMPARE(parts.at(1).size(), QSize(1920, 1080));
+        QCOMPARE(parts.at(0).toImage().pixelColor(960, 540), QColor(Qt::red));
+        QCOMPARE(parts.at(1).toImage().pixelColor(960, 540), QColor(Qt::blue));
+        QCOMPARE(parts.at(1).toImage().pixelColor(1, 1), QColor(Qt::blue));
+    }
+
+    void singleScreenGetsTheWholePicture()
+    {
+        const QList<QPixmap> parts =
+            splitDesktopPicture(QPixmap::fromImage(pattern({1600, 1000})), {QRect(0, 0, 800, 600)});
+        QCOMPARE(parts.size(), 1);
+        QCOMPARE(parts.at(0).size(), QSize(800, 500));
+
+        const QPixmap exact = QPixmap::fromImage(pattern({800, 600}));
+        QCOMPARE(splitDesktopPicture(exact, {QRect(0, 0, 800, 600)}).at(0).cacheKey(), exact.cacheKey());
+    }
+
+    void nullPictureGivesNullParts()
+    {
+        const QList<QPixmap> parts =
+            splitDesktopPicture(QPixmap(), {QRect(0, 0, 10, 10), QRect(10, 0, 10, 10)});
+        QCOMPARE(parts.size(), 2);
+        QVERIFY(parts.at(0).isNull());
+        QVERIFY(parts.at(1).isNull());
+    }
+
+    void selectionIsScaledRoundedAndNormalised_data()
+    {
+        QTest::addColumn<QPoint>("start");
+        QTest::addColumn<QPoint>("end");
+        QTest::addColumn<qreal>("scale");
+        QTest::addColumn<QRect>("expected");
+
+        QTest::newRow("click") << QPoint(5, 5) << QPoint(5, 5) << 1.0 << QRect(5, 5, 1, 1);
+        QTest::newRow("drag up and left") << QPoint(20, 30) << QPoint(10, 10) << 1.0 << QRect(10, 10, 11, 21);
+        QTest::newRow("scale 2") << QPoint(10, 10) << QPoint(13, 13) << 2.0 << QRect(20, 20, 8, 8);
+        QTest::newRow("three pixels at scale 2") << QPoint(0, 0) << QPoint(2, 2) << 2.0 << QRect(0, 0, 6, 6);
+        QTest::newRow("half away from zero") << QPoint(1, 3) << QPoint(5, 7) << 1.5 << QRect(2, 5, 7, 7);
+        QTest::newRow("negative half away from zero")
+            << QPoint(-1, -3) << QPoint(5, 5) << 1.5 << QRect(QPoint(-2, -5), QPoint(8, 8));
+    }
+
+    void selectionIsScaledRoundedAndNormalised()
+    {
+        QFETCH(QPoint, start);
+        QFETCH(QPoint, end);
+        QFETCH(qreal, scale);
+        QFETCH(QRect, expected);
+        QCOMPARE(selectionInPicture(start, end, scale), expected);
+    }
+
+    void cropHonoursMinimumSizeAndPictureBounds_data()
+    {
+        QTest::addColumn<QRect>("selection");
+        QTest::addColumn<QRect>("expected"); // null: no capture
+
+        QTest::newRow("inside") << QRect(10, 20, 30, 40) << QRect(10, 20, 30, 40);
+        QTest::newRow("smallest") << QRect(0, 0, 6, 6) << QRect(0, 0, 6, 6);
+        QTest::newRow("five wide") << QRect(0, 0, 5, 50) << QRect();
+        QTest::newRow("five high") << QRect(0, 0, 50, 5) << QRect();
+        QTest::newRow("over the right edge") << QRect(180, 10, 40, 10) << QRect(180, 10, 20, 10);
+        QTest::newRow("wholly outside") << QRect(300, 300, 40, 40) << QRect();
+        QTest::newRow("clipped to one column") << QRect(199, 0, 10, 10) << QRect(199, 0, 1, 10);
+    }
+
+    void cropHonoursMinimumSizeAndPictureBounds()
+    {
+        QFETCH(QRect, selection);
+        QFETCH(QRect, expected);
+        const QPixmap picture = QPixmap::fromImage(pattern({200, 100}));
+        const QPixmap crop = cropSelection(picture, selection);
+        if (expected.isNull()) {
+            QVERIFY(crop.isNull());
+            return;
+        }
+        QCOMPARE(crop.size(), expected.size());
+        QCOMPARE(firstMismatch(crop, expected.topLeft()), QPoint(-1, -1));
+    }
+
+    // The picture's own scale decides the crop: a desktop split hands over logical pixels even on a
+    // screen of device pixel ratio 2, where multiplying by the screen's ratio would double the offsets.
+    void dragOnHighDensityScreenCropsWhatWasShown_data()
+    {
+        QTest::addColumn<QSize>("pictureSize");
+        QTest::addColumn<int>("factor");
+        QTest::newRow("split, logical pixels") << QSize(1920, 1080) << 1;
+        QTest::newRow("direct grab, device pixels") << QSize(3840, 2160) << 2;
+    }
+
+    void dragOnHighDensityScreenCropsWhatWasShown()
+    {
+        QFETCH(QSize, pictureSize);
+        QFETCH(int, factor);
+        const QRect screen(0, 0, 1920, 1080);
+        const qreal screenRatio = 2.0;
+        const QPixmap picture = QPixmap::fromImage(pattern(pictureSize));
+
+        const qreal scale = pictureScale(picture.size(), screen, screenRatio);
+        QCOMPARE(scale, qreal(factor));
+        const QPixmap crop = cropSelection(picture, selectionInPicture({100, 50}, {299, 149}, scale));
+        QCOMPARE(crop.size(), QSize(200, 100) * factor);
+        QCOMPARE(firstMismatch(crop, QPoint(100, 50) * factor), QPoint(-1, -1));
+
+        QCOMPARE(pictureScale(QSize(), screen, screenRatio), screenRatio);
+    }
+
+    void greyCopyWeighsTheChannels()
+    {
+        QImage colour(4, 1, QImage::Format_ARGB32);
+        const QList<QRgb> pixels{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgba(200, 100, 50, 255)};
+        for (int x = 0; x < pixels.size(); ++x)
+            colour.setPixel(x, 0, pixels.at(x));
+        const QImage grey = greyImage(colour);
+        QCOMPARE(grey.size(), colour.size());
+        const QList<int> expected{11 * 255 / 32, 16 * 255 / 32, 5 * 255 / 32,
+                                  (11 * 200 + 16 * 100 + 5 * 50) / 32};
+        for (int x = 0; x < expected.size(); ++x)
+            QCOMPARE(grey.pixel(x, 0), qRgb(expected.at(x), expected.at(x), expected.at(x)));
+        QVERIFY(greyImage(QImage()).isNull());
+    }
+
+    void greyCopyCoversEveryRow()
+    {
+        // Rows are shared out among threads; an odd height must leave none unconverted.
+        QImage colour(3, 1001, QImage::Format_RGB32);
+        colour.fill(qRgb(64, 128, 192));
+        const QImage grey = greyImage(colour);
+        const int g = (11 * 64 + 16 * 128 + 5 * 192) / 32;
+        for (int y = 0; y < grey.height(); ++y)
+            QCOMPARE(grey.pixel(2, y), qRgb(g, g, g));
+    }
+
+    void grabberIsChosenByVariableThenSession_data()
+    {
+        QTest::addColumn<QString>("requested");
+        QTest::addColumn<bool>("wayland");
+        QTest::addColumn<bool>("gnome");
+        QTest::addColumn<int>("gnomeVersion");
+        QTest::addColumn<ScreenGrabberKind>("expected");
+
+        QTest::newRow("variable gnome")
+            << "gnome-wayland" << false << false << -1 << ScreenGrabberKind::GnomeShell;
+        QTest::newRow("variable kde") << "kde-wayland" << false << false << -1 << ScreenGrabberKind::KWin;
+        QTest::newRow("variable portal") << "wayland" << false << false << -1 << ScreenGrabberKind::Portal;
+        QTest::newRow("variable standard") << "standard" << true << true << 40 << ScreenGrabberKind::X11;
+        QTest::newRow("capital W falls back") << "Wayland" << false << false << -1 << ScreenGrabberKind::X11;
+        QTest::newRow("gnome 40") << "" << true << true << 40 << ScreenGrabberKind::GnomeShell;
+        QTest::newRow("gnome 41") << "" << true << true << 41 << ScreenGrabberKind::Portal;
+        QTest::newRow("gnome unknown") << "" << true << true << -1 << ScreenGrabberKind::Portal;
+        QTest::newRow("kde wayland") << "" << true << false << -1 << ScreenGrabberKind::Portal;
+        QTest::newRow("gnome on x11") << "" << false << true << 40 << ScreenGrabberKind::X11;
+    }
+
+    void grabberIsChosenByVariableThenSession()
+    {
+        QFETCH(QString, requested);
+        QFETCH(bool, wayland);
+        QFETCH(bool, gnome);
+        QFETCH(int, gnomeVersion);
+        QFETCH(ScreenGrabberKind, expected);
+        QCOMPARE(chooseScreenGrabber(requested, wayland, gnome, gnomeVersion), expected);
+    }
+};
+
+Q_DECLARE_METATYPE(ScreenGrabberKind)
+
+ZQ_TEST_MAIN(TestCaptureGeometry)
+#include "test_capture_geometry.moc"
