@@ -13,7 +13,7 @@
 ScreenShooterDialog::ScreenShooterDialog(const Screenshot& screenshot, QWidget* parent)
     : QDialog(parent, Qt::Popup | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint),
       screen(screenshot.screen), colourPixmap(screenshot.pixmap),
-      geometry(screenshot.geometry.adjusted(0, 0, -1, -1))
+      targetGeometry(screenshot.geometry.adjusted(0, 0, -1, -1))
 {
     setWindowIcon(QGuiApplication::windowIcon());
     setWindowTitle(QCoreApplication::applicationName());
@@ -26,8 +26,8 @@ ScreenShooterDialog::ScreenShooterDialog(const Screenshot& screenshot, QWidget* 
     devicePixelRatio = utils::capture::pictureScale(colourPixmap.size(), screenshot.geometry,
                                                     screen ? screen->devicePixelRatio() : 1.0);
 
-    resize(geometry.size());
-    move(geometry.topLeft());
+    resize(targetGeometry.size());
+    move(targetGeometry.topLeft());
     setCursor(Qt::CrossCursor);
 }
 
@@ -123,14 +123,14 @@ void ScreenShooterDialog::paintEvent(QPaintEvent*)
 
 void ScreenShooterDialog::moveEvent(QMoveEvent* event)
 {
-    if (event->pos() != geometry.topLeft())
-        move(geometry.topLeft());
+    if (event->pos() != targetGeometry.topLeft())
+        move(targetGeometry.topLeft());
 }
 
 void ScreenShooterDialog::resizeEvent(QResizeEvent* event)
 {
-    if (event->size() != geometry.size())
-        resize(geometry.size());
+    if (event->size() != targetGeometry.size())
+        resize(targetGeometry.size());
 }
 
 void ScreenShooterDialog::closeEvent(QCloseEvent* event)

@@ -45,7 +45,7 @@ private:
 
     QScreen* screen = nullptr;
     QPixmap colourPixmap;
-    QRect geometry;
+    QRect targetGeometry; // the screen less its last column and row
     qreal devicePixelRatio = 1.0;
     QPixmap greyPixmap;
     QPoint selectionStart;

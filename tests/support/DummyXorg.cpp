@@ -148,7 +148,9 @@ bool DummyXorg::configure(const QList<QRect>& monitors, QString* error)
         command +=
             QStringLiteral(" --output %1 --mode %2 --pos %3x%4").arg(output, mode).arg(m.x()).arg(m.y());
     }
-    if (run(command) != 0) {
+    // A full query makes the server probe its outputs again; until then clients that read the cached
+    // resources, as Qt does, still see a single monitor.
+    if (run(command) != 0 || run(QStringLiteral("DISPLAY=%1 xrandr >/dev/null").arg(displayName)) != 0) {
         *error = QStringLiteral("xrandr could not lay out the monitors: %1").arg(command);
         return false;
     }

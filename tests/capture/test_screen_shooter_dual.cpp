@@ -1,0 +1,202 @@
+#include "capture/ScreenGrabberLin.h"
+#include "capture/ScreenShooter.h"
+#include "capture/ScreenShooterDialog.h"
+#include "support/DummyXorg.h"
+#include "support/TestMain.h"
+
+#include <QProcess>
+#include <QScreen>
+
+// A real two-monitor desktop: Xorg with the dummy driver, a 1920 x 1080 monitor and a 1280 x 1024 one
+// to its right, the real X11 grabber and real pointer events from another X client.
+
+namespace {
+
+const QRect kLeft(0, 0, 1920, 1080);
+const QRect kRight(1920, 0, 1280, 1024);
+
+QRgb patternAt(int x, int y)
+{
+    return qRgb(x & 0xff, y & 0xff, ((x >> 8) & 0xf) << 4 | ((y >> 8) & 0xf));
+}
+
+QImage pattern(const QRect& area)
+{
+    QImage image(area.size(), QImage::Format_RGB32);
+    for (int y = 0; y < area.height(); ++y)
+        for (int x = 0; x < area.width(); ++x)
+            image.setPixel(x, y, patternAt(area.x() + x, area.y() + y));
+    return image;
+}
+
+QPoint firstMismatch(const QPixmap& picture, const QPoint& origin)
+{
+    const QImage image = picture.toImage().convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != patternAt(origin.x() + x, origin.y() + y))
+                return QPoint(x, y);
+    return QPoint(-1, -1);
+}
+
+// Shows the global pattern over one screen.
+class PatternWindow : public QWidget
+{
+public:
+    explicit PatternWindow(const QRect& area)
+        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
+    {
+        setGeometry(area);
+        QPalette palette;
+        palette.setBrush(QPalette::Window, QPixmap::fromImage(pattern(area)));
+        setPalette(palette);
+        setAutoFillBackground(true);
+    }
+};
+
+bool xdotool(const QStringList& arguments)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+} // namespace
+
+class TestScreenShooterDual : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PatternWindow> leftWindow, rightWindow;
+
+    // Grabs until the pattern windows show on both screens.
+    QList<Screenshot> grabPatterns()
+    {
+        ScreenGrabberLin grabber(nullptr);
+        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
+        QList<Screenshot> shots;
+        const auto showsPatterns = [&] {
+            grabber.grab();
+            if (!finished.wait(5000))
+                return false;
+            shots = finished.takeLast().at(0).value<QList<Screenshot>>();
+            for (const Screenshot& shot : shots) {
+                const QImage image = shot.pixmap.toImage();
+                const QPoint last = shot.geometry.bottomRight();
+                if (image.isNull() ||
+                    image.pixel(image.width() - 1, image.height() - 1) != patternAt(last.x(), last.y()))
+                    return false;
+            }
+            return shots.size() == 2;
+        };
+        for (int attempt = 0; attempt < 50 && !showsPatterns(); ++attempt)
+            QTest::qWait(20);
+        return shots;
+    }
+
+    bool overlaysShown(ScreenShooter& shooter)
+    {
+        const auto overlays = shooter.overlays();
+        if (overlays.size() != 2)
+            return false;
+        for (auto* overlay : overlays)
+            if (!overlay->windowHandle() || !overlay->windowHandle()->isExposed())
+                return false;
+        return true;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const auto screens = QGuiApplication::screens();
+        QCOMPARE(screens.size(), 2);
+        QCOMPARE(screens.at(0)->geometry(), kLeft);
+        QCOMPARE(screens.at(1)->geometry(), kRight);
+        leftWindow = std::make_unique<PatternWindow>(kLeft);
+        rightWindow = std::make_unique<PatternWindow>(kRight);
+        leftWindow->show();
+        rightWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(leftWindow.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(rightWindow.get()));
+    }
+
+    void x11GrabberReadsEachScreenWhole()
+    {
+        const QList<Screenshot> shots = grabPatterns();
+        QCOMPARE(shots.size(), 2);
+        QCOMPARE(shots.at(0).screen, QGuiApplication::screens().at(0));
+        QCOMPARE(shots.at(1).screen, QGuiApplication::screens().at(1));
+        QCOMPARE(shots.at(0).pixmap.size(), kLeft.size());
+        QCOMPARE(shots.at(1).pixmap.size(), kRight.size());
+        QCOMPARE(firstMismatch(shots.at(0).pixmap, kLeft.topLeft()), QPoint(-1, -1));
+        QCOMPARE(firstMismatch(shots.at(1).pixmap, kRight.topLeft()), QPoint(-1, -1));
+    }
+
+    void pointerDragAcrossScreensCapturesOnTheStartingScreen_data()
+    {
+        QTest::addColumn<QPoint>("start");
+        QTest::addColumn<QPoint>("end");
+        QTest::addColumn<QRect>("expected"); // global pixels of the region
+        QTest::addColumn<int>("reporter");   // the overlay that reports it
+
+        QTest::newRow("left to right")
+            << QPoint(1700, 300) << QPoint(2300, 600) << QRect(QPoint(1700, 300), QPoint(1919, 600)) << 0;
+        QTest::newRow("right to left")
+            << QPoint(2100, 900) << QPoint(1500, 200) << QRect(QPoint(1920, 200), QPoint(2100, 900)) << 1;
+        QTest::newRow("within the right screen")
+            << QPoint(3000, 1000) << QPoint(2500, 10) << QRect(QPoint(2500, 10), QPoint(3000, 1000)) << 1;
+        QTest::newRow("below the right screen's bottom")
+            << QPoint(1000, 1000) << QPoint(2200, 1070) << QRect(QPoint(1000, 1000), QPoint(1919, 1070)) << 0;
+    }
+
+    void pointerDragAcrossScreensCapturesOnTheStartingScreen()
+    {
+        QFETCH(QPoint, start);
+        QFETCH(QPoint, end);
+        QFETCH(QRect, expected);
+        QFETCH(int, reporter);
+        QVERIFY(grabPatterns().size() == 2);
+
+        ScreenShooter shooter(new ScreenGrabberLin(nullptr), nullptr);
+        QSignalSpy ready(&shooter, &ScreenShooter::screenshotReady);
+        shooter.makeScreenshot();
+        QTRY_VERIFY(overlaysShown(shooter));
+
+        const auto at = [](const QPoint& p) {
+            return QStringList{QString::number(p.x()), QString::number(p.y())};
+        };
+        const QPoint middle = (start + end) / 2;
+        QVERIFY(xdotool(QStringList{"mousemove"} + at(start) + QStringList{"mousedown", "1", "mousemove"} +
+                        at(middle) + QStringList{"mousemove"} + at(end) + QStringList{"mouseup", "1"}));
+        QTRY_COMPARE(ready.count(), 2);
+        const QPixmap region = ready.at(reporter).at(0).value<QPixmap>();
+        QVERIFY(ready.at(1 - reporter).at(0).value<QPixmap>().isNull());
+        QCOMPARE(region.size(), expected.size());
+        QCOMPARE(firstMismatch(region, expected.topLeft()), QPoint(-1, -1));
+        QTRY_VERIFY(shooter.overlays().isEmpty());
+    }
+
+    void keyFromAnotherClientCancels()
+    {
+        ScreenShooter shooter(new ScreenGrabberLin(nullptr), nullptr);
+        QSignalSpy ready(&shooter, &ScreenShooter::screenshotReady);
+        shooter.makeScreenshot();
+        QTRY_VERIFY(overlaysShown(shooter));
+        QVERIFY(xdotool({"key", "Escape"}));
+        QTRY_COMPARE(ready.count(), 1);
+        QVERIFY(ready.at(0).at(0).value<QPixmap>().isNull());
+        QTRY_VERIFY(shooter.overlays().isEmpty());
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    zq::test::startDummyDesktop({kLeft, kRight});
+    zq::test::prepareEnvironment();
+    QApplication app(argc, argv);
+    zq::test::prepareApplication();
+    TestScreenShooterDual tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "test_screen_shooter_dual.moc"
