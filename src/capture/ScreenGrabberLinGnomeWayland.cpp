@@ -1,5 +1,7 @@
 #include "capture/ScreenGrabberLinGnomeWayland.h"
 
+#include "capture/pictureReading.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingReply>
@@ -25,8 +27,8 @@ void ScreenGrabberLinGnomeWayland::grabScreens()
     }
 
     const QString usedName = reply.argumentAt<1>();
-    QPixmap picture;
-    picture.load(usedName.isEmpty() ? fileName : usedName);
+    const QPixmap picture =
+        QPixmap::fromImage(utils::capture::readPictureFile(usedName.isEmpty() ? fileName : usedName));
     // The file was written for us alone; once loaded it is only litter in /tmp.
     QFile::remove(fileName);
     if (picture.isNull())

@@ -1,5 +1,8 @@
 #include "capture/ScreenGrabberLinKdeWayland.h"
 
+#include "capture/pictureReading.h"
+
+#include <QBuffer>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -64,12 +67,16 @@ QImage ScreenGrabberLinKdeWayland::readImage(int fd, std::chrono::milliseconds i
 
 QImage ScreenGrabberLinKdeWayland::decodeImage(const QByteArray& data)
 {
-    QDataStream stream(data);
-    QImage image;
-    stream >> image;
-    if (stream.status() != QDataStream::Ok)
+    // Qt's data-stream form of an image: a 32-bit marker (0 for a null image) followed by PNG data.
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QDataStream stream(&buffer);
+    qint32 marker = 0;
+    stream >> marker;
+    if (stream.status() != QDataStream::Ok || marker == 0)
         return QImage();
-    return image;
+    return utils::capture::readPicture(&buffer, "png");
 }
 
 void ScreenGrabberLinKdeWayland::grabScreens()

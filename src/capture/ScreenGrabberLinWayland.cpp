@@ -1,5 +1,7 @@
 #include "capture/ScreenGrabberLinWayland.h"
 
+#include "capture/pictureReading.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -84,8 +86,8 @@ void ScreenGrabberLinWayland::screenshotResultHandler(uint response, QVariantMap
     }
     const QString uri = results.value(QStringLiteral("uri")).toString();
     const QString path = localFileFromUri(uri);
-    QImage image;
-    if (path.isEmpty() || !image.load(path))
+    QImage image = path.isEmpty() ? QImage() : utils::capture::readPictureFile(path);
+    if (image.isNull())
         qWarning() << "[ScreenGrabberLinWayland] Could not load the screenshot" << uri;
     emit finished(splitByScreens(QPixmap::fromImage(std::move(image))));
 }

@@ -3,7 +3,7 @@
 #include "capture/ScreenGrabberLinGnomeWayland.h"
 #include "capture/ScreenGrabberLinKdeWayland.h"
 #include "capture/ScreenGrabberLinWayland.h"
-#include "capture/sessionInfo.h"
+#include "core/SystemInfo.h"
 
 #include <QDebug>
 
@@ -28,9 +28,10 @@ ScreenGrabberKind chooseScreenGrabber(const QString& requested, bool wayland, bo
 
 ScreenGrabber* createScreenGrabber(QObject* parent)
 {
-    const auto session = utils::capture::currentSession();
-    const ScreenGrabberKind kind = chooseScreenGrabber(qEnvironmentVariable("ZVN_SCREEN_GRABBER"),
-                                                       session.wayland, session.gnome, session.gnomeVersion);
+    const SystemInfo& system = utils::systemInfo();
+    const ScreenGrabberKind kind =
+        chooseScreenGrabber(qEnvironmentVariable("ZVN_SCREEN_GRABBER"), system.isWayland(), system.isGnome(),
+                            system.gnomeVersion());
     switch (kind) {
     case ScreenGrabberKind::GnomeShell:
         qInfo() << "[ScreenGrabber] Using the GNOME Shell screenshot service";

@@ -69,6 +69,43 @@ private:
     QList<QJsonObject> calls;
 };
 
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A PNG whose header claims the given size, followed by an empty data chunk.
+QByteArray pngHeader(quint32 width, quint32 height)
+{
+    QByteArray ihdr("IHDR");
+    {
+        QDataStream fields(&ihdr, QIODevice::Append);
+        fields << width << height << quint8(8) << quint8(2) << quint8(0) << quint8(0) << quint8(0);
+    }
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    QDataStream out(&png, QIODevice::Append);
+    out << quint32(13);
+    out.writeRawData(ihdr.constData(), ihdr.size());
+    out << crc32(ihdr) << quint32(0);
+    out.writeRawData("IDAT", 4);
+    out << crc32("IDAT");
+    return png;
+}
+
+QByteArray kwinStream(const QByteArray& png)
+{
+    QByteArray data;
+    QDataStream out(&data, QIODevice::WriteOnly);
+    out << qint32(1);
+    return data + png;
+}
+
 QStringList& loggedMessages()
 {
     static QStringList messages;
@@ -229,6 +266,41 @@ private slots:
         const QList<Screenshot> shots = shotsOf(finished);
         QCOMPARE(shots.size(), QGuiApplication::screens().size());
         QVERIFY(shots.at(0).pixmap.isNull());
+    }
+
+    void kwinStreamIsDecodedOrRefused_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QSize>("expected"); // invalid: null image
+
+        QImage small(7, 5, QImage::Format_RGB32);
+        small.fill(Qt::green);
+        QByteArray streamed, nullImage;
+        QDataStream toStreamed(&streamed, QIODevice::WriteOnly), toNull(&nullImage, QIODevice::WriteOnly);
+        toStreamed << small;
+        toNull << QImage();
+
+        QTest::newRow("image") << streamed << QSize(7, 5);
+        QTest::newRow("null image") << nullImage << QSize();
+        QTest::newRow("cut short") << streamed.left(streamed.size() - 20) << QSize();
+        QTest::newRow("empty") << QByteArray() << QSize();
+        QTest::newRow("marker only") << QByteArray("\0\0\0\1", 4) << QSize();
+        QTest::newRow("plausible size claimed, no pixels") << kwinStream(pngHeader(640, 480)) << QSize();
+        QTest::newRow("absurd size claimed") << kwinStream(pngHeader(100000, 100000)) << QSize();
+        QTest::newRow("too many pixels claimed") << kwinStream(pngHeader(30000, 30000)) << QSize();
+    }
+
+    void kwinStreamIsDecodedOrRefused()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QSize, expected);
+        const QImage image = ScreenGrabberLinKdeWayland::decodeImage(data);
+        if (!expected.isValid()) {
+            QVERIFY(image.isNull());
+            return;
+        }
+        QCOMPARE(image.size(), expected);
+        QCOMPARE(image.pixelColor(3, 2), QColor(Qt::green));
     }
 
     void portalPictureUnderAnEscapedNameIsLoadedAndLeft()
