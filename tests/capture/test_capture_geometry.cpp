@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QPainter>
 
+Q_DECLARE_METATYPE(ScreenGrabberKind)
+
 using namespace utils::capture;
 
 namespace {
@@ -255,8 +257,6 @@ private slots:
         QCOMPARE(chooseScreenGrabber(requested, wayland, gnome, gnomeVersion), expected);
     }
 };
-
-Q_DECLARE_METATYPE(ScreenGrabberKind)
 
 ZQ_TEST_MAIN(TestCaptureGeometry)
 #include "test_capture_geometry.moc"
