@@ -8,6 +8,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDebug>
+#include <QDir>
 #include <QImage>
 #include <QUrl>
 
@@ -32,7 +33,9 @@ QString ScreenGrabberLinWayland::localFileFromUri(const QString& uri)
     const QUrl url(uri, QUrl::TolerantMode);
     if (!url.isValid() || !url.isLocalFile())
         return QString();
-    return url.toLocalFile();
+    // A relative path would be looked up wherever we happen to run.
+    const QString path = url.toLocalFile();
+    return QDir::isAbsolutePath(path) ? path : QString();
 }
 
 void ScreenGrabberLinWayland::grabScreens()

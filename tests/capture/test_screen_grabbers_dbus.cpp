@@ -378,6 +378,27 @@ private slots:
         QCOMPARE(finished.count(), 2);
     }
 
+    void portalThatNeverAnswersDoesNotBlockTheNextCapture()
+    {
+        ScreenGrabberLinWayland grabber(nullptr);
+        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
+        {
+            auto silent = startServices({QStringLiteral("--portal-silent")});
+            QVERIFY(silent);
+            grabber.grab();
+            QTRY_COMPARE(silent->receivedCalls().size(), 1);
+        }
+        auto services =
+            startServices({QStringLiteral("--portal-file"), folder.filePath(QStringLiteral("s.png"))});
+        QVERIFY(services);
+        grabber.grab();
+        QTRY_COMPARE(finished.count(), 1);
+        checkScaledDesktop(shotsOf(finished), screenSize);
+        QCOMPARE(
+            services->receivedCalls().at(0).value("args").toArray().at(1).toObject().value("handle_token"),
+            QJsonValue("u2"));
+    }
+
     void portalRefusalsStartNoCapture_data()
     {
         QTest::addColumn<QStringList>("script");
@@ -418,6 +439,8 @@ private slots:
                               << "/tmp/#1.png";
         QTest::newRow("not a file") << "https://example.org/a.png"
                                     << "";
+        QTest::newRow("relative") << "file:tmp/a.png"
+                                  << "";
         QTest::newRow("empty") << ""
                                << "";
     }
