@@ -8,7 +8,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDebug>
-#include <QDir>
 #include <QImage>
 #include <QUrl>
 
@@ -33,9 +32,10 @@ QString ScreenGrabberLinWayland::localFileFromUri(const QString& uri)
     const QUrl url(uri, QUrl::TolerantMode);
     if (!url.isValid() || !url.isLocalFile())
         return QString();
-    // A relative path would be looked up wherever we happen to run.
+    // A relative path would be looked up wherever we happen to run, and one starting with ':' among
+    // our own resources.
     const QString path = url.toLocalFile();
-    return QDir::isAbsolutePath(path) ? path : QString();
+    return path.startsWith(QLatin1Char('/')) ? path : QString();
 }
 
 void ScreenGrabberLinWayland::grabScreens()

@@ -1,5 +1,6 @@
 #include "capture/ScreenGrabber.h"
 #include "capture/captureGeometry.h"
+#include "capturePatterns.h"
 #include "support/TestMain.h"
 
 #include <QImage>
@@ -8,34 +9,10 @@
 Q_DECLARE_METATYPE(ScreenGrabberKind)
 
 using namespace utils::capture;
+using capture_test::firstMismatch;
+using capture_test::pattern;
 
 namespace {
-
-// Every pixel tells where it was: red and green the low bits of x and y, blue their high bits.
-QRgb patternAt(int x, int y)
-{
-    return qRgb(x & 0xff, y & 0xff, ((x >> 8) & 0xf) << 4 | ((y >> 8) & 0xf));
-}
-
-QImage pattern(const QSize& size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y, patternAt(x, y));
-    return image;
-}
-
-// The first pixel where picture differs from the pattern shifted by origin, or (-1, -1).
-QPoint firstMismatch(const QPixmap& picture, const QPoint& origin)
-{
-    const QImage image = picture.toImage().convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != patternAt(origin.x() + x, origin.y() + y))
-                return QPoint(x, y);
-    return QPoint(-1, -1);
-}
 
 QPixmap halves(const QSize& size, const QColor& left, const QColor& right)
 {

@@ -441,6 +441,8 @@ private slots:
                                     << "";
         QTest::newRow("relative") << "file:tmp/a.png"
                                   << "";
+        QTest::newRow("resource") << "file:://tmp/a.png"
+                                  << "";
         QTest::newRow("empty") << ""
                                << "";
     }

@@ -1,69 +1,20 @@
 #include "capture/ScreenGrabberLin.h"
 #include "capture/ScreenShooter.h"
 #include "capture/ScreenShooterDialog.h"
+#include "capturePatterns.h"
 #include "support/TestMain.h"
 
 #include <QPainter>
 #include <QScreen>
 
+using namespace capture_test;
+
 namespace {
-
-QRgb patternAt(int x, int y)
-{
-    return qRgb(x & 0xff, y & 0xff, ((x >> 8) & 0xf) << 4 | ((y >> 8) & 0xf));
-}
-
-QImage pattern(const QRect& area)
-{
-    QImage image(area.size(), QImage::Format_RGB32);
-    for (int y = 0; y < area.height(); ++y)
-        for (int x = 0; x < area.width(); ++x)
-            image.setPixel(x, y, patternAt(area.x() + x, area.y() + y));
-    return image;
-}
-
-QPoint firstMismatch(const QImage& image, const QPoint& origin)
-{
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != patternAt(origin.x() + x, origin.y() + y))
-                return QPoint(x, y);
-    return QPoint(-1, -1);
-}
-
-// Hands out given pictures, as a back-end would after grabbing them.
-class GivenPictures : public ScreenGrabber
-{
-public:
-    explicit GivenPictures(QList<Screenshot> shots) : ScreenGrabber(nullptr), shots(std::move(shots)) {}
-    QList<Screenshot> shots;
-
-protected:
-    void grabScreens() override { emit finished(shots); }
-};
 
 // A picture for part of the screen that Qt knows nothing about, so that one X screen can hold several.
 Screenshot pictureOf(const QRect& geometry)
 {
     return Screenshot{nullptr, QPixmap::fromImage(pattern(geometry)), geometry};
-}
-
-// A drag step delivered at once (QTest moves the real pointer, which arrives later).
-void dragTo(QWidget* widget, const QPoint& pos)
-{
-    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton, {});
-    QApplication::sendEvent(widget, &move);
-}
-
-bool allExposed(ScreenShooter& shooter, int count)
-{
-    const auto overlays = shooter.overlays();
-    if (overlays.size() != count)
-        return false;
-    for (auto* overlay : overlays)
-        if (!overlay->windowHandle() || !overlay->windowHandle()->isExposed())
-            return false;
-    return true;
 }
 
 QList<QPixmap> reported(const QSignalSpy& spy)
@@ -122,13 +73,13 @@ private slots:
             }(),
             10000);
         QCOMPARE(grabbed.size(), screenRect().size());
-        QCOMPARE(firstMismatch(grabbed, screenRect().topLeft()), QPoint(-1, -1));
+        QCOMPARE(firstMismatch(QPixmap::fromImage(grabbed), screenRect().topLeft()), QPoint(-1, -1));
     }
 
     void overlayShowsGreyCopyAndSelectionInColour()
     {
         auto shooter = openOverlays({pictureOf(screenRect())});
-        QTRY_VERIFY(allExposed(*shooter, 1));
+        QTRY_VERIFY(overlaysExposed(*shooter, 1));
         ScreenShooterDialog* overlay = shooter->overlays().at(0);
         QCOMPARE(overlay->geometry(), screenRect().adjusted(0, 0, -1, -1));
 
@@ -167,7 +118,7 @@ private slots:
         QFETCH(QPoint, to);
         QFETCH(QRect, expected);
         auto shooter = openOverlays({pictureOf(screenRect())});
-        QTRY_VERIFY(allExposed(*shooter, 1));
+        QTRY_VERIFY(overlaysExposed(*shooter, 1));
         QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
         QPointer<ScreenShooterDialog> overlay = shooter->overlays().at(0);
 
@@ -181,9 +132,7 @@ private slots:
             QVERIFY(pixmap.isNull());
         } else {
             QCOMPARE(pixmap.size(), expected.size());
-            QCOMPARE(
-                firstMismatch(pixmap.toImage().convertToFormat(QImage::Format_RGB32), expected.topLeft()),
-                QPoint(-1, -1));
+            QCOMPARE(firstMismatch(pixmap, expected.topLeft()), QPoint(-1, -1));
         }
         QTRY_VERIFY(!overlay);
     }
@@ -191,7 +140,7 @@ private slots:
     void rightButtonStartsNothing()
     {
         auto shooter = openOverlays({pictureOf(screenRect())});
-        QTRY_VERIFY(allExposed(*shooter, 1));
+        QTRY_VERIFY(overlaysExposed(*shooter, 1));
         QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
         ScreenShooterDialog* overlay = shooter->overlays().at(0);
         QTest::mousePress(overlay, Qt::RightButton, {}, QPoint(10, 10));
@@ -212,7 +161,7 @@ private slots:
     {
         QFETCH(bool, column);
         auto shooter = openOverlays({pictureOf(screenRect())});
-        QTRY_VERIFY(allExposed(*shooter, 1));
+        QTRY_VERIFY(overlaysExposed(*shooter, 1));
         QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
         ScreenShooterDialog* overlay = shooter->overlays().at(0);
         // The overlay leaves the screen's last column and row uncovered; presses there still reach it.
@@ -239,7 +188,7 @@ private slots:
         const QRect left(0, 0, screen.width() / 2, screen.height());
         const QRect right(left.width(), 0, screen.width() - left.width(), screen.height());
         auto shooter = openOverlays({pictureOf(left), pictureOf(right)});
-        QTRY_VERIFY(allExposed(*shooter, 2));
+        QTRY_VERIFY(overlaysExposed(*shooter, 2));
         QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
         const auto overlays = shooter->overlays();
         QPointer<ScreenShooterDialog> first = overlays.at(0), second = overlays.at(1);
@@ -258,7 +207,7 @@ private slots:
         const QRect left(0, 0, screen.width() / 2, screen.height());
         const QRect right(left.width(), 0, screen.width() - left.width(), screen.height());
         auto shooter = openOverlays({pictureOf(left), pictureOf(right)});
-        QTRY_VERIFY(allExposed(*shooter, 2));
+        QTRY_VERIFY(overlaysExposed(*shooter, 2));
         QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
         ScreenShooterDialog* receiver = shooter->overlays().at(1);
 
@@ -272,8 +221,7 @@ private slots:
         // The left overlay keeps what lies on its screen's picture.
         const QRect expected(start, QPoint(left.width() - 1, end.y()));
         QCOMPARE(pixmaps.at(0).size(), expected.size());
-        QCOMPARE(firstMismatch(pixmaps.at(0).toImage().convertToFormat(QImage::Format_RGB32), start),
-                 QPoint(-1, -1));
+        QCOMPARE(firstMismatch(pixmaps.at(0), start), QPoint(-1, -1));
         QVERIFY(pixmaps.at(1).isNull());
         QTRY_VERIFY(shooter->overlays().isEmpty());
     }
@@ -285,7 +233,7 @@ private slots:
         auto shooter = openOverlays({pictureOf({0, 0, third, screen.height()}),
                                      pictureOf({third, 0, third, screen.height()}),
                                      pictureOf({2 * third, 0, screen.width() - 2 * third, screen.height()})});
-        QTRY_VERIFY(allExposed(*shooter, 3));
+        QTRY_VERIFY(overlaysExposed(*shooter, 3));
         QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
         ScreenShooterDialog* middle = shooter->overlays().at(1);
         QTest::mousePress(middle, Qt::LeftButton, {}, QPoint(10, 10));
@@ -304,7 +252,7 @@ private slots:
         const QPixmap picture = QPixmap::fromImage(pattern(screen->geometry()));
         auto shooter = openOverlays({Screenshot{screen, picture, screen->geometry()},
                                      Screenshot{screen, picture, screen->geometry()}});
-        QTRY_VERIFY(allExposed(*shooter, 1));
+        QTRY_VERIFY(overlaysExposed(*shooter, 1));
     }
 
     void closingOneOverlayClosesTheOthers()
@@ -312,7 +260,7 @@ private slots:
         const QRect screen = screenRect();
         auto shooter = openOverlays({pictureOf({0, 0, 400, 400}), pictureOf({400, 0, 400, 400}),
                                      pictureOf({0, 400, screen.width(), screen.height() - 400})});
-        QTRY_VERIFY(allExposed(*shooter, 3));
+        QTRY_VERIFY(overlaysExposed(*shooter, 3));
         QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
         shooter->overlays().at(1)->windowHandle()->close(); // as the window system would
         QTRY_VERIFY(shooter->overlays().isEmpty());
@@ -339,7 +287,7 @@ private slots:
         ScreenShooter shooter(grabber, nullptr);
         QSignalSpy grabbed(grabber, &ScreenGrabber::finished);
         shooter.makeScreenshot();
-        QTRY_VERIFY(allExposed(shooter, 1));
+        QTRY_VERIFY(overlaysExposed(shooter, 1));
         QPointer<ScreenShooterDialog> old = shooter.overlays().at(0);
 
         shooter.makeScreenshot();
@@ -347,7 +295,7 @@ private slots:
         QTRY_COMPARE(grabbed.count(), 2);
         // The closings queued by the old overlay ran before the new grab and left the new set alone.
         QTRY_VERIFY(!old);
-        QTRY_VERIFY(allExposed(shooter, 1));
+        QTRY_VERIFY(overlaysExposed(shooter, 1));
         QCoreApplication::processEvents();
         QCOMPARE(shooter.overlays().size(), 1);
     }

@@ -1,6 +1,7 @@
 #include "capture/ScreenGrabberLin.h"
 #include "capture/ScreenShooter.h"
 #include "capture/ScreenShooterDialog.h"
+#include "capturePatterns.h"
 #include "support/DummyXorg.h"
 #include "support/TestMain.h"
 
@@ -10,34 +11,12 @@
 // A real two-monitor desktop: Xorg with the dummy driver, a 1920 x 1080 monitor and a 1280 x 1024 one
 // to its right, the real X11 grabber and real pointer events from another X client.
 
+using namespace capture_test;
+
 namespace {
 
 const QRect kLeft(0, 0, 1920, 1080);
 const QRect kRight(1920, 0, 1280, 1024);
-
-QRgb patternAt(int x, int y)
-{
-    return qRgb(x & 0xff, y & 0xff, ((x >> 8) & 0xf) << 4 | ((y >> 8) & 0xf));
-}
-
-QImage pattern(const QRect& area)
-{
-    QImage image(area.size(), QImage::Format_RGB32);
-    for (int y = 0; y < area.height(); ++y)
-        for (int x = 0; x < area.width(); ++x)
-            image.setPixel(x, y, patternAt(area.x() + x, area.y() + y));
-    return image;
-}
-
-QPoint firstMismatch(const QPixmap& picture, const QPoint& origin)
-{
-    const QImage image = picture.toImage().convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != patternAt(origin.x() + x, origin.y() + y))
-                return QPoint(x, y);
-    return QPoint(-1, -1);
-}
 
 // Shows the global pattern over one screen.
 class PatternWindow : public QWidget
@@ -91,17 +70,6 @@ private:
         for (int attempt = 0; attempt < 50 && !showsPatterns(); ++attempt)
             QTest::qWait(20);
         return shots;
-    }
-
-    bool overlaysShown(ScreenShooter& shooter)
-    {
-        const auto overlays = shooter.overlays();
-        if (overlays.size() != 2)
-            return false;
-        for (auto* overlay : overlays)
-            if (!overlay->windowHandle() || !overlay->windowHandle()->isExposed())
-                return false;
-        return true;
     }
 
 private slots:
@@ -159,7 +127,7 @@ private slots:
         ScreenShooter shooter(new ScreenGrabberLin(nullptr), nullptr);
         QSignalSpy ready(&shooter, &ScreenShooter::screenshotReady);
         shooter.makeScreenshot();
-        QTRY_VERIFY(overlaysShown(shooter));
+        QTRY_VERIFY(overlaysExposed(shooter, 2));
 
         const auto at = [](const QPoint& p) {
             return QStringList{QString::number(p.x()), QString::number(p.y())};
@@ -180,7 +148,7 @@ private slots:
         ScreenShooter shooter(new ScreenGrabberLin(nullptr), nullptr);
         QSignalSpy ready(&shooter, &ScreenShooter::screenshotReady);
         shooter.makeScreenshot();
-        QTRY_VERIFY(overlaysShown(shooter));
+        QTRY_VERIFY(overlaysExposed(shooter, 2));
         QVERIFY(xdotool({"key", "Escape"}));
         QTRY_COMPARE(ready.count(), 1);
         QVERIFY(ready.at(0).at(0).value<QPixmap>().isNull());

@@ -1,6 +1,7 @@
 #include "capture/ScreenGrabberLin.h"
 #include "capture/ScreenShooter.h"
 #include "capture/ScreenShooterDialog.h"
+#include "capturePatterns.h"
 #include "support/TestMain.h"
 
 #include <QPainter>
@@ -10,31 +11,9 @@
 // X11 grab delivers device pixels, a desktop split logical ones; the overlay must crop what was shown
 // under the pointer either way.
 
+using namespace capture_test;
+
 namespace {
-
-QRgb patternAt(int x, int y)
-{
-    return qRgb(x & 0xff, y & 0xff, ((x >> 8) & 0xf) << 4 | ((y >> 8) & 0xf));
-}
-
-QImage pattern(const QSize& size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y, patternAt(x, y));
-    return image;
-}
-
-QPoint firstMismatch(const QPixmap& picture, const QPoint& origin)
-{
-    const QImage image = picture.toImage().convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != patternAt(origin.x() + x, origin.y() + y))
-                return QPoint(x, y);
-    return QPoint(-1, -1);
-}
 
 // The pattern in device pixels over the whole screen.
 class PatternWindow : public QWidget
@@ -54,22 +33,6 @@ protected:
 private:
     QImage image;
 };
-
-class GivenPictures : public ScreenGrabber
-{
-public:
-    explicit GivenPictures(QList<Screenshot> shots) : ScreenGrabber(nullptr), shots(std::move(shots)) {}
-    QList<Screenshot> shots;
-
-protected:
-    void grabScreens() override { emit finished(shots); }
-};
-
-void dragTo(QWidget* widget, const QPoint& pos)
-{
-    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton, {});
-    QApplication::sendEvent(widget, &move);
-}
 
 bool exposed(const ScreenShooter& shooter)
 {
