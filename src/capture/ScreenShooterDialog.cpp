@@ -1,11 +1,11 @@
 #include "capture/ScreenShooterDialog.h"
 
 #include "capture/captureGeometry.h"
+#include "core/identity.h"
 
 #include <QCloseEvent>
 #include <QDebug>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -15,7 +15,7 @@ ScreenShooterDialog::ScreenShooterDialog(const Screenshot& screenshot, QWidget* 
       screen(screenshot.screen), colourPixmap(screenshot.pixmap),
       targetGeometry(screenshot.geometry.adjusted(0, 0, -1, -1))
 {
-    setWindowIcon(QGuiApplication::windowIcon());
+    setWindowIcon(utils::appIcon());
     setWindowTitle(QCoreApplication::applicationName());
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
