@@ -80,11 +80,15 @@ function render(text, formulas, tables, molecules) {
 }
 
 window.setFontSize = function setFontSize(n) {
-    const value = Number(n);
-    if (!Number.isFinite(value) || value <= 0 || value > 1000)
-        return false;
-    document.body.style.fontSize = `${value}px`;
-    return true;
+    try {
+        const value = Number(n);
+        if (!Number.isFinite(value) || value <= 0 || value > 1000)
+            return false;
+        document.body.style.fontSize = `${value}px`;
+        return true;
+    } catch (error) {
+        return false; // a value that cannot even become a number
+    }
 };
 
 window.setText = function setText(text, alignment, options, extra) {

@@ -81,6 +81,7 @@ private slots:
         QCOMPARE(page->run(QStringLiteral("getComputedStyle(document.body).fontSize")), QVariant("20px"));
         QCOMPARE(page->run(QStringLiteral("window.setFontSize('large');")), QVariant(false));
         QCOMPARE(page->run(QStringLiteral("window.setFontSize(-3);")), QVariant(false));
+        QCOMPARE(page->run(QStringLiteral("window.setFontSize(Symbol());")), QVariant(false));
         QCOMPARE(page->run(QStringLiteral("getComputedStyle(document.body).fontSize")), QVariant("20px"));
         QCOMPARE(page->run(QStringLiteral("window.setFontSize(16);")), QVariant(true));
     }
