@@ -1,5 +1,6 @@
 #pragma once
 
+#include "api/Provider.h"
 #include "api/Result.h"
 #include "core/identity.h"
 #include "support/FakeService.h"
@@ -12,6 +13,28 @@
 #include <memory>
 
 namespace zq::test {
+
+// The fake service of one test function: while it lives, the base URLs lead to it and the provider
+// hands out requests with providerToken; both are undone when it goes.
+class ScopedFakeService : public FakeService
+{
+public:
+    explicit ScopedFakeService(const QString& providerToken = QString())
+        : m_previousToken(ZorvaneAPI::Provider::instance().token())
+    {
+        utils::overrideBaseUrlsForTesting(baseUrl());
+        ZorvaneAPI::Provider::instance().setToken(providerToken);
+    }
+
+    ~ScopedFakeService() override
+    {
+        ZorvaneAPI::Provider::instance().setToken(m_previousToken);
+        utils::overrideBaseUrlsForTesting(QString());
+    }
+
+private:
+    QString m_previousToken;
+};
 
 // A Qelt object as the service writes it.
 inline QJsonObject qeltJson(const QString& id = QStringLiteral("AB12"),

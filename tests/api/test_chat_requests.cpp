@@ -12,8 +12,8 @@
 #include <QJsonDocument>
 
 using namespace ZorvaneAPI;
-using zq::test::FakeService;
 using zq::test::Reply;
+using zq::test::ScopedFakeService;
 
 namespace {
 
@@ -63,7 +63,7 @@ class TestChatRequests : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<ScopedFakeService> m_service;
 
     std::shared_ptr<ChatResult> history(const QString& qeltId = QStringLiteral("q1"))
     {
@@ -102,19 +102,9 @@ class TestChatRequests : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_service = std::make_unique<FakeService>();
-        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
-        Provider::instance().setToken(QStringLiteral("t0k"));
-    }
+    void init() { m_service = std::make_unique<ScopedFakeService>(QStringLiteral("t0k")); }
 
-    void cleanup()
-    {
-        Provider::instance().setToken(QString());
-        utils::overrideBaseUrlsForTesting(QString());
-        m_service.reset();
-    }
+    void cleanup() { m_service.reset(); }
 
     void historyIsReadInOrder()
     {

@@ -14,6 +14,7 @@
 using namespace ZorvaneAPI;
 using zq::test::FakeService;
 using zq::test::Reply;
+using zq::test::ScopedFakeService;
 
 Q_DECLARE_METATYPE(zq::test::Reply)
 
@@ -55,7 +56,7 @@ class TestConversionRequests : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<ScopedFakeService> m_service;
 
     std::shared_ptr<ConversionResult> create(const QString& format = QStringLiteral("docx"))
     {
@@ -79,19 +80,9 @@ class TestConversionRequests : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_service = std::make_unique<FakeService>();
-        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
-        Provider::instance().setToken(QStringLiteral("t0k"));
-    }
+    void init() { m_service = std::make_unique<ScopedFakeService>(QStringLiteral("t0k")); }
 
-    void cleanup()
-    {
-        Provider::instance().setToken(QString());
-        utils::overrideBaseUrlsForTesting(QString());
-        m_service.reset();
-    }
+    void cleanup() { m_service.reset(); }
 
     void createSendsOneFormatWithoutJsonContentType()
     {

@@ -8,8 +8,8 @@
 #include "support/TestMain.h"
 
 using namespace ZorvaneAPI;
-using zq::test::FakeService;
 using zq::test::Reply;
+using zq::test::ScopedFakeService;
 
 Q_DECLARE_METATYPE(zq::test::Reply)
 
@@ -18,7 +18,7 @@ class TestLoginRequests : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<ScopedFakeService> m_service;
 
     std::shared_ptr<LoginProcessResult> poll(const QString& uuid = QStringLiteral("u1"))
     {
@@ -30,19 +30,9 @@ class TestLoginRequests : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_service = std::make_unique<FakeService>();
-        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
-        Provider::instance().setToken(QStringLiteral("secret"));
-    }
+    void init() { m_service = std::make_unique<ScopedFakeService>(QStringLiteral("secret")); }
 
-    void cleanup()
-    {
-        Provider::instance().setToken(QString());
-        utils::overrideBaseUrlsForTesting(QString());
-        m_service.reset();
-    }
+    void cleanup() { m_service.reset(); }
 
     void loginIdIsPostedWithoutToken()
     {

@@ -13,8 +13,8 @@
 #include <QTemporaryDir>
 
 using namespace ZorvaneAPI;
-using zq::test::FakeService;
 using zq::test::Reply;
+using zq::test::ScopedFakeService;
 
 namespace {
 
@@ -48,7 +48,7 @@ class TestPdfRequests : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<ScopedFakeService> m_service;
     QTemporaryDir m_dir;
 
     QString writeFile(const QString& name, const QByteArray& bytes)
@@ -87,19 +87,9 @@ class TestPdfRequests : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_service = std::make_unique<FakeService>();
-        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
-        Provider::instance().setToken(QStringLiteral("t0k"));
-    }
+    void init() { m_service = std::make_unique<ScopedFakeService>(QStringLiteral("t0k")); }
 
-    void cleanup()
-    {
-        Provider::instance().setToken(QString());
-        utils::overrideBaseUrlsForTesting(QString());
-        m_service.reset();
-    }
+    void cleanup() { m_service.reset(); }
 
     void uploadSendsFileAndOptions()
     {

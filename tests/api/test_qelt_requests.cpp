@@ -11,8 +11,8 @@
 #include <QNetworkAccessManager>
 
 using namespace ZorvaneAPI;
-using zq::test::FakeService;
 using zq::test::Reply;
+using zq::test::ScopedFakeService;
 
 // What the three Qelt calls put on the wire, and what their replies leave in the result and in the
 // recognition timing record.
@@ -21,7 +21,7 @@ class TestQeltRequests : public QObject
     Q_OBJECT
 
     QNetworkAccessManager m_manager;
-    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<ScopedFakeService> m_service;
 
     template <typename RequestType, typename... Args> std::shared_ptr<QeltResult> run(Args&&... args)
     {
@@ -48,17 +48,12 @@ class TestQeltRequests : public QObject
 private slots:
     void init()
     {
-        m_service = std::make_unique<FakeService>();
-        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
+        m_service = std::make_unique<ScopedFakeService>();
         CreateQeltTiming::instance().reset();
         zq::test::clearSettings();
     }
 
-    void cleanup()
-    {
-        utils::overrideBaseUrlsForTesting(QString());
-        m_service.reset();
-    }
+    void cleanup() { m_service.reset(); }
 
     void createUploadsImageAndOptionsAsMultipart()
     {

@@ -8,8 +8,8 @@
 #include <QNetworkAccessManager>
 
 using namespace ZorvaneAPI;
-using zq::test::FakeService;
 using zq::test::Reply;
+using zq::test::ScopedFakeService;
 
 Q_DECLARE_METATYPE(zq::test::Reply)
 
@@ -19,7 +19,7 @@ class TestRequest : public QObject
     Q_OBJECT
 
     QNetworkAccessManager m_manager;
-    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<ScopedFakeService> m_service;
 
     std::shared_ptr<QeltResult> fetch(const QString& id = QStringLiteral("ab12"))
     {
@@ -34,17 +34,9 @@ class TestRequest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_service = std::make_unique<FakeService>();
-        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
-    }
+    void init() { m_service = std::make_unique<ScopedFakeService>(); }
 
-    void cleanup()
-    {
-        utils::overrideBaseUrlsForTesting(QString());
-        m_service.reset();
-    }
+    void cleanup() { m_service.reset(); }
 
     void constructorRefusesNullManager()
     {

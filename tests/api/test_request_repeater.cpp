@@ -7,8 +7,8 @@
 #include "support/TestMain.h"
 
 using namespace ZorvaneAPI;
-using zq::test::FakeService;
 using zq::test::Reply;
+using zq::test::ScopedFakeService;
 
 // The repeater waits for a Qelt the service is still working on; the provider hands out requests
 // bound to its manager and to the token of the moment.
@@ -16,7 +16,7 @@ class TestRequestRepeater : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<ScopedFakeService> m_service;
     int m_executions = 0;
 
     // A repeater over a real fetch of Qelt "q1", with a short pause between attempts.
@@ -43,17 +43,11 @@ class TestRequestRepeater : public QObject
 private slots:
     void init()
     {
-        m_service = std::make_unique<FakeService>();
-        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
-        Provider::instance().setToken(QStringLiteral("t0k"));
+        m_service = std::make_unique<ScopedFakeService>(QStringLiteral("t0k"));
         m_executions = 0;
     }
 
-    void cleanup()
-    {
-        utils::overrideBaseUrlsForTesting(QString());
-        m_service.reset();
-    }
+    void cleanup() { m_service.reset(); }
 
     void constructorRefusesMissingParts()
     {

@@ -1,9 +1,8 @@
 // The file upload over real HTTP against the fake service.
+#include "ApiTestSupport.h"
+
 #include "api/UploadFileRequest.h"
 #include "api/UploadFileResult.h"
-
-#include "core/identity.h"
-#include "support/FakeService.h"
 #include "support/TestMain.h"
 
 #include <QJsonArray>
@@ -13,8 +12,8 @@
 #include <memory>
 
 using namespace ZorvaneAPI;
-using zq::test::FakeService;
 using zq::test::Reply;
+using zq::test::ScopedFakeService;
 
 Q_DECLARE_METATYPE(zq::test::Reply)
 
@@ -32,7 +31,7 @@ class TestUploadFileRequest : public QObject
     Q_OBJECT
 
 private:
-    FakeService service;
+    ScopedFakeService service;
     QNetworkAccessManager manager;
 
     // Runs one upload to its single finished signal.
@@ -56,8 +55,6 @@ private:
     }
 
 private slots:
-    void initTestCase() { utils::overrideBaseUrlsForTesting(service.baseUrl()); }
-
     void init()
     {
         service.clearRoutes();
