@@ -26,28 +26,6 @@ void GetLoginProcessStatusRequest::exec(const QString& uuid, const QString& clie
 void GetLoginProcessStatusRequest::responseHandler()
 {
     const auto result = std::make_shared<LoginProcessResult>();
-    auto* reply = qobject_cast<QNetworkReply*>(sender());
-    if (reply && reply->error() != QNetworkReply::NoError) {
-        // The sign-in page must tell a process the service forgot ("unknown_login_uuid", sent with
-        // 400) from other failures, so the first service error of these replies is kept whatever it is.
-        utils::restoreNetworkAccess(reply);
-        reply->deleteLater();
-        const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        result->networkError.code = reply->error();
-        result->networkError.message = reply->errorString();
-        if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
-            const QVector<ApiError> errors = parseErrors(utils::replyToJsonObject(reply));
-            if (!errors.isEmpty()) {
-                result->errors.append(errors.first());
-                emit finished(result);
-                return;
-            }
-        }
-        logWarning() << "Net error:" << reply->error() << reply->errorString();
-        emit finished(result);
-        return;
-    }
-
     handleReply(result, [&](const QJsonObject& object, const QByteArray&) {
         const auto readString = [&object](const char* key, QString& field) {
             const QJsonValue value = object.value(QLatin1String(key));
@@ -58,6 +36,23 @@ void GetLoginProcessStatusRequest::responseHandler()
         readString("email", result->email);
         readString("token", result->token);
     });
+}
+
+void GetLoginProcessStatusRequest::handleFailedReply(QNetworkReply& reply, int httpStatus,
+                                                     Result& result) const
+{
+    result.networkError.code = reply.error();
+    result.networkError.message = reply.errorString();
+    // The sign-in page must tell a process the service forgot ("unknown_login_uuid", sent with 400) from
+    // other failures, so the first service error of these replies is kept whatever it is.
+    if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
+        const QVector<ApiError> errors = parseErrors(utils::replyToJsonObject(&reply));
+        if (!errors.isEmpty()) {
+            result.errors.append(errors.first());
+            return;
+        }
+    }
+    logWarning() << "Net error:" << reply.error() << reply.errorString();
 }
 
 } // namespace ZorvaneAPI

@@ -20,6 +20,9 @@ public:
 
 protected slots:
     void responseHandler() override;
+
+protected:
+    void handleFailedReply(QNetworkReply& reply, int httpStatus, Result& result) const override;
 };
 
 } // namespace ZorvaneAPI

@@ -149,6 +149,22 @@ void Request::handleFailedReply(QNetworkReply& reply, int httpStatus, Result& re
     logWarning() << "Net error:" << reply.error() << reply.errorString();
 }
 
+void Request::handleRefusedUpload(QNetworkReply& reply, int httpStatus, Result& result) const
+{
+    result.networkError.code = reply.error();
+    result.networkError.message = reply.errorString();
+    if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
+        result.errors = parseErrors(utils::replyToJsonObject(&reply));
+        if (httpStatus != 403 && !result.errors.isEmpty() &&
+            isTooManyRequestsError(result.errors.first().id)) {
+            logWarning() << "Found 429.";
+            logInfo() << result.errors.first().message;
+            return;
+        }
+    }
+    logWarning() << "Net error:" << reply.error() << reply.errorString();
+}
+
 void Request::replyReceived(QNetworkReply& reply, int httpStatus)
 {
     Q_UNUSED(reply)

@@ -107,6 +107,10 @@ protected:
     // that read more of an error body than the probe does.
     virtual void handleFailedReply(QNetworkReply& reply, int httpStatus, Result& result) const;
 
+    // The failed-reply step of the uploads, whose receivers show every reason given: all service errors
+    // of a 400, 403 or 429 reply are kept, and the first counts as a rate limit on 400 and 429 only.
+    void handleRefusedUpload(QNetworkReply& reply, int httpStatus, Result& result) const;
+
 private:
     QNetworkAccessManager* m_manager;
     QString m_token;

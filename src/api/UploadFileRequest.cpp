@@ -1,7 +1,6 @@
 #include "api/UploadFileRequest.h"
 
 #include "api/UploadFileResult.h"
-#include "core/network.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -58,19 +57,7 @@ void UploadFileRequest::responseHandler()
 
 void UploadFileRequest::handleFailedReply(QNetworkReply& reply, int httpStatus, Result& result) const
 {
-    result.networkError.code = reply.error();
-    result.networkError.message = reply.errorString();
-    // These statuses explain themselves in the body; the receiver shows every reason given.
-    if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
-        result.errors = parseErrors(utils::replyToJsonObject(&reply));
-        if (httpStatus != 403 && !result.errors.isEmpty() &&
-            isTooManyRequestsError(result.errors.first().id)) {
-            logWarning() << "Found 429.";
-            logInfo() << result.errors.first().message;
-            return;
-        }
-    }
-    logWarning() << "Net error:" << reply.error() << reply.errorString();
+    handleRefusedUpload(reply, httpStatus, result);
 }
 
 } // namespace ZorvaneAPI

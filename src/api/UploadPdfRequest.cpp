@@ -1,7 +1,6 @@
 #include "api/UploadPdfRequest.h"
 
 #include "api/PdfResult.h"
-#include "core/network.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -74,29 +73,6 @@ void UploadPdfRequest::uploadProgressHandler(qlonglong bytesSent, qlonglong byte
 void UploadPdfRequest::responseHandler()
 {
     const auto result = std::make_shared<PdfResult>();
-    auto* reply = qobject_cast<QNetworkReply*>(sender());
-    if (reply && reply->error() != QNetworkReply::NoError) {
-        // The upload keeps every service error of a refused file, not only a rate-limit one.
-        utils::restoreNetworkAccess(reply);
-        reply->deleteLater();
-        const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        result->networkError.code = reply->error();
-        result->networkError.message = reply->errorString();
-        if (httpStatus == 400 || httpStatus == 403 || httpStatus == 429) {
-            result->errors = parseErrors(utils::replyToJsonObject(reply));
-            if (httpStatus != 403 && !result->errors.isEmpty() &&
-                isTooManyRequestsError(result->errors.first().id)) {
-                logWarning() << "Found 429.";
-                logInfo() << result->errors.first().message;
-                emit finished(result);
-                return;
-            }
-        }
-        logWarning() << "Net error:" << reply->error() << reply->errorString();
-        emit finished(result);
-        return;
-    }
-
     handleReply(result, [&](const QJsonObject& object, const QByteArray& body) {
         const QJsonValue pdf = object.value(QLatin1String("pdf"));
         if (!pdf.isObject()) {
@@ -107,6 +83,12 @@ void UploadPdfRequest::responseHandler()
         if (!result->pdf)
             logWarning() << "Received invalid results:" << body;
     });
+}
+
+void UploadPdfRequest::handleFailedReply(QNetworkReply& reply, int httpStatus, Result& result) const
+{
+    // The upload keeps every service error of a refused file, not only a rate-limit one.
+    handleRefusedUpload(reply, httpStatus, result);
 }
 
 } // namespace ZorvaneAPI

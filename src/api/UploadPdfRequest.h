@@ -30,6 +30,9 @@ signals:
 protected slots:
     void responseHandler() override;
     void uploadProgressHandler(qlonglong bytesSent, qlonglong bytesTotal);
+
+protected:
+    void handleFailedReply(QNetworkReply& reply, int httpStatus, Result& result) const override;
 };
 
 } // namespace ZorvaneAPI
