@@ -1,7 +1,6 @@
 #include "api/CreateConversionRequest.h"
 
 #include "api/ConversionResult.h"
-#include "api/conversionReplies.h"
 
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -22,7 +21,7 @@ void CreateConversionRequest::responseHandler()
 {
     const auto result = std::make_shared<ConversionResult>();
     handleReply(result, [&](const QJsonObject& object, const QByteArray& body) {
-        readConversion(*this, *result, object, body);
+        result->conversion = readRecord<ZorvaneConversion>(object, "conversion", body);
     });
 }
 

@@ -1,7 +1,6 @@
 #include "api/GetConversionRequest.h"
 
 #include "api/ConversionResult.h"
-#include "api/conversionReplies.h"
 
 namespace ZorvaneAPI {
 
@@ -14,7 +13,7 @@ void GetConversionRequest::responseHandler()
 {
     const auto result = std::make_shared<ConversionResult>();
     handleReply(result, [&](const QJsonObject& object, const QByteArray& body) {
-        readConversion(*this, *result, object, body);
+        result->conversion = readRecord<ZorvaneConversion>(object, "conversion", body);
     });
 }
 

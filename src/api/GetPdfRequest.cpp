@@ -2,8 +2,6 @@
 
 #include "api/PdfResult.h"
 
-#include <QJsonValue>
-
 namespace ZorvaneAPI {
 
 void GetPdfRequest::exec(const QString& pdfId)
@@ -15,14 +13,7 @@ void GetPdfRequest::responseHandler()
 {
     const auto result = std::make_shared<PdfResult>();
     handleReply(result, [&](const QJsonObject& object, const QByteArray& body) {
-        const QJsonValue pdf = object.value(QLatin1String("pdf"));
-        if (!pdf.isObject()) {
-            logWarning() << "Response doesn't contain pdf object:" << body;
-            return;
-        }
-        result->pdf = ZorvanePDF::fromJson(pdf.toObject());
-        if (!result->pdf)
-            logWarning() << "Received invalid results:" << body;
+        result->pdf = readRecord<ZorvanePDF>(object, "pdf", body);
     });
 }
 

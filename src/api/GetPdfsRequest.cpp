@@ -3,8 +3,6 @@
 #include "api/PdfsResult.h"
 #include "api/UploadPdfRequest.h"
 
-#include <QJsonArray>
-#include <QJsonValue>
 #include <QStringList>
 #include <QUrl>
 
@@ -28,20 +26,7 @@ void GetPdfsRequest::responseHandler()
 {
     const auto result = std::make_shared<PdfsResult>();
     handleReply(result, [&](const QJsonObject& object, const QByteArray& body) {
-        const QJsonValue pdfs = object.value(QLatin1String("pdfs"));
-        if (!pdfs.isArray()) {
-            logWarning() << "Response doesn't contain pdfs array:" << body;
-            return;
-        }
-        const QJsonArray elements = pdfs.toArray();
-        for (const QJsonValue& element : elements) {
-            auto pdf = element.isObject() ? ZorvanePDF::fromJson(element.toObject()) : nullptr;
-            if (!pdf) {
-                logWarning() << "Received invalid results:" << body;
-                return;
-            }
-            result->pdfs.append(std::move(pdf));
-        }
+        readRecordList(object, "pdfs", body, result->pdfs);
     });
 }
 

@@ -2,13 +2,18 @@
 
 #include "api/Result.h"
 
+#include <QByteArray>
 #include <QDebug>
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QNetworkRequest>
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 #include <functional>
+#include <memory>
 
 class QHttpMultiPart;
 class QNetworkAccessManager;
@@ -33,14 +38,7 @@ namespace ZorvaneAPI {
 //        {
 //            const auto result = std::make_shared<FooResult>();
 //            handleReply(result, [&](const QJsonObject& object, const QByteArray& body) {
-//                const QJsonValue foo = object.value(QLatin1String("foo"));
-//                if (!foo.isObject()) {
-//                    logWarning() << "Response doesn't contain foo:" << body;
-//                    return;
-//                }
-//                result->foo = Foo::fromJson(foo.toObject());
-//                if (!result->foo)
-//                    logWarning() << "Received invalid results:" << body;
+//                result->foo = readRecord<Foo>(object, "foo", body);
 //            });
 //        }
 //
@@ -97,6 +95,17 @@ protected:
     // receiver of finished may have deleted it.
     void handleReply(const ResultPtr& result, const PayloadReader& readPayload);
 
+    // Payload steps for the records of the model. readRecord: the object member key as a record of
+    // Record::fromJson, null after a warning when it is missing, not an object or not a valid record.
+    template <typename Record>
+    std::shared_ptr<Record> readRecord(const QJsonObject& object, const char* key,
+                                       const QByteArray& body) const;
+    // readRecordList: the array member key into records, in order, up to the first element that is not
+    // a valid record (a warning); the ones before it are still worth showing.
+    template <typename Record>
+    void readRecordList(const QJsonObject& object, const char* key, const QByteArray& body,
+                        QVector<std::shared_ptr<Record>>& records) const;
+
     // Hook: every reply, failed ones too, once its HTTP status (0 when absent) is known.
     virtual void replyReceived(QNetworkReply& reply, int httpStatus);
     // Hook: whether a successful reply that carries service errors goes on to the payload step.
@@ -115,5 +124,40 @@ private:
     QNetworkAccessManager* m_manager;
     QString m_token;
 };
+
+template <typename Record>
+std::shared_ptr<Record> Request::readRecord(const QJsonObject& object, const char* key,
+                                            const QByteArray& body) const
+{
+    const QJsonValue value = object.value(QLatin1String(key));
+    if (!value.isObject()) {
+        logWarning() << (QByteArray("Response doesn't contain ") + key + " object:").constData() << body;
+        return nullptr;
+    }
+    std::shared_ptr<Record> record = Record::fromJson(value.toObject());
+    if (!record)
+        logWarning() << "Received invalid results:" << body;
+    return record;
+}
+
+template <typename Record>
+void Request::readRecordList(const QJsonObject& object, const char* key, const QByteArray& body,
+                             QVector<std::shared_ptr<Record>>& records) const
+{
+    const QJsonValue value = object.value(QLatin1String(key));
+    if (!value.isArray()) {
+        logWarning() << (QByteArray("Response doesn't contain ") + key + " array:").constData() << body;
+        return;
+    }
+    const QJsonArray elements = value.toArray();
+    for (const QJsonValue& element : elements) {
+        std::shared_ptr<Record> record = element.isObject() ? Record::fromJson(element.toObject()) : nullptr;
+        if (!record) {
+            logWarning() << "Received invalid results:" << body;
+            return;
+        }
+        records.append(std::move(record));
+    }
+}
 
 } // namespace ZorvaneAPI

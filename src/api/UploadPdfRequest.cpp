@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHttpMultiPart>
-#include <QJsonValue>
 #include <QNetworkReply>
 
 namespace ZorvaneAPI {
@@ -74,14 +73,7 @@ void UploadPdfRequest::responseHandler()
 {
     const auto result = std::make_shared<PdfResult>();
     handleReply(result, [&](const QJsonObject& object, const QByteArray& body) {
-        const QJsonValue pdf = object.value(QLatin1String("pdf"));
-        if (!pdf.isObject()) {
-            logWarning() << "Response doesn't contain pdf object:" << body;
-            return;
-        }
-        result->pdf = ZorvanePDF::fromJson(pdf.toObject());
-        if (!result->pdf)
-            logWarning() << "Received invalid results:" << body;
+        result->pdf = readRecord<ZorvanePDF>(object, "pdf", body);
     });
 }
 
