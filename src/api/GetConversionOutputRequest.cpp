@@ -55,12 +55,8 @@ void GetConversionOutputRequest::exec(const QString& path)
 
 void GetConversionOutputRequest::downloadProgressHandler(qlonglong bytesReceived, qlonglong bytesTotal)
 {
-    if (bytesTotal == 0)
-        return;
-    const qint64 percent = bytesReceived * 100 / bytesTotal;
-    // An open total (-1) gives negative shares, which say nothing.
-    if (percent >= 0 && percent <= 100)
-        emit progress(int(percent));
+    if (const auto percent = progressPercent(bytesReceived, bytesTotal))
+        emit progress(*percent);
 }
 
 void GetConversionOutputRequest::responseHandler()

@@ -41,6 +41,17 @@ Request::Request(QNetworkAccessManager* manager, const QString& token, QObject* 
 
 Request::~Request() = default;
 
+std::optional<int> Request::progressPercent(qint64 bytesDone, qint64 bytesTotal)
+{
+    if (bytesTotal == 0)
+        return std::nullopt;
+    const qint64 percent = bytesDone * 100 / bytesTotal;
+    // The network layer reports a total of -1 while it does not know it yet.
+    if (percent < 0 || percent > 100)
+        return std::nullopt;
+    return int(percent);
+}
+
 QDebug Request::logInfo() const
 {
     return prefixed(QMessageLogger(nullptr, 0, nullptr, "default").info(), className());

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QHttpMultiPart;
 class QNetworkAccessManager;
@@ -58,6 +59,9 @@ public:
     ~Request() override;
 
     virtual QString className() const = 0;
+
+    // Percent of a body sent or received, or nothing when there is no sensible share to report.
+    static std::optional<int> progressPercent(qint64 bytesDone, qint64 bytesTotal);
 
     // Log streams in the category "default" that already begin with "[ClassName] ".
     QDebug logInfo() const;

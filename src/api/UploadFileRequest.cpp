@@ -23,17 +23,6 @@ std::optional<QString> UploadFileRequest::urlFrom(const QJsonObject& object)
     return url.toString();
 }
 
-std::optional<int> UploadFileRequest::progressPercent(qint64 bytesSent, qint64 bytesTotal)
-{
-    if (bytesTotal == 0)
-        return std::nullopt;
-    const qint64 percent = bytesSent * 100 / bytesTotal;
-    // The network layer reports a total of -1 while it does not know it yet.
-    if (percent < 0 || percent > 100)
-        return std::nullopt;
-    return int(percent);
-}
-
 void UploadFileRequest::uploadProgressHandler(qlonglong bytesSent, qlonglong bytesTotal)
 {
     if (const auto percent = progressPercent(bytesSent, bytesTotal))

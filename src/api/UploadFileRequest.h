@@ -22,8 +22,6 @@ public:
 
     // The reply's "url" when it is a JSON string (possibly empty); nothing when missing or mistyped.
     static std::optional<QString> urlFrom(const QJsonObject& object);
-    // Percent of the body sent, or nothing when there is no sensible share to report.
-    static std::optional<int> progressPercent(qint64 bytesSent, qint64 bytesTotal);
 
 signals:
     void progress(int progress);

@@ -61,12 +61,8 @@ void UploadPdfRequest::exec(const QString& filePath, const QByteArray& optionsJs
 
 void UploadPdfRequest::uploadProgressHandler(qlonglong bytesSent, qlonglong bytesTotal)
 {
-    if (bytesTotal == 0)
-        return;
-    const qint64 percent = bytesSent * 100 / bytesTotal;
-    // An open total (-1) gives negative shares, which say nothing.
-    if (percent >= 0 && percent <= 100)
-        emit progress(int(percent));
+    if (const auto percent = progressPercent(bytesSent, bytesTotal))
+        emit progress(*percent);
 }
 
 void UploadPdfRequest::responseHandler()
