@@ -1,11 +1,12 @@
 #include "api/LoginProcessResult.h"
 
+#include "core/constants.h"
+
 namespace ZorvaneAPI {
 
 namespace {
 
 const QString kPending = QStringLiteral("pending");
-const QString kCompleted = QStringLiteral("completed");
 
 } // namespace
 
@@ -15,14 +16,14 @@ bool LoginProcessResult::hasError() const
         return true;
     if (status == kPending)
         return false;
-    if (status == kCompleted)
+    if (status == kStatusCompleted)
         return token.isEmpty() || email.isEmpty();
     return true;
 }
 
 bool LoginProcessResult::isCompleted() const
 {
-    return status == kCompleted;
+    return status == kStatusCompleted;
 }
 
 } // namespace ZorvaneAPI

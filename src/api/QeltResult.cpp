@@ -1,5 +1,7 @@
 #include "api/QeltResult.h"
 
+#include "core/constants.h"
+
 namespace ZorvaneAPI {
 
 QeltResult::~QeltResult() = default;
@@ -11,7 +13,7 @@ bool QeltResult::hasError() const
 
 bool QeltResult::isCompleted() const
 {
-    return qelt && qelt->status == QLatin1String("completed");
+    return qelt && qelt->status == kStatusCompleted;
 }
 
 } // namespace ZorvaneAPI

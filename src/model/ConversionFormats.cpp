@@ -36,8 +36,6 @@ QSet<QString> allKeys()
 
 const QSet<QString> SupportedConversionFormats = allKeys();
 
-const QString ConversionStatusCompleted = QStringLiteral("completed");
-
 QString conversionFormatSuffix(const QString& key)
 {
     const ConversionFormat* format = findByKey(key);

@@ -11,9 +11,6 @@
 // The keys of every supported format; records store no other keys.
 extern const QSet<QString> SupportedConversionFormats;
 
-// The status of a format (and of a PDF) that the service has finished.
-extern const QString ConversionStatusCompleted;
-
 // Exact, case-sensitive lookups; anything outside the table gives an empty string.
 QString conversionFormatSuffix(const QString& key);
 QString conversionFormatLabel(const QString& key);

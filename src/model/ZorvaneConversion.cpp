@@ -1,5 +1,6 @@
 #include "model/ZorvaneConversion.h"
 
+#include "core/constants.h"
 #include "model/ConversionFormats.h"
 
 #include <QJsonValue>
@@ -41,10 +42,10 @@ bool ZorvaneConversion::isCompleted() const
 {
     return !statusByFormat.isEmpty() &&
            std::all_of(statusByFormat.cbegin(), statusByFormat.cend(),
-                       [](const QString& status) { return status == ConversionStatusCompleted; });
+                       [](const QString& status) { return status == kStatusCompleted; });
 }
 
 bool ZorvaneConversion::isFormatCompleted(const QString& key) const
 {
-    return outputFormats.contains(key) && statusByFormat.value(key) == ConversionStatusCompleted;
+    return outputFormats.contains(key) && statusByFormat.value(key) == kStatusCompleted;
 }

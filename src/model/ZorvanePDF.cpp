@@ -1,5 +1,6 @@
 #include "model/ZorvanePDF.h"
 
+#include "core/constants.h"
 #include "model/ConversionFormats.h"
 
 #include <QJsonValue>
@@ -26,5 +27,5 @@ bool ZorvanePDF::isValid() const
 
 bool ZorvanePDF::isCompleted() const
 {
-    return isValid() && status == ConversionStatusCompleted;
+    return isValid() && status == kStatusCompleted;
 }
