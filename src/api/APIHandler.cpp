@@ -53,6 +53,20 @@ QJsonObject genericFailure()
     return failure(QStringLiteral("network_unreachable"), APIHandler::genericFailureText());
 }
 
+// The first step of both reply handlers: the reply is disposed of, and a transport or HTTP error goes
+// to fail. True when the reply failed and its handling is over.
+bool settleReply(QNetworkReply* reply, const APIHandler::FailCallback& fail)
+{
+    utils::restoreNetworkAccess(reply);
+    reply->deleteLater();
+    if (reply->error() == QNetworkReply::NoError)
+        return false;
+    qWarning() << "Send Request error: " << reply->error() << reply->errorString();
+    if (fail)
+        fail(failure(QStringLiteral("network_reply_error"), reply->errorString()));
+    return true;
+}
+
 bool isKnownMethod(const QString& method)
 {
     return method == QLatin1String("GET") || method == QLatin1String("POST") ||
@@ -213,14 +227,8 @@ void APIHandler::sendJson(const QString& token, const QString& api, const QStrin
         return;
 
     connect(reply, &QNetworkReply::finished, this, [reply, success, fail] {
-        utils::restoreNetworkAccess(reply);
-        reply->deleteLater();
-        if (reply->error() != QNetworkReply::NoError) {
-            qWarning() << "Send Request error: " << reply->error() << reply->errorString();
-            if (fail)
-                fail(failure(QStringLiteral("network_reply_error"), reply->errorString()));
+        if (settleReply(reply, fail))
             return;
-        }
         const ReplyOutcome outcome = interpretJsonReply(reply->readAll());
         if (outcome.success) {
             if (success)
@@ -250,14 +258,8 @@ void APIHandler::_send_byte(const QString& api, const QString& method, const QJs
         return;
 
     connect(reply, &QNetworkReply::finished, this, [reply, success = callback_success, fail = callback_fail] {
-        utils::restoreNetworkAccess(reply);
-        reply->deleteLater();
-        if (reply->error() != QNetworkReply::NoError) {
-            qWarning() << "Send Request error: " << reply->error() << reply->errorString();
-            if (fail)
-                fail(failure(QStringLiteral("network_reply_error"), reply->errorString()));
+        if (settleReply(reply, fail))
             return;
-        }
         const QByteArray bytes = reply->readAll();
         if (bytes.isEmpty()) {
             qWarning() << "Server returned invalid answer body";
