@@ -20,6 +20,15 @@ class TestLoginRequests : public QObject
 
     std::unique_ptr<ScopedFakeService> m_service;
 
+    std::shared_ptr<LoginIdResult> openProcess()
+    {
+        std::unique_ptr<GenerateLoginProcessIdRequest> request(
+            Provider::instance().generateLoginProcessIdRequest());
+        QSignalSpy spy(request.get(), &Request::finished);
+        request->exec(QStringLiteral("{c1}"));
+        return zq::test::takeResult<LoginIdResult>(spy);
+    }
+
     std::shared_ptr<LoginProcessResult> poll(const QString& uuid = QStringLiteral("u1"))
     {
         std::unique_ptr<GetLoginProcessStatusRequest> request(
@@ -37,11 +46,7 @@ private slots:
     void loginIdIsPostedWithoutToken()
     {
         m_service->on("POST", "/v1/user/logins", Reply::json(QJsonObject{{"uuid", "u1"}}));
-        std::unique_ptr<GenerateLoginProcessIdRequest> request(
-            Provider::instance().generateLoginProcessIdRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        request->exec(QStringLiteral("{c1}"));
-        const auto result = zq::test::takeResult<LoginIdResult>(spy);
+        const auto result = openProcess();
         QVERIFY(result);
         QCOMPARE(result->uuid, QString("u1"));
         QVERIFY(!result->hasError());
@@ -57,11 +62,7 @@ private slots:
     void loginIdWithoutUuidIsAnError()
     {
         m_service->on("POST", "/v1/user/logins", Reply::json(QJsonObject{{"uuid", 5}}));
-        std::unique_ptr<GenerateLoginProcessIdRequest> request(
-            Provider::instance().generateLoginProcessIdRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        request->exec(QStringLiteral("{c1}"));
-        const auto result = zq::test::takeResult<LoginIdResult>(spy);
+        const auto result = openProcess();
         QVERIFY(result);
         QVERIFY(result->hasError());
         QVERIFY(!result->isCompleted());
