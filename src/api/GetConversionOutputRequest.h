@@ -15,7 +15,8 @@ public:
     QString className() const override { return QStringLiteral("GetConversionOutputRequest"); }
 
     // Answers with a ConversionOutputResult. The path comes from the service; one that would lead
-    // off the API host (and take the token with it) is refused without sending anything.
+    // off the API host (and take the token with it) is refused without sending anything. A redirect is
+    // not followed and ends without output.
     void exec(const QString& path);
 
     // True for a path that starts with a single "/" and, appended to the API base URL, stays on its host.

@@ -193,6 +193,33 @@ private slots:
         QVERIFY(!result->output->isValid());
     }
 
+    void redirectedDownloadIsNotTheOutput_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::newRow("page") << QByteArray("<html>Moved</html>") << QByteArray("text/html");
+        QTest::newRow("json")
+            << QJsonDocument(QJsonObject{{"url", "https://elsewhere.example/out/1.docx"}}).toJson()
+            << QByteArray("application/json");
+    }
+
+    void redirectedDownloadIsNotTheOutput()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, contentType);
+        // The token must not follow a redirect to another host, and the redirect's own page is no output.
+        m_service->on("GET", "/v1/out/moved",
+                      Reply::raw(body, contentType, 302)
+                          .withHeader("Location", "https://elsewhere.example/out/1.docx"));
+        QTest::ignoreMessage(
+            QtWarningMsg, QRegularExpression("^\\[GetConversionOutputRequest\\] No output, HTTP status 302"));
+        const auto result = download(QStringLiteral("/v1/out/moved"));
+        QVERIFY(result);
+        QVERIFY(result->hasError());
+        QVERIFY(!result->isCompleted());
+        QCOMPARE(m_service->requestCount(), 1);
+    }
+
     void downloadProgressArithmetic_data()
     {
         QTest::addColumn<qlonglong>("received");
