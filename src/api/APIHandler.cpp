@@ -261,7 +261,9 @@ void APIHandler::_send_byte(const QString& api, const QString& method, const QJs
         if (settleReply(reply, fail))
             return;
         const QByteArray bytes = reply->readAll();
-        if (bytes.isEmpty()) {
+        // A redirect is not followed: its page is no more the answer than an empty body is.
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (bytes.isEmpty() || status < 200 || status > 299) {
             qWarning() << "Server returned invalid answer body";
             if (fail)
                 fail(genericFailure());

@@ -281,6 +281,21 @@ private slots:
         QCOMPARE(empty.failure.value("message").toString(), APIHandler::genericFailureText());
     }
 
+    void redirectedBytesAreNotTheAnswer()
+    {
+        // The redirect is not followed, so its page must not pass for the file asked for.
+        api.enqueue("POST", "/v1/export/docx",
+                    Reply::raw("<html>Moved</html>", "text/html", 302)
+                        .withHeader("Location", "https://elsewhere.example/export.docx"));
+        QTest::ignoreMessage(QtWarningMsg, "Server returned invalid answer body");
+        Outcome outcome;
+        APIHandler::send_byte("/v1/export/docx", "POST", {}, outcome.onBytes(), outcome.onFailure());
+        QTRY_COMPARE(outcome.calls(), 1);
+        QCOMPARE(outcome.failures, 1);
+        QCOMPARE(outcome.failure.value("id").toString(), QStringLiteral("network_unreachable"));
+        QCOMPARE(api.requestCount(), 1);
+    }
+
     void consentIsReadAsStrictBoolean_data()
     {
         QTest::addColumn<QByteArray>("body");
