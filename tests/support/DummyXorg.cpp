@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -86,6 +87,8 @@ bool DummyXorg::start(const QList<QRect>& monitors, QString* error)
     const QByteArray fd = QByteArray::number(fds[1]);
     pid = ::fork();
     if (pid == 0) {
+        // A test that crashes must not leave its server behind.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         ::close(fds[0]);
         const int null = ::open("/dev/null", O_RDWR);
         ::dup2(null, STDIN_FILENO);
