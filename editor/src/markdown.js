@@ -77,7 +77,7 @@ function inlineRule(state, silent) {
             return false;
         if (!silent) {
             const token = state.push('zq_tabular', '', 0);
-            token.meta = { table: parseTabular(found.spec, found.body) };
+            token.meta = { table: parseTabular(found.columns, found.body) };
         }
         state.pos = found.end;
         return true;
@@ -109,7 +109,7 @@ function blockRule(state, startLine, endLine, silent) {
     if (src.startsWith('\\begin{tabular}', start)) {
         const tabular = findTabular(src, start, max);
         if (tabular && tabular.start === start)
-            found = { end: tabular.end, type: 'zq_tabular', meta: { table: parseTabular(tabular.spec, tabular.body) } };
+            found = { end: tabular.end, type: 'zq_tabular', meta: { table: parseTabular(tabular.columns, tabular.body) } };
     } else if (src[start] === '<') {
         // A tag on lines of its own would otherwise pass as raw HTML.
         const smiles = smilesTag(src, start, max);

@@ -26,7 +26,7 @@ export function skipGroup(text, start, max = text.length) {
     return -1;
 }
 
-// Finds the first tabular at or after `from` that ends by `max`: {start, end, spec, body} or
+// Finds the first tabular at or after `from` that ends by `max`: {start, end, columns, body} or
 // null. Nested tabulars stay inside the body of the outer one.
 export function findTabular(text, from = 0, max = text.length) {
     const start = nextIndex(text, BEGIN, from);
@@ -45,12 +45,12 @@ export function findTabular(text, from = 0, max = text.length) {
     }
     while (text[i] === ' ')
         i++;
-    let spec = '';
+    let columns = '';
     if (text[i] === '{') {
         const after = skipGroup(text, i, groupEnd);
         if (after < 0)
             return null;
-        spec = text.slice(i + 1, after - 1);
+        columns = text.slice(i + 1, after - 1);
         i = after;
     }
     const bodyStart = i;
@@ -69,14 +69,14 @@ export function findTabular(text, from = 0, max = text.length) {
             j = nextEnd + END.length;
         }
     }
-    return { start, end: j, spec, body: text.slice(bodyStart, j - END.length) };
+    return { start, end: j, columns, body: text.slice(bodyStart, j - END.length) };
 }
 
-// Column alignments from a column spec such as "|l|c|r|" or "p{2cm}c".
-export function parseColumnSpec(spec) {
+// Column alignments from a column layout such as "|l|c|r|" or "p{2cm}c".
+export function parseColumnSpec(columns) {
     const align = [];
-    for (let i = 0; i < spec.length; i++) {
-        const ch = spec[i];
+    for (let i = 0; i < columns.length; i++) {
+        const ch = columns[i];
         if (ch === 'l')
             align.push('left');
         else if (ch === 'c')
@@ -85,17 +85,17 @@ export function parseColumnSpec(spec) {
             align.push('right');
         else if (ch === 'p' || ch === 'm' || ch === 'b' || ch === 'X') {
             align.push('left');
-            if (spec[i + 1] === '{')
-                i = Math.max(i, skipGroup(spec, i + 1) - 1);
-        } else if ((ch === '@' || ch === '!' || ch === '>' || ch === '<') && spec[i + 1] === '{') {
-            i = Math.max(i, skipGroup(spec, i + 1) - 1);
-        } else if (ch === '*' && spec[i + 1] === '{') {
+            if (columns[i + 1] === '{')
+                i = Math.max(i, skipGroup(columns, i + 1) - 1);
+        } else if ((ch === '@' || ch === '!' || ch === '>' || ch === '<') && columns[i + 1] === '{') {
+            i = Math.max(i, skipGroup(columns, i + 1) - 1);
+        } else if (ch === '*' && columns[i + 1] === '{') {
             // *{3}{c}: repeat
-            const countEnd = skipGroup(spec, i + 1);
-            const count = parseInt(spec.slice(i + 2, countEnd - 1), 10);
-            if (countEnd > 0 && spec[countEnd] === '{') {
-                const groupEnd = skipGroup(spec, countEnd);
-                const inner = parseColumnSpec(spec.slice(countEnd + 1, groupEnd - 1));
+            const countEnd = skipGroup(columns, i + 1);
+            const count = parseInt(columns.slice(i + 2, countEnd - 1), 10);
+            if (countEnd > 0 && columns[countEnd] === '{') {
+                const groupEnd = skipGroup(columns, countEnd);
+                const inner = parseColumnSpec(columns.slice(countEnd + 1, groupEnd - 1));
                 for (let k = 0; k < Math.min(count || 0, 100); k++)
                     align.push(...inner);
                 i = groupEnd - 1;
@@ -212,9 +212,9 @@ export function cellText(source) {
     return pieces.join('').trim();
 }
 
-// The table model of one tabular's spec and body.
-export function parseTabular(spec, body) {
-    const align = parseColumnSpec(spec);
+// The table model of one tabular's column layout and body.
+export function parseTabular(columns, body) {
+    const align = parseColumnSpec(columns);
     const rows = [];
     const rawRows = splitTopLevel(body, (text, i) => (text.startsWith('\\\\', i) ? 2 : 0));
     rawRows.forEach((raw, index) => {

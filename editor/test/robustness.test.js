@@ -44,7 +44,7 @@ test('random dialect texts render without throwing and keep table formats consis
         }
         const found = findTabular(text);
         if (found)
-            parseTabular(found.spec, found.body);
+            parseTabular(found.columns, found.body);
     }
 });
 

@@ -8,7 +8,7 @@ import { cellText, findTabular, parseColumnSpec, parseTabular } from '../src/tab
 function tabular(source) {
     const found = findTabular(source);
     assert.ok(found, 'tabular found');
-    return parseTabular(found.spec, found.body);
+    return parseTabular(found.columns, found.body);
 }
 
 test('CSV quotes only the fields that need it, RFC 4180 style', () => {
