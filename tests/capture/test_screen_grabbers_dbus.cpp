@@ -80,30 +80,20 @@ quint32 crc32(const QByteArray& bytes)
     return ~crc;
 }
 
-// A PNG whose header claims the given size, followed by an empty data chunk.
-QByteArray pngHeader(quint32 width, quint32 height)
+// KWin's stream marker and a PNG whose header claims the given size, followed by an empty data chunk.
+QByteArray kwinPngClaiming(quint32 width, quint32 height)
 {
+    QByteArray data("\0\0\0\1\x89PNG\r\n\x1a\n", 12);
+    QDataStream out(&data, QIODevice::Append);
     QByteArray ihdr("IHDR");
-    {
-        QDataStream fields(&ihdr, QIODevice::Append);
-        fields << width << height << quint8(8) << quint8(2) << quint8(0) << quint8(0) << quint8(0);
+    QDataStream(&ihdr, QIODevice::Append)
+        << width << height << quint8(8) << quint8(2) << quint8(0) << quint8(0) << quint8(0);
+    for (const QByteArray& chunk : {ihdr, QByteArray("IDAT")}) {
+        out << quint32(chunk.size() - 4);
+        out.writeRawData(chunk.constData(), chunk.size());
+        out << crc32(chunk);
     }
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    QDataStream out(&png, QIODevice::Append);
-    out << quint32(13);
-    out.writeRawData(ihdr.constData(), ihdr.size());
-    out << crc32(ihdr) << quint32(0);
-    out.writeRawData("IDAT", 4);
-    out << crc32("IDAT");
-    return png;
-}
-
-QByteArray kwinStream(const QByteArray& png)
-{
-    QByteArray data;
-    QDataStream out(&data, QIODevice::WriteOnly);
-    out << qint32(1);
-    return data + png;
+    return data;
 }
 
 QStringList& loggedMessages()
@@ -120,6 +110,20 @@ void recordMessage(QtMsgType type, const QMessageLogContext& context, const QStr
     previousHandler(type, context, message);
 }
 
+std::unique_ptr<ScreenGrabber> grabberFor(const QString& service)
+{
+    if (service == QLatin1String("gnome"))
+        return std::make_unique<ScreenGrabberLinGnomeWayland>(nullptr);
+    if (service == QLatin1String("kwin"))
+        return std::make_unique<ScreenGrabberLinKdeWayland>(nullptr);
+    return std::make_unique<ScreenGrabberLinWayland>(nullptr);
+}
+
+QString handleToken(const QJsonObject& call)
+{
+    return call.value("args").toArray().at(1).toObject().value("handle_token").toString();
+}
+
 } // namespace
 
 class TestScreenGrabbersDBus : public QObject
@@ -133,16 +137,14 @@ private:
 
     std::unique_ptr<FakeServices> startServices(QStringList script)
     {
-        script << QStringLiteral("--image") << desktopFile;
-        auto services = std::make_unique<FakeServices>(script);
-        if (!services->waitUntilReady())
-            return nullptr;
-        return services;
+        auto services = std::make_unique<FakeServices>(script << "--image" << desktopFile);
+        return services->waitUntilReady() ? std::move(services) : nullptr;
     }
 
     // The desktop picture is twice the screen's size: red left half, blue right half.
-    static void checkScaledDesktop(const QList<Screenshot>& shots, const QSize& screenSize)
+    void checkScaledDesktop(const QSignalSpy& finished)
     {
+        const auto shots = finished.at(0).at(0).value<QList<Screenshot>>();
         QCOMPARE(shots.size(), 1);
         QCOMPARE(shots.at(0).screen, QGuiApplication::primaryScreen());
         QCOMPARE(shots.at(0).geometry, QGuiApplication::primaryScreen()->geometry());
@@ -152,118 +154,141 @@ private:
         QCOMPARE(image.pixelColor(screenSize.width() * 3 / 4, screenSize.height() / 2), QColor(Qt::blue));
     }
 
-    static QList<Screenshot> shotsOf(const QSignalSpy& spy, int index = 0)
-    {
-        return spy.at(index).at(0).value<QList<Screenshot>>();
-    }
-
 private slots:
     void initTestCase()
     {
         QVERIFY(folder.isValid());
         screenSize = QGuiApplication::primaryScreen()->geometry().size();
         QImage desktop(screenSize * 2, QImage::Format_RGB32);
-        QPainter painter(&desktop);
-        painter.fillRect(0, 0, screenSize.width(), desktop.height(), Qt::red);
-        painter.fillRect(screenSize.width(), 0, screenSize.width(), desktop.height(), Qt::blue);
-        painter.end();
-        desktopFile = folder.filePath(QStringLiteral("desktop.png"));
+        desktop.fill(Qt::red);
+        QPainter(&desktop).fillRect(screenSize.width(), 0, screenSize.width(), desktop.height(), Qt::blue);
+        desktopFile = folder.filePath("desktop.png");
         QVERIFY(desktop.save(desktopFile));
         previousHandler = qInstallMessageHandler(recordMessage);
     }
 
     void init() { loggedMessages().clear(); }
 
-    void gnomeShellPictureIsLoadedAndOurFileRemoved()
+    void desktopPictureArrives_data()
     {
-        auto services = startServices({});
-        QVERIFY(services);
-        ScreenGrabberLinGnomeWayland grabber(nullptr);
-        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
-        grabber.grab();
-        QTRY_COMPARE(finished.count(), 1);
-        checkScaledDesktop(shotsOf(finished), screenSize);
-
-        const auto calls = services->receivedCalls();
-        QCOMPARE(calls.size(), 1);
-        const QJsonArray args = calls.at(0).value("args").toArray();
-        QCOMPARE(args.at(0).toBool(true), false); // include_cursor
-        QCOMPARE(args.at(1).toBool(true), false); // flash
-        const QString fileName = args.at(2).toString();
-        QVERIFY2(QRegularExpression(QStringLiteral("^/tmp/zorvane-\\d+\\.png$")).match(fileName).hasMatch(),
-                 qPrintable(fileName));
-        QVERIFY(!QFileInfo::exists(fileName));
+        QTest::addColumn<QString>("call"); // service.method the grabber must call
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<QString>("kept"); // a file that is not ours and must stay
+        const QString elsewhere = folder.filePath("shell chose this.png");
+        const QString escaped = folder.filePath("Screenshot from 2026-12-06 21-00 é #1.png");
+        const QString portalFile = folder.filePath("q.png");
+        QTest::newRow("gnome shell, our file") << "gnome.Screenshot" << QStringList() << QString();
+        QTest::newRow("gnome shell, its own file")
+            << "gnome.Screenshot" << QStringList{"--gnome-used-name", elsewhere} << elsewhere;
+        QTest::newRow("kwin, paused chunks")
+            << "kwin.screenshotFullscreen" << QStringList{"--kwin-chunk", "3000", "--kwin-pause-ms", "5"}
+            << QString();
+        QTest::newRow("portal, escaped name")
+            << "portal.Screenshot" << QStringList{"--portal-file", escaped} << escaped;
+        QTest::newRow("portal, answer before the reply")
+            << "portal.Screenshot" << QStringList{"--portal-early", "--portal-file", portalFile}
+            << portalFile;
+        // Such a portal's path is known only from the reply; the user takes a moment to answer anyway.
+        QTest::newRow("portal, own request path")
+            << "portal.Screenshot"
+            << QStringList{"--portal-ignore-token", "--portal-delay-ms", "500", "--portal-file", portalFile}
+            << portalFile;
+        QTest::newRow("portal, late answer")
+            << "portal.Screenshot" << QStringList{"--portal-delay-ms", "200", "--portal-file", portalFile}
+            << portalFile;
     }
 
-    void gnomeShellErrorStartsNoCapture()
+    void desktopPictureArrives()
     {
-        auto services = startServices({QStringLiteral("--gnome-error")});
+        QFETCH(QString, call);
+        QFETCH(QStringList, script);
+        QFETCH(QString, kept);
+        auto services = startServices(script);
         QVERIFY(services);
-        ScreenGrabberLinGnomeWayland grabber(nullptr);
-        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
-        grabber.grab();
-        QTRY_VERIFY(loggedMessages().contains(
-            QStringLiteral("[ScreenGrabberLinGnomeWayland] Invalid reply from DBus: Screenshot refused")));
-        QCOMPARE(finished.count(), 0);
-    }
-
-    void gnomeShellFileInAnotherPlaceIsLoadedAndLeft()
-    {
-        const QString elsewhere = folder.filePath(QStringLiteral("shell chose this.png"));
-        auto services = startServices({QStringLiteral("--gnome-used-name"), elsewhere});
-        QVERIFY(services);
-        ScreenGrabberLinGnomeWayland grabber(nullptr);
-        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
-        grabber.grab();
-        QTRY_COMPARE(finished.count(), 1);
-        checkScaledDesktop(shotsOf(finished), screenSize);
-        QVERIFY(QFileInfo::exists(elsewhere));
-    }
-
-    void kwinImageArrivesWholeThroughPausedChunks()
-    {
-        auto services = startServices({QStringLiteral("--kwin-chunk"), QStringLiteral("3000"),
-                                       QStringLiteral("--kwin-pause-ms"), QStringLiteral("5")});
-        QVERIFY(services);
-        ScreenGrabberLinKdeWayland grabber(nullptr);
-        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
-        grabber.grab();
+        const QString service = call.section('.', 0, 0);
+        auto grabber = grabberFor(service);
+        QSignalSpy finished(grabber.get(), &ScreenGrabber::finished);
+        grabber->grab();
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
-        checkScaledDesktop(shotsOf(finished), screenSize);
+        checkScaledDesktop(finished);
+        if (!kept.isEmpty())
+            QVERIFY(QFileInfo::exists(kept));
+
         const auto calls = services->receivedCalls();
         QCOMPARE(calls.size(), 1);
-        QCOMPARE(calls.at(0).value("method").toString(), QStringLiteral("screenshotFullscreen"));
-        QCOMPARE(calls.at(0).value("args").toArray(), QJsonArray({true, false}));
+        QCOMPARE(calls.at(0).value("service").toString() + '.' + calls.at(0).value("method").toString(),
+                 call);
+        const QJsonArray args = calls.at(0).value("args").toArray();
+        if (service == QLatin1String("kwin")) {
+            QCOMPARE(args, QJsonArray({true, false})); // a pipe, no cursor
+        } else if (service == QLatin1String("portal")) {
+            QCOMPARE(args,
+                     QJsonArray({"wayland:", QJsonObject{{"handle_token", "u1"}, {"interactive", false}}}));
+        } else {
+            QCOMPARE(args.at(0).toBool(true), false); // include_cursor
+            QCOMPARE(args.at(1).toBool(true), false); // flash
+            if (kept.isEmpty()) {
+                const QString ours = args.at(2).toString();
+                QVERIFY2(QRegularExpression("^/tmp/zorvane-\\d+\\.png$").match(ours).hasMatch(),
+                         qPrintable(ours));
+                QVERIFY(!QFileInfo::exists(ours));
+            }
+        }
+    }
+
+    void refusalsStartNoCapture_data()
+    {
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<QString>("logged");
+        const QString failed = "[ScreenGrabberLinWayland] Failed to take screenshot";
+        QTest::newRow("gnome error")
+            << "gnome" << QStringList{"--gnome-error"}
+            << "[ScreenGrabberLinGnomeWayland] Invalid reply from DBus: Screenshot refused";
+        QTest::newRow("portal cancelled") << "portal" << QStringList{"--portal-response", "1"} << failed;
+        QTest::newRow("portal other failure") << "portal" << QStringList{"--portal-response", "2"} << failed;
+        QTest::newRow("portal without uri") << "portal" << QStringList{"--portal-no-uri"} << failed;
+        QTest::newRow("portal error reply")
+            << "portal" << QStringList{"--portal-error"} << "[ScreenGrabberLinWayland] Error: No screenshot";
+    }
+
+    void refusalsStartNoCapture()
+    {
+        QFETCH(QString, service);
+        QFETCH(QStringList, script);
+        QFETCH(QString, logged);
+        auto services = startServices(script << "--portal-file" << folder.filePath("r.png"));
+        QVERIFY(services);
+        auto grabber = grabberFor(service);
+        QSignalSpy finished(grabber.get(), &ScreenGrabber::finished);
+        grabber->grab();
+        QTRY_VERIFY(loggedMessages().contains(logged));
+        QCoreApplication::processEvents();
+        QCOMPARE(finished.count(), 0);
     }
 
     void kwinFailuresGiveNullPictures_data()
     {
-        QTest::addColumn<QStringList>("script");
-        QTest::addColumn<bool>("running");
-        QTest::newRow("closed without data") << QStringList{QStringLiteral("--kwin-empty")} << true;
-        QTest::newRow("no image in the data") << QStringList{QStringLiteral("--kwin-garbage")} << true;
+        QTest::addColumn<QStringList>("script"); // empty: no service at all
+        QTest::newRow("closed without data") << QStringList{"--kwin-empty"};
+        QTest::newRow("no image in the data") << QStringList{"--kwin-garbage"};
         QTest::newRow("silent after the first bytes")
-            << QStringList{QStringLiteral("--kwin-chunk"), QStringLiteral("100"),
-                           QStringLiteral("--kwin-pause-ms"), QStringLiteral("600000")}
-            << true;
-        QTest::newRow("not running") << QStringList{} << false;
+            << QStringList{"--kwin-chunk", "100", "--kwin-pause-ms", "600000"};
+        QTest::newRow("not running") << QStringList{};
     }
 
     void kwinFailuresGiveNullPictures()
     {
         QFETCH(QStringList, script);
-        QFETCH(bool, running);
         std::unique_ptr<FakeServices> services;
-        if (running) {
-            services = startServices(script);
-            QVERIFY(services);
-        }
+        if (!script.isEmpty())
+            QVERIFY(services = startServices(script));
         ScreenGrabberLinKdeWayland grabber(nullptr);
         grabber.setIdleTimeout(std::chrono::milliseconds(300));
         QSignalSpy finished(&grabber, &ScreenGrabber::finished);
         grabber.grab();
         QTRY_COMPARE(finished.count(), 1);
-        const QList<Screenshot> shots = shotsOf(finished);
+        const auto shots = finished.at(0).at(0).value<QList<Screenshot>>();
         QCOMPARE(shots.size(), QGuiApplication::screens().size());
         QVERIFY(shots.at(0).pixmap.isNull());
     }
@@ -285,9 +310,9 @@ private slots:
         QTest::newRow("cut short") << streamed.left(streamed.size() - 20) << QSize();
         QTest::newRow("empty") << QByteArray() << QSize();
         QTest::newRow("marker only") << QByteArray("\0\0\0\1", 4) << QSize();
-        QTest::newRow("plausible size claimed, no pixels") << kwinStream(pngHeader(640, 480)) << QSize();
-        QTest::newRow("absurd size claimed") << kwinStream(pngHeader(100000, 100000)) << QSize();
-        QTest::newRow("too many pixels claimed") << kwinStream(pngHeader(30000, 30000)) << QSize();
+        QTest::newRow("plausible size claimed, no pixels") << kwinPngClaiming(640, 480) << QSize();
+        QTest::newRow("absurd size claimed") << kwinPngClaiming(100000, 100000) << QSize();
+        QTest::newRow("too many pixels claimed") << kwinPngClaiming(30000, 30000) << QSize();
     }
 
     void kwinStreamIsDecodedOrRefused()
@@ -295,77 +320,14 @@ private slots:
         QFETCH(QByteArray, data);
         QFETCH(QSize, expected);
         const QImage image = ScreenGrabberLinKdeWayland::decodeImage(data);
-        if (!expected.isValid()) {
-            QVERIFY(image.isNull());
-            return;
-        }
-        QCOMPARE(image.size(), expected);
-        QCOMPARE(image.pixelColor(3, 2), QColor(Qt::green));
-    }
-
-    void portalPictureUnderAnEscapedNameIsLoadedAndLeft()
-    {
-        const QString saved = folder.filePath(QStringLiteral("Screenshot from 2026-12-06 21-00 é #1.png"));
-        auto services = startServices({QStringLiteral("--portal-file"), saved});
-        QVERIFY(services);
-        ScreenGrabberLinWayland grabber(nullptr);
-        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
-        grabber.grab();
-        QTRY_COMPARE(finished.count(), 1);
-        checkScaledDesktop(shotsOf(finished), screenSize);
-        QVERIFY(QFileInfo::exists(saved));
-
-        const auto calls = services->receivedCalls();
-        QCOMPARE(calls.size(), 1);
-        QCOMPARE(calls.at(0).value("args").toArray(),
-                 QJsonArray({QStringLiteral("wayland:"),
-                             QJsonObject{{"handle_token", "u1"}, {"interactive", false}}}));
-    }
-
-    void portalRequestsCountTheirTokens()
-    {
-        auto services =
-            startServices({QStringLiteral("--portal-file"), folder.filePath(QStringLiteral("p.png"))});
-        QVERIFY(services);
-        ScreenGrabberLinWayland grabber(nullptr);
-        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
-        for (int i = 1; i <= 3; ++i) {
-            grabber.grab();
-            QTRY_COMPARE(finished.count(), i);
-        }
-        QStringList tokens;
-        for (const QJsonObject& call : services->receivedCalls())
-            tokens << call.value("args").toArray().at(1).toObject().value("handle_token").toString();
-        QCOMPARE(tokens, QStringList({"u1", "u2", "u3"}));
-    }
-
-    void portalAnswersAreTakenHoweverTheyCome_data()
-    {
-        QTest::addColumn<QStringList>("script");
-        QTest::newRow("before the reply") << QStringList{QStringLiteral("--portal-early")};
-        // Such a portal's path is known only from the reply; the user takes a moment to answer anyway.
-        QTest::newRow("own request path")
-            << QStringList{QStringLiteral("--portal-ignore-token"), QStringLiteral("--portal-delay-ms"),
-                           QStringLiteral("500")};
-        QTest::newRow("late") << QStringList{QStringLiteral("--portal-delay-ms"), QStringLiteral("200")};
-    }
-
-    void portalAnswersAreTakenHoweverTheyCome()
-    {
-        QFETCH(QStringList, script);
-        auto services = startServices(script << QStringLiteral("--portal-file") << folder.filePath("q.png"));
-        QVERIFY(services);
-        ScreenGrabberLinWayland grabber(nullptr);
-        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
-        grabber.grab();
-        QTRY_COMPARE(finished.count(), 1);
-        checkScaledDesktop(shotsOf(finished), screenSize);
+        QCOMPARE(image.size(), expected.isValid() ? expected : QSize(0, 0));
+        if (expected.isValid())
+            QCOMPARE(image.pixelColor(3, 2), QColor(Qt::green));
     }
 
     void portalAnswerIsTakenOnce()
     {
-        auto services = startServices({QStringLiteral("--portal-twice"), QStringLiteral("--portal-file"),
-                                       folder.filePath(QStringLiteral("t.png"))});
+        auto services = startServices({"--portal-twice", "--portal-file", folder.filePath("t.png")});
         QVERIFY(services);
         ScreenGrabberLinWayland grabber(nullptr);
         QSignalSpy finished(&grabber, &ScreenGrabber::finished);
@@ -378,63 +340,37 @@ private slots:
         QCOMPARE(finished.count(), 2);
     }
 
-    void portalThatNeverAnswersDoesNotBlockTheNextCapture()
+    void portalThatNeverAnswersDoesNotBlockTheNextCaptures()
     {
         ScreenGrabberLinWayland grabber(nullptr);
         QSignalSpy finished(&grabber, &ScreenGrabber::finished);
         {
-            auto silent = startServices({QStringLiteral("--portal-silent")});
+            auto silent = startServices({"--portal-silent"});
             QVERIFY(silent);
             grabber.grab();
             QTRY_COMPARE(silent->receivedCalls().size(), 1);
         }
-        auto services =
-            startServices({QStringLiteral("--portal-file"), folder.filePath(QStringLiteral("s.png"))});
+        auto services = startServices({"--portal-file", folder.filePath("s.png")});
         QVERIFY(services);
-        grabber.grab();
-        QTRY_COMPARE(finished.count(), 1);
-        checkScaledDesktop(shotsOf(finished), screenSize);
-        QCOMPARE(
-            services->receivedCalls().at(0).value("args").toArray().at(1).toObject().value("handle_token"),
-            QJsonValue("u2"));
-    }
-
-    void portalRefusalsStartNoCapture_data()
-    {
-        QTest::addColumn<QStringList>("script");
-        QTest::addColumn<QString>("logged");
-        const QString failed = QStringLiteral("[ScreenGrabberLinWayland] Failed to take screenshot");
-        QTest::newRow("cancelled") << QStringList{QStringLiteral("--portal-response"), QStringLiteral("1")}
-                                   << failed;
-        QTest::newRow("other failure")
-            << QStringList{QStringLiteral("--portal-response"), QStringLiteral("2")} << failed;
-        QTest::newRow("no uri") << QStringList{QStringLiteral("--portal-no-uri")} << failed;
-        QTest::newRow("error reply") << QStringList{QStringLiteral("--portal-error")}
-                                     << QStringLiteral("[ScreenGrabberLinWayland] Error: No screenshot");
-    }
-
-    void portalRefusalsStartNoCapture()
-    {
-        QFETCH(QStringList, script);
-        QFETCH(QString, logged);
-        auto services = startServices(script << QStringLiteral("--portal-file") << folder.filePath("r.png"));
-        QVERIFY(services);
-        ScreenGrabberLinWayland grabber(nullptr);
-        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
-        grabber.grab();
-        QTRY_VERIFY(loggedMessages().contains(logged));
-        QCoreApplication::processEvents();
-        QCOMPARE(finished.count(), 0);
+        for (int i = 1; i <= 2; ++i) {
+            grabber.grab();
+            QTRY_COMPARE(finished.count(), i);
+        }
+        checkScaledDesktop(finished);
+        QStringList tokens; // each request has a token of its own
+        for (const QJsonObject& call : services->receivedCalls())
+            tokens << handleToken(call);
+        QCOMPARE(tokens, QStringList({"u2", "u3"}));
     }
 
     void portalUriBecomesALocalPath_data()
     {
         QTest::addColumn<QString>("uri");
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("path"); // empty: refused
         QTest::newRow("plain") << "file:///tmp/a.png"
                                << "/tmp/a.png";
         QTest::newRow("space and accent") << "file:///home/u/Pictures/Screenshot%20from%20%C3%A9t%C3%A9.png"
-                                          << QString::fromUtf8("/home/u/Pictures/Screenshot from été.png");
+                                          << "/home/u/Pictures/Screenshot from été.png";
         QTest::newRow("hash") << "file:///tmp/%231.png"
                               << "/tmp/#1.png";
         QTest::newRow("not a file") << "https://example.org/a.png"

@@ -1,11 +1,5 @@
-#include "capture/ScreenGrabberLin.h"
-#include "capture/ScreenShooter.h"
-#include "capture/ScreenShooterDialog.h"
 #include "capturePatterns.h"
 #include "support/TestMain.h"
-
-#include <QPainter>
-#include <QScreen>
 
 using namespace capture_test;
 
@@ -17,12 +11,18 @@ Screenshot pictureOf(const QRect& geometry)
     return Screenshot{nullptr, QPixmap::fromImage(pattern(geometry)), geometry};
 }
 
-QList<QPixmap> reported(const QSignalSpy& spy)
+QRect screenRect()
 {
-    QList<QPixmap> pixmaps;
-    for (const auto& arguments : spy)
-        pixmaps.append(arguments.at(0).value<QPixmap>());
-    return pixmaps;
+    return QGuiApplication::primaryScreen()->geometry();
+}
+
+// The screen's left and right halves, as two screens side by side would be.
+QList<Screenshot> halves()
+{
+    const QRect screen = screenRect();
+    const QRect left(0, 0, screen.width() / 2, screen.height());
+    return {pictureOf(left),
+            pictureOf(QRect(left.width(), 0, screen.width() - left.width(), screen.height()))};
 }
 
 } // namespace
@@ -31,72 +31,59 @@ class TestScreenShooter : public QObject
 {
     Q_OBJECT
 
-private:
-    QRect screenRect() const { return QGuiApplication::primaryScreen()->geometry(); }
+    std::unique_ptr<ScreenShooter> shooter;
+    std::unique_ptr<QSignalSpy> ready;
 
     // Opens the overlays for the given pictures and waits until the X server shows all of them.
-    std::unique_ptr<ScreenShooter> openOverlays(const QList<Screenshot>& shots)
+    bool open(const QList<Screenshot>& shots)
     {
-        auto shooter = std::make_unique<ScreenShooter>(new GivenPictures(shots), nullptr);
+        shooter = std::make_unique<ScreenShooter>(new GivenPictures(shots), nullptr);
+        ready = std::make_unique<QSignalSpy>(shooter.get(), &ScreenShooter::screenshotReady);
         shooter->makeScreenshot();
-        return shooter;
+        return QTest::qWaitFor([&] { return overlaysExposed(*shooter, shots.size()); });
     }
 
+    QPixmap reported(int index) const { return ready->at(index).at(0).value<QPixmap>(); }
+
+    ScreenShooterDialog* overlay(int index = 0) const { return shooter->overlays().at(index); }
+
 private slots:
+    void cleanup()
+    {
+        ready.reset();
+        shooter.reset();
+    }
+
     void x11GrabberReadsWhatIsOnScreen()
     {
-        QWidget window(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-        const QImage shown = pattern(screenRect());
-        window.setGeometry(screenRect());
-        QPalette palette;
-        palette.setBrush(QPalette::Window, QPixmap::fromImage(shown));
-        window.setPalette(palette);
-        window.setAutoFillBackground(true);
+        PatternWindow window(screenRect());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-        ScreenGrabberLin grabber(nullptr);
-        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
-        QImage grabbed;
-        // The server may need a moment to draw the window; grab until it shows.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                grabber.grab();
-                if (!finished.wait(5000))
-                    return false;
-                const auto shots = finished.takeLast().at(0).value<QList<Screenshot>>();
-                if (shots.size() != QGuiApplication::screens().size())
-                    return false;
-                grabbed = shots.at(0).pixmap.toImage().convertToFormat(QImage::Format_RGB32);
-                return grabbed.pixel(grabbed.width() - 1, grabbed.height() - 1) ==
-                       shown.pixel(shown.width() - 1, shown.height() - 1);
-            }(),
-            10000);
-        QCOMPARE(grabbed.size(), screenRect().size());
-        QCOMPARE(firstMismatch(QPixmap::fromImage(grabbed), screenRect().topLeft()), QPoint(-1, -1));
+        const QList<Screenshot> shots = grabShownPattern();
+        QCOMPARE(shots.size(), QGuiApplication::screens().size());
+        QCOMPARE(shots.at(0).pixmap.size(), screenRect().size());
+        QCOMPARE(firstMismatch(shots.at(0).pixmap, screenRect().topLeft()), QPoint(-1, -1));
     }
 
     void overlayShowsGreyCopyAndSelectionInColour()
     {
-        auto shooter = openOverlays({pictureOf(screenRect())});
-        QTRY_VERIFY(overlaysExposed(*shooter, 1));
-        ScreenShooterDialog* overlay = shooter->overlays().at(0);
-        QCOMPARE(overlay->geometry(), screenRect().adjusted(0, 0, -1, -1));
-
-        const auto greyOf = [](QRgb p) {
+        QVERIFY(open({pictureOf(screenRect())}));
+        QCOMPARE(overlay()->geometry(), screenRect().adjusted(0, 0, -1, -1));
+        const auto greyAt = [](int x, int y) {
+            const QRgb p = patternAt(x, y);
             const int g = (11 * qRed(p) + 16 * qGreen(p) + 5 * qBlue(p)) / 32;
             return qRgb(g, g, g);
         };
-        QImage shown = overlay->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QImage shown = overlay()->grab().toImage().convertToFormat(QImage::Format_RGB32);
         for (const QPoint& p : {QPoint(0, 0), QPoint(300, 200), QPoint(1000, 700)})
-            QCOMPARE(shown.pixel(p), greyOf(patternAt(p.x(), p.y())));
+            QCOMPARE(shown.pixel(p), greyAt(p.x(), p.y()));
 
-        QTest::mousePress(overlay, Qt::LeftButton, {}, QPoint(100, 100));
-        dragTo(overlay, QPoint(200, 150));
-        shown = overlay->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(shown.pixel(150, 120), patternAt(150, 120));         // inside: colour
-        QCOMPARE(shown.pixel(100, 130), qRgb(255, 0, 0));             // outline
-        QCOMPARE(shown.pixel(250, 120), greyOf(patternAt(250, 120))); // outside: grey
+        QTest::mousePress(overlay(), Qt::LeftButton, {}, QPoint(100, 100));
+        dragTo(overlay(), QPoint(200, 150));
+        shown = overlay()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.pixel(150, 120), patternAt(150, 120)); // inside: colour
+        QCOMPARE(shown.pixel(100, 130), qRgb(255, 0, 0));     // outline
+        QCOMPARE(shown.pixel(250, 120), greyAt(250, 120));    // outside: grey
     }
 
     void dragReportsTheSelectedRegion_data()
@@ -104,7 +91,6 @@ private slots:
         QTest::addColumn<QPoint>("from");
         QTest::addColumn<QPoint>("to");
         QTest::addColumn<QRect>("expected"); // null: nothing captured
-
         QTest::newRow("up left") << QPoint(339, 199) << QPoint(100, 80) << QRect(100, 80, 240, 120);
         QTest::newRow("five wide") << QPoint(10, 10) << QPoint(14, 100) << QRect();
     }
@@ -114,59 +100,44 @@ private slots:
         QFETCH(QPoint, from);
         QFETCH(QPoint, to);
         QFETCH(QRect, expected);
-        auto shooter = openOverlays({pictureOf(screenRect())});
-        QTRY_VERIFY(overlaysExposed(*shooter, 1));
-        QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
-        QPointer<ScreenShooterDialog> overlay = shooter->overlays().at(0);
-
-        QTest::mousePress(overlay, Qt::LeftButton, {}, from);
-        dragTo(overlay, (from + to) / 2);
-        dragTo(overlay, to);
-        QTest::mouseRelease(overlay, Qt::LeftButton, {}, to);
-        QCOMPARE(ready.count(), 1);
-        const QPixmap pixmap = ready.at(0).at(0).value<QPixmap>();
-        if (expected.isNull()) {
-            QVERIFY(pixmap.isNull());
-        } else {
-            QCOMPARE(pixmap.size(), expected.size());
-            QCOMPARE(firstMismatch(pixmap, expected.topLeft()), QPoint(-1, -1));
-        }
-        QTRY_VERIFY(!overlay);
+        QVERIFY(open({pictureOf(screenRect())}));
+        QPointer<ScreenShooterDialog> target = overlay();
+        QTest::mousePress(target, Qt::LeftButton, {}, from);
+        dragTo(target, (from + to) / 2);
+        dragTo(target, to);
+        QTest::mouseRelease(target, Qt::LeftButton, {}, to);
+        QCOMPARE(ready->count(), 1);
+        QCOMPARE(reported(0).size(), expected.size());
+        QCOMPARE(firstMismatch(reported(0), expected.topLeft()), QPoint(-1, -1));
+        QTRY_VERIFY(!target);
     }
 
     void rightButtonStartsNothing()
     {
-        auto shooter = openOverlays({pictureOf(screenRect())});
-        QTRY_VERIFY(overlaysExposed(*shooter, 1));
-        QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
-        ScreenShooterDialog* overlay = shooter->overlays().at(0);
-        QTest::mousePress(overlay, Qt::RightButton, {}, QPoint(10, 10));
-        dragTo(overlay, QPoint(200, 200));
-        QTest::mouseRelease(overlay, Qt::RightButton, {}, QPoint(200, 200));
-        QCOMPARE(ready.count(), 0);
+        QVERIFY(open({pictureOf(screenRect())}));
+        QTest::mousePress(overlay(), Qt::RightButton, {}, QPoint(10, 10));
+        dragTo(overlay(), QPoint(200, 200));
+        QTest::mouseRelease(overlay(), Qt::RightButton, {}, QPoint(200, 200));
+        QCOMPARE(ready->count(), 0);
         QCOMPARE(shooter->overlays().size(), 1);
     }
 
+    // The overlay leaves the screen's last column and row uncovered; presses there still reach it.
     void pressOnTheLastColumnOrRowCancels_data()
     {
-        QTest::addColumn<bool>("column");
-        QTest::newRow("last column") << true;
-        QTest::newRow("last row") << false;
+        QTest::addColumn<QPoint>("edge");
+        QTest::newRow("last column") << QPoint(screenRect().right(), 300);
+        QTest::newRow("last row") << QPoint(300, screenRect().bottom());
     }
 
     void pressOnTheLastColumnOrRowCancels()
     {
-        QFETCH(bool, column);
-        auto shooter = openOverlays({pictureOf(screenRect())});
-        QTRY_VERIFY(overlaysExposed(*shooter, 1));
-        QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
-        ScreenShooterDialog* overlay = shooter->overlays().at(0);
-        // The overlay leaves the screen's last column and row uncovered; presses there still reach it.
-        const QPoint edge = column ? QPoint(screenRect().right(), 300) : QPoint(300, screenRect().bottom());
-        emit overlay->mousePressed(edge);
-        emit overlay->mouseReleased(QPoint(100, 100));
-        QCOMPARE(ready.count(), 1);
-        QVERIFY(ready.at(0).at(0).value<QPixmap>().isNull());
+        QFETCH(QPoint, edge);
+        QVERIFY(open({pictureOf(screenRect())}));
+        emit overlay()->mousePressed(edge);
+        emit overlay()->mouseReleased(QPoint(100, 100));
+        QCOMPARE(ready->count(), 1);
+        QVERIFY(reported(0).isNull());
         QTRY_VERIFY(shooter->overlays().isEmpty());
     }
 
@@ -180,58 +151,41 @@ private slots:
     void anyKeyCancelsAndClosesEveryOverlay()
     {
         QFETCH(int, key);
-        const QRect screen = screenRect();
-        const QRect left(0, 0, screen.width() / 2, screen.height());
-        const QRect right(left.width(), 0, screen.width() - left.width(), screen.height());
-        auto shooter = openOverlays({pictureOf(left), pictureOf(right)});
-        QTRY_VERIFY(overlaysExposed(*shooter, 2));
-        QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
-        const auto overlays = shooter->overlays();
-        QPointer<ScreenShooterDialog> first = overlays.at(0), second = overlays.at(1);
-
+        QVERIFY(open(halves()));
+        QPointer<ScreenShooterDialog> first = overlay(0), second = overlay(1);
         QTest::keyClick(second, Qt::Key(key));
-        QCOMPARE(ready.count(), 1);
-        QVERIFY(ready.at(0).at(0).value<QPixmap>().isNull());
+        QCOMPARE(ready->count(), 1);
+        QVERIFY(reported(0).isNull());
         QTRY_VERIFY(!first && !second);
     }
 
     void dragAcrossLinkedOverlaysCapturesOnTheStartingOne()
     {
-        // Two pictures side by side, as two screens would be; the mouse events all arrive at the last
-        // overlay opened, as they do at the top popup.
-        const QRect screen = screenRect();
-        const QRect left(0, 0, screen.width() / 2, screen.height());
-        const QRect right(left.width(), 0, screen.width() - left.width(), screen.height());
-        auto shooter = openOverlays({pictureOf(left), pictureOf(right)});
-        QTRY_VERIFY(overlaysExposed(*shooter, 2));
-        QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
-        ScreenShooterDialog* receiver = shooter->overlays().at(1);
-
-        const QPoint start(left.width() - 100, 300), end(left.width() + 200, 400);
+        // The mouse events all arrive at the last overlay opened, as they do at the top popup.
+        QVERIFY(open(halves()));
+        ScreenShooterDialog* receiver = overlay(1);
+        const int middle = screenRect().width() / 2;
+        const QPoint start(middle - 100, 300), end(middle + 200, 400);
         QTest::mousePress(receiver, Qt::LeftButton, {}, receiver->mapFromGlobal(start));
         dragTo(receiver, receiver->mapFromGlobal(end));
         QTest::mouseRelease(receiver, Qt::LeftButton, {}, receiver->mapFromGlobal(end));
 
-        const QList<QPixmap> pixmaps = reported(ready);
-        QCOMPARE(pixmaps.size(), 2);
+        QCOMPARE(ready->count(), 2);
         // The left overlay keeps what lies on its screen's picture.
-        const QRect expected(start, QPoint(left.width() - 1, end.y()));
-        QCOMPARE(pixmaps.at(0).size(), expected.size());
-        QCOMPARE(firstMismatch(pixmaps.at(0), start), QPoint(-1, -1));
-        QVERIFY(pixmaps.at(1).isNull());
+        QCOMPARE(reported(0).size(), QRect(start, QPoint(middle - 1, end.y())).size());
+        QCOMPARE(firstMismatch(reported(0), start), QPoint(-1, -1));
+        QVERIFY(reported(1).isNull());
         QTRY_VERIFY(shooter->overlays().isEmpty());
     }
 
     void closingOneOverlayClosesTheOthers()
     {
         const QRect screen = screenRect();
-        auto shooter = openOverlays({pictureOf({0, 0, 400, 400}), pictureOf({400, 0, 400, 400}),
-                                     pictureOf({0, 400, screen.width(), screen.height() - 400})});
-        QTRY_VERIFY(overlaysExposed(*shooter, 3));
-        QSignalSpy ready(shooter.get(), &ScreenShooter::screenshotReady);
-        shooter->overlays().at(1)->windowHandle()->close(); // as the window system would
+        QVERIFY(open({pictureOf({0, 0, 400, 400}), pictureOf({400, 0, 400, 400}),
+                      pictureOf({0, 400, screen.width(), screen.height() - 400})}));
+        overlay(1)->windowHandle()->close(); // as the window system would
         QTRY_VERIFY(shooter->overlays().isEmpty());
-        QCOMPARE(ready.count(), 0);
+        QCOMPARE(ready->count(), 0);
     }
 
     void nothingGrabbedOpensNoOverlay()
@@ -250,21 +204,15 @@ private slots:
 
     void newCaptureReplacesTheOpenOne()
     {
-        auto* grabber = new GivenPictures({pictureOf(screenRect())});
-        ScreenShooter shooter(grabber, nullptr);
-        QSignalSpy grabbed(grabber, &ScreenGrabber::finished);
-        shooter.makeScreenshot();
-        QTRY_VERIFY(overlaysExposed(shooter, 1));
-        QPointer<ScreenShooterDialog> old = shooter.overlays().at(0);
-
-        shooter.makeScreenshot();
-        QVERIFY(shooter.overlays().isEmpty());
-        QTRY_COMPARE(grabbed.count(), 2);
+        QVERIFY(open({pictureOf(screenRect())}));
+        QPointer<ScreenShooterDialog> old = overlay();
+        shooter->makeScreenshot();
+        QVERIFY(shooter->overlays().isEmpty());
         // The closings queued by the old overlay ran before the new grab and left the new set alone.
         QTRY_VERIFY(!old);
-        QTRY_VERIFY(overlaysExposed(shooter, 1));
+        QTRY_VERIFY(overlaysExposed(*shooter, 1));
         QCoreApplication::processEvents();
-        QCOMPARE(shooter.overlays().size(), 1);
+        QCOMPARE(shooter->overlays().size(), 1);
     }
 };
 

@@ -1,12 +1,6 @@
-#include "capture/ScreenGrabberLin.h"
-#include "capture/ScreenShooter.h"
-#include "capture/ScreenShooterDialog.h"
 #include "capturePatterns.h"
 #include "support/DummyXorg.h"
 #include "support/TestMain.h"
-
-#include <QProcess>
-#include <QScreen>
 
 // A real two-monitor desktop: Xorg with the dummy driver, a 1920 x 1080 monitor and a 1280 x 1024 one
 // to its right, the real X11 grabber and real pointer events from another X client.
@@ -18,59 +12,13 @@ namespace {
 const QRect kLeft(0, 0, 1920, 1080);
 const QRect kRight(1920, 0, 1280, 1024);
 
-// Shows the global pattern over one screen.
-class PatternWindow : public QWidget
-{
-public:
-    explicit PatternWindow(const QRect& area)
-        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
-    {
-        setGeometry(area);
-        QPalette palette;
-        palette.setBrush(QPalette::Window, QPixmap::fromImage(pattern(area)));
-        setPalette(palette);
-        setAutoFillBackground(true);
-    }
-};
-
-bool xdotool(const QStringList& arguments)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
-}
-
 } // namespace
 
 class TestScreenShooterDual : public QObject
 {
     Q_OBJECT
 
-private:
     std::unique_ptr<PatternWindow> leftWindow, rightWindow;
-
-    // Grabs until the pattern windows show on both screens.
-    QList<Screenshot> grabPatterns()
-    {
-        ScreenGrabberLin grabber(nullptr);
-        QSignalSpy finished(&grabber, &ScreenGrabber::finished);
-        QList<Screenshot> shots;
-        const auto showsPatterns = [&] {
-            grabber.grab();
-            if (!finished.wait(5000))
-                return false;
-            shots = finished.takeLast().at(0).value<QList<Screenshot>>();
-            for (const Screenshot& shot : shots) {
-                const QImage image = shot.pixmap.toImage();
-                const QPoint last = shot.geometry.bottomRight();
-                if (image.isNull() ||
-                    image.pixel(image.width() - 1, image.height() - 1) != patternAt(last.x(), last.y()))
-                    return false;
-            }
-            return shots.size() == 2;
-        };
-        for (int attempt = 0; attempt < 50 && !showsPatterns(); ++attempt)
-            QTest::qWait(20);
-        return shots;
-    }
 
 private slots:
     void initTestCase()
@@ -89,14 +37,14 @@ private slots:
 
     void x11GrabberReadsEachScreenWhole()
     {
-        const QList<Screenshot> shots = grabPatterns();
+        const QList<Screenshot> shots = grabShownPattern();
         QCOMPARE(shots.size(), 2);
-        QCOMPARE(shots.at(0).screen, QGuiApplication::screens().at(0));
-        QCOMPARE(shots.at(1).screen, QGuiApplication::screens().at(1));
-        QCOMPARE(shots.at(0).pixmap.size(), kLeft.size());
-        QCOMPARE(shots.at(1).pixmap.size(), kRight.size());
-        QCOMPARE(firstMismatch(shots.at(0).pixmap, kLeft.topLeft()), QPoint(-1, -1));
-        QCOMPARE(firstMismatch(shots.at(1).pixmap, kRight.topLeft()), QPoint(-1, -1));
+        for (int i = 0; i < 2; ++i) {
+            const QRect geometry = i == 0 ? kLeft : kRight;
+            QCOMPARE(shots.at(i).screen, QGuiApplication::screens().at(i));
+            QCOMPARE(shots.at(i).pixmap.size(), geometry.size());
+            QCOMPARE(firstMismatch(shots.at(i).pixmap, geometry.topLeft()), QPoint(-1, -1));
+        }
     }
 
     void pointerDragAcrossScreensCapturesOnTheStartingScreen_data()
@@ -122,19 +70,13 @@ private slots:
         QFETCH(QPoint, end);
         QFETCH(QRect, expected);
         QFETCH(int, reporter);
-        QVERIFY(grabPatterns().size() == 2);
+        QCOMPARE(grabShownPattern().size(), 2);
 
         ScreenShooter shooter(new ScreenGrabberLin(nullptr), nullptr);
         QSignalSpy ready(&shooter, &ScreenShooter::screenshotReady);
         shooter.makeScreenshot();
         QTRY_VERIFY(overlaysExposed(shooter, 2));
-
-        const auto at = [](const QPoint& p) {
-            return QStringList{QString::number(p.x()), QString::number(p.y())};
-        };
-        const QPoint middle = (start + end) / 2;
-        QVERIFY(xdotool(QStringList{"mousemove"} + at(start) + QStringList{"mousedown", "1", "mousemove"} +
-                        at(middle) + QStringList{"mousemove"} + at(end) + QStringList{"mouseup", "1"}));
+        QVERIFY(xdotool(pointerDrag(start, end)));
         QTRY_COMPARE(ready.count(), 2);
         const QPixmap region = ready.at(reporter).at(0).value<QPixmap>();
         QVERIFY(ready.at(1 - reporter).at(0).value<QPixmap>().isNull());
