@@ -78,11 +78,17 @@ public:
         loadMs = clock.nsecsElapsed() / 1e6;
         if (!ok)
             return false;
+        addStyle(QStringLiteral("body {%1}").arg(bodyStyle));
+        return run(QStringLiteral("window.setFontSize(16);")) == QVariant(true);
+    }
+
+    // Appends a style element to the head, as the bridge injects its styles.
+    void addStyle(const QString& css)
+    {
         run(QStringLiteral(
                 "var head = document.head;var node = document.createElement('style');var textnode = "
-                "document.createTextNode('body {%1}');node.appendChild(textnode);head.appendChild(node);")
-                .arg(bodyStyle));
-        return run(QStringLiteral("window.setFontSize(16);")) == QVariant(true);
+                "document.createTextNode('%1');node.appendChild(textnode);head.appendChild(node);")
+                .arg(css));
     }
 
     // Runs a script and waits for its result; an invalid QVariant when it threw or timed out.
@@ -107,28 +113,25 @@ public:
     // Carriage returns are escaped too: a raw one would end the script with a syntax error.
     static QString literal(QString text)
     {
-        text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-        text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-        text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
-        text.replace(QLatin1Char('"'), QLatin1String("\\\""));
-        text.replace(QLatin1Char('\''), QLatin1String("\\'"));
-        return text;
+        return text.replace('\\', "\\\\")
+            .replace('\n', "\\n")
+            .replace('\r', "\\r")
+            .replace('"', "\\\"")
+            .replace('\'', "\\'");
     }
 
     static QString options(bool all = true)
     {
-        const QString flag = all ? QStringLiteral("true") : QStringLiteral("false");
         return QStringLiteral("{include_mathml_word: %1, include_mathml: %1, include_asciimath: %1, "
                               "include_latex: false, include_svg: true, include_table_html: true, "
                               "include_tsv: %1, include_csv: %1, include_smiles: true}")
-            .arg(flag);
+            .arg(all ? "true" : "false");
     }
 
     static QString textScript(const QString& text, bool allFormats = true, bool copyButton = false)
     {
-        return QStringLiteral("window.setText(\"%1\", \"left\", %2, %3)")
-            .arg(literal(text), options(allFormats),
-                 QStringLiteral("{copyButtonEnabled: %1}").arg(copyButton ? "true" : "false"));
+        return QStringLiteral("window.setText(\"%1\", \"left\", %2, {copyButtonEnabled: %3})")
+            .arg(literal(text), options(allFormats), copyButton ? "true" : "false");
     }
 
     static QString latexScript(const QString& latex, bool allFormats = true)
@@ -158,8 +161,7 @@ public:
     QStringList formatValues(const QString& type)
     {
         QStringList values;
-        const auto entries = formats().value(QStringLiteral("formats")).toArray();
-        for (const auto& entry : entries) {
+        for (const auto& entry : formats().value(QStringLiteral("formats")).toArray()) {
             if (entry.toObject().value(QStringLiteral("type")).toString() == type)
                 values.append(entry.toObject().value(QStringLiteral("value")).toString());
         }
