@@ -2,29 +2,12 @@ import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
 import { mathmlToWordMathml } from '../src/wordmathml.js';
-import { elementChildren, parseXml } from '../src/xml.js';
 
 const SOURCE = '<math xmlns="http://www.w3.org/1998/Math/MathML" display="block"><semantics><mrow '
     + 'data-mjx-texclass="ORD" class="x"><mi>x</mi><mo>&lt;</mo><mn>2</mn></mrow><annotation encoding="TeX">'
     + 'x&lt;2</annotation></semantics></math>';
 
-test('Word MathML prefixes every element and declares both namespaces', () => {
-    const word = mathmlToWordMathml(SOURCE);
-    const root = parseXml(word);
-    assert.equal(root.name, 'mml:math');
-    assert.equal(root.attrs['xmlns:mml'], 'http://www.w3.org/1998/Math/MathML');
-    assert.equal(root.attrs['xmlns:m'], 'http://schemas.openxmlformats.org/officeDocument/2006/math');
-    assert.equal(root.attrs.display, 'block');
-    const names = [];
-    const walk = (node) => {
-        names.push(node.name);
-        elementChildren(node).forEach(walk);
-    };
-    walk(root);
-    assert.ok(names.every((name) => name.startsWith('mml:')), names.join());
-});
-
-test('Word MathML drops semantics, annotations and the renderer attributes, and escapes text', () => {
+test('Word MathML is prefixed, declares both namespaces, drops the rest and escapes text', () => {
     const word = mathmlToWordMathml(SOURCE);
     assert.equal(word, '<mml:math xmlns:mml="http://www.w3.org/1998/Math/MathML" '
         + 'xmlns:m="http://schemas.openxmlformats.org/officeDocument/2006/math" display="block"><mml:mrow>'
