@@ -77,13 +77,13 @@ private:
 };
 
 // Grabs with the X11 grabber until every screen shows the pattern (the server may need a moment to
-// draw); returns the last grab.
+// draw); returns that grab, or nothing when it never did.
 inline QList<Screenshot> grabShownPattern()
 {
     ScreenGrabberLin grabber(nullptr);
     QSignalSpy finished(&grabber, &ScreenGrabber::finished);
     QList<Screenshot> shots;
-    QTest::qWaitFor(
+    const bool shown = QTest::qWaitFor(
         [&] {
             grabber.grab();
             if (!finished.wait(5000))
@@ -99,7 +99,7 @@ inline QList<Screenshot> grabShownPattern()
                    });
         },
         10000);
-    return shots;
+    return shown ? shots : QList<Screenshot>();
 }
 
 // Hands out given pictures, as a back-end would after grabbing them.

@@ -61,6 +61,8 @@ private slots:
         QCOMPARE(parts.at(0).toImage().pixelColor(960, 540), QColor(Qt::red));
         QCOMPARE(parts.at(1).toImage().pixelColor(1, 1), QColor(Qt::blue));
         QVERIFY(splitDesktopPicture(QPixmap(), {{0, 0, 10, 10}}).at(0).isNull());
+        // Without a picture the crop falls back to the screen's own ratio.
+        QCOMPARE(pictureScale(QSize(), {0, 0, 1920, 1080}, 2.0), 2.0);
     }
 
     void selectionIsScaledRoundedAndNormalised_data()
@@ -114,33 +116,6 @@ private slots:
         }
         QCOMPARE(crop.size(), expected.size());
         QCOMPARE(firstMismatch(crop, expected.topLeft()), QPoint(-1, -1));
-    }
-
-    // The picture's own scale decides the crop: a desktop split hands over logical pixels even on a
-    // screen of device pixel ratio 2, where multiplying by the screen's ratio would double the offsets.
-    void dragOnHighDensityScreenCropsWhatWasShown_data()
-    {
-        QTest::addColumn<QSize>("pictureSize");
-        QTest::addColumn<int>("factor");
-        QTest::newRow("split, logical pixels") << QSize(1920, 1080) << 1;
-        QTest::newRow("direct grab, device pixels") << QSize(3840, 2160) << 2;
-    }
-
-    void dragOnHighDensityScreenCropsWhatWasShown()
-    {
-        QFETCH(QSize, pictureSize);
-        QFETCH(int, factor);
-        const QRect screen(0, 0, 1920, 1080);
-        const qreal screenRatio = 2.0;
-        const QPixmap picture = QPixmap::fromImage(pattern(pictureSize));
-
-        const qreal scale = pictureScale(picture.size(), screen, screenRatio);
-        QCOMPARE(scale, qreal(factor));
-        const QPixmap crop = cropSelection(picture, selectionInPicture({100, 50}, {299, 149}, scale));
-        QCOMPARE(crop.size(), QSize(200, 100) * factor);
-        QCOMPARE(firstMismatch(crop, QPoint(100, 50) * factor), QPoint(-1, -1));
-
-        QCOMPARE(pictureScale(QSize(), screen, screenRatio), screenRatio);
     }
 
     void greyCopyWeighsTheChannelsOnEveryRow()

@@ -25,11 +25,9 @@ class FakeServices
 public:
     explicit FakeServices(const QStringList& script)
     {
-        process.setProgram(qEnvironmentVariable("ZQ_BINARY_DIR") +
-                           QStringLiteral("/tests/support/zq_fake_screenshot_service"));
-        process.setArguments(script);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start();
+        process.start(qEnvironmentVariable("ZQ_BINARY_DIR") + "/tests/support/zq_fake_screenshot_service",
+                      script);
     }
 
     ~FakeServices()
@@ -42,31 +40,34 @@ public:
 
     bool waitUntilReady()
     {
-        while (process.state() != QProcess::NotRunning || process.canReadLine()) {
-            while (process.canReadLine()) {
-                const QByteArray line = process.readLine().trimmed();
-                if (line == "ready")
-                    return true;
-                calls.append(QJsonDocument::fromJson(line).object());
-            }
-            if (!process.waitForReadyRead(10000))
-                return false;
+        while (readLines(), !ready && process.waitForReadyRead(10000)) {
         }
-        return false;
+        return ready;
     }
 
     // Every call the services received so far, as {"service", "method", "args"}.
     QList<QJsonObject> receivedCalls()
     {
         process.waitForReadyRead(0);
-        while (process.canReadLine())
-            calls.append(QJsonDocument::fromJson(process.readLine()).object());
+        readLines();
         return calls;
     }
 
 private:
+    void readLines()
+    {
+        while (process.canReadLine()) {
+            const QByteArray line = process.readLine().trimmed();
+            if (line == "ready")
+                ready = true;
+            else
+                calls.append(QJsonDocument::fromJson(line).object());
+        }
+    }
+
     QProcess process;
     QList<QJsonObject> calls;
+    bool ready = false;
 };
 
 quint32 crc32(const QByteArray& bytes)
