@@ -54,17 +54,6 @@ private slots:
         shooter.reset();
     }
 
-    void x11GrabberReadsWhatIsOnScreen()
-    {
-        PatternWindow window(screenRect());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QList<Screenshot> shots = grabShownPattern();
-        QCOMPARE(shots.size(), QGuiApplication::screens().size());
-        QCOMPARE(shots.at(0).pixmap.size(), screenRect().size());
-        QCOMPARE(firstMismatch(shots.at(0).pixmap, screenRect().topLeft()), QPoint(-1, -1));
-    }
-
     void overlayShowsGreyCopyAndSelectionInColour()
     {
         QVERIFY(open({pictureOf(screenRect())}));
