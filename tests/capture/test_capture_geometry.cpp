@@ -60,6 +60,10 @@ private slots:
         QCOMPARE(parts.at(1).size(), QSize(1920, 1080));
         QCOMPARE(parts.at(0).toImage().pixelColor(960, 540), QColor(Qt::red));
         QCOMPARE(parts.at(1).toImage().pixelColor(1, 1), QColor(Qt::blue));
+        // Shrinking keeps the picture's proportions, whatever the screens' height.
+        QCOMPARE(
+            splitDesktopPicture(QPixmap::fromImage(pattern({1600, 1000})), {{0, 0, 800, 600}}).at(0).size(),
+            QSize(800, 500));
         QVERIFY(splitDesktopPicture(QPixmap(), {{0, 0, 10, 10}}).at(0).isNull());
         // Without a picture the crop falls back to the screen's own ratio.
         QCOMPARE(pictureScale(QSize(), {0, 0, 1920, 1080}, 2.0), 2.0);
