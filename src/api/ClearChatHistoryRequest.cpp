@@ -12,7 +12,8 @@ void ClearChatHistoryRequest::exec(const QString& qeltId)
 
 void ClearChatHistoryRequest::responseHandler()
 {
-    // Only the shared procedure: an empty or non-JSON body is logged and still counts as success.
+    // Only the shared procedure: an empty or non-JSON body is logged and still counts as success (a
+    // redirect does not).
     handleReply(std::make_shared<Result>(), nullptr);
 }
 

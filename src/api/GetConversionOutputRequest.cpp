@@ -63,24 +63,15 @@ void GetConversionOutputRequest::responseHandler()
 {
     const auto result = std::make_shared<ConversionOutputResult>();
     auto* reply = qobject_cast<QNetworkReply*>(sender());
-    if (reply && reply->error() == QNetworkReply::NoError) {
-        // Redirects are not followed, lest the token go along to another host, and the page that says
-        // so must not be saved as the output: only a 2xx body is one.
-        const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (httpStatus < 200 || httpStatus > 299) {
-            reply->deleteLater();
-            logWarning() << "No output, HTTP status" << httpStatus;
-            emit finished(result);
-            return;
-        }
-        // Only a body labelled exactly "application/json" may be an error document; anything else is
-        // the output itself, whatever it looks like.
-        if (reply->rawHeader("Content-Type") != "application/json") {
-            reply->deleteLater();
-            takeOutput(*this, *result, reply->readAll());
-            emit finished(result);
-            return;
-        }
+    // Only a 2xx body labelled exactly "application/json" may be an error document; any other 2xx body
+    // is the output itself, whatever it looks like. A redirect's page is neither: handleReply fails it.
+    const int httpStatus = reply ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
+    if (reply && reply->error() == QNetworkReply::NoError && httpStatus >= 200 && httpStatus <= 299 &&
+        reply->rawHeader("Content-Type") != "application/json") {
+        reply->deleteLater();
+        takeOutput(*this, *result, reply->readAll());
+        emit finished(result);
+        return;
     }
     handleReply(result,
                 [&](const QJsonObject&, const QByteArray& body) { takeOutput(*this, *result, body); });

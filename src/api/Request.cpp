@@ -1,5 +1,6 @@
 #include "api/Request.h"
 
+#include "api/APIHandler.h"
 #include "core/identity.h"
 #include "core/network.h"
 
@@ -117,6 +118,11 @@ void Request::handleReply(const ResultPtr& result, const PayloadReader& readPayl
         return;
     }
 
+    if (failsAsRedirect(httpStatus, *result)) {
+        emit finished(result);
+        return;
+    }
+
     const QByteArray body = reply->readAll();
     const QJsonDocument document = QJsonDocument::fromJson(body);
     if (document.isEmpty() || !document.isObject()) {
@@ -158,6 +164,17 @@ void Request::handleFailedReply(QNetworkReply& reply, int httpStatus, Result& re
         }
     }
     logWarning() << "Net error:" << reply.error() << reply.errorString();
+}
+
+bool Request::failsAsRedirect(int httpStatus, Result& result) const
+{
+    if (httpStatus < 300 || httpStatus > 399)
+        return false;
+    // Whatever the redirect's own body says, it is not the answer to this request.
+    result.networkError.code = QNetworkReply::InsecureRedirectError;
+    result.networkError.message = APIHandler::genericFailureText();
+    logWarning() << "Redirect not followed, HTTP status" << httpStatus;
+    return true;
 }
 
 void Request::handleRefusedUpload(QNetworkReply& reply, int httpStatus, Result& result) const

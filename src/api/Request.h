@@ -46,9 +46,9 @@ namespace ZorvaneAPI {
 // The shared procedure: a sender that is not a reply gives "Invalid sender" and the result as made;
 // otherwise the reply is disposed of, a successful reply's body must be a JSON object ("Failed to
 // parse json:"), its "errors" fill the result ("Received error:", and finished without payload), and
-// then the payload step runs; a failed reply sets the network error and, for HTTP 429, carries the
-// first service error when it is a rate-limit id. The hooks below cover the requests that depart
-// from it; the payload step is never called for a failed reply.
+// then the payload step runs; a redirect is a failure (failsAsRedirect); a failed reply sets the network
+// error and, for HTTP 429, carries the first service error when it is a rate-limit id. The hooks below cover
+// the requests that depart from it; the payload step is never called for a failed reply.
 class Request : public QObject
 {
     Q_OBJECT
@@ -119,6 +119,11 @@ protected:
     // Hook: the failed-reply step itself (network error, rate-limit probe, log line), for requests
     // that read more of an error body than the probe does.
     virtual void handleFailedReply(QNetworkReply& reply, int httpStatus, Result& result) const;
+
+    // Redirects are not followed, lest the token go along to another host, so a reply that ends in one
+    // failed: true, with the result's network error set, for a 3xx status. handleReply applies it to
+    // every request; a request that reads its reply itself calls it first.
+    bool failsAsRedirect(int httpStatus, Result& result) const;
 
     // The failed-reply step of the uploads, whose receivers show every reason given: all service errors
     // of a 400, 403 or 429 reply are kept, and the first counts as a rate limit on 400 and 429 only.

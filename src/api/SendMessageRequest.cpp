@@ -28,8 +28,9 @@ void SendMessageRequest::streamReceived()
         return;
     }
     utils::restoreNetworkAccess(reply);
-    // An error reply carries a JSON error document, not events: leave it for streamFinished to read.
-    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400)
+    // Neither an error reply (a JSON error document, left for streamFinished) nor a redirect carries
+    // events.
+    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 300)
         return;
 
     const QByteArray payload = eventStream::takeLastPayload(*reply);
@@ -65,6 +66,10 @@ void SendMessageRequest::streamFinished()
     const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 
     if (reply->error() == QNetworkReply::NoError) {
+        if (failsAsRedirect(httpStatus, *result)) {
+            emit finished(result);
+            return;
+        }
         result->text = lastAnswer;
         result->finished = true;
         emit finished(result);

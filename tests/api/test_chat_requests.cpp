@@ -199,6 +199,32 @@ private slots:
         QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
     }
 
+    void redirectedClearIsNotSuccess_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("json object") << QByteArray("{}");
+    }
+
+    // The redirect is not followed, so the chat is still there, whatever the redirect's body says.
+    void redirectedClearIsNotSuccess()
+    {
+        QFETCH(QByteArray, body);
+        m_service->on("DELETE", "/v4/qelts/q1/chat",
+                      Reply::raw(body, "application/json", 307)
+                          .withHeader("Location", "https://elsewhere.example/v4/qelts/q1/chat"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[ClearChatHistoryRequest\\] Redirect "
+                                                              "not followed, HTTP status 307"));
+        std::unique_ptr<ClearChatHistoryRequest> request(Provider::instance().clearChatHistoryRequest());
+        QSignalSpy spy(request.get(), &Request::finished);
+        request->exec(QStringLiteral("q1"));
+        const auto result = zq::test::takeResult<Result>(spy);
+        QVERIFY(result);
+        QVERIFY(result->hasError());
+        QVERIFY(result->networkError.isSet());
+        QCOMPARE(m_service->requestCount(), 1);
+    }
+
     void questionIsPostedAsJson()
     {
         const StreamRun run = ask(Reply::eventStream({sseEvent("x")}));
@@ -312,6 +338,31 @@ private slots:
         QCOMPARE(run.final->networkError.code, int(QNetworkReply::UnknownContentError));
         QCOMPARE(run.final->message, message);
         QCOMPARE(run.final->errors.size(), errors);
+    }
+
+    void redirectedQuestionGetsNoAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("events") << sseEvent("from elsewhere");
+    }
+
+    // Neither the end of a redirect nor events in its body may pass for the answer.
+    void redirectedQuestionGetsNoAnswer()
+    {
+        QFETCH(QByteArray, body);
+        Reply reply = Reply::raw(body, "text/event-stream", 302);
+        reply.withHeader("Location", "https://elsewhere.example/v4/qelt-chat");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[SendMessageRequest\\] Redirect not "
+                                                              "followed, HTTP status 302"));
+        const StreamRun run = ask(reply);
+        QVERIFY(run.partials.isEmpty());
+        QCOMPARE(run.finalCount, 1);
+        QVERIFY(run.final->hasError());
+        QVERIFY(run.final->networkError.isSet());
+        QVERIFY(!run.final->isCompleted());
+        QVERIFY(run.final->text.isEmpty());
+        QCOMPARE(m_service->requestCount(), 1);
     }
 
     void failedStreamKeepsNoAnswer()

@@ -212,10 +212,11 @@ private slots:
                       Reply::raw(body, contentType, 302)
                           .withHeader("Location", "https://elsewhere.example/out/1.docx"));
         QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression("^\\[GetConversionOutputRequest\\] No output, HTTP status 302"));
+            QtWarningMsg,
+            QRegularExpression("^\\[GetConversionOutputRequest\\] Redirect not followed, HTTP status 302"));
         const auto result = download(QStringLiteral("/v1/out/moved"));
         QVERIFY(result);
-        QVERIFY(result->hasError());
+        QVERIFY(result->networkError.isSet());
         QVERIFY(!result->isCompleted());
         QCOMPARE(m_service->requestCount(), 1);
     }

@@ -91,6 +91,11 @@ private slots:
         QTest::newRow("malformed errors")
             << Reply::json(junkErrors) << false << QStringList() << true << QString();
 
+        // Not followed, so even a well-formed body on a redirect is no answer.
+        QTest::newRow("redirect") << Reply::json(zq::test::qeltJson(), 302)
+                                         .withHeader("Location", "https://elsewhere.example/v1/qelts/ab12")
+                                  << true << QStringList() << false
+                                  << "Redirect not followed, HTTP status 302";
         QTest::newRow("http 500") << Reply::json(QJsonObject{{"message", "down"}}, 500) << true
                                   << QStringList() << false
                                   << "Net error: QNetworkReply::InternalServerError";
