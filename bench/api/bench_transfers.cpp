@@ -33,8 +33,11 @@ constexpr int kRounds = 3;
 QByteArray payload()
 {
     QByteArray bytes(kSize, Qt::Uninitialized);
-    for (int i = 0; i < kSize; ++i)
-        bytes[i] = char((i * 131) >> 7);
+    // Unsigned: i * 131 passes INT_MAX long before kSize, and as a signed overflow that is undefined;
+    // the optimised build ran out of memory in this loop.
+    char* data = bytes.data();
+    for (quint32 i = 0; i < quint32(kSize); ++i)
+        data[i] = char((i * 131u) >> 7);
     return bytes;
 }
 
