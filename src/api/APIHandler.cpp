@@ -59,8 +59,17 @@ bool settleReply(QNetworkReply* reply, const APIHandler::FailCallback& fail)
 {
     utils::restoreNetworkAccess(reply);
     reply->deleteLater();
-    if (reply->error() == QNetworkReply::NoError)
-        return false;
+    if (reply->error() == QNetworkReply::NoError) {
+        // Redirects are not followed, lest the token go along to another host; whatever a redirect's
+        // body says, it is not the answer.
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status < 300 || status > 399)
+            return false;
+        qWarning() << "[APIHandler] Redirect not followed, HTTP status" << status;
+        if (fail)
+            fail(genericFailure());
+        return true;
+    }
     qWarning() << "Send Request error: " << reply->error() << reply->errorString();
     if (fail)
         fail(failure(QStringLiteral("network_reply_error"), reply->errorString()));
@@ -261,9 +270,7 @@ void APIHandler::_send_byte(const QString& api, const QString& method, const QJs
         if (settleReply(reply, fail))
             return;
         const QByteArray bytes = reply->readAll();
-        // A redirect is not followed: its page is no more the answer than an empty body is.
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (bytes.isEmpty() || status < 200 || status > 299) {
+        if (bytes.isEmpty()) {
             qWarning() << "Server returned invalid answer body";
             if (fail)
                 fail(genericFailure());

@@ -281,19 +281,30 @@ private slots:
         QCOMPARE(empty.failure.value("message").toString(), APIHandler::genericFailureText());
     }
 
-    void redirectedBytesAreNotTheAnswer()
+    // Redirects are not followed, so neither a JSON body nor a page on one may pass for the answer.
+    void redirectFailsBothSends()
     {
-        // The redirect is not followed, so its page must not pass for the file asked for.
+        api.enqueue("POST", "/v1/solve",
+                    Reply::json(QJsonObject{{"ok", true}}, 302)
+                        .withHeader("Location", "https://elsewhere.example/v1/solve"));
         api.enqueue("POST", "/v1/export/docx",
                     Reply::raw("<html>Moved</html>", "text/html", 302)
                         .withHeader("Location", "https://elsewhere.example/export.docx"));
-        QTest::ignoreMessage(QtWarningMsg, "Server returned invalid answer body");
-        Outcome outcome;
-        APIHandler::send_byte("/v1/export/docx", "POST", {}, outcome.onBytes(), outcome.onFailure());
-        QTRY_COMPARE(outcome.calls(), 1);
-        QCOMPARE(outcome.failures, 1);
-        QCOMPARE(outcome.failure.value("id").toString(), QStringLiteral("network_unreachable"));
-        QCOMPARE(api.requestCount(), 1);
+        QTest::ignoreMessage(QtWarningMsg, "[APIHandler] Redirect not followed, HTTP status 302");
+        QTest::ignoreMessage(QtWarningMsg, "[APIHandler] Redirect not followed, HTTP status 302");
+
+        Outcome json;
+        APIHandler::send("/v1/solve", "POST", {}, json.onSuccess(), json.onFailure());
+        QTRY_COMPARE(json.calls(), 1);
+        QCOMPARE(json.failures, 1);
+        QCOMPARE(json.failure.value("message").toString(), APIHandler::genericFailureText());
+
+        Outcome bytes;
+        APIHandler::send_byte("/v1/export/docx", "POST", {}, bytes.onBytes(), bytes.onFailure());
+        QTRY_COMPARE(bytes.calls(), 1);
+        QCOMPARE(bytes.failures, 1);
+        QCOMPARE(bytes.failure.value("id").toString(), QStringLiteral("network_unreachable"));
+        QCOMPARE(api.requestCount(), 2);
     }
 
     void consentIsReadAsStrictBoolean_data()
