@@ -1,10 +1,12 @@
 #pragma once
 
 #include "api/Provider.h"
+#include "api/Request.h"
 #include "api/Result.h"
 #include "core/identity.h"
 #include "support/FakeService.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -67,6 +69,32 @@ template <typename ResultType> std::shared_ptr<ResultType> takeResult(QSignalSpy
     if (spy.count() != 1)
         return nullptr;
     return std::dynamic_pointer_cast<ResultType>(spy.first().first().value<ZorvaneAPI::ResultPtr>());
+}
+
+// Runs a request (taking ownership of it) to its one finished and hands back the result, cast.
+template <typename ResultType, typename RequestType, typename... Args>
+std::shared_ptr<ResultType> runRequest(RequestType* request, Args&&... args)
+{
+    std::unique_ptr<RequestType> owner(request);
+    QSignalSpy spy(request, &ZorvaneAPI::Request::finished);
+    request->exec(std::forward<Args>(args)...);
+    return takeResult<ResultType>(spy);
+}
+
+// Expects one warning of a class's log that starts with the given text.
+inline void expectWarning(const QString& className, const QString& start)
+{
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression("^\\[" + className + "\\] " + QRegularExpression::escape(start)));
+}
+
+// A service error body: {"errors": [{"id": id, "message": message}, ...]} from id, message pairs.
+inline QJsonObject errorsJson(const QStringList& idsAndMessages)
+{
+    QJsonArray errors;
+    for (int i = 0; i + 1 < idsAndMessages.size(); i += 2)
+        errors.append(QJsonObject{{"id", idsAndMessages[i]}, {"message", idsAndMessages[i + 1]}});
+    return QJsonObject{{"errors", errors}};
 }
 
 } // namespace zq::test

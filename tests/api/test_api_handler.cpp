@@ -48,6 +48,19 @@ struct Outcome
         };
     }
     int calls() const { return successes + failures; }
+
+    // Sends JSON and waits for the one callback.
+    bool send(const QString& path, const QString& method = "POST", const QJsonObject& body = {})
+    {
+        APIHandler::send(path, method, body, onSuccess(), onFailure());
+        return QTest::qWaitFor([this] { return calls() == 1; });
+    }
+
+    bool sendBytes(const QString& path)
+    {
+        APIHandler::send_byte(path, "POST", {}, onBytes(), onFailure());
+        return QTest::qWaitFor([this] { return calls() == 1; });
+    }
 };
 
 const QString kToken = QStringLiteral("token-of-ada");
@@ -119,9 +132,7 @@ private slots:
         // Nothing went out: a send that does go out afterwards is the first request the service sees.
         APIHandler::overrideNetworkAvailabilityForTesting(true);
         utils::setAuthInfo(QStringLiteral("ada@example.org"), kToken);
-        Outcome later;
-        APIHandler::send("/v1/events", "POST", {}, later.onSuccess(), later.onFailure());
-        QTRY_COMPARE(later.calls(), 1);
+        QVERIFY(Outcome().send("/v1/events"));
         QCOMPARE(api.requestCount(), 1);
         QCOMPARE(json.calls() + bytes.calls(), 2);
     }
@@ -166,11 +177,7 @@ private slots:
         gateway.on("POST", route, Reply::json(QJsonObject{{"ok", true}}));
 
         Outcome outcome;
-        if (bytes)
-            APIHandler::send_byte(path, "POST", {}, outcome.onBytes(), outcome.onFailure());
-        else
-            APIHandler::send(path, "POST", {}, outcome.onSuccess(), outcome.onFailure());
-        QTRY_COMPARE(outcome.calls(), 1);
+        QVERIFY(bytes ? outcome.sendBytes(path) : outcome.send(path));
         QCOMPARE(outcome.successes, 1);
         QCOMPARE(gateway.requestCount(), toGateway ? 1 : 0);
         QCOMPARE(api.requestCount(), toGateway ? 0 : 1);
@@ -197,8 +204,7 @@ private slots:
         api.on(method.toLatin1(), "/v1/user/settings", Reply::json(QJsonObject()));
 
         Outcome outcome;
-        APIHandler::send("/v1/user/settings", method, body, outcome.onSuccess(), outcome.onFailure());
-        QTRY_COMPARE(outcome.calls(), 1);
+        QVERIFY(outcome.send("/v1/user/settings", method, body));
         QCOMPARE(outcome.successes, 1);
         const auto request = api.requests().first();
         QCOMPARE(request.method, method.toLatin1());
@@ -239,8 +245,7 @@ private slots:
             QTest::ignoreMessage(QtWarningMsg, "Server returned invalid json.");
 
         Outcome outcome;
-        APIHandler::send("/v1/solve", "POST", {}, outcome.onSuccess(), outcome.onFailure());
-        QTRY_COMPARE(outcome.calls(), 1);
+        QVERIFY(outcome.send("/v1/solve"));
         QCOMPARE(outcome.successes, succeeds ? 1 : 0);
         if (succeeds)
             QCOMPARE(outcome.document, QJsonDocument::fromJson(reply.body));
@@ -255,8 +260,7 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Send Request error: .*ContentNotFoundError"));
 
         Outcome outcome;
-        APIHandler::send("/v1/solve", "POST", {}, outcome.onSuccess(), outcome.onFailure());
-        QTRY_COMPARE(outcome.calls(), 1);
+        QVERIFY(outcome.send("/v1/solve"));
         QCOMPARE(outcome.failures, 1);
         QCOMPARE(outcome.failure.value("id").toString(), QStringLiteral("network_reply_error"));
         QVERIFY(outcome.failure.value("message").toString().contains("Not Found", Qt::CaseInsensitive));
@@ -269,14 +273,12 @@ private slots:
         api.enqueue("POST", "/v1/export/docx", Reply::raw(QByteArray()));
 
         Outcome raw;
-        APIHandler::send_byte("/v1/export/docx", "POST", {}, raw.onBytes(), raw.onFailure());
-        QTRY_COMPARE(raw.calls(), 1);
+        QVERIFY(raw.sendBytes("/v1/export/docx"));
         QCOMPARE(raw.bytes, errorsBody);
 
         QTest::ignoreMessage(QtWarningMsg, "Server returned invalid answer body");
         Outcome empty;
-        APIHandler::send_byte("/v1/export/docx", "POST", {}, empty.onBytes(), empty.onFailure());
-        QTRY_COMPARE(empty.calls(), 1);
+        QVERIFY(empty.sendBytes("/v1/export/docx"));
         QCOMPARE(empty.failure.value("id").toString(), QStringLiteral("network_unreachable"));
         QCOMPARE(empty.failure.value("message").toString(), APIHandler::genericFailureText());
     }
@@ -294,14 +296,12 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, "[APIHandler] Redirect not followed, HTTP status 302");
 
         Outcome json;
-        APIHandler::send("/v1/solve", "POST", {}, json.onSuccess(), json.onFailure());
-        QTRY_COMPARE(json.calls(), 1);
+        QVERIFY(json.send("/v1/solve"));
         QCOMPARE(json.failures, 1);
         QCOMPARE(json.failure.value("message").toString(), APIHandler::genericFailureText());
 
         Outcome bytes;
-        APIHandler::send_byte("/v1/export/docx", "POST", {}, bytes.onBytes(), bytes.onFailure());
-        QTRY_COMPARE(bytes.calls(), 1);
+        QVERIFY(bytes.sendBytes("/v1/export/docx"));
         QCOMPARE(bytes.failures, 1);
         QCOMPARE(bytes.failure.value("id").toString(), QStringLiteral("network_unreachable"));
         QCOMPARE(api.requestCount(), 2);
@@ -343,10 +343,8 @@ private slots:
         APIHandler::SetImproveOCRSetting(true, &failed);
         QCOMPARE(kKeyImproveZorvaneOCR.get(), true);
         QTRY_COMPARE(api.requestCount(), 2);
-        Outcome after;
         api.on("POST", "/v1/events", Reply::json(QJsonObject()));
-        APIHandler::send("/v1/events", "POST", {}, after.onSuccess());
-        QTRY_COMPARE(after.successes, 1);
+        QVERIFY(Outcome().send("/v1/events"));
         QVERIFY(failed);
 
         // Without network the choice is still kept locally, and nothing is sent.
@@ -371,9 +369,8 @@ private slots:
         withOther.insert("comment", "Wrong sign.");
         QTest::newRow("all false") << none << QString() << base;
         QTest::newRow("other set, with comment") << other << "Wrong sign." << withOther;
-        QJsonObject truthyString = base;
         QTest::newRow("string true does not count")
-            << QJsonObject{{"recognition", "true"}} << QString() << truthyString;
+            << QJsonObject{{"recognition", "true"}} << QString() << base;
     }
 
     void ocrFeedbackSendsCategoriesOnlyWhenOneIsSet()

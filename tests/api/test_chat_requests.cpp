@@ -46,7 +46,7 @@ QJsonObject exchange(const QString& id)
 
 QJsonObject rateLimitBody(const QString& id)
 {
-    return QJsonObject{{"errors", QJsonArray{QJsonObject{{"id", id}, {"message", "slow down"}}}}};
+    return zq::test::errorsJson({id, "slow down"});
 }
 
 struct StreamRun
@@ -65,12 +65,15 @@ class TestChatRequests : public QObject
 
     std::unique_ptr<ScopedFakeService> m_service;
 
-    std::shared_ptr<ChatResult> history(const QString& qeltId = QStringLiteral("q1"))
+    static std::shared_ptr<ChatResult> history(const QString& qeltId = QStringLiteral("q1"))
     {
-        std::unique_ptr<GetChatHistoryRequest> request(Provider::instance().getChatHistoryRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        request->exec(qeltId);
-        return zq::test::takeResult<ChatResult>(spy);
+        return zq::test::runRequest<ChatResult>(Provider::instance().getChatHistoryRequest(), qeltId);
+    }
+
+    static std::shared_ptr<Result> clear()
+    {
+        return zq::test::runRequest<Result>(Provider::instance().clearChatHistoryRequest(),
+                                            QStringLiteral("q1"));
     }
 
     // Asks a question and collects every result up to and including the final one.
@@ -122,36 +125,33 @@ private slots:
 
     void badElementEndsTheHistory_data()
     {
-        QTest::addColumn<QJsonValue>("bad");
-        QTest::newRow("no id") << QJsonValue(QJsonObject{{"query", exchangePart("q")}});
-        QTest::newRow("numeric id") << QJsonValue(QJsonObject{{"id", 3}});
-        QTest::newRow("string element") << QJsonValue("m9");
+        QTest::addColumn<QJsonValue>("data");
+        QTest::addColumn<int>("kept");
+        QTest::addColumn<QString>("warning");
+        const auto around = [](const QJsonValue& bad) {
+            return QJsonValue(QJsonArray{exchange("m1"), bad, exchange("m3")});
+        };
+        const QString invalid = "Received invalid results:";
+        QTest::newRow("no id") << around(QJsonObject{{"query", exchangePart("q")}}) << 1 << invalid;
+        QTest::newRow("numeric id") << around(QJsonObject{{"id", 3}}) << 1 << invalid;
+        QTest::newRow("string element") << around("m9") << 1 << invalid;
+        QTest::newRow("no data array")
+            << QJsonValue(QJsonObject()) << 0 << "Response doesn't contain data array:";
     }
 
     void badElementEndsTheHistory()
     {
-        QFETCH(QJsonValue, bad);
-        m_service->on("GET", "/v4/qelts/q1/chat",
-                      Reply::json(QJsonObject{{"data", QJsonArray{exchange("m1"), bad, exchange("m3")}}}));
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression("^\\[GetChatHistoryRequest\\] Received invalid results:"));
+        QFETCH(QJsonValue, data);
+        QFETCH(int, kept);
+        QFETCH(QString, warning);
+        m_service->on("GET", "/v4/qelts/q1/chat", Reply::json(QJsonObject{{"data", data}}));
+        zq::test::expectWarning("GetChatHistoryRequest", warning);
         const auto result = history();
         QVERIFY(result);
         QVERIFY(!result->hasError());
-        QCOMPARE(result->messages.size(), 1);
-        QCOMPARE(result->messages.first()->id, QString("m1"));
-    }
-
-    void historyWithoutDataArrayIsEmpty()
-    {
-        m_service->on("GET", "/v4/qelts/q1/chat", Reply::json(QJsonObject{{"data", QJsonObject()}}));
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            QRegularExpression("^\\[GetChatHistoryRequest\\] Response doesn't contain data array:"));
-        const auto result = history();
-        QVERIFY(result);
-        QVERIFY(!result->hasError());
-        QVERIFY(result->messages.isEmpty());
+        QCOMPARE(result->messages.size(), kept);
+        if (kept)
+            QCOMPARE(result->messages.first()->id, QString("m1"));
     }
 
     void rateLimitIsProbedOn403And429_data()
@@ -177,10 +177,7 @@ private slots:
         QVERIFY(result->networkError.isSet());
         QCOMPARE(result->errors.size(), errors);
 
-        std::unique_ptr<ClearChatHistoryRequest> clear(Provider::instance().clearChatHistoryRequest());
-        QSignalSpy spy(clear.get(), &Request::finished);
-        clear->exec(QStringLiteral("q1"));
-        const auto cleared = zq::test::takeResult<Result>(spy);
+        const auto cleared = clear();
         QVERIFY(cleared);
         QCOMPARE(cleared->errors.size(), errors);
     }
@@ -188,10 +185,7 @@ private slots:
     void clearingWithEmptyBodySucceeds()
     {
         m_service->on("DELETE", "/v4/qelts/q1/chat", Reply::raw("", "application/json"));
-        std::unique_ptr<ClearChatHistoryRequest> request(Provider::instance().clearChatHistoryRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        request->exec(QStringLiteral("q1"));
-        const auto result = zq::test::takeResult<Result>(spy);
+        const auto result = clear();
         QVERIFY(result);
         QVERIFY(!result->hasError());
         const auto recorded = m_service->requests().value(0);
@@ -237,79 +231,57 @@ private slots:
                  (QJsonObject{{"query", "What is it?"}, {"qelt_id", "q1"}, {"qelt_content", "x^2"}}));
     }
 
-    void threeEventsInOneWriteGiveOnePartial()
+    void streamedAnswerKeepsTheLastGoodEvent_data()
     {
-        const StreamRun run = ask(Reply::eventStream({sseEvent("a") + sseEvent("ab") + sseEvent("abc")}));
-        QCOMPARE(run.partials.size(), 1);
-        QCOMPARE(run.partials.first()->text, QString("abc"));
-        QCOMPARE(run.finalCount, 1);
-        QCOMPARE(run.final->text, QString("abc"));
-        QVERIFY(run.final->isCompleted());
-        QVERIFY(!run.final->hasError());
-    }
-
-    void answerGrowsOverSeveralWrites()
-    {
-        const StreamRun run = ask(Reply::eventStream({sseEvent("a"), sseEvent("ab"), sseEvent("abc")}, 20));
-        QVERIFY(!run.partials.isEmpty());
-        QCOMPARE(run.partials.last()->text, QString("abc"));
-        QCOMPARE(run.final->text, QString("abc"));
-    }
-
-    void lineSplitAcrossWritesIsUsedOnceComplete()
-    {
-        const QByteArray whole = sseEvent("split answer");
-        const int cut = whole.indexOf("type") + 2;
-        const StreamRun run = ask(Reply::eventStream({whole.left(cut), whole.mid(cut)}, 20));
-        QCOMPARE(run.partials.size(), 1);
-        QCOMPARE(run.partials.first()->text, QString("split answer"));
-        QCOMPARE(run.final->text, QString("split answer"));
-    }
-
-    void lastLineWithoutLineBreakIsIgnored()
-    {
-        const StreamRun run =
-            ask(Reply::eventStream({sseEvent("first"), "data: " + answerJson("text", "second")}, 20));
-        QCOMPARE(run.final->text, QString("first"));
-        QVERIFY(run.final->isCompleted());
-    }
-
-    void dataLineWithoutBlankIsIgnored()
-    {
-        const StreamRun run =
-            ask(Reply::eventStream({sseEvent("first"), "data:" + answerJson("text", "second") + "\n\n"}, 20));
-        QCOMPARE(run.partials.size(), 1);
-        QCOMPARE(run.final->text, QString("first"));
-    }
-
-    void badEventKeepsThePreviousAnswer_data()
-    {
-        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<int>("partials"); // -1: at least one
+        QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("warning");
-        QTest::newRow("capital Text") << answerJson("Text", "second") << "Answer type is not supported:";
-        QTest::newRow("numeric data") << answerJson("text", 2) << "Answer text field is not correct:";
-        QTest::newRow("no generative") << QByteArray(R"({"text": "second"})") << "Invalid json body:";
-        QTest::newRow("not json") << QByteArray("{second") << "Failed to parse json:";
+        const QByteArray split = sseEvent("split answer");
+        const int cut = split.indexOf("type") + 2;
+        const auto then = [](const QByteArray& payload) {
+            return QList<QByteArray>{sseEvent("first"), "data: " + payload + "\n\n"};
+        };
+        QTest::newRow("three events in one write")
+            << QList<QByteArray>{sseEvent("a") + sseEvent("ab") + sseEvent("abc")} << 1 << "abc" << QString();
+        QTest::newRow("growing over several writes")
+            << QList<QByteArray>{sseEvent("a"), sseEvent("ab"), sseEvent("abc")} << -1 << "abc" << QString();
+        QTest::newRow("line split across writes")
+            << QList<QByteArray>{split.left(cut), split.mid(cut)} << 1 << "split answer" << QString();
+        QTest::newRow("last line without line break")
+            << QList<QByteArray>{sseEvent("first"), "data: " + answerJson("text", "second")} << -1 << "first"
+            << QString();
+        QTest::newRow("data without blank")
+            << QList<QByteArray>{sseEvent("first"), "data:" + answerJson("text", "second") + "\n\n"} << 1
+            << "first" << QString();
+        QTest::newRow("empty stream") << QList<QByteArray>() << 0 << "" << QString();
+        QTest::newRow("capital Text") << then(answerJson("Text", "second")) << 1 << "first"
+                                      << "Answer type is not supported:";
+        QTest::newRow("numeric data") << then(answerJson("text", 2)) << 1 << "first"
+                                      << "Answer text field is not correct:";
+        QTest::newRow("no generative") << then(R"({"text": "second"})") << 1 << "first"
+                                       << "Invalid json body:";
+        QTest::newRow("not json") << then("{second") << 1 << "first"
+                                  << "Failed to parse json:";
     }
 
-    void badEventKeepsThePreviousAnswer()
+    void streamedAnswerKeepsTheLastGoodEvent()
     {
-        QFETCH(QByteArray, payload);
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(int, partials);
+        QFETCH(QString, answer);
         QFETCH(QString, warning);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[SendMessageRequest\\] " +
-                                                              QRegularExpression::escape(warning)));
-        const StreamRun run = ask(Reply::eventStream({sseEvent("first"), "data: " + payload + "\n\n"}, 20));
-        QCOMPARE(run.partials.size(), 1);
-        QCOMPARE(run.final->text, QString("first"));
-        QVERIFY(!run.final->hasError());
-    }
-
-    void emptyStreamStillEndsWithOneFinalResult()
-    {
-        const StreamRun run = ask(Reply::eventStream({}));
-        QVERIFY(run.partials.isEmpty());
+        if (!warning.isEmpty())
+            zq::test::expectWarning("SendMessageRequest", warning);
+        const StreamRun run = ask(Reply::eventStream(pieces, 20));
+        if (partials < 0)
+            QVERIFY(!run.partials.isEmpty());
+        else
+            QCOMPARE(run.partials.size(), partials);
+        if (!run.partials.isEmpty())
+            QCOMPARE(run.partials.last()->text, answer);
         QCOMPARE(run.finalCount, 1);
-        QVERIFY(run.final->text.isEmpty());
+        QCOMPARE(run.final->text, answer);
         QVERIFY(run.final->isCompleted());
         QVERIFY(!run.final->hasError());
     }

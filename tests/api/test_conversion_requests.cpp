@@ -30,9 +30,7 @@ QJsonObject conversionJson(const QString& id, const QString& mdStatus)
 
 QByteArray errorsBody()
 {
-    return QJsonDocument(
-               QJsonObject{{"errors", QJsonArray{QJsonObject{{"id", "gone"}, {"message", "expired"}}}}})
-        .toJson();
+    return QJsonDocument(zq::test::errorsJson({"gone", "expired"})).toJson();
 }
 
 // A body that no two offsets share a byte pattern with, so that a shifted or dropped piece shows.
@@ -58,14 +56,6 @@ class TestConversionRequests : public QObject
 
     std::unique_ptr<ScopedFakeService> m_service;
 
-    std::shared_ptr<ConversionResult> create(const QString& format = QStringLiteral("docx"))
-    {
-        std::unique_ptr<CreateConversionRequest> request(Provider::instance().createConversionRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        request->exec(QStringLiteral("p1"), QStringLiteral("thesis.final"), format);
-        return zq::test::takeResult<ConversionResult>(spy);
-    }
-
     std::shared_ptr<ConversionOutputResult> download(const QString& path, QVector<int>* progress = nullptr)
     {
         std::unique_ptr<GetConversionOutputRequest> request(
@@ -88,7 +78,9 @@ private slots:
     {
         m_service->on("POST", "/v1/conversions",
                       Reply::json(QJsonObject{{"conversion", conversionJson("c1", "processing")}}));
-        const auto result = create(QStringLiteral("tex.zip"));
+        const auto result = zq::test::runRequest<ConversionResult>(
+            Provider::instance().createConversionRequest(), QStringLiteral("p1"),
+            QStringLiteral("thesis.final"), QStringLiteral("tex.zip"));
         QVERIFY(result);
         QVERIFY(!result->hasError());
         QVERIFY(!result->isCompleted());
@@ -127,14 +119,10 @@ private slots:
         QFETCH(bool, completed);
         QFETCH(QString, warning);
         m_service->on("GET", "/v1/conversions/c1", Reply::json(reply));
-        if (!warning.isEmpty()) {
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[GetConversionRequest\\] " +
-                                                                  QRegularExpression::escape(warning)));
-        }
-        std::unique_ptr<GetConversionRequest> request(Provider::instance().getConversionRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        request->exec(QStringLiteral("c1"));
-        const auto result = zq::test::takeResult<ConversionResult>(spy);
+        if (!warning.isEmpty())
+            zq::test::expectWarning("GetConversionRequest", warning);
+        const auto result = zq::test::runRequest<ConversionResult>(
+            Provider::instance().getConversionRequest(), QStringLiteral("c1"));
         QVERIFY(result);
         QCOMPARE(result->hasError(), hasError);
         QCOMPARE(result->isCompleted(), completed);
@@ -184,8 +172,7 @@ private slots:
     void emptyDownloadIsAnInvalidOutput()
     {
         m_service->on("GET", "/v1/out/empty", Reply::raw(QByteArray(), "application/octet-stream"));
-        QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression("^\\[GetConversionOutputRequest\\] Received invalid results:"));
+        zq::test::expectWarning("GetConversionOutputRequest", "Received invalid results:");
         const auto result = download(QStringLiteral("/v1/out/empty"));
         QVERIFY(result);
         QVERIFY(!result->hasError());
@@ -211,57 +198,12 @@ private slots:
         m_service->on("GET", "/v1/out/moved",
                       Reply::raw(body, contentType, 302)
                           .withHeader("Location", "https://elsewhere.example/out/1.docx"));
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            QRegularExpression("^\\[GetConversionOutputRequest\\] Redirect not followed, HTTP status 302"));
+        zq::test::expectWarning("GetConversionOutputRequest", "Redirect not followed, HTTP status 302");
         const auto result = download(QStringLiteral("/v1/out/moved"));
         QVERIFY(result);
         QVERIFY(result->networkError.isSet());
         QVERIFY(!result->isCompleted());
         QCOMPARE(m_service->requestCount(), 1);
-    }
-
-    void downloadProgressArithmetic_data()
-    {
-        QTest::addColumn<qlonglong>("received");
-        QTest::addColumn<qlonglong>("total");
-        QTest::addColumn<QVector<int>>("emitted");
-        QTest::newRow("no total") << 10LL << 0LL << QVector<int>{};
-        QTest::newRow("quarter") << 50LL << 200LL << QVector<int>{25};
-        QTest::newRow("truncated") << 199LL << 200LL << QVector<int>{99};
-        QTest::newRow("open total, nothing yet") << 0LL << -1LL << QVector<int>{0};
-        QTest::newRow("open total") << 4096LL << -1LL << QVector<int>{};
-        QTest::newRow("more than the total") << 300LL << 200LL << QVector<int>{};
-    }
-
-    void downloadProgressArithmetic()
-    {
-        QFETCH(qlonglong, received);
-        QFETCH(qlonglong, total);
-        QFETCH(QVector<int>, emitted);
-        std::unique_ptr<GetConversionOutputRequest> request(
-            Provider::instance().getConversionOutputRequest());
-        QVector<int> progress;
-        connect(request.get(), &GetConversionOutputRequest::progress, this,
-                [&progress](int p) { progress.append(p); });
-        QVERIFY(QMetaObject::invokeMethod(request.get(), "downloadProgressHandler",
-                                          Q_ARG(qlonglong, received), Q_ARG(qlonglong, total)));
-        QCOMPARE(progress, emitted);
-    }
-
-    void downloadOfUnknownLengthStaysInRange()
-    {
-        const QByteArray body = patterned(200000);
-        Reply reply = Reply::raw(body);
-        reply.chunkedTransfer = true;
-        reply.inPieces({body.left(70000), body.mid(70000, 70000), body.mid(140000)}, 10);
-        m_service->on("GET", "/v1/out/big", reply);
-        QVector<int> progress;
-        const auto result = download(QStringLiteral("/v1/out/big"), &progress);
-        QVERIFY(result);
-        QCOMPARE(result->output->data, body);
-        for (int p : qAsConst(progress))
-            QVERIFY2(p >= 0 && p <= 100, qPrintable(QString::number(p)));
     }
 
     void largeOutputArrivesWhole()
@@ -307,8 +249,7 @@ private slots:
             Provider::instance().getConversionOutputRequest());
         QSignalSpy spy(request.get(), &Request::finished);
         if (!accepted)
-            QTest::ignoreMessage(QtWarningMsg,
-                                 QRegularExpression("^\\[GetConversionOutputRequest\\] Refused"));
+            zq::test::expectWarning("GetConversionOutputRequest", "Refused");
         request->exec(path);
         QCOMPARE(spy.count(), 0);
         const auto result = zq::test::takeResult<ConversionOutputResult>(spy);

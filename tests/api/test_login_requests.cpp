@@ -20,22 +20,16 @@ class TestLoginRequests : public QObject
 
     std::unique_ptr<ScopedFakeService> m_service;
 
-    std::shared_ptr<LoginIdResult> openProcess()
+    static std::shared_ptr<LoginIdResult> openProcess()
     {
-        std::unique_ptr<GenerateLoginProcessIdRequest> request(
-            Provider::instance().generateLoginProcessIdRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        request->exec(QStringLiteral("{c1}"));
-        return zq::test::takeResult<LoginIdResult>(spy);
+        return zq::test::runRequest<LoginIdResult>(Provider::instance().generateLoginProcessIdRequest(),
+                                                   QStringLiteral("{c1}"));
     }
 
-    std::shared_ptr<LoginProcessResult> poll(const QString& uuid = QStringLiteral("u1"))
+    static std::shared_ptr<LoginProcessResult> poll()
     {
-        std::unique_ptr<GetLoginProcessStatusRequest> request(
-            Provider::instance().getLoginProcessStatusRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        request->exec(uuid, QStringLiteral("{c1}"));
-        return zq::test::takeResult<LoginProcessResult>(spy);
+        return zq::test::runRequest<LoginProcessResult>(Provider::instance().getLoginProcessStatusRequest(),
+                                                        QStringLiteral("u1"), QStringLiteral("{c1}"));
     }
 
 private slots:
@@ -127,13 +121,10 @@ private slots:
     {
         QFETCH(int, status);
         QFETCH(bool, keepsError);
-        const QJsonObject body{
-            {"errors", QJsonArray{QJsonObject{{"id", "unknown_login_uuid"}, {"message", "M"}},
-                                  QJsonObject{{"id", "other"}, {"message", "N"}}}}};
-        m_service->on("GET", "/v1/user/logins/u1", Reply::json(body, status));
+        m_service->on("GET", "/v1/user/logins/u1",
+                      Reply::json(zq::test::errorsJson({"unknown_login_uuid", "M", "other", "N"}), status));
         if (!keepsError)
-            QTest::ignoreMessage(QtWarningMsg,
-                                 QRegularExpression("^\\[GetLoginProcessStatusRequest\\] Net error:"));
+            zq::test::expectWarning("GetLoginProcessStatusRequest", "Net error:");
         const auto result = poll();
         QVERIFY(result);
         QVERIFY(result->hasError());

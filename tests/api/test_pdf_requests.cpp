@@ -70,20 +70,9 @@ class TestPdfRequests : public QObject
         return zq::test::takeResult<PdfResult>(spy);
     }
 
-    std::shared_ptr<PdfsResult> list(const QString& inputFile, int limit)
+    static std::shared_ptr<PdfsResult> list(const QString& inputFile, int limit)
     {
-        std::unique_ptr<GetPdfsRequest> request(Provider::instance().getPdfsRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        request->exec(inputFile, limit);
-        return zq::test::takeResult<PdfsResult>(spy);
-    }
-
-    std::shared_ptr<PdfResult> fetch(const QString& id)
-    {
-        std::unique_ptr<GetPdfRequest> request(Provider::instance().getPdfRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        request->exec(id);
-        return zq::test::takeResult<PdfResult>(spy);
+        return zq::test::runRequest<PdfsResult>(Provider::instance().getPdfsRequest(), inputFile, limit);
     }
 
 private slots:
@@ -117,32 +106,6 @@ private slots:
         QCOMPARE(recorded.parts.at(1).data, QByteArray(R"({"include_equation_tags": true})"));
     }
 
-    void uploadProgressArithmetic_data()
-    {
-        QTest::addColumn<qlonglong>("sent");
-        QTest::addColumn<qlonglong>("total");
-        QTest::addColumn<QVector<int>>("emitted");
-        QTest::newRow("no total") << 10LL << 0LL << QVector<int>{};
-        QTest::newRow("half") << 512LL << 1024LL << QVector<int>{50};
-        QTest::newRow("truncated") << 1023LL << 1024LL << QVector<int>{99};
-        QTest::newRow("all") << 1024LL << 1024LL << QVector<int>{100};
-        QTest::newRow("open total, nothing sent") << 0LL << -1LL << QVector<int>{0};
-        QTest::newRow("open total") << 5LL << -1LL << QVector<int>{};
-    }
-
-    void uploadProgressArithmetic()
-    {
-        QFETCH(qlonglong, sent);
-        QFETCH(qlonglong, total);
-        QFETCH(QVector<int>, emitted);
-        std::unique_ptr<UploadPdfRequest> request(Provider::instance().uploadPdfRequest());
-        QVector<int> progress;
-        connect(request.get(), &UploadPdfRequest::progress, this, [&progress](int p) { progress.append(p); });
-        QVERIFY(QMetaObject::invokeMethod(request.get(), "uploadProgressHandler", Q_ARG(qlonglong, sent),
-                                          Q_ARG(qlonglong, total)));
-        QCOMPARE(progress, emitted);
-    }
-
     void unopenableFileEndsBeforeExecReturns_data()
     {
         QTest::addColumn<QString>("path");
@@ -156,7 +119,7 @@ private slots:
         path = path.isEmpty() ? m_dir.path() : m_dir.filePath(path);
         std::unique_ptr<UploadPdfRequest> request(Provider::instance().uploadPdfRequest());
         QSignalSpy spy(request.get(), &Request::finished);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[UploadPdfRequest\\] Can't open file"));
+        zq::test::expectWarning("UploadPdfRequest", "Can't open file");
         request->exec(path, "{}");
         QCOMPARE(spy.count(), 1);
         const auto result = std::dynamic_pointer_cast<PdfResult>(spy.first().first().value<ResultPtr>());
@@ -231,8 +194,7 @@ private slots:
         m_service->on(
             "GET", "/v1/pdfs",
             Reply::json(QJsonObject{{"pdfs", QJsonArray{pdfJson("p1", "processing"), "p2", pdfJson("p3")}}}));
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression("^\\[GetPdfsRequest\\] Received invalid results:"));
+        zq::test::expectWarning("GetPdfsRequest", "Received invalid results:");
         const auto result = list(QString(), -1);
         QVERIFY(result);
         QVERIFY(!result->hasError());
@@ -259,7 +221,8 @@ private slots:
         QFETCH(bool, hasError);
         QFETCH(bool, completed);
         m_service->on("GET", "/v1/pdfs/p1", Reply::json(reply));
-        const auto result = fetch(QStringLiteral("p1"));
+        const auto result =
+            zq::test::runRequest<PdfResult>(Provider::instance().getPdfRequest(), QStringLiteral("p1"));
         QVERIFY(result);
         QCOMPARE(result->hasError(), hasError);
         QCOMPARE(result->isCompleted(), completed);
@@ -284,11 +247,9 @@ private slots:
         QFETCH(QString, firstId);
         QFETCH(int, errors);
         QFETCH(QString, warning);
-        const QJsonObject body{{"errors", QJsonArray{QJsonObject{{"id", firstId}, {"message", "first"}},
-                                                     QJsonObject{{"id", "second"}, {"message", "second"}}}}};
-        m_service->on("POST", "/v1/pdfs", Reply::json(body, status));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[UploadPdfRequest\\] " +
-                                                              QRegularExpression::escape(warning)));
+        m_service->on("POST", "/v1/pdfs",
+                      Reply::json(zq::test::errorsJson({firstId, "first", "second", "second"}), status));
+        zq::test::expectWarning("UploadPdfRequest", warning);
         const auto result = upload(writeFile("a.pdf", "%PDF"));
         QVERIFY(result);
         QVERIFY(result->hasError());

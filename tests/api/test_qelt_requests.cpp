@@ -25,10 +25,8 @@ class TestQeltRequests : public QObject
 
     template <typename RequestType, typename... Args> std::shared_ptr<QeltResult> run(Args&&... args)
     {
-        RequestType request(&m_manager, QStringLiteral("t0k"));
-        QSignalSpy spy(&request, &Request::finished);
-        request.exec(std::forward<Args>(args)...);
-        return zq::test::takeResult<QeltResult>(spy);
+        return zq::test::runRequest<QeltResult>(new RequestType(&m_manager, QStringLiteral("t0k")),
+                                                std::forward<Args>(args)...);
     }
 
     static QJsonObject createdJson(const QJsonArray& errors = QJsonArray())
@@ -42,7 +40,7 @@ class TestQeltRequests : public QObject
 
     static QJsonArray oneError()
     {
-        return QJsonArray{QJsonObject{{"id", "low_quality"}, {"message", "blurry"}}};
+        return zq::test::errorsJson({"low_quality", "blurry"})["errors"].toArray();
     }
 
 private slots:
@@ -155,7 +153,7 @@ private slots:
     {
         m_service->on("POST", "/v1/qelts-multipart",
                       Reply::text(503).withHeader("zorvane-request-id", "req-9"));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[CreateQeltRequest\\] Net error:"));
+        zq::test::expectWarning("CreateQeltRequest", "Net error:");
         const auto result = run<CreateQeltRequest>(QByteArray("jpeg"), QByteArray("{}"));
         QVERIFY(result);
         QVERIFY(result->networkError.isSet());
@@ -212,7 +210,6 @@ private slots:
         QTest::addColumn<bool>("completed");
         QTest::newRow("completed") << "completed" << true;
         QTest::newRow("pending") << "pending" << false;
-        QTest::newRow("no status") << "" << false;
     }
 
     void fetchReadsOneQelt()

@@ -40,13 +40,7 @@ private slots:
 
     void constructorRefusesNullManager()
     {
-        try {
-            GetQeltRequest request(nullptr, QStringLiteral("t0k"));
-            QFAIL("no exception");
-        } catch (const std::runtime_error& error) {
-            QCOMPARE(QString::fromUtf8(error.what()),
-                     QStringLiteral("[ZorvaneAPI::Request] Network access manager is null"));
-        }
+        QVERIFY_EXCEPTION_THROWN(GetQeltRequest(nullptr, QStringLiteral("t0k")), std::runtime_error);
     }
 
     void sendsTokenAndIdentification()
@@ -115,8 +109,7 @@ private slots:
 
         m_service->on("GET", "/v1/qelts/ab12", reply);
         if (!warning.isEmpty())
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[GetQeltRequest\\] " +
-                                                                  QRegularExpression::escape(warning)));
+            zq::test::expectWarning("GetQeltRequest", warning);
         const auto result = fetch();
         QVERIFY(result);
         QCOMPARE(result->networkError.isSet(), networkError);
@@ -133,9 +126,7 @@ private slots:
     void refusedConnectionIsANetworkError()
     {
         utils::overrideBaseUrlsForTesting(zq::test::refusingBaseUrl());
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            QRegularExpression("^\\[GetQeltRequest\\] Net error: QNetworkReply::ConnectionRefusedError"));
+        zq::test::expectWarning("GetQeltRequest", "Net error: QNetworkReply::ConnectionRefusedError");
         const auto result = fetch();
         QVERIFY(result);
         QCOMPARE(result->networkError.code, int(QNetworkReply::ConnectionRefusedError));
@@ -143,43 +134,47 @@ private slots:
         QVERIFY(result->errors.isEmpty());
     }
 
-    void rateLimitCarriesTheServiceError_data()
+    void rateLimitIsProbedOnlyOnCreate_data()
     {
+        QTest::addColumn<bool>("create");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("errorId");
 
         const auto limited = [](const char* id) {
-            return QJsonDocument(
-                       QJsonObject{{"errors", QJsonArray{QJsonObject{{"id", id}, {"message", "slow down"}},
-                                                         QJsonObject{{"id", "other"}, {"message", "x"}}}}})
-                .toJson();
+            return QJsonDocument(zq::test::errorsJson({id, "slow down", "other", "x"})).toJson();
         };
-        QTest::newRow("day limit") << 429 << limited("too_many_requests_day") << "too_many_requests_day";
+        QTest::newRow("day limit") << true << 429 << limited("too_many_requests_day")
+                                   << "too_many_requests_day";
         QTest::newRow("minute limit")
-            << 429 << limited("too_many_requests_minute") << "too_many_requests_minute";
-        QTest::newRow("other id first") << 429 << limited("quota") << QString();
-        QTest::newRow("not json") << 429 << QByteArray("Too many") << QString();
-        QTest::newRow("403 is not probed") << 403 << limited("too_many_requests_day") << QString();
+            << true << 429 << limited("too_many_requests_minute") << "too_many_requests_minute";
+        QTest::newRow("other id first") << true << 429 << limited("quota") << QString();
+        QTest::newRow("not json") << true << 429 << QByteArray("Too many") << QString();
+        QTest::newRow("403 is not probed") << true << 403 << limited("too_many_requests_day") << QString();
+        QTest::newRow("fetch is not probed") << false << 429 << limited("too_many_requests_day") << QString();
     }
 
-    void rateLimitCarriesTheServiceError()
+    void rateLimitIsProbedOnlyOnCreate()
     {
+        QFETCH(bool, create);
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(QString, errorId);
 
-        m_service->on("POST", "/v1/qelts-multipart", Reply::raw(body, "application/json", status));
+        const Reply reply = Reply::raw(body, "application/json", status);
+        m_service->on("POST", "/v1/qelts-multipart", reply);
+        m_service->on("GET", "/v1/qelts/ab12", reply);
+        const QString className = create ? "CreateQeltRequest" : "GetQeltRequest";
         if (errorId.isEmpty()) {
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[CreateQeltRequest\\] Net error: "));
+            zq::test::expectWarning(className, "Net error: ");
         } else {
             QTest::ignoreMessage(QtWarningMsg, "[CreateQeltRequest] Found 429.");
             QTest::ignoreMessage(QtInfoMsg, "[CreateQeltRequest] \"slow down\"");
         }
-        CreateQeltRequest request(&m_manager, QStringLiteral("t0k"));
-        QSignalSpy spy(&request, &Request::finished);
-        request.exec("jpeg", "{}");
-        const auto result = zq::test::takeResult<QeltResult>(spy);
+        const auto result = create
+                                ? zq::test::runRequest<QeltResult>(new CreateQeltRequest(&m_manager, "t0k"),
+                                                                   QByteArray("jpeg"), QByteArray("{}"))
+                                : fetch();
         QVERIFY(result);
         QVERIFY(result->networkError.isSet());
         QCOMPARE(result->errors.size(), errorId.isEmpty() ? 0 : 1);
@@ -187,20 +182,6 @@ private slots:
             QCOMPARE(result->errors.first().id, errorId);
             QVERIFY(isTooManyRequestsError(result->errors.first().id));
         }
-    }
-
-    void fetchIsNeverProbedForRateLimit()
-    {
-        m_service->on(
-            "GET", "/v1/qelts/ab12",
-            Reply::json(QJsonObject{{"errors", QJsonArray{QJsonObject{{"id", "too_many_requests_day"},
-                                                                      {"message", "slow down"}}}}},
-                        429));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[GetQeltRequest\\] Net error: "));
-        const auto result = fetch();
-        QVERIFY(result);
-        QVERIFY(result->networkError.isSet());
-        QVERIFY(result->errors.isEmpty());
     }
 
     void nonReplySenderGivesAnEmptyResult()

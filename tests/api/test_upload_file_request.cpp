@@ -17,15 +17,6 @@ using zq::test::ScopedFakeService;
 
 Q_DECLARE_METATYPE(zq::test::Reply)
 
-namespace {
-
-QJsonObject error(const QString& id, const QString& message)
-{
-    return QJsonObject{{"id", id}, {"message", message}};
-}
-
-} // namespace
-
 class TestUploadFileRequest : public QObject
 {
     Q_OBJECT
@@ -107,8 +98,7 @@ private slots:
         QFETCH(Reply, reply);
         QFETCH(QString, warning);
         service.on("POST", "/v1/export/upload", reply);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[UploadFileRequest\\] " +
-                                                              QRegularExpression::escape(warning)));
+        zq::test::expectWarning("UploadFileRequest", warning);
         const auto result = upload("pdf");
         QVERIFY(result);
         QVERIFY(result->hasError());
@@ -121,10 +111,13 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("firstId");
         QTest::addColumn<bool>("rateLimited");
-        QTest::newRow("400 rate limit") << 400 << "too_many_requests_day" << true;
-        QTest::newRow("429 rate limit") << 429 << "too_many_requests_minute" << true;
-        QTest::newRow("400 other") << 400 << "invalid_file" << false;
-        QTest::newRow("403 rate limit id is no rate limit here") << 403 << "too_many_requests_day" << false;
+        QTest::addColumn<int>("errors");
+        QTest::newRow("400 rate limit") << 400 << "too_many_requests_day" << true << 2;
+        QTest::newRow("429 rate limit") << 429 << "too_many_requests_minute" << true << 2;
+        QTest::newRow("400 other") << 400 << "invalid_file" << false << 2;
+        QTest::newRow("403 rate limit id is no rate limit here")
+            << 403 << "too_many_requests_day" << false << 2;
+        QTest::newRow("500 keeps only the network error") << 500 << "too_many_requests_day" << false << 0;
     }
 
     void failedReplyCarriesTheBodysErrors()
@@ -132,43 +125,41 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, firstId);
         QFETCH(bool, rateLimited);
-        const QJsonArray errors{error(firstId, "Come back tomorrow."), error("second", "And another thing.")};
-        service.on("POST", "/v1/export/upload", Reply::json(QJsonObject{{"errors", errors}}, status));
+        QFETCH(int, errors);
+        service.on("POST", "/v1/export/upload",
+                   Reply::json(zq::test::errorsJson({firstId, "Come back tomorrow.", "second", "Another."}),
+                               status));
         if (rateLimited) {
             QTest::ignoreMessage(QtWarningMsg, "[UploadFileRequest] Found 429.");
             QTest::ignoreMessage(QtInfoMsg, "[UploadFileRequest] \"Come back tomorrow.\"");
         } else {
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[UploadFileRequest\\] Net error:"));
+            zq::test::expectWarning("UploadFileRequest", "Net error:");
         }
 
         const auto result = upload("zip");
         QVERIFY(result);
-        QVERIFY(result->networkError.isSet());
-        QCOMPARE(result->errors.size(), 2);
-        QCOMPARE(result->errors.at(0).id, firstId);
-        QCOMPARE(result->errors.at(1).id, QStringLiteral("second"));
         QVERIFY(result->hasError());
-    }
-
-    void otherFailuresCarryOnlyTheNetworkError()
-    {
-        const QJsonArray errors{error("too_many_requests_day", "Later.")};
-        service.on("POST", "/v1/export/upload", Reply::json(QJsonObject{{"errors", errors}}, 500));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[UploadFileRequest\\] Net error:"));
-        const auto result = upload("zip");
-        QVERIFY(result);
         QVERIFY(result->networkError.isSet());
-        QVERIFY(result->errors.isEmpty());
+        QCOMPARE(result->errors.size(), errors);
+        if (errors) {
+            QCOMPARE(result->errors.at(0).id, firstId);
+            QCOMPARE(result->errors.at(1).id, QStringLiteral("second"));
+        }
     }
 
+    // The share every upload and download reports; the network layer gives -1 while it knows no total.
     void progressIsAShareOfTheBody_data()
     {
         QTest::addColumn<qint64>("sent");
         QTest::addColumn<qint64>("total");
         QTest::addColumn<int>("percent");
-        QTest::newRow("unknown total") << qint64(4096) << qint64(-1) << -1;
+        QTest::newRow("no total") << qint64(10) << qint64(0) << -1;
+        QTest::newRow("open total, nothing yet") << qint64(0) << qint64(-1) << 0;
+        QTest::newRow("open total") << qint64(4096) << qint64(-1) << -1;
         QTest::newRow("half") << qint64(512) << qint64(1024) << 50;
         QTest::newRow("truncated") << qint64(1023) << qint64(1024) << 99;
+        QTest::newRow("all") << qint64(1024) << qint64(1024) << 100;
+        QTest::newRow("more than the total") << qint64(300) << qint64(200) << -1;
         QTest::newRow("huge file") << qint64(3'000'000'000) << qint64(6'000'000'000) << 50;
     }
 
