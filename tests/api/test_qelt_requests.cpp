@@ -219,7 +219,11 @@ private slots:
         m_service->on("GET", "/v1/qelts/AbC9", Reply::json(zq::test::qeltJson("AbC9", status)));
         const auto result = run<GetQeltRequest>(QStringLiteral("AbC9"));
         QVERIFY(result);
-        QCOMPARE(m_service->requests().value(0).method, QByteArray("GET"));
+        const auto recorded = m_service->requests().value(0);
+        QCOMPARE(recorded.method, QByteArray("GET"));
+        QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
+        QCOMPARE(QString::fromUtf8(recorded.header("user-agent")), utils::appVersionString());
+        QVERIFY(recorded.body.isEmpty());
         QVERIFY(!result->hasError());
         QCOMPARE(result->qelt->id, QStringLiteral("abc9"));
         QCOMPARE(result->isCompleted(), completed);

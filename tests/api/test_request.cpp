@@ -43,17 +43,6 @@ private slots:
         QVERIFY_EXCEPTION_THROWN(GetQeltRequest(nullptr, QStringLiteral("t0k")), std::runtime_error);
     }
 
-    void sendsTokenAndIdentification()
-    {
-        m_service->on("GET", "/v1/qelts/ab12", Reply::json(zq::test::qeltJson()));
-        QVERIFY(fetch());
-        const auto recorded = m_service->requests().value(0);
-        QCOMPARE(recorded.method, QByteArray("GET"));
-        QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
-        QCOMPARE(QString::fromUtf8(recorded.header("user-agent")), utils::appVersionString());
-        QVERIFY(recorded.body.isEmpty());
-    }
-
     void everyReplyEndsInOneResult_data()
     {
         QTest::addColumn<Reply>("reply");
