@@ -58,15 +58,11 @@ class TestConversionRequests : public QObject
 
     std::shared_ptr<ConversionOutputResult> download(const QString& path, QVector<int>* progress = nullptr)
     {
-        std::unique_ptr<GetConversionOutputRequest> request(
-            Provider::instance().getConversionOutputRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        if (progress) {
-            connect(request.get(), &GetConversionOutputRequest::progress, this,
+        GetConversionOutputRequest* request = Provider::instance().getConversionOutputRequest();
+        if (progress)
+            connect(request, &GetConversionOutputRequest::progress, this,
                     [progress](int p) { progress->append(p); });
-        }
-        request->exec(path);
-        return zq::test::takeResult<ConversionOutputResult>(spy);
+        return zq::test::runRequest<ConversionOutputResult>(request, path);
     }
 
 private slots:

@@ -61,13 +61,10 @@ class TestPdfRequests : public QObject
 
     std::shared_ptr<PdfResult> upload(const QString& path, QVector<int>* progress = nullptr)
     {
-        std::unique_ptr<UploadPdfRequest> request(Provider::instance().uploadPdfRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
+        UploadPdfRequest* request = Provider::instance().uploadPdfRequest();
         if (progress)
-            connect(request.get(), &UploadPdfRequest::progress, this,
-                    [progress](int p) { progress->append(p); });
-        request->exec(path, R"({"include_equation_tags": true})");
-        return zq::test::takeResult<PdfResult>(spy);
+            connect(request, &UploadPdfRequest::progress, this, [progress](int p) { progress->append(p); });
+        return zq::test::runRequest<PdfResult>(request, path, R"({"include_equation_tags": true})");
     }
 
     static std::shared_ptr<PdfsResult> list(const QString& inputFile, int limit)

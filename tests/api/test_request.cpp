@@ -21,16 +21,10 @@ class TestRequest : public QObject
     QNetworkAccessManager m_manager;
     std::unique_ptr<ScopedFakeService> m_service;
 
-    std::shared_ptr<QeltResult> fetch(const QString& id = QStringLiteral("ab12"))
+    std::shared_ptr<QeltResult> fetch()
     {
-        GetQeltRequest request(&m_manager, QStringLiteral("t0k"));
-        QSignalSpy spy(&request, &Request::finished);
-        request.exec(id);
-        auto result = zq::test::takeResult<QeltResult>(spy);
-        QCoreApplication::processEvents();
-        if (spy.count() != 1)
-            return nullptr;
-        return result;
+        return zq::test::runRequest<QeltResult>(new GetQeltRequest(&m_manager, "t0k"),
+                                                QStringLiteral("ab12"));
     }
 
 private slots:

@@ -25,24 +25,13 @@ private:
     ScopedFakeService service;
     QNetworkAccessManager manager;
 
-    // Runs one upload to its single finished signal.
     std::shared_ptr<UploadFileResult> upload(const QByteArray& bytes, QVector<int>* progress = nullptr)
     {
         auto* request = new UploadFileRequest(&manager, "token-u");
-        QSignalSpy finished(request, &Request::finished);
         if (progress)
             connect(request, &UploadFileRequest::progress, this,
                     [progress](int value) { *progress << value; });
-        request->exec(bytes);
-        [&] { QTRY_COMPARE(finished.size(), 1); }();
-        // Exactly once, also when the event loop turns a while longer.
-        QCoreApplication::processEvents();
-        [&] { QCOMPARE(finished.size(), 1); }();
-        delete request;
-        if (finished.isEmpty())
-            return {};
-        const auto result = finished.first().first().value<ResultPtr>();
-        return std::dynamic_pointer_cast<UploadFileResult>(result);
+        return zq::test::runRequest<UploadFileResult>(request, bytes);
     }
 
 private slots:
