@@ -124,23 +124,12 @@ private slots:
         QCOMPARE(result->isCompleted(), completed);
     }
 
-    void downloadSendsJsonContentType()
-    {
-        m_service->on("GET", "/v1/out/1.md", Reply::raw("# Title\n", "text/markdown"));
-        const auto result = download(QStringLiteral("/v1/out/1.md"));
-        QVERIFY(result);
-        QCOMPARE(result->output->data, QByteArray("# Title\n"));
-        const auto recorded = m_service->requests().value(0);
-        QCOMPARE(recorded.method, QByteArray("GET"));
-        QCOMPARE(recorded.header("content-type"), QByteArray("application/json"));
-        QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
-    }
-
     void downloadTellsErrorDocumentsFromFiles_data()
     {
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<bool>("hasOutput");
         QTest::addColumn<int>("errors");
+        QTest::newRow("file") << Reply::raw("# Title\n", "text/markdown") << true << 0;
         QTest::newRow("json errors") << Reply::raw(errorsBody(), "application/json") << false << 1;
         QTest::newRow("json with charset is a file")
             << Reply::raw(errorsBody(), "application/json; charset=utf-8") << true << 0;
@@ -163,6 +152,10 @@ private slots:
         QCOMPARE(bool(result->output), hasOutput);
         if (hasOutput)
             QCOMPARE(result->output->data, reply.body);
+        const auto recorded = m_service->requests().value(0);
+        QCOMPARE(recorded.method, QByteArray("GET"));
+        QCOMPARE(recorded.header("content-type"), QByteArray("application/json"));
+        QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
     }
 
     void emptyDownloadIsAnInvalidOutput()
