@@ -10,8 +10,14 @@ const QString kAppVersion = QStringLiteral("03.00.0128");
 
 namespace {
 
-// Only the GUI thread and tests touch it, the latter before any request goes out.
+// Only the GUI thread and tests touch these, the latter before any request goes out.
 QString& baseUrlOverride()
+{
+    static QString url;
+    return url;
+}
+
+QString& gatewayUrlOverride()
 {
     static QString url;
     return url;
@@ -22,6 +28,14 @@ QString pick(const char* production, const char* staging)
     if (!baseUrlOverride().isEmpty())
         return baseUrlOverride();
     return QString::fromLatin1(kKeySetStagingAPI.get() ? staging : production);
+}
+
+// Base URLs are joined with paths that start with "/".
+QString withoutTrailingSlashes(QString url)
+{
+    while (url.endsWith(QLatin1Char('/')))
+        url.chop(1);
+    return url;
 }
 
 } // namespace
@@ -40,16 +54,6 @@ QString apiUrl()
 {
     return pick("https://api.zorvane.com", "https://api.staging.zorvane.com");
 }
-
-namespace {
-
-QString& gatewayUrlOverride()
-{
-    static QString url;
-    return url;
-}
-
-} // namespace
 
 QString gatewayUrl()
 {
@@ -75,18 +79,12 @@ QString accountsUrl()
 
 void overrideBaseUrlsForTesting(const QString& baseUrl)
 {
-    QString url = baseUrl;
-    while (url.endsWith(QLatin1Char('/')))
-        url.chop(1);
-    baseUrlOverride() = url;
+    baseUrlOverride() = withoutTrailingSlashes(baseUrl);
 }
 
 void overrideGatewayUrlForTesting(const QString& baseUrl)
 {
-    QString url = baseUrl;
-    while (url.endsWith(QLatin1Char('/')))
-        url.chop(1);
-    gatewayUrlOverride() = url;
+    gatewayUrlOverride() = withoutTrailingSlashes(baseUrl);
 }
 
 QIcon appIcon()
