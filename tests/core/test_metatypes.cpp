@@ -5,6 +5,7 @@
 #include "core/userState.h"
 
 #include "support/TestMain.h"
+#include "support/streams.h"
 
 #include <QDataStream>
 
@@ -13,20 +14,14 @@ namespace {
 // What a stored setting holds: the variant in the stream form QSettings uses.
 QByteArray storedForm(const QVariant& value)
 {
-    QByteArray bytes;
-    QDataStream stream(&bytes, QIODevice::WriteOnly);
-    stream.setVersion(QDataStream::Qt_4_0);
-    stream << value;
-    return bytes;
+    return zq::test::streamed(value);
 }
 
 QVariant loaded(const QByteArray& bytes)
 {
-    QDataStream stream(bytes);
-    stream.setVersion(QDataStream::Qt_4_0);
-    QVariant value;
-    stream >> value;
-    return stream.status() == QDataStream::Ok ? value : QVariant();
+    QDataStream::Status status;
+    const QVariant value = zq::test::readStreamed<QVariant>(bytes, &status);
+    return status == QDataStream::Ok ? value : QVariant();
 }
 
 } // namespace

@@ -1,29 +1,17 @@
 #include "core/Preset.h"
 
 #include "support/TestMain.h"
+#include "support/streams.h"
 
 #include <QDataStream>
 
 namespace {
 
-QByteArray streamed(const Preset& preset)
-{
-    QByteArray bytes;
-    QDataStream stream(&bytes, QIODevice::WriteOnly);
-    stream.setVersion(QDataStream::Qt_4_0);
-    stream << preset;
-    return bytes;
-}
+using zq::test::streamed;
 
 Preset read(const QByteArray& bytes, QDataStream::Status* status = nullptr)
 {
-    Preset preset;
-    QDataStream stream(bytes);
-    stream.setVersion(QDataStream::Qt_4_0);
-    stream >> preset;
-    if (status)
-        *status = stream.status();
-    return preset;
+    return zq::test::readStreamed<Preset>(bytes, status);
 }
 
 // A record as written by hand: name, file type text and the kind bytes chosen by the test.
@@ -148,22 +136,15 @@ private slots:
     void bothNamesLoadTheSameStoredValue()
     {
         const Preset preset(QStringLiteral("Slides"), 1, 20, 300, Preset::White, Preset::White, QString());
-        QByteArray bytes;
-        {
-            QDataStream stream(&bytes, QIODevice::WriteOnly);
-            stream.setVersion(QDataStream::Qt_4_0);
-            stream << utils::toVariant(preset);
-        }
+        const QByteArray bytes = streamed(utils::toVariant(preset));
         QVERIFY(bytes.contains(QByteArray("Preset", 7)));
         // The same record under the second name, as an older list might carry it.
         QByteArray other = bytes;
         other.replace(QByteArray("\0\0\0\x07Preset\0", 11), QByteArray("\0\0\0\x0futils::PRESETS\0", 19));
         for (const QByteArray& stored : {bytes, other}) {
-            QDataStream stream(stored);
-            stream.setVersion(QDataStream::Qt_4_0);
-            QVariant value;
-            stream >> value;
-            QCOMPARE(stream.status(), QDataStream::Ok);
+            QDataStream::Status status;
+            const QVariant value = zq::test::readStreamed<QVariant>(stored, &status);
+            QCOMPARE(status, QDataStream::Ok);
             QCOMPARE(value.value<Preset>(), preset);
         }
     }

@@ -4,6 +4,7 @@
 #include "core/shortcuts.h"
 
 #include "support/TestMain.h"
+#include "support/streams.h"
 
 #include <QDataStream>
 #include <QX11Info>
@@ -20,21 +21,11 @@ namespace {
 
 const Qt::KeyboardModifiers kCtrlAlt = Qt::ControlModifier | Qt::AltModifier;
 
-QByteArray streamed(const Shortcut& shortcut)
-{
-    QByteArray bytes;
-    QDataStream stream(&bytes, QIODevice::WriteOnly);
-    stream << shortcut;
-    return bytes;
-}
+using zq::test::streamed;
 
 Shortcut read(const QByteArray& bytes, QDataStream::Status* status)
 {
-    Shortcut shortcut;
-    QDataStream stream(bytes);
-    stream >> shortcut;
-    *status = stream.status();
-    return shortcut;
+    return zq::test::readStreamed<Shortcut>(bytes, status);
 }
 
 // Lower-case keysym of a keycode, as the X server maps it.
