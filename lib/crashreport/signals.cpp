@@ -29,7 +29,12 @@ struct Context
 // Everything the handler reads is reached through these atomics and never changes once published;
 // replaced contexts are kept until the handlers are removed, as a handler may still be reading one.
 std::atomic<const Context*> g_context{nullptr};
-std::atomic<bool> g_handling{false};
+// Which fatal signal is being recorded: none yet, the first one's record being written, or written.
+enum Handling { kIdle = 0, kWriting = 1, kWritten = 2 };
+std::atomic<int> g_handling{kIdle};
+// How long a thread that crashes during another's record waits before it ends the process anyway.
+constexpr long kWaitSliceNs = 10 * 1000 * 1000;
+constexpr int kWaitSlices = 200;
 std::mutex g_mutex;
 std::vector<const Context*> g_retired;
 std::string g_folder;
@@ -178,10 +183,17 @@ void restorePrevious(int signal)
 void handleSignal(int signal, siginfo_t*, void*)
 {
     const int savedErrno = errno;
-    // Only the first fatal signal writes a record; another thread crashing meanwhile just waits its turn.
-    if (!g_handling.exchange(true)) {
+    // Only the first fatal signal writes a record. Another thread crashing meanwhile must not end the
+    // process under the writer's feet, so it waits (bounded, should the writer itself be stuck).
+    int state = kIdle;
+    if (g_handling.compare_exchange_strong(state, kWriting)) {
         if (const Context* context = g_context.load())
             writeCrashRecord(*context, signal);
+        g_handling = kWritten;
+    } else {
+        const timespec slice{0, kWaitSliceNs};
+        for (int i = 0; i < kWaitSlices && g_handling.load() == kWriting; ++i)
+            nanosleep(&slice, nullptr);
     }
     restorePrevious(signal);
     errno = savedErrno;
@@ -205,7 +217,7 @@ void installSignalHandlers(const std::string& folder)
     publish();
     if (g_installed)
         return;
-    g_handling = false;
+    g_handling = kIdle;
     if (!g_altStack) {
         g_altStack = std::malloc(kAltStackSize);
         stack_t stack{};

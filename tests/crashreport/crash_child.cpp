@@ -1,14 +1,35 @@
 // Starts the reporter on the given folder, then dies of the given signal.
 #include <crashreport.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace {
 
 // Out of the optimiser's sight, so that the fault really happens.
 volatile int* volatile g_nowhere = nullptr;
+
+// Several threads fault at once: only one record may be written, and none may be cut short.
+int crashTogether()
+{
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([&go] {
+            while (!go.load())
+                std::this_thread::yield();
+            (void)*g_nowhere;
+        });
+    }
+    go = true;
+    for (std::thread& thread : threads)
+        thread.join();
+    return 0;
+}
 
 } // namespace
 
@@ -37,5 +58,7 @@ int main(int argc, char* argv[])
         std::raise(SIGBUS);
     if (std::strcmp(how, "ill") == 0)
         std::raise(SIGILL);
+    if (std::strcmp(how, "threads") == 0)
+        return crashTogether();
     return 0;
 }

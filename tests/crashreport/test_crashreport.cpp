@@ -194,6 +194,7 @@ private slots:
         QTest::newRow("bus") << "bus" << SIGBUS << "SIGBUS";
         QTest::newRow("fpe") << "fpe" << SIGFPE << "SIGFPE";
         QTest::newRow("ill") << "ill" << SIGILL << "SIGILL";
+        QTest::newRow("eight threads at once") << "threads" << SIGSEGV << "SIGSEGV";
     }
 
     void fatalSignalLeavesACrashRecord()
