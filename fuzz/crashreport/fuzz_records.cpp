@@ -1,4 +1,5 @@
-// Stored records as the uploader reads them, DSNs, and the JSON strings every record is built from.
+// Stored records as the uploader reads them, the endpoint's replies, DSNs, and the JSON strings every
+// record is built from.
 #include "json.h"
 #include "upload.h"
 
@@ -13,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
     crashreport::isRecord(bytes);
+    crashreport::replyStatus(bytes);
     crashreport::parseDsn(QString::fromUtf8(bytes));
 
     // Any text, valid UTF-8 or not, must come out as one valid JSON string.

@@ -15,6 +15,7 @@ namespace {
 
 // Waits in short slices, so that a stop request ends a slow exchange within one slice.
 constexpr int kSliceMs = 100;
+constexpr int kMaxStatusLine = 8192;
 
 template <typename Step> bool waitFor(Step step, const std::atomic<bool>& stop, int timeoutMs)
 {
@@ -25,7 +26,7 @@ template <typename Step> bool waitFor(Step step, const std::atomic<bool>& stop, 
     return false;
 }
 
-// The status code of a reply that starts "HTTP/1.x NNN"; 0 when none arrived.
+// The status code of the reply; 0 when none arrived.
 int postRecord(const Dsn& dsn, const QByteArray& body, const std::atomic<bool>& stop, int timeoutMs)
 {
     const QUrl url = dsn.endpoint();
@@ -58,16 +59,22 @@ int postRecord(const Dsn& dsn, const QByteArray& body, const std::atomic<bool>& 
             if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(ms))
                 return socket->state() != QAbstractSocket::ConnectedState;
             reply += socket->readAll();
-            return reply.contains("\r\n");
+            // Only the status line matters; a peer that never ends it must not fill the memory.
+            return reply.contains("\r\n") || reply.size() > kMaxStatusLine;
         },
         stop, timeoutMs);
+    return replyStatus(reply);
+}
+
+} // namespace
+
+int replyStatus(const QByteArray& reply)
+{
     const QList<QByteArray> statusLine = reply.left(reply.indexOf("\r\n")).split(' ');
     if (statusLine.size() < 2 || !statusLine.first().startsWith("HTTP/1."))
         return 0;
     return statusLine.at(1).toInt();
 }
-
-} // namespace
 
 QUrl Dsn::endpoint() const
 {

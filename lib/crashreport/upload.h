@@ -25,6 +25,9 @@ struct Dsn
 // Nothing for an address that is not a complete http or https DSN.
 std::optional<Dsn> parseDsn(const QString& text);
 
+// The status code of a reply that starts "HTTP/1.x NNN"; 0 for anything else.
+int replyStatus(const QByteArray& reply);
+
 // Posts each record file to the DSN's endpoint, one connection per record, and removes the files the
 // endpoint accepts (any 2xx). A file that is not a record is renamed to "<name>.invalid" and not sent.
 // Returns the number of records accepted. Blocks; stops between records once `stop` is set.
