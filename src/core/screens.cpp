@@ -7,6 +7,12 @@
 
 namespace utils {
 
+namespace {
+
+constexpr double kBeyondInt = 2147483648.0;
+
+} // namespace
+
 QScreen* screenOf(QWidget* widget)
 {
     if (QScreen* screen = widget ? widget->screen() : nullptr)
@@ -36,7 +42,8 @@ QSize scaleFactor(const QSize& source, const QSize& target)
         return source;
     const double ratio = double(target.width()) / source.width();
     const double height = source.height() * ratio;
-    if (int(height) <= target.height())
+    // A thin, tall picture can scale past int's range, where converting would be undefined.
+    if (height < kBeyondInt && int(height) <= target.height())
         return QSize(target.width(), int(height + 1.0));
     return QSize(int(source.width() * (double(target.height()) / source.height()) + 1.0), target.height());
 }
