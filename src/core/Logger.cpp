@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -27,17 +28,23 @@ thread_local bool t_inHandler = false;
 
 constexpr int kCounterWrap = 999997;
 
-// Converting to local time is the costly part of a line; each thread does it once a second.
+// Converting to local time is the costly part of a line; each thread does it once a second. The cache
+// is plain storage: a thread-local with a destructor could be gone while the thread's other
+// thread-locals are destroyed, and their destructors may still log.
 QByteArray currentDateTime()
 {
     thread_local qint64 cachedSecond = -1;
-    thread_local QByteArray cached;
+    thread_local char cached[32];
+    thread_local int cachedLength = 0;
     const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
     if (second != cachedSecond) {
+        const QByteArray text = QDateTime::fromSecsSinceEpoch(second).toString(Qt::ISODate).toLatin1();
+        cachedLength = qMin(text.size(), int(sizeof(cached)));
+        std::memcpy(cached, text.constData(), size_t(cachedLength));
         cachedSecond = second;
-        cached = QDateTime::fromSecsSinceEpoch(second).toString(Qt::ISODate).toLatin1();
     }
-    return cached;
+    // Read while the line is built, so the bytes need no copy of their own.
+    return QByteArray::fromRawData(cached, cachedLength);
 }
 
 void forwardToPrevious(QtMsgType type, const QMessageLogContext& context, const QString& message)

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -283,6 +284,27 @@ private slots:
             const int thread = match.captured(1).toInt();
             QCOMPARE(match.captured(2).toInt(), perThread[thread]++); // each thread's lines in its order
         }
+    }
+
+    void lastWordsOfAnEndingThreadAreWritten()
+    {
+        // Made before the thread's first message, so destroyed after whatever the logger keeps per thread.
+        struct LogsOnExit
+        {
+            ~LogsOnExit() { qInfo("[Worker] last words"); }
+        };
+        {
+            Logger logger("zorvane", 14);
+            std::thread worker([] {
+                thread_local LogsOnExit farewell;
+                (void)farewell;
+                qInfo("[Worker] first words");
+            });
+            worker.join();
+        }
+        const QByteArray content = readLog(logFiles().first());
+        QVERIFY(content.contains("first words"));
+        QVERIFY(content.contains("last words"));
     }
 
     void destructionWhileOtherThreadsLogIsSafe()
