@@ -1,12 +1,38 @@
 #include "core/settings.h"
 
+#include <QDateTime>
 #include <QDebug>
+#include <QFile>
+#include <QSettings>
 
 #include <exception>
 
 namespace {
 
 constexpr int kCurrentSettingsVersion = 1;
+
+// Qt parses the whole file at the first read, and a value it cannot load (a list claiming thousands of
+// millions of entries, say) makes every read of every key throw. Such a file is moved aside, so the
+// application starts with defaults and the user's old file is still there to recover from.
+void setAsideUnreadableSettings()
+{
+    QString path;
+    {
+        QSettings settings;
+        path = settings.fileName();
+        try {
+            (void)settings.contains(kKeySettingsVersion.key());
+            return;
+        } catch (const std::exception&) {
+        }
+    }
+    const QString aside = path + QStringLiteral(".damaged-") +
+                          QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss"));
+    if (QFile::rename(path, aside))
+        qWarning() << "[settings] Unreadable settings file moved to" << aside;
+    else
+        qWarning() << "[settings] Unreadable settings file could not be moved aside:" << path;
+}
 
 } // namespace
 
@@ -19,6 +45,7 @@ void migrateSettings()
 
 void migrateSettings(const std::function<bool(int)>& step)
 {
+    setAsideUnreadableSettings();
     const int version = kKeySettingsVersion.get();
     if (version >= kCurrentSettingsVersion)
         return;

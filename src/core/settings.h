@@ -119,7 +119,8 @@ inline const SettingKey<bool> kKeyAutostartChanged{QStringLiteral("AutostartChan
 namespace utils {
 
 // Brings stored settings up to the current version; run once per start, after the application
-// and organisation names are set and before anything else reads settings.
+// and organisation names are set and before anything else reads settings. A settings file that Qt
+// cannot read at all is first renamed to "<file>.damaged-<UTC time>", and the run starts afresh.
 void migrateSettings();
 // As above with a replaceable step; the step gets the stored version and returns true once the
 // settings are current. A std::exception leaving the step is logged and nothing is stored.

@@ -205,6 +205,25 @@ private slots:
         QVERIFY_EXCEPTION_THROWN(utils::migrateSettings([](int) -> bool { throw 42; }), int);
         QCOMPARE(kKeySettingsVersion.get(), -3);
     }
+
+    void unreadableFileIsSetAsideAtStart()
+    {
+        // One value holds a list that claims two thousand million entries: Qt cannot load the file.
+        const QByteArray damaged = "[General]\nSettingsVersion=1\ncountTakenScreenshots=7\n"
+                                   "Broken=\"@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xf0)\"\n";
+        QVERIFY(zq::test::writeRawSettings(damaged));
+        QCOMPARE(zq::test::readInFreshProcess(
+                     {QStringLiteral("migrate"), QStringLiteral("int:countTakenScreenshots:0")}),
+                 QStringList({QStringLiteral("1"), QStringLiteral("contains=0 value=0")}));
+
+        const QFileInfo settingsFile(zq::test::settingsFilePath());
+        const QDir folder = settingsFile.absoluteDir();
+        const QStringList aside = folder.entryList({settingsFile.fileName() + QStringLiteral(".damaged-*")});
+        QCOMPARE(aside.size(), 1);
+        QFile kept(folder.filePath(aside.first()));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), damaged);
+    }
 };
 
 ZQ_TEST_MAIN(TestSettings)
