@@ -11,9 +11,9 @@ namespace {
 
 constexpr int kCurrentSettingsVersion = 1;
 
-// Qt parses the whole file at the first read, and a value it cannot load (a list claiming thousands of
-// millions of entries, say) makes every read of every key throw. Such a file is moved aside, so the
-// application starts with defaults and the user's old file is still there to recover from.
+// A value Qt cannot load (a list claiming thousands of millions of entries, say) throws from every read
+// that parses its section and from every write, which parses them all. Such a file is moved aside, so
+// the application starts with defaults and the user's old file is still there to recover from.
 void setAsideUnreadableSettings()
 {
     QString path;
@@ -21,7 +21,8 @@ void setAsideUnreadableSettings()
         QSettings settings;
         path = settings.fileName();
         try {
-            (void)settings.contains(kKeySettingsVersion.key());
+            // Sections are parsed when first needed; listing every key parses them all.
+            (void)settings.allKeys();
             return;
         } catch (const std::exception&) {
         }

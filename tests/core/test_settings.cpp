@@ -206,11 +206,20 @@ private slots:
         QCOMPARE(kKeySettingsVersion.get(), -3);
     }
 
+    void unreadableFileIsSetAsideAtStart_data()
+    {
+        // One value holds a list that claims two thousand million entries: Qt cannot load it.
+        const QByteArray broken = "Broken=\"@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xf0)\"\n";
+        const QByteArray general = "[General]\nSettingsVersion=1\ncountTakenScreenshots=7\n";
+        QTest::addColumn<QByteArray>("damaged");
+        QTest::newRow("among the keys read first") << general + broken;
+        // Qt parses a section only when it is needed, so a read of the first one alone would pass.
+        QTest::newRow("in a later section") << general + "[Other]\n" + broken;
+    }
+
     void unreadableFileIsSetAsideAtStart()
     {
-        // One value holds a list that claims two thousand million entries: Qt cannot load the file.
-        const QByteArray damaged = "[General]\nSettingsVersion=1\ncountTakenScreenshots=7\n"
-                                   "Broken=\"@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xf0)\"\n";
+        QFETCH(QByteArray, damaged);
         QVERIFY(zq::test::writeRawSettings(damaged));
         QCOMPARE(zq::test::readInFreshProcess(
                      {QStringLiteral("migrate"), QStringLiteral("int:countTakenScreenshots:0")}),
@@ -223,6 +232,7 @@ private slots:
         QFile kept(folder.filePath(aside.first()));
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), damaged);
+        QVERIFY(kept.remove());
     }
 };
 
