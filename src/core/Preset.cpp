@@ -11,22 +11,22 @@ int readByte(QDataStream& stream)
     return value;
 }
 
-// QColor's own reader puts any spec byte into its enum, so a damaged file would yield a colour
-// that no QColor function handles. Check the spec first, then let QColor read the checked record.
+// QColor's own reader puts any colour-model byte into its enum, so a damaged file would yield a colour
+// that no QColor function handles. Check the model first, then let QColor read the checked record.
 void readColor(QDataStream& stream, QColor& color)
 {
     if (stream.version() < QDataStream::Qt_4_0) {
         stream >> color;
         return;
     }
-    qint8 spec = 0;
+    qint8 model = 0;
     quint16 fields[5] = {};
-    stream >> spec;
+    stream >> model;
     for (quint16& field : fields)
         stream >> field;
     if (stream.status() != QDataStream::Ok)
         return;
-    if (spec < QColor::Invalid || spec > QColor::ExtendedRgb) {
+    if (model < QColor::Invalid || model > QColor::ExtendedRgb) {
         color = QColor();
         stream.setStatus(QDataStream::ReadCorruptData);
         return;
@@ -34,7 +34,7 @@ void readColor(QDataStream& stream, QColor& color)
     QByteArray record;
     QDataStream writer(&record, QIODevice::WriteOnly);
     writer.setVersion(stream.version());
-    writer << spec;
+    writer << model;
     for (quint16 field : fields)
         writer << field;
     QDataStream reader(record);

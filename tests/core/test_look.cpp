@@ -61,7 +61,7 @@ private slots:
     {
         QFETCH(QColor, color);
         QFETCH(QString, text);
-        // Equality compares the colour spec too, so derived shades match those of parsed colours.
+        // Equality compares the colour model too, so derived shades match those of parsed colours.
         QCOMPARE(color, QColor(text));
         QCOMPARE(color.darker(115).name(), QColor(text).darker(115).name());
     }

@@ -123,7 +123,7 @@ private slots:
     void damagedColourIsRejected()
     {
         QByteArray bytes = streamed(Preset());
-        // The font colour's spec byte sits 23 bytes before the end: spec, five 16-bit fields, kind, colour.
+        // The font colour's model byte sits 23 bytes before the end: model, five 16-bit fields, kind, colour.
         const int specOffset = bytes.size() - 2 * 11 - 1;
         QCOMPARE(bytes.at(specOffset), char(QColor::Rgb));
         bytes[specOffset] = 12;
