@@ -6,18 +6,16 @@
 #include "core/userState.h"
 #include "support/TestEnvironment.h"
 
+#include "../benchThreads.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QMutex>
-#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <memory>
-#include <vector>
 
 namespace {
 
@@ -31,18 +29,8 @@ QString message(int thread, int i)
 
 double runThreads(const std::function<void(int)>& work)
 {
-    std::vector<std::unique_ptr<QThread>> threads;
-    QElapsedTimer timer;
-    timer.start();
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back(QThread::create([&work, t] { work(t); }));
-        threads.back()->start();
-    }
-    for (auto& thread : threads)
-        thread->wait();
     // The GUI thread's share: timer restarts and flushes handed over by the workers.
-    QCoreApplication::processEvents();
-    return timer.nsecsElapsed() / 1e6;
+    return zq::bench::timeThreads(kThreads, work, [] { QCoreApplication::processEvents(); });
 }
 
 double baseline()

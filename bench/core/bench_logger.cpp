@@ -4,17 +4,15 @@
 #include "core/paths.h"
 #include "support/TestEnvironment.h"
 
+#include "../benchThreads.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
-#include <QThread>
 
 #include <cstdio>
 #include <functional>
-#include <memory>
-#include <vector>
 
 namespace {
 
@@ -29,16 +27,7 @@ QByteArray messageText(int thread, int i)
 
 double runThreads(const std::function<void(int)>& work)
 {
-    std::vector<std::unique_ptr<QThread>> threads;
-    QElapsedTimer timer;
-    timer.start();
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back(QThread::create([&work, t] { work(t); }));
-        threads.back()->start();
-    }
-    for (auto& thread : threads)
-        thread->wait();
-    return timer.nsecsElapsed() / 1e6;
+    return zq::bench::timeThreads(kThreads, work);
 }
 
 double baseline(const QString& path)

@@ -98,16 +98,24 @@ QNetworkReply* Request::sendMultipart(const QNetworkRequest& request, QHttpMulti
     return watchReply(reply);
 }
 
-void Request::handleReply(const ResultPtr& result, const PayloadReader& readPayload)
+QNetworkReply* Request::takeReply(const ResultPtr& result)
 {
     auto* reply = qobject_cast<QNetworkReply*>(sender());
     if (!reply) {
         logWarning() << "Invalid sender";
         emit finished(result);
-        return;
+        return nullptr;
     }
     utils::restoreNetworkAccess(reply);
     reply->deleteLater();
+    return reply;
+}
+
+void Request::handleReply(const ResultPtr& result, const PayloadReader& readPayload)
+{
+    QNetworkReply* reply = takeReply(result);
+    if (!reply)
+        return;
 
     const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     replyReceived(*reply, httpStatus);

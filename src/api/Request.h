@@ -99,6 +99,10 @@ protected:
     // receiver of finished may have deleted it.
     void handleReply(const ResultPtr& result, const PayloadReader& readPayload);
 
+    // The first step of every reply procedure: the reply that sent the slot, with network access
+    // restored and its disposal scheduled. Null after "Invalid sender" and finished with result.
+    QNetworkReply* takeReply(const ResultPtr& result);
+
     // Payload steps for the records of the model. readRecord: the object member key as a record of
     // Record::fromJson, null after a warning when it is missing, not an object or not a valid record.
     template <typename Record>

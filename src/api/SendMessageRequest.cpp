@@ -55,14 +55,9 @@ void SendMessageRequest::responseHandler()
 void SendMessageRequest::streamFinished()
 {
     const auto result = std::make_shared<SendMessageResult>();
-    auto* reply = qobject_cast<QNetworkReply*>(sender());
-    if (!reply) {
-        logWarning() << "Invalid sender";
-        emit finished(result);
+    QNetworkReply* reply = takeReply(result);
+    if (!reply)
         return;
-    }
-    utils::restoreNetworkAccess(reply);
-    reply->deleteLater();
     const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 
     if (reply->error() == QNetworkReply::NoError) {
