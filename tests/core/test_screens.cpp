@@ -38,18 +38,6 @@ private slots:
         QVERIFY(scaled.width() <= target.width() && scaled.height() <= target.height());
         QVERIFY(scaled.width() == target.width() || scaled.height() == target.height());
     }
-
-    void widgetGeometryIsItsScreens()
-    {
-        QWidget widget;
-        widget.resize(200, 100);
-        widget.show();
-        QScreen* screen = utils::screenOf(&widget);
-        QVERIFY(screen);
-        QCOMPARE(utils::screenGeometry(&widget), screen->geometry());
-        QCOMPARE(utils::availableScreenGeometry(&widget), screen->availableGeometry());
-        QVERIFY(!utils::screenGeometry(&widget).isNull());
-    }
 };
 
 ZQ_TEST_MAIN(TestScreens)
