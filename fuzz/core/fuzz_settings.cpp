@@ -8,9 +8,9 @@
 #include "core/shortcuts.h"
 #include "core/userState.h"
 
-#include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
+#include <QGuiApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -27,13 +27,19 @@ namespace {
 
 void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
+// What the product has when it reads settings: the application object, here on the offscreen platform,
+// since a stored picture value makes Qt build a pixmap.
 struct Setup
 {
     QTemporaryDir config;
+    int argc = 1;
+    char* argv[2] = {const_cast<char*>("fuzz"), nullptr};
+    bool environment = qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path())) &&
+                       qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app{argc, argv};
 
     Setup()
     {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         qInstallMessageHandler(quiet);
         QCoreApplication::setOrganizationName(QStringLiteral("Zorvane"));
         utils::registerMetaTypes();
