@@ -1,6 +1,6 @@
 #include "support/TestMain.h"
 
-#include "core/fonts.h"
+#include "core/ui/fonts.h"
 
 #include <QDirIterator>
 #include <QFontInfo>

@@ -1,5 +1,5 @@
 #include "core/identity.h"
-#include "core/screens.h"
+#include "core/ui/screens.h"
 #include "support/TestMain.h"
 
 #include <QScreen>

@@ -1,7 +1,7 @@
 #include "SettingsProbe.h"
 
 #include "core/settings.h"
-#include "core/shortcuts.h"
+#include "core/x11/x11Shortcuts.h"
 
 #include "support/TestMain.h"
 #include "support/streams.h"

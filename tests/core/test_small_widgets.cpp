@@ -1,14 +1,14 @@
 #include "support/TestMain.h"
 
-#include "core/AnimatedLabel.h"
-#include "core/FocusShadowDrawer.h"
-#include "core/MouseDragging.h"
+#include "core/ui/AnimatedLabel.h"
+#include "core/ui/FocusShadowDrawer.h"
+#include "core/ui/MouseDragging.h"
 #include "core/Palette.h"
-#include "core/fonts.h"
-#include "core/pens.h"
-#include "core/presets.h"
-#include "core/styles.h"
-#include "core/widgets.h"
+#include "core/ui/fonts.h"
+#include "core/ui/pens.h"
+#include "core/builtinPresets.h"
+#include "core/ui/styles.h"
+#include "core/ui/widgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

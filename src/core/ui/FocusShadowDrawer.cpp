@@ -1,4 +1,4 @@
-#include "core/FocusShadowDrawer.h"
+#include "core/ui/FocusShadowDrawer.h"
 
 #include <QKeyEvent>
 

@@ -1,4 +1,4 @@
-#include "core/styles.h"
+#include "core/ui/styles.h"
 
 #include "core/Palette.h"
 

@@ -1,4 +1,4 @@
-#include "core/fonts.h"
+#include "core/ui/fonts.h"
 
 #include <QApplication>
 #include <QDebug>

@@ -1,4 +1,4 @@
-#include "core/MouseDragging.h"
+#include "core/ui/MouseDragging.h"
 
 #include <QMouseEvent>
 #include <QWidget>

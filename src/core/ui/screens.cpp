@@ -1,4 +1,4 @@
-#include "core/screens.h"
+#include "core/ui/screens.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "core/widgets.h"
+#include "core/ui/widgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "core/AnimatedLabel.h"
+#include "core/ui/AnimatedLabel.h"
 
 AnimatedLabel::AnimatedLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
 {
