@@ -5,8 +5,8 @@
 namespace utils {
 
 FocusShadowDrawer::FocusShadowDrawer(QWidget* target, QObject* parent, std::function<void()> callback)
-    : QObject(parent), defaultColor(0, 147, 255), target(target), color(defaultColor),
-      callback(std::move(callback))
+    : QObject(parent), defaultColor(0, 147, 255), m_target(target), m_color(defaultColor),
+      m_callback(std::move(callback))
 {
 }
 
@@ -14,19 +14,19 @@ FocusShadowDrawer::~FocusShadowDrawer() = default;
 
 void FocusShadowDrawer::setColor(const QColor& newColor)
 {
-    if (newColor == color)
+    if (newColor == m_color)
         return;
-    color = newColor;
-    if (effect)
-        effect->setColor(color);
+    m_color = newColor;
+    if (m_effect)
+        m_effect->setColor(m_color);
 }
 
 bool FocusShadowDrawer::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && callback)
-            callback();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_callback)
+            m_callback();
     }
     // The key still reaches the field.
     return QObject::eventFilter(watched, event);

@@ -21,17 +21,17 @@ public:
     ~FocusShadowDrawer() override;
 
     void setColor(const QColor& color);
-    QColor currentColor() const { return color; }
+    QColor currentColor() const { return m_color; }
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     const QColor defaultColor;
 
 private:
-    QPointer<QWidget> target;
-    QColor color;
-    QPointer<QGraphicsDropShadowEffect> effect;
-    std::function<void()> callback;
+    QPointer<QWidget> m_target;
+    QColor m_color;
+    QPointer<QGraphicsDropShadowEffect> m_effect;
+    std::function<void()> m_callback;
 };
 
 } // namespace utils

@@ -8,7 +8,7 @@ namespace {
 constexpr int kDragThreshold = 6;
 } // namespace
 
-MouseDragging::MouseDragging(QWidget* window) : QObject(window), window(window)
+MouseDragging::MouseDragging(QWidget* window) : QObject(window), m_window(window)
 {
     if (window)
         window->installEventFilter(this);
@@ -18,7 +18,7 @@ MouseDragging::~MouseDragging() = default;
 
 bool MouseDragging::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == window) {
+    if (watched == m_window) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
             onMousePress(static_cast<QMouseEvent*>(event));
@@ -38,25 +38,25 @@ bool MouseDragging::eventFilter(QObject* watched, QEvent* event)
 
 void MouseDragging::onMousePress(QMouseEvent* event)
 {
-    if (!window || event->button() != Qt::LeftButton)
+    if (!m_window || event->button() != Qt::LeftButton)
         return;
-    pressPos = event->globalPos();
-    windowStartPos = window->pos();
+    m_pressPos = event->globalPos();
+    m_windowStartPos = m_window->pos();
 }
 
 void MouseDragging::onMouseMove(QMouseEvent* event)
 {
-    if (!window || !pressPos || !windowStartPos)
+    if (!m_window || !m_pressPos || !m_windowStartPos)
         return;
     const QPoint current = event->globalPos();
-    if ((*pressPos - current).manhattanLength() >= kDragThreshold)
-        window->move(*windowStartPos + (current - *pressPos));
+    if ((*m_pressPos - current).manhattanLength() >= kDragThreshold)
+        m_window->move(*m_windowStartPos + (current - *m_pressPos));
 }
 
 void MouseDragging::onMouseRelease(QMouseEvent* event)
 {
-    if (!window || event->button() != Qt::LeftButton)
+    if (!m_window || event->button() != Qt::LeftButton)
         return;
-    pressPos.reset();
-    windowStartPos.reset();
+    m_pressPos.reset();
+    m_windowStartPos.reset();
 }

@@ -26,7 +26,7 @@ private:
     void onMouseRelease(QMouseEvent* event);
 
     // Both empty while no drag is under way.
-    std::optional<QPoint> windowStartPos;
-    std::optional<QPoint> pressPos;
-    QWidget* window = nullptr;
+    std::optional<QPoint> m_windowStartPos;
+    std::optional<QPoint> m_pressPos;
+    QWidget* m_window = nullptr;
 };
