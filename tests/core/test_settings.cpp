@@ -195,6 +195,9 @@ private slots:
         QTest::newRow("among the keys read first") << general + broken;
         // Qt parses a section only when it is needed, so a read of the first one alone would pass.
         QTest::newRow("in a later section") << general + "[Other]\n" + broken;
+        // A polygon claiming thousands of millions of points: Qt dies on it instead of throwing.
+        QTest::newRow("a value Qt dies on")
+            << general + "Polygon=\"@Variant(\\0\\0\\0G\\x7f\\xff\\xff\\xff)\"\n";
     }
 
     void unreadableFileIsSetAsideAtStart()
