@@ -23,6 +23,7 @@ private slots:
         QTest::newRow("upscale") << QSize(10, 5) << QSize(400, 300) << QSize(400, 201);
         QTest::newRow("thin") << QSize(3, 1000) << QSize(640, 480) << QSize(2, 480);
         QTest::newRow("thin beyond int") << QSize(1, 32767) << QSize(70000, 480) << QSize(1, 480);
+        QTest::newRow("thin at the int limit") << QSize(1, 32768) << QSize(65536, 480) << QSize(1, 480);
     }
 
     void fittingBox()
