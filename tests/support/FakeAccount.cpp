@@ -28,8 +28,7 @@ QJsonObject FakeQelt::json(const QString& baseUrl) const
 {
     const auto image = [&](const QString& name) {
         const QString url = QStringLiteral("%1/images/%2/%3.png").arg(baseUrl, id, name);
-        return QJsonObject{{"fullsize", QJsonObject{{"url", url}}},
-                           {"thumbnail", QJsonObject{{"url", url + "?size=small"}}}};
+        return QJsonObject{{"fullsize", QJsonObject{{"url", url}}}};
     };
     const QJsonObject images{{"original", image("original")},
                              {"rendered", image(QStringLiteral("rendered-%1").arg(renders))}};
@@ -60,10 +59,9 @@ struct FakeAccount::State
         return it == qelts.end() || it->deleted ? nullptr : &*it;
     }
 
-    FakeQelt& add(const QString& id)
+    FakeQelt& add(const QString& id, const QString& latex, const QString& text)
     {
-        FakeQelt& qelt = qelts[id.toLower()] = FakeQelt();
-        qelt.id = id;
+        FakeQelt& qelt = qelts[id.toLower()] = FakeQelt{id, latex, text};
         qelt.createdAt = qelt.modifiedAt = tick();
         return qelt;
     }
@@ -126,10 +124,8 @@ struct FakeAccount::State
         do
             id = QStringLiteral("created%1").arg(++created);
         while (qelts.contains(id));
-        FakeQelt& qelt = add(id);
-        qelt.latex = latex;
-        qelt.text = text;
-        return Reply::json(qelt.json(baseUrl)).withHeader("zorvane-request-id", "request-" + id.toUtf8());
+        return Reply::json(add(id, latex, text).json(baseUrl))
+            .withHeader("zorvane-request-id", "request-" + id.toUtf8());
     }
 
     Reply patch(const RecordedRequest& request)
@@ -205,10 +201,7 @@ FakeAccount::FakeAccount(FakeService& service) : m_state(std::make_shared<State>
 
 FakeQelt& FakeAccount::add(const QString& id, const QString& latex, const QString& text)
 {
-    FakeQelt& qelt = m_state->add(id);
-    qelt.latex = latex;
-    qelt.text = text;
-    return qelt;
+    return m_state->add(id, latex, text);
 }
 
 void FakeAccount::edit(const QString& id, const QString& latex, const QString& text)
@@ -236,17 +229,17 @@ QDateTime FakeAccount::now() const
 
 void FakeAccount::failNext(AccountCall call, int count, int status)
 {
-    m_state->faults[int(call)] += QVector<Fault>().fill(Fault{status, false, 0}, count);
+    m_state->faults[int(call)] += QVector<Fault>(count, Fault{status, false, 0});
 }
 
 void FakeAccount::closeNext(AccountCall call, int count)
 {
-    m_state->faults[int(call)] += QVector<Fault>().fill(Fault{0, true, 0}, count);
+    m_state->faults[int(call)] += QVector<Fault>(count, Fault{0, true, 0});
 }
 
 void FakeAccount::delayNext(AccountCall call, int count, int ms)
 {
-    m_state->faults[int(call)] += QVector<Fault>().fill(Fault{0, false, ms}, count);
+    m_state->faults[int(call)] += QVector<Fault>(count, Fault{0, false, ms});
 }
 
 } // namespace zq::test

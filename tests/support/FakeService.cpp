@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrlQuery>
@@ -10,84 +11,54 @@
 
 namespace zq::test {
 
-struct FakeService::Connection
-{
-    QTcpSocket* socket;
-    QByteArray buffer;
-    bool busy; // a reply is being written; later requests wait in the buffer
-};
-
 namespace {
 
 QByteArray reasonPhrase(int status)
 {
-    static const QHash<int, QByteArray> phrases{{200, "OK"},
-                                                {201, "Created"},
-                                                {204, "No Content"},
-                                                {400, "Bad Request"},
-                                                {401, "Unauthorized"},
-                                                {403, "Forbidden"},
-                                                {404, "Not Found"},
-                                                {429, "Too Many Requests"},
-                                                {500, "Internal Server Error"},
-                                                {502, "Bad Gateway"},
-                                                {503, "Service Unavailable"}};
-    return phrases.value(status, "Status");
+    static const QByteArray phrases =
+        "200 OK|201 Created|204 No Content|400 Bad Request|401 Unauthorized|"
+        "403 Forbidden|404 Not Found|429 Too Many Requests|500 Internal Server Error|"
+        "502 Bad Gateway|503 Service Unavailable|";
+    const int at = phrases.indexOf(QByteArray::number(status) + ' ');
+    return at < 0 ? QByteArray("Status") : phrases.mid(at + 4, phrases.indexOf('|', at) - at - 4);
 }
 
-QByteArray dispositionParameter(const QByteArray& disposition, const QByteArray& key)
+// A parameter of a header value such as `form-data; name="file"`, without its quotes.
+QByteArray parameter(const QByteArray& value, const QByteArray& key)
 {
-    for (const QByteArray& item : disposition.split(';')) {
-        const QByteArray trimmed = item.trimmed();
-        if (trimmed.startsWith(key + '=')) {
-            QByteArray value = trimmed.mid(key.size() + 1);
-            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
-                value = value.mid(1, value.size() - 2);
-            return value;
-        }
-    }
-    return QByteArray();
+    const QRegularExpression pattern("(?:^|;)\\s*" + QRegularExpression::escape(key) + "=\"?([^\";]*)");
+    return pattern.match(QString::fromUtf8(value)).captured(1).toUtf8();
 }
 
 // The parts of a multipart/form-data body; none when the boundary does not occur.
 QVector<RecordedPart> parseMultipart(const QByteArray& body, const QByteArray& contentType)
 {
     QVector<RecordedPart> parts;
-    if (!contentType.toLower().startsWith("multipart/"))
+    const QByteArray boundary = parameter(contentType, "boundary");
+    if (!contentType.toLower().startsWith("multipart/") || boundary.isEmpty())
         return parts;
-    QByteArray boundary = dispositionParameter(contentType, "boundary");
-    if (boundary.isEmpty())
-        return parts;
-    const QByteArray delimiter = "--" + boundary;
-    int pos = body.indexOf(delimiter);
-    while (pos >= 0) {
-        pos += delimiter.size();
-        if (body.mid(pos, 2) == "--")
-            break;
-        const int headersStart = body.indexOf("\r\n", pos);
-        if (headersStart < 0)
-            break;
-        const int headersEnd = body.indexOf("\r\n\r\n", headersStart);
-        const int next = body.indexOf("\r\n" + delimiter, headersStart);
-        if (headersEnd < 0 || next < 0 || headersEnd > next)
+    const QByteArray data = "\r\n" + body;
+    const QByteArray delimiter = "\r\n--" + boundary;
+    // A part runs from one delimiter to the next: header lines, an empty line, its data. The last
+    // delimiter, or a part cut short, has no next.
+    for (int at = data.indexOf(delimiter); at >= 0;) {
+        const int start = at + delimiter.size();
+        const int headersEnd = data.indexOf("\r\n\r\n", start);
+        at = data.indexOf(delimiter, start);
+        if (at < 0 || headersEnd < 0 || headersEnd > at)
             break;
         RecordedPart part;
-        for (const QByteArray& line : body.mid(headersStart + 2, headersEnd - headersStart - 2).split('\n')) {
-            const int colon = line.indexOf(':');
-            if (colon < 0)
-                continue;
-            const QByteArray name = line.left(colon).trimmed().toLower();
-            const QByteArray value = line.mid(colon + 1).trimmed();
-            if (name == "content-disposition") {
-                part.name = dispositionParameter(value, "name");
-                part.fileName = dispositionParameter(value, "filename");
-            } else if (name == "content-type") {
+        for (const QByteArray& line : data.mid(start, headersEnd - start).split('\n')) {
+            const QByteArray value = line.mid(line.indexOf(':') + 1).trimmed();
+            if (line.toLower().startsWith("content-disposition:")) {
+                part.name = parameter(value, "name");
+                part.fileName = parameter(value, "filename");
+            } else if (line.toLower().startsWith("content-type:")) {
                 part.contentType = value;
             }
         }
-        part.data = body.mid(headersEnd + 4, next - headersEnd - 4);
+        part.data = data.mid(headersEnd + 4, at - headersEnd - 4);
         parts.append(part);
-        pos = next + 2;
     }
     return parts;
 }
@@ -155,7 +126,6 @@ Reply Reply::eventStream(const QList<QByteArray>& pieces, int pauseMs)
     Reply reply = raw(pieces.join(), "text/event-stream");
     reply.pieces = pieces;
     reply.pauseMs = pauseMs;
-    reply.chunkedTransfer = true;
     return reply;
 }
 
@@ -168,10 +138,9 @@ FakeService::FakeService(QObject* parent) : QObject(parent), m_server(new QTcpSe
 FakeService::~FakeService()
 {
     // Sockets go with the server; they must not call back into a service half destroyed.
-    for (auto it = m_connections.begin(); it != m_connections.end(); ++it) {
-        it.key()->disconnect(this);
-        it.key()->abort();
-        delete it.value();
+    for (QTcpSocket* socket : m_connections.keys()) {
+        socket->disconnect(this);
+        socket->abort();
     }
 }
 
@@ -237,10 +206,10 @@ FakeService::Route* FakeService::findRoute(const RecordedRequest& request)
 void FakeService::onNewConnection()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        m_connections.insert(socket, new Connection{socket, QByteArray(), false});
+        m_connections.insert(socket, Connection());
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            delete m_connections.take(socket);
+            m_connections.remove(socket);
             socket->deleteLater();
         });
     }
@@ -248,19 +217,20 @@ void FakeService::onNewConnection()
 
 void FakeService::onReadyRead(QTcpSocket* socket)
 {
-    Connection* connection = m_connections.value(socket);
-    if (!connection)
+    auto connection = m_connections.find(socket);
+    if (connection == m_connections.end())
         return;
     connection->buffer += socket->readAll();
     if (connection->busy)
         return;
     if (auto request = takeRequest(connection->buffer)) {
         m_requests.append(*request);
-        respond(connection, *request);
+        connection->busy = true;
+        respond(socket, *request);
     }
 }
 
-void FakeService::respond(Connection* connection, const RecordedRequest& request)
+void FakeService::respond(QTcpSocket* socket, const RecordedRequest& request)
 {
     Reply reply = Reply::text(404, "no route for " + request.method + ' ' + request.path.toUtf8());
     if (Route* route = findRoute(request)) {
@@ -269,14 +239,12 @@ void FakeService::respond(Connection* connection, const RecordedRequest& request
         else if (route->handler)
             reply = route->handler(request);
     }
-    connection->busy = true;
     if (reply.noAnswer)
         return;
     const bool keepAlive = request.header("connection").toLower() != "close";
-    QPointer<QTcpSocket> socket = connection->socket;
-    QTimer::singleShot(reply.delayMs, this, [this, socket, reply, keepAlive] {
-        if (socket)
-            writeReply(socket, reply, keepAlive);
+    QTimer::singleShot(reply.delayMs, this, [this, guard = QPointer<QTcpSocket>(socket), reply, keepAlive] {
+        if (guard)
+            writeReply(guard, reply, keepAlive);
     });
 }
 
@@ -286,7 +254,7 @@ void FakeService::writeReply(QTcpSocket* socket, const Reply& reply, bool keepAl
                       (reply.reason.isEmpty() ? reasonPhrase(reply.status) : reply.reason) + "\r\n";
     for (const auto& header : reply.headers)
         head += header.first + ": " + header.second + "\r\n";
-    if (reply.chunkedTransfer)
+    if (!reply.pieces.isEmpty())
         head += "Transfer-Encoding: chunked\r\n";
     else
         head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
@@ -296,9 +264,10 @@ void FakeService::writeReply(QTcpSocket* socket, const Reply& reply, bool keepAl
 
 void FakeService::writeBody(QTcpSocket* socket, const Reply& reply, int index, int sent, bool keepAlive)
 {
-    const QList<QByteArray> pieces = reply.chunkedTransfer ? reply.pieces : QList<QByteArray>{reply.body};
+    const bool chunked = !reply.pieces.isEmpty();
+    const QList<QByteArray> pieces = chunked ? reply.pieces : QList<QByteArray>{reply.body};
     if (index >= pieces.size()) {
-        if (reply.chunkedTransfer)
+        if (chunked)
             socket->write("0\r\n\r\n");
         finishReply(socket, keepAlive);
         return;
@@ -307,7 +276,7 @@ void FakeService::writeBody(QTcpSocket* socket, const Reply& reply, int index, i
     const bool closeNow = reply.closeAfterBytes >= 0 && sent + piece.size() >= reply.closeAfterBytes;
     if (closeNow)
         piece.truncate(reply.closeAfterBytes - sent);
-    if (!reply.chunkedTransfer)
+    if (!chunked)
         socket->write(piece);
     else if (!piece.isEmpty())
         socket->write(QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n");
@@ -316,18 +285,18 @@ void FakeService::writeBody(QTcpSocket* socket, const Reply& reply, int index, i
         socket->disconnectFromHost();
         return;
     }
-    QPointer<QTcpSocket> guard = socket;
-    QTimer::singleShot(index + 1 < pieces.size() ? reply.pauseMs : 0, this,
-                       [this, guard, reply, index, sent = sent + piece.size(), keepAlive] {
-                           if (guard)
-                               writeBody(guard, reply, index + 1, sent, keepAlive);
-                       });
+    QTimer::singleShot(
+        index + 1 < pieces.size() ? reply.pauseMs : 0, this,
+        [this, guard = QPointer<QTcpSocket>(socket), reply, index, sent = sent + piece.size(), keepAlive] {
+            if (guard)
+                writeBody(guard, reply, index + 1, sent, keepAlive);
+        });
 }
 
 void FakeService::finishReply(QTcpSocket* socket, bool keepAlive)
 {
-    Connection* connection = m_connections.value(socket);
-    if (!connection)
+    auto connection = m_connections.find(socket);
+    if (connection == m_connections.end())
         return;
     connection->busy = false;
     if (!keepAlive)

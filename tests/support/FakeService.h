@@ -46,12 +46,11 @@ struct Reply
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
 
-    int delayMs = 0;              // wait this long before the status line
-    QList<QByteArray> pieces;     // with chunked transfer, the body is written in these pieces...
-    int pauseMs = 0;              // ...with this pause between them
-    bool chunkedTransfer = false; // send with chunked transfer encoding instead of Content-Length
-    int closeAfterBytes = -1;     // close the connection after this many body bytes
-    bool noAnswer = false;        // read the request and never answer
+    int delayMs = 0;          // wait this long before the status line
+    QList<QByteArray> pieces; // when set, the body goes out in these chunks (chunked transfer encoding)...
+    int pauseMs = 0;          // ...with this pause between them
+    int closeAfterBytes = -1; // close the connection after this many body bytes
+    bool noAnswer = false;    // read the request and never answer
 
     static Reply json(const QJsonObject& object, int status = 200)
     {
@@ -127,7 +126,11 @@ public:
     void clearRequests() { m_requests.clear(); }
 
 private:
-    struct Connection;
+    struct Connection
+    {
+        QByteArray buffer;
+        bool busy = false; // a reply is being written; later requests wait in the buffer
+    };
     struct Route
     {
         QByteArray method;
@@ -138,7 +141,7 @@ private:
 
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
-    void respond(Connection* connection, const RecordedRequest& request);
+    void respond(QTcpSocket* socket, const RecordedRequest& request);
     void writeReply(QTcpSocket* socket, const Reply& reply, bool keepAlive);
     void writeBody(QTcpSocket* socket, const Reply& reply, int index, int sent, bool keepAlive);
     void finishReply(QTcpSocket* socket, bool keepAlive);
@@ -148,7 +151,7 @@ private:
     QTcpServer* m_server;
     QList<Route> m_routes;
     QVector<RecordedRequest> m_requests;
-    QHash<QTcpSocket*, Connection*> m_connections;
+    QHash<QTcpSocket*, Connection> m_connections;
 };
 
 } // namespace zq::test
