@@ -35,21 +35,23 @@ private:
 
 enum Kind { Question, Information, Warning, Critical, Exec, OpenFile, OpenFiles, SaveFile, Directory };
 
-MessageBox::Button askBox(Kind kind)
+// Asks with buttons Yes and No, `defaultButton` the default.
+MessageBox::Button askBox(Kind kind, MessageBox::Button defaultButton)
 {
     const auto buttons = MessageBox::Buttons(QMessageBox::Yes | QMessageBox::No);
     switch (kind) {
     case Question:
-        return MessageBox::question(nullptr, "t", "q", buttons);
+        return MessageBox::question(nullptr, "t", "q", buttons, defaultButton);
     case Information:
-        return MessageBox::information(nullptr, "t", "i", buttons);
+        return MessageBox::information(nullptr, "t", "i", buttons, defaultButton);
     case Warning:
-        return MessageBox::warning(nullptr, "t", "w", buttons);
+        return MessageBox::warning(nullptr, "t", "w", buttons, defaultButton);
     case Critical:
-        return MessageBox::critical(nullptr, "t", "c", buttons);
+        return MessageBox::critical(nullptr, "t", "c", buttons, defaultButton);
     default: {
         QMessageBox box(QMessageBox::NoIcon, "t", "e", buttons);
         box.button(QMessageBox::Yes)->setText("Delete Qelt");
+        box.setDefaultButton(defaultButton);
         return MessageBox::exec(box);
     }
     }
@@ -80,24 +82,33 @@ private slots:
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("answer");
-        QTest::newRow("question") << int(Question) << int(QMessageBox::Yes);
-        QTest::newRow("information") << int(Information) << int(QMessageBox::No);
-        QTest::newRow("warning") << int(Warning) << int(QMessageBox::Yes);
-        QTest::newRow("critical") << int(Critical) << int(QMessageBox::Yes);
-        QTest::newRow("own box") << int(Exec) << int(QMessageBox::Yes);
+        QTest::addColumn<int>("shown"); // what the real box answers when the user presses Return on it
+        QTest::newRow("question") << int(Question) << int(QMessageBox::Yes) << int(QMessageBox::No);
+        QTest::newRow("information") << int(Information) << int(QMessageBox::No) << int(QMessageBox::Yes);
+        QTest::newRow("warning") << int(Warning) << int(QMessageBox::Yes) << int(QMessageBox::No);
+        QTest::newRow("critical") << int(Critical) << int(QMessageBox::No) << int(QMessageBox::Yes);
+        QTest::newRow("own box") << int(Exec) << int(QMessageBox::Yes) << int(QMessageBox::No);
+        // Closed from the program without a button.
+        QTest::newRow("closed") << int(Question) << int(QMessageBox::Yes) << int(QMessageBox::Cancel);
     }
 
     void messageBoxAnswersOnceThenShows()
     {
         QFETCH(int, kind);
         QFETCH(int, answer);
-        const auto clicked = answer == QMessageBox::Yes ? QMessageBox::No : QMessageBox::Yes;
-        User user([clicked](QWidget* box) { qobject_cast<QMessageBox*>(box)->button(clicked)->click(); });
+        QFETCH(int, shown);
+        User user([shown](QWidget* box) {
+            if (shown == QMessageBox::Cancel)
+                qobject_cast<QDialog*>(box)->reject();
+            else
+                QTest::keyClick(box, Qt::Key_Return);
+        });
         MessageBox::setNextAnswer(MessageBox::Button(answer));
-        QCOMPARE(int(askBox(Kind(kind))), answer);
+        QCOMPARE(int(askBox(Kind(kind), QMessageBox::No)), answer);
         QCOMPARE(user.shown, 0);
-        // The hook is spent: the next box is real, and the button the user clicks is the answer.
-        QCOMPARE(askBox(Kind(kind)), clicked);
+        // The hook is spent: the next box is real.
+        const auto defaultButton = shown == QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::No;
+        QCOMPARE(int(askBox(Kind(kind), defaultButton)), shown);
         QCOMPARE(user.shown, 1);
     }
 

@@ -120,10 +120,7 @@ struct FakeAccount::State
         const QString text = request.json().value("text").toString();
         if (latex.isEmpty() && text.isEmpty())
             return error(400, "empty_qelt");
-        QString id;
-        do
-            id = QStringLiteral("created%1").arg(++created);
-        while (qelts.contains(id));
+        const QString id = QStringLiteral("created%1").arg(++created);
         return Reply::json(add(id, latex, text).json(baseUrl))
             .withHeader("zorvane-request-id", "request-" + id.toUtf8());
     }

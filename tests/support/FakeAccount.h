@@ -29,10 +29,11 @@ struct FakeQelt
 enum class AccountCall { List, Create, Patch, Delete, DeleteAll, Search };
 
 // The signed-in user's account on a FakeService: a set of Qelts that the service's Qelt routes serve and
-// change. GET "/v1/qelts" lists what changed after "modified_after" (deleted ones only with
-// "include_deleted"), POST "/v1/qelts/text" creates, PATCH and DELETE "/v1/qelts/<id>" change one,
-// DELETE "/v1/qelts" deletes all, POST "/v1/search/qelts" searches latex and text. Every change
-// happens one second after the one before, on a clock of the account's own, so "modified_after" never
+// change. GET "/v1/qelts" lists, oldest change first, what changed after "modified_after" (deleted ones
+// only with "include_deleted" = "true"); POST "/v1/qelts/text" creates "created1", "created2", ...;
+// PATCH and DELETE "/v1/qelts/<id>" change one, DELETE "/v1/qelts" deletes all; POST "/v1/search/qelts"
+// finds "query" in latex or text, any case, newest first. Every change happens one second after the one
+// before on the account's own clock, which starts at 2024-01-01T00:00:00Z, so "modified_after" never
 // depends on how fast a test runs. The routes share the account's state: they outlive the object.
 class FakeAccount
 {

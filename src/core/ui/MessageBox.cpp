@@ -37,10 +37,9 @@ MessageBox::Button MessageBox::exec(QMessageBox& box)
 {
     if (s_nextAnswer != QMessageBox::NoButton)
         return std::exchange(s_nextAnswer, QMessageBox::NoButton);
+    box.exec();
     // Closed without any button (no escape button to stand in): Cancel, as the QMessageBox statics say.
-    if (box.exec() == -1 || !box.clickedButton())
-        return QMessageBox::Cancel;
-    return box.standardButton(box.clickedButton());
+    return box.clickedButton() ? box.standardButton(box.clickedButton()) : QMessageBox::Cancel;
 }
 
 void MessageBox::setNextAnswer(Button answer)
