@@ -16,14 +16,14 @@ class TestFakeAccount : public QObject
 
     QNetworkAccessManager m_manager;
 
-    // Sends one request; the answer's status (0 for a broken connection) and JSON object.
-    QPair<int, QJsonObject> send(const FakeService& service, const QByteArray& method, const QString& path,
-                                 const QJsonObject& body = QJsonObject())
+    // Sends one request, written as method, path and JSON body; the answer's status (0 for a broken
+    // connection) and JSON object.
+    QPair<int, QJsonObject> send(const FakeService& service, const QString& line)
     {
-        QNetworkRequest request(QUrl(service.baseUrl() + path));
+        QNetworkRequest request(QUrl(service.baseUrl() + line.section(' ', 1, 1)));
         request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
-        const QByteArray data = body.isEmpty() ? QByteArray() : QJsonDocument(body).toJson();
-        std::unique_ptr<QNetworkReply> reply(m_manager.sendCustomRequest(request, method, data));
+        std::unique_ptr<QNetworkReply> reply(m_manager.sendCustomRequest(
+            request, line.section(' ', 0, 0).toUtf8(), line.section(' ', 2).toUtf8()));
         QSignalSpy finished(reply.get(), &QNetworkReply::finished);
         finished.wait(10000);
         const bool broken = reply->error() == QNetworkReply::RemoteHostClosedError;
@@ -31,48 +31,64 @@ class TestFakeAccount : public QObject
                 QJsonDocument::fromJson(reply->readAll()).object()};
     }
 
-    // "id" for a Qelt the product reads, "id-" for a deletion, "?" for what it cannot read.
-    static QStringList read(const QJsonArray& elements, bool hits)
+    // A list or search answer as the product reads it: "id" for a Qelt, "id-" for a deletion, "?" for an
+    // element it cannot read; a search's total first.
+    static QString read(int status, const QJsonObject& answer)
     {
-        QStringList ids;
-        for (const QJsonValue& element : elements) {
+        if (status != 200)
+            return QString::number(status);
+        const bool search = answer.contains("hits");
+        QStringList read =
+            search ? QStringList{QString::number(answer.value("results").toInt()) + ':'} : QStringList();
+        for (const QJsonValue& element : answer.value(search ? "hits" : "qelts").toArray()) {
             const QJsonObject object = element.toObject();
-            const auto qelt = hits ? ZorvaneQelt::fromSearchHit(object) : ZorvaneQelt::fromJson(object);
-            ids << (!qelt ? "?" : object.value("deleted").toBool() ? qelt->id + '-' : qelt->id);
+            const auto qelt = search ? ZorvaneQelt::fromSearchHit(object) : ZorvaneQelt::fromJson(object);
+            read << (!qelt ? "?" : object.value("deleted").toBool() ? qelt->id + '-' : qelt->id);
         }
-        return ids;
+        return read.join(' ');
     }
 
 private slots:
-    void listAnswersWhatChangedAfter_data()
+    void listsAndSearchesAnswerAsTheProductReads_data()
     {
-        QTest::addColumn<QString>("query");
-        QTest::addColumn<QStringList>("listed");
-        QTest::newRow("live ones, oldest change first") << "" << QStringList{"c3", "a1"};
-        QTest::newRow("with deletions") << "include_deleted=true" << QStringList{"c3", "a1", "b2-"};
-        QTest::newRow("after a time")
-            << "include_deleted=true&modified_after=2024-01-01T00:00:03Z" << QStringList{"a1", "b2-"};
-        QTest::newRow("same time, other zone")
-            << "include_deleted=true&modified_after=2024-01-01T01:00:03%2B01:00" << QStringList{"a1", "b2-"};
-        QTest::newRow("after the last change") << "modified_after=2024-01-01T00:00:05Z" << QStringList();
-        QTest::newRow("unreadable time") << "modified_after=soon" << QStringList{"400"};
+        QTest::addColumn<QString>("request"); // method, path and JSON body
+        QTest::addColumn<QString>("answer");
+        const QString list = "GET /v1/qelts?include_deleted=true&modified_after=";
+        const QString search = R"(POST /v1/search/qelts {"query":"%1","size":%2,"from":%3})";
+        QTest::newRow("live ones, oldest change first") << "GET /v1/qelts"
+                                                        << "c3 a1 p5";
+        QTest::newRow("with deletions") << "GET /v1/qelts?include_deleted=true"
+                                        << "c3 a1 b2- p5";
+        QTest::newRow("after a time") << list + "2024-01-01T00:00:03Z"
+                                      << "a1 b2- p5";
+        QTest::newRow("same time, other zone") << list + "2024-01-01T01:00:03%2B01:00"
+                                               << "a1 b2- p5";
+        QTest::newRow("after the last change") << list + "2024-01-01T00:00:06Z"
+                                               << "";
+        QTest::newRow("unreadable time") << list + "soon"
+                                         << "400";
+        // Pending ones are found too: the gallery drops them itself.
+        QTest::newRow("search, any case, newest first") << search.arg("x").arg(50).arg(0) << "3: p5 c3 a1";
+        QTest::newRow("search, second page") << search.arg("X").arg(2).arg(2) << "3: a1";
+        QTest::newRow("search, none found") << search.arg("w").arg(50).arg(0) << "0:";
+        QTest::newRow("search without size") << R"(POST /v1/search/qelts {"query":"x","from":0})"
+                                             << "400";
     }
 
-    void listAnswersWhatChangedAfter()
+    void listsAndSearchesAnswerAsTheProductReads()
     {
-        QFETCH(QString, query);
-        QFETCH(QStringList, listed);
+        QFETCH(QString, request);
+        QFETCH(QString, answer);
         FakeService service;
         FakeAccount account(service);
         account.add("A1", "a"); // one change a second: created at 00:00:01
-        account.add("b2", "b");
-        account.add("c3", "c");
-        account.edit("a1", "a'", "");
+        account.add("b2", "x");
+        account.add("c3", "", "$X+1$");
+        account.edit("a1", "x^2", "");
         account.remove("b2");
-        const auto [status, json] = send(service, "GET", "/v1/qelts?" + query);
-        QCOMPARE(status == 200 ? read(json.value("qelts").toArray(), false)
-                               : QStringList{QString::number(status)},
-                 listed);
+        account.add("p5", "x").status = "pending";
+        const auto [status, json] = send(service, request);
+        QCOMPARE(read(status, json), answer);
     }
 
     void writesChangeTheAccountUnlessScriptedToFail_data()
@@ -108,24 +124,21 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(int, status);
         QFETCH(QString, after);
-        const QByteArray method = request.section(' ', 0, 0).toUtf8();
-        const QString path = request.section(' ', 1, 1);
-        const QJsonObject body = QJsonDocument::fromJson(request.section(' ', 2).toUtf8()).object();
         FakeService service;
         FakeAccount account(service);
         account.add("q1", "a");
         account.add("q2", "b");
-        const AccountCall call = method == "PATCH"      ? AccountCall::Patch
-                                 : method == "POST"     ? AccountCall::Create
-                                 : path.count('/') == 3 ? AccountCall::Delete
-                                                        : AccountCall::DeleteAll;
+        const AccountCall call = request.startsWith("PATCH")     ? AccountCall::Patch
+                                 : request.startsWith("POST")    ? AccountCall::Create
+                                 : request == "DELETE /v1/qelts" ? AccountCall::DeleteAll
+                                                                 : AccountCall::Delete;
         if (fault == "close")
             account.closeNext(call, 1);
         else if (fault == "delay")
             account.delayNext(call, 1, 50);
         else if (!fault.isEmpty())
             account.failNext(call, 1, fault.toInt());
-        QCOMPARE(send(service, method, path, body).first, status);
+        QCOMPARE(send(service, request).first, status);
 
         QStringList state;
         for (const QString id : {"q1", "q2", "created1"}) {
@@ -136,41 +149,7 @@ private slots:
         QCOMPARE(state.join(", "), after);
         // Only the next call was scripted.
         if (!fault.isEmpty())
-            QCOMPARE(send(service, method, path, body).first, 200);
-    }
-
-    void searchPagesThroughMatches_data()
-    {
-        QTest::addColumn<QJsonObject>("body");
-        QTest::addColumn<int>("total");
-        QTest::addColumn<QStringList>("hits");
-        const auto search = [](const QString& query, int size, int from) {
-            return QJsonObject{{"query", query}, {"size", size}, {"from", from}};
-        };
-        // Pending ones are found too: the gallery drops them itself.
-        QTest::newRow("any case, newest first") << search("x", 50, 0) << 3 << QStringList{"p5", "q3", "q1"};
-        QTest::newRow("second page") << search("X", 2, 2) << 3 << QStringList{"q1"};
-        QTest::newRow("none found") << search("w", 50, 0) << 0 << QStringList();
-        QTest::newRow("no size") << QJsonObject{{"query", "x"}, {"from", 0}} << -1 << QStringList();
-    }
-
-    void searchPagesThroughMatches()
-    {
-        QFETCH(QJsonObject, body);
-        QFETCH(int, total);
-        QFETCH(QStringList, hits);
-        FakeService service;
-        FakeAccount account(service);
-        account.add("q1", "x^2");
-        account.add("q2", "y");
-        account.add("q3", "", "$X+1$");
-        account.add("d4", "x");
-        account.remove("d4");
-        account.add("p5", "x").status = "pending";
-        const auto [status, json] = send(service, "POST", "/v1/search/qelts", body);
-        QCOMPARE(status, total < 0 ? 400 : 200);
-        QCOMPARE(json.value("results").toInt(-1), total);
-        QCOMPARE(read(json.value("hits").toArray(), true), hits);
+            QCOMPARE(send(service, request).first, 200);
     }
 };
 
