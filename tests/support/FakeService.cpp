@@ -73,11 +73,9 @@ std::optional<RecordedRequest> takeRequest(QByteArray& buffer)
     const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
     RecordedRequest request;
     request.method = requestLine.value(0);
-    const QByteArray target = requestLine.value(1);
-    const int question = target.indexOf('?');
-    request.path = QString::fromUtf8(question < 0 ? target : target.left(question));
-    if (question >= 0)
-        request.query = QString::fromUtf8(target.mid(question + 1));
+    const QString target = QString::fromUtf8(requestLine.value(1));
+    request.path = target.section('?', 0, 0);
+    request.query = target.section('?', 1);
     for (int i = 1; i < lines.size(); ++i) {
         const QByteArray line = lines.at(i).trimmed();
         const int colon = line.indexOf(':');
