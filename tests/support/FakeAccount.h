@@ -51,7 +51,8 @@ public:
     // The time of the latest change.
     QDateTime now() const;
 
-    // The next `count` calls answer `status` with an error document and change nothing...
+    // The next `count` calls answer `status` with an error document whose id and message read
+    // "scripted_failure", and change nothing; 200 makes it an error reported in a successful answer...
     void failNext(AccountCall call, int count, int status);
     // ...or drop the connection in the middle of the answer and change nothing...
     void closeNext(AccountCall call, int count);
