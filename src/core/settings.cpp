@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kCurrentSettingsVersion = 1;
 // A settings file parses in milliseconds; a child still busy after this long is left undecided.
-constexpr int kParseCheckMs = 10000;
+constexpr int kParseCheckMs = 3000;
 
 enum class Parse { Readable, Unreadable, Undecided };
 
