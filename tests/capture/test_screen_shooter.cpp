@@ -115,6 +115,10 @@ private slots:
         QVERIFY(open(new GivenPictures({pictureOf({0, 0, 200, 200}), pictureOf({200, 0, 200, 200}),
                                         pictureOf({0, 200, screen.width(), screen.height() - 200})}),
                      3));
+        // Moved or resized, as a window manager might, an overlay returns to its screen.
+        overlay(0)->move(5, 5);
+        overlay(0)->resize(50, 50);
+        QTRY_COMPARE(overlay(0)->geometry(), QRect(0, 0, 199, 199));
         overlay(1)->windowHandle()->close(); // as the window system would
         QTRY_VERIFY(shooter->overlays().isEmpty());
         QCOMPARE(ready->count(), 0);
