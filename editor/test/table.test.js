@@ -11,7 +11,8 @@ test('the writers quote and escape what their format needs', () => {
     const table = cells([['plain', 'a,b', 'say "hi"', 'a|b'], ['two\nlines', '', 'cr\rhere', 'tab\there']]);
     // CSV quotes only the fields that need it, RFC 4180 style.
     assert.equal(toCsv(table), 'plain,"a,b","say ""hi""",a|b\r\n"two\nlines",,"cr\rhere",tab\there');
-    assert.equal(toTsv(table), 'plain\ta,b\tsay "hi"\ta|b\ntwo lines\t\tcr here\ttab here');
+    // TSV quotes as spreadsheets do on their clipboard.
+    assert.equal(toTsv(table), 'plain\ta,b\t"say ""hi"""\ta|b\n"two\nlines"\t\t"cr\rhere"\t"tab\there"');
     assert.equal(toMarkdown(table), '| plain | a,b | say "hi" | a\\|b |\n|:---:|---:|---|---|\n'
         + '| two<br>lines | | cr\rhere | tab\there |');
     const spans = { rows: [[makeCell('<b>&', 1, 2), makeCell('x')], [makeCell('y')]], align: ['left', 'right'] };
@@ -41,7 +42,7 @@ $\begin{array}{cc} 1 & 2 \\ 3 & 4 \end{array}$ & {a & b} \\
 \( p & q \) & last
 \end{tabular}`, [['$\\begin{array}{cc} 1 & 2 \\\\ 3 & 4 \\end{array}$', '{a & b}'], ['\\( p & q \\)', 'last']]],
     [String.raw`\begin{tabular}{ccc} & & \\ a & & c \end{tabular}`, [['', '', ''], ['a', '', 'c']]],
-    [String.raw`\begin{tabular}{c} \textit{x}~$\frac{a}{b}\%$ \_ \end{tabular}`, [['x $\\frac{a}{b}\\%$ _']]],
+    [String.raw`\begin{tabular}{c} \textit{x}~$\frac{a}{b}\%$ \_\ y \end{tabular}`, [['x $\\frac{a}{b}\\%$ _ y']]],
 ];
 
 test('tabulars read into rows and cells', () => {

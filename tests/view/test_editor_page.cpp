@@ -167,7 +167,7 @@ private slots:
         row("tabular csv", tabular, "csv", "Name,\"Value, \"\"quoted\"\"\"\r\nTotal,\r\n\\$x\\^2\\$,50%",
             "document.querySelectorAll('#content td').length === 5 && "
             "document.querySelectorAll('#content td svg').length === 1");
-        row("tabular tsv", tabular, "tsv", "Name\tValue, \"quoted\"\nTotal\t\n\\$x\\^2\\$\t50%");
+        row("tabular tsv", tabular, "tsv", "Name\t\"Value, \"\"quoted\"\"\"\nTotal\t\n\\$x\\^2\\$\t50%");
         row("tabular markdown", tabular, "table-markdown",
             "\\| Name \\| Value, \"quoted\" \\|\n\\|:---\\|:---:\\|\n\\| Total \\| \\|\n\\| \\$x\\^2\\$ \\| "
             "50% \\|");
