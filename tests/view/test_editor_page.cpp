@@ -207,6 +207,35 @@ private slots:
         QCOMPARE(page->run(rendered), QVariant(true));
     }
 
+    // Each text starts from a clean TeX state, and asking for formats registers nothing again.
+    void eachTextHasItsOwnTexState_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("asciimath");
+        QTest::newRow("label shown twice") << "a = b \\label{eq}"
+                                           << "a = b \\label{eq}"
+                                           << "a = b";
+        QTest::newRow("same macro name") << "\\newcommand{\\q}{x} \\q"
+                                         << "\\newcommand{\\q}{y} \\q"
+                                         << "y";
+        QTest::newRow("no macro from before") << "\\newcommand{\\q}{x} \\q"
+                                              << "\\q"
+                                              << "";
+    }
+
+    void eachTextHasItsOwnTexState()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, asciimath);
+        QVERIFY(!parse(page->setLatex(first)).latexFailed);
+        QCOMPARE(page->formatValues("asciimath").size(), 1);
+        QCOMPARE(parse(page->setLatex(second)).latexFailed, asciimath.isEmpty());
+        for (int ask = 0; ask < 2; ++ask)
+            QCOMPARE(page->formatValues("asciimath").join('|'), asciimath);
+    }
+
     void coloursComeOnlyFromInjectedStyles()
     {
         page->addStyle("body { background-color: #102030; color: #e0d0c0; }");
