@@ -15,6 +15,7 @@ test('maths delimiters are found with their TeX and display mode; money and uncl
         ['$a\\$b$', { end: 6, tex: 'a\\$b', display: false }],
         [env, { end: env.length, tex: env, display: true }],
         ['$5 and $6', null],
+        ['$5,$6 each', null],
         ['$ x$', null],
         ['\\(never closed', null],
         ['\\begin{equation} x', null],

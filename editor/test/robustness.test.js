@@ -31,6 +31,7 @@ test('random texts render, random markup converts or fails with an error', () =>
         }
     }
     assert.throws(() => mathmlToAsciiMath('<math><mi>x</math>'));
+    assert.throws(() => mathmlToAsciiMath('<math><mi>x</mi>'));
     assert.throws(() => mathmlToAsciiMath(''));
 });
 

@@ -38,9 +38,9 @@ Name & Value, with comma & "q" \\ \hline
         ['', 'it', '']]],
     // Separators inside maths, braces and nested environments stay in the cell.
     [String.raw`\begin{tabular}{cc}
-$\begin{array}{cc} 1 & 2 \\ 3 & 4 \end{array}$ & {a & b} \\
+$\begin{array}{cc} 1 & 2 \\ 3 & 4 \end{array}$ & {a & b} $c & d$ \\
 \( p & q \) & last
-\end{tabular}`, [['$\\begin{array}{cc} 1 & 2 \\\\ 3 & 4 \\end{array}$', '{a & b}'], ['\\( p & q \\)', 'last']]],
+\end{tabular}`, [['$\\begin{array}{cc} 1 & 2 \\\\ 3 & 4 \\end{array}$', '{a & b} $c & d$'], ['\\( p & q \\)', 'last']]],
     [String.raw`\begin{tabular}{ccc} & & \\ a & & c \end{tabular}`, [['', '', ''], ['a', '', 'c']]],
     [String.raw`\begin{tabular}{c} \textit{x}~$\frac{a}{b}\%$ \_\ y \end{tabular}`, [['x $\\frac{a}{b}\\%$ _ y']]],
 ];
