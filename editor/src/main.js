@@ -2,7 +2,7 @@
 // window. Every call answers synchronously with a well-formed reply, whatever it is given.
 
 import { createMarkdown, renderMarkdown } from './markdown.js';
-import { beginText, renderTex, texEngine, warmUpMath } from './math.js';
+import { beginText, prepareNextText, renderTex, texEngine, warmUpMath } from './math.js';
 import { chemistryReady, describeMolecule, startChemistry } from './chemistry.js';
 import { replaceSourcelessImages, sanitizeToFragment } from './sanitize.js';
 import { toCsv, toHtml, toMarkdown, toTsv } from './table.js';
@@ -49,8 +49,10 @@ function moleculeNode(smiles, molecules, inline) {
 // Renders text into content; returns whether any LaTeX failed.
 function render(text, formulas, tables, molecules) {
     const { html, slots, slotClass, tables: found } = renderMarkdown(md, text);
-    if (slots.some((item) => item.kind === 'math'))
+    if (slots.some((item) => item.kind === 'math')) {
         beginText();
+        prepareNextText();
+    }
     tables.push(...found);
     const fragment = sanitizeToFragment(html);
     replaceSourcelessImages(fragment);

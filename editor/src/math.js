@@ -55,6 +55,11 @@ export function beginText() {
     }
 }
 
+// Readies the next text's TeX state once the page is idle.
+export function prepareNextText() {
+    setTimeout(() => engine && engine.prepare(), 0);
+}
+
 // Loads and exercises the TeX engine ahead of the first text.
 export function warmUpMath() {
     beginText();

@@ -12,17 +12,17 @@ export const PACKAGES = ['base', 'ams', 'amscd', 'boldsymbol', 'braket', 'busspr
     'textmacros', 'upgreek', 'verb'];
 
 // Removes anything active that the output could carry: event attributes, links, style URLs.
-function scrub(adaptor, node) {
-    if (adaptor.kind(node).startsWith('#'))
-        return;
-    for (const { name, value } of adaptor.allAttributes(node)) {
-        const lower = name.toLowerCase();
-        if (lower.startsWith('on') || ((lower === 'href' || lower === 'xlink:href') && !value.startsWith('#'))
-            || (lower === 'style' && /url\s*\(|expression|@import/i.test(value)))
-            adaptor.removeAttribute(node, name);
+function scrub(adaptor, root) {
+    // The page's own nodes are walked by the browser; the corpus check's through the adaptor.
+    const walk = (node) => (adaptor.kind(node).startsWith('#') ? [] : [node, ...adaptor.childNodes(node).flatMap(walk)]);
+    for (const node of root.querySelectorAll ? [root, ...root.querySelectorAll('*')] : walk(root)) {
+        for (const { name, value } of node.attributes ? Array.from(node.attributes) : adaptor.allAttributes(node)) {
+            const lower = name.toLowerCase();
+            if (lower.startsWith('on') || ((lower === 'href' || lower === 'xlink:href') && !value.startsWith('#'))
+                || (lower === 'style' && /url\s*\(|expression|@import/i.test(value)))
+                adaptor.removeAttribute(node, name);
+        }
     }
-    for (const child of adaptor.childNodes(node))
-        scrub(adaptor, child);
 }
 
 // modules: what mathjax-engine.js exports. The page's document shares one set of glyph definitions
@@ -31,7 +31,7 @@ export function createTexEngine(modules, adaptor, document) {
     const { mathjax, TeX, SVG, STATE } = modules;
     modules.RegisterHTMLHandler(adaptor);
     let failed = false;
-    const makeTex = () => {
+    const makeTex = (document) => {
         const tex = new TeX({
             packages: PACKAGES,
             maxMacros: 1000,
@@ -41,12 +41,18 @@ export function createTexEngine(modules, adaptor, document) {
                 return input.formatError(error);
             },
         });
+        if (document) {
+            tex.setAdaptor(adaptor);
+            tex.setMmlFactory(document.mmlFactory);
+            tex.initialize();
+        }
         return tex;
     };
     const output = new SVG({ fontCache: 'global' });
     const page = mathjax.document(document, { InputJax: makeTex(), OutputJax: output });
     const standalone = mathjax.document(document, { InputJax: makeTex(), OutputJax: new SVG({ fontCache: 'local' }) });
     const visitor = new modules.SerializedMmlVisitor();
+    let spare = null; // a clean TeX state made while the page is idle
 
     const typeset = (doc, item) => {
         item.start.node = adaptor.body(doc.document);
@@ -58,13 +64,22 @@ export function createTexEngine(modules, adaptor, document) {
     return {
         page,
         output,
-        // A clean TeX state for the next text.
+        // A clean TeX state for the next text: the last one again when it defined and labelled
+        // nothing, else a new one (making one costs more than the formula).
         beginText() {
-            const tex = makeTex();
-            tex.setAdaptor(adaptor);
-            tex.setMmlFactory(page.mmlFactory);
-            tex.initialize();
-            page.inputJax = [tex];
+            const options = page.inputJax[0].parseOptions;
+            const defined = ['new-Command', 'new-Environment', 'new-Delimiter']
+                .some((name) => (options.handlers.retrieve(name) || { map: new Map() }).map.size > 0);
+            if (!defined && !Object.keys(options.tags.allLabels).length && !Object.keys(options.tags.allIds).length) {
+                page.inputJax[0].reset();
+                return;
+            }
+            page.inputJax = [spare || makeTex(page)];
+            spare = null;
+        },
+        // Makes the next text's TeX state ahead, so that the text does not wait for it.
+        prepare() {
+            spare = spare || makeTex(page);
         },
         // {node, error, item}: the rendered node (an error message when the TeX did not parse).
         render(tex, display) {
