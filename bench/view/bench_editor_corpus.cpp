@@ -2,13 +2,14 @@
 // web engine, as the bridge shows formulas: each formula shown, its formats asked for, then shown
 // and asked again. Prints how many render and yield formula formats on each show; with a second
 // argument, writes each formula's MathML and AsciiMath there as JSON lines for the Node check.
-// Usage: bench_editor_corpus <corpus.jsonl> [out.jsonl]
+// Usage: bench_editor_corpus [corpus.jsonl [out.jsonl]]
 
 #include "support/TestEnvironment.h"
 #include "view/EditorPageHarness.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -50,9 +51,12 @@ int main(int argc, char* argv[])
     zq::test::prepareEnvironment();
     QApplication app(argc, argv);
     zq::test::prepareApplication();
-    QFile corpus(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString());
+    // Without an argument, the corpus that the Node check uses.
+    QFile corpus(argc > 1 ? QString::fromLocal8Bit(argv[1])
+                          : QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
+                                QStringLiteral("/../../editor/test/corpus/katex-ss.jsonl"));
     if (!corpus.open(QIODevice::ReadOnly)) {
-        qCritical("[bench_editor_corpus] Usage: bench_editor_corpus <corpus.jsonl> [out.jsonl]");
+        qCritical("[bench_editor_corpus] Usage: bench_editor_corpus [corpus.jsonl [out.jsonl]]");
         return 2;
     }
     EditorPageHarness page;
