@@ -86,15 +86,29 @@ bool QeltsContainer::write(QIODevice* device) const
     return out.status() == QDataStream::Ok;
 }
 
-void QeltsContainer::insert(const ZorvaneQeltPtr& qelt, bool withImages, const QPixmap& pixmap)
+bool QeltsContainer::insertRecord(const ZorvaneQeltPtr& qelt)
 {
     if (!qelt)
-        return;
-    // The id index decides: a second record with a known id goes into neither set.
-    if (!m_byId.insert(qelt).second)
-        return;
-    m_byDate.insert(qelt);
-    if (withImages && m_imageController)
+        return false;
+    // The id index decides: a second record with a known id goes into neither set. The file is written
+    // in id order and ids grow with time, so most loads append: the end is the hint.
+    const size_t before = m_byId.size();
+    m_byId.insert(m_byId.end(), qelt);
+    if (m_byId.size() == before)
+        return false;
+    m_byDate.insert(m_byDate.end(), qelt);
+    return true;
+}
+
+void QeltsContainer::insert(const ZorvaneQeltPtr& qelt, bool withImages)
+{
+    if (insertRecord(qelt) && withImages && m_imageController)
+        m_imageController->addQelt(qelt, QPixmap());
+}
+
+void QeltsContainer::insert(const ZorvaneQeltPtr& qelt, bool withImages, const QPixmap& pixmap)
+{
+    if (insertRecord(qelt) && withImages && m_imageController)
         m_imageController->addQelt(qelt, pixmap);
 }
 

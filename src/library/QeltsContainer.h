@@ -35,7 +35,9 @@ public:
     // False when the device refused a byte.
     bool write(QIODevice* device) const;
 
-    void insert(const ZorvaneQeltPtr& qelt, bool withImages, const QPixmap& pixmap = QPixmap());
+    // Without a pixmap no QPixmap is made, so that readers run where there is no GUI application.
+    void insert(const ZorvaneQeltPtr& qelt, bool withImages);
+    void insert(const ZorvaneQeltPtr& qelt, bool withImages, const QPixmap& pixmap);
     void update(const ZorvaneQeltPtr& oldQelt, const ZorvaneQeltPtr& newQelt);
     void remove(const QString& id, qint64 createdAt, bool withImages);
     void clear();
@@ -56,6 +58,7 @@ private:
     using ById = std::set<ZorvaneQeltPtr, qeltLessById>;
 
     ByDate::const_iterator findByDate(const QString& id, qint64 createdAt) const;
+    bool insertRecord(const ZorvaneQeltPtr& qelt);
 
     ByDate m_byDate;
     ById m_byId;
