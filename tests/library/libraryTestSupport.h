@@ -3,45 +3,19 @@
 #include "model/ZorvaneQelt.h"
 
 #include <QByteArray>
-#include <QString>
-#include <QtEndian>
+#include <QDataStream>
 
-#include <cstring>
 #include <memory>
 
 namespace zq::test {
 
-// The stored forms written out byte by byte, big-endian, as the file layouts describe them.
-inline QByteArray be32(quint32 value)
+// Stored bytes put together field by field, as the file layouts list them.
+template <typename... Fields> QByteArray fields(const Fields&... values)
 {
-    QByteArray bytes(4, '\0');
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
-inline QByteArray be64(quint64 value)
-{
-    QByteArray bytes(8, '\0');
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
-inline QByteArray beDouble(double value)
-{
-    quint64 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return be64(bits);
-}
-
-inline QByteArray beString(const QString& text)
-{
-    if (text.isNull())
-        return be32(0xFFFFFFFFu);
-    QByteArray bytes = be32(quint32(text.size() * 2));
-    for (QChar c : text) {
-        bytes.append(char(c.unicode() >> 8));
-        bytes.append(char(c.unicode() & 0xFF));
-    }
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_5_15);
+    (out << ... << values);
     return bytes;
 }
 
@@ -59,9 +33,8 @@ inline ZorvaneQeltPtr makeQelt(const QString& id, qint64 createdAt,
 // One Qelt as the Qelts file holds it.
 inline QByteArray qeltRecord(const ZorvaneQelt& q)
 {
-    return beString(q.id) + beString(q.latex) + beString(q.text) + beDouble(q.confidence) +
-           be64(quint64(q.modified_at)) + be64(quint64(q.created_at)) + beString(q.originalImageUrl) +
-           beString(q.renderedImageUrl);
+    return fields(q.id, q.latex, q.text, q.confidence, q.modified_at, q.created_at, q.originalImageUrl,
+                  q.renderedImageUrl);
 }
 
 } // namespace zq::test
