@@ -16,6 +16,7 @@
 #include <QMutex>
 
 using namespace zq::test;
+Q_DECLARE_METATYPE(zq::test::Reply)
 
 // Image files from the service to the disk, the index of them, and decoding them for the gallery.
 class TestImagePipeline : public QObject
@@ -199,6 +200,5 @@ private slots:
     }
 };
 
-Q_DECLARE_METATYPE(zq::test::Reply)
 ZQ_TEST_MAIN(TestImagePipeline)
 #include "test_image_pipeline.moc"
