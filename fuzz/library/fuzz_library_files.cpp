@@ -14,19 +14,38 @@
 
 namespace {
 
-// Reads with `read`, which gives whether it succeeded and how many records it holds; on success
-// writes with `write` and reads that back.
-template <typename Read, typename Write> void check(QByteArray bytes, Read read, Write write)
+QeltsContainer container(nullptr);
+QeltImageIndex imageIndex;
+DownloadedImageInfoList imageList;
+
+// Whether the reader picked by `kind` read the device, and how many records it holds.
+std::pair<bool, int> read(int kind, QIODevice* device)
 {
-    QBuffer in(&bytes);
-    in.open(QIODevice::ReadOnly);
-    const auto [ok, count] = read(&in);
-    if (!ok)
-        return;
-    QBuffer out;
-    out.open(QIODevice::ReadWrite);
-    if (!write(&out) || !out.seek(0) || read(&out) != std::make_pair(true, count))
-        std::abort();
+    if (kind == 0) {
+        container.clear();
+        const bool ok = container.read(device) == QeltsContainer::ReadResult::Ok;
+        return {ok, ok || container.count() == 0 ? int(container.count()) : -1};
+    }
+    if (kind == 1) {
+        imageIndex.clear();
+        return {imageIndexFile::read(device, imageIndex) == imageIndexFile::ReadResult::Ok,
+                imageIndex.size()};
+    }
+    QDataStream in(device);
+    in >> imageList;
+    const bool ok = in.status() == QDataStream::Ok;
+    return {ok, ok || imageList.isEmpty() ? imageList.size() : -1};
+}
+
+bool write(int kind, QIODevice* device)
+{
+    if (kind == 0)
+        return container.write(device);
+    if (kind == 1)
+        return imageIndexFile::write(device, imageIndex);
+    QDataStream out(device);
+    out << imageList;
+    return out.status() == QDataStream::Ok;
 }
 
 } // namespace
@@ -35,45 +54,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    const QByteArray bytes(reinterpret_cast<const char*>(data) + 1, int(size - 1));
-    QeltsContainer container(nullptr);
-    QeltImageIndex index;
-    DownloadedImageInfoList list;
-    if (data[0] % 3 == 0) {
-        check(
-            bytes,
-            [&](QIODevice* device) {
-                container.clear();
-                const bool ok = container.read(device) == QeltsContainer::ReadResult::Ok;
-                if (!ok && container.count() != 0)
-                    std::abort();
-                return std::make_pair(ok, int(container.count()));
-            },
-            [&](QIODevice* device) { return container.write(device); });
-    } else if (data[0] % 3 == 1) {
-        check(
-            bytes,
-            [&](QIODevice* device) {
-                index.clear();
-                const bool ok = imageIndexFile::read(device, index) == imageIndexFile::ReadResult::Ok;
-                return std::make_pair(ok, index.size());
-            },
-            [&](QIODevice* device) { return imageIndexFile::write(device, index); });
-    } else {
-        check(
-            bytes,
-            [&](QIODevice* device) {
-                QDataStream in(device);
-                in >> list;
-                if (in.status() != QDataStream::Ok && !list.isEmpty())
-                    std::abort();
-                return std::make_pair(in.status() == QDataStream::Ok, list.size());
-            },
-            [&](QIODevice* device) {
-                QDataStream out(device);
-                out << list;
-                return out.status() == QDataStream::Ok;
-            });
-    }
+    const int kind = data[0] % 3;
+    QByteArray bytes(reinterpret_cast<const char*>(data) + 1, int(size - 1));
+    QBuffer in(&bytes);
+    in.open(QIODevice::ReadOnly);
+    const auto [ok, count] = read(kind, &in);
+    if (count < 0)
+        std::abort(); // a failed read kept records
+    QBuffer out;
+    out.open(QIODevice::ReadWrite);
+    if (ok && (!write(kind, &out) || !out.seek(0) || read(kind, &out) != std::make_pair(true, count)))
+        std::abort();
     return 0;
 }

@@ -87,12 +87,10 @@ private slots:
             m_controller->editQeltLatex("q1", "edited");
         }
         auto incoming = std::make_shared<ZorvaneQelt>(*stored);
-        if (change == "confidence")
-            incoming->confidence += 0.01;
-        if (change == "text")
-            incoming->text = "changed";
-        if (change == "rendered")
-            incoming->renderedImageUrl = "http://img/q1/r2.png";
+        incoming->confidence += change == "confidence" ? 0.01 : 0.0;
+        incoming->text = change == "text" ? "changed" : incoming->text;
+        incoming->renderedImageUrl =
+            change == "rendered" ? "http://img/q1/r2.png" : incoming->renderedImageUrl;
         QSignalSpy count(m_controller.get(), &QeltsController::qeltsCountChanged);
         QSignalSpy updated(m_controller.get(), &QeltsController::qeltUpdated);
         QCOMPARE(m_controller->addQelt(incoming, c.emitCount), c.isNew);
@@ -149,7 +147,6 @@ private slots:
         QSignalSpy created(m_controller.get(), &QeltsController::showCreatedQelt);
         QSignalSpy forbiddenSpy(m_controller.get(), &QeltsController::receivedForbidden);
         QSignalSpy failedSpy(m_controller.get(), &QeltsController::failedToRemoveAllQelts);
-        QSignalSpy syncing(m_controller.get(), &QeltsController::syncStateChanged);
         if (call == "create")
             m_controller->createTextQelt("\\frac{1}{2}", false);
         else
@@ -167,9 +164,6 @@ private slots:
                      R"({"config":{"include_chemistry":true,"include_diagrams":true,"zmd_version":"1.2.17"},)"
                      R"("latex":"\\frac{1}{2}","metadata":{"input_type":"text_latex"},"text":""})");
             QCOMPARE(sent.header("content-type"), QByteArray("application/json"));
-        } else {
-            QCOMPARE(syncing.count(), 2);
-            QVERIFY(sent.body.isEmpty());
         }
     }
 
