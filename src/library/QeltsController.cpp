@@ -7,6 +7,7 @@
 #include "core/network.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "library/imageFiles.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -405,6 +406,8 @@ void QeltsController::setUser(const QString& user, const QString& token)
         return;
     }
     const QString hex = userHex(user);
+    if (utils::dataFolder().isEmpty())
+        return; // nowhere to keep the user's Qelts: they stay in memory
     m_qeltsFilePath = QStringLiteral("%1/qelts-%2.dat").arg(utils::statePath(), hex);
     m_pendingDeletionsKey = SettingKey<QVariantList>(QStringLiteral("REMV2-") + hex, QVariantList());
     if (QFile::exists(m_qeltsFilePath)) {

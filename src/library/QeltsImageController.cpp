@@ -35,7 +35,7 @@ QeltsImageController::~QeltsImageController()
 
 QString QeltsImageController::indexFilePath()
 {
-    return utils::statePath() + QStringLiteral("/images.dat");
+    return utils::dataFolder().isEmpty() ? QString() : utils::statePath() + QStringLiteral("/images.dat");
 }
 
 void QeltsImageController::addQelt(const std::shared_ptr<ZorvaneQelt>& qelt, const QPixmap& original)
@@ -171,6 +171,8 @@ void QeltsImageController::loadIndex()
 {
     m_index.clear();
     const QString path = indexFilePath();
+    if (path.isEmpty())
+        return; // no data folder: nothing to read, and no image folder to clean
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning().noquote() << "[QeltsImageController]"
@@ -231,6 +233,8 @@ void QeltsImageController::removeUnknownFiles()
 void QeltsImageController::saveIndex()
 {
     const QeltImageIndex& index = m_index;
+    if (indexFilePath().isEmpty())
+        return;
     utils::saveFile(
         indexFilePath(), [&index](QIODevice* device) { return imageIndexFile::write(device, index); },
         QStringLiteral("[QeltsImageController]"), QStringLiteral("images list"));

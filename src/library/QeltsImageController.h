@@ -40,6 +40,7 @@ public:
     void loadIndex();
     void saveIndex();
 
+    // "images.dat" in the state folder; empty without a data folder.
     static QString indexFilePath();
     const QeltImageIndex& index() const { return m_index; }
     ImageDownloader* downloader() const { return m_downloader; }

@@ -12,13 +12,19 @@ std::atomic<int> galleryCardWidth{0};
 
 namespace utils {
 
+QString dataFolder()
+{
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    if (path.isEmpty())
+        qCritical() << "Path for data not found";
+    return path;
+}
+
 QString imagesFolder()
 {
-    const QString dataPath = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    if (dataPath.isEmpty()) {
-        qCritical() << "Path for data not found";
+    const QString dataPath = dataFolder();
+    if (dataPath.isEmpty())
         return QString();
-    }
     const QString path = dataPath + QStringLiteral("/images");
     if (!QFileInfo(path).isDir() && !QDir().mkpath(path)) {
         qCritical() << "Failed to create path for images";

@@ -13,6 +13,10 @@ extern std::atomic<int> galleryCardWidth;
 
 namespace utils {
 
+// The application's data folder; empty, with a critical log line, when the system names none. The
+// library checks it before it touches the state folder, which would end the process without one.
+QString dataFolder();
+
 // "images" under the application's data folder, made when missing. Empty, with a critical log line,
 // when there is no data folder or the folder cannot be made: callers then write and delete nothing.
 QString imagesFolder();
