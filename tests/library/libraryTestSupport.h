@@ -25,7 +25,6 @@ inline ZorvaneQeltPtr makeQelt(const QString& id, qint64 createdAt,
     auto qelt = std::make_shared<ZorvaneQelt>(id, createdAt + 5, createdAt);
     qelt->latex = latex;
     qelt->text = QStringLiteral("$") + latex + QStringLiteral("$");
-    qelt->confidence = 0.5;
     qelt->renderedImageUrl = QStringLiteral("http://img/") + id + QStringLiteral("/r.png");
     return qelt;
 }

@@ -5,8 +5,7 @@
 
 namespace zq::test {
 
-// A write-only device that takes the first `failAt` bytes and refuses the rest, as a disk that fills
-// up mid-save. What it took stays readable through written().
+// A write-only device that takes the first `failAt` bytes and refuses the rest, as a full disk does.
 class FailingDevice : public QIODevice
 {
 public:
