@@ -4,7 +4,7 @@
 #include "core/ResultFormat.h"
 #include "core/identity.h"
 #include "library/QeltsController.h"
-#include "support/FakeService.h"
+#include "support/FakeAccount.h"
 #include "support/TestMain.h"
 
 #include <QJsonObject>
@@ -132,9 +132,9 @@ private slots:
         const int status = c.status;
         APIHandler::overrideNetworkAvailabilityForTesting(true);
         m_controller->addQelt(makeQelt("old", 10), false);
-        m_service->on("POST", "/v1/qelts/text",
-                      Reply::json(createdJson("new1"), status).withHeader("zorvane-request-id", "r-9"));
-        m_service->on("DELETE", "/v1/qelts", Reply::json(QJsonObject(), status));
+        FakeAccount account(*m_service);
+        if (status != 200)
+            account.failNext(call == "create" ? AccountCall::Create : AccountCall::DeleteAll, 1, status);
         QSignalSpy created(m_controller.get(), &QeltsController::showCreatedQelt);
         QSignalSpy forbiddenSpy(m_controller.get(), &QeltsController::receivedForbidden);
         QSignalSpy failedSpy(m_controller.get(), &QeltsController::failedToRemoveAllQelts);
