@@ -29,7 +29,6 @@ inline ZorvaneQeltPtr makeQelt(const QString& id, qint64 createdAt,
     return qelt;
 }
 
-// One Qelt as the Qelts file holds it.
 inline QByteArray qeltRecord(const ZorvaneQelt& q)
 {
     return fields(q.id, q.latex, q.text, q.confidence, q.modified_at, q.created_at, q.originalImageUrl,

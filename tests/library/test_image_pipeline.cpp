@@ -136,6 +136,9 @@ private slots:
         QTRY_COMPARE(listed.count(), 2);
         controller.updateQelt(changed); // nothing new: the files stay
         QCOMPARE(controller.renderedListImage("q", url("/r2.png"), false).file, QStringLiteral("/tmp/y.png"));
+        for (int i = 0; i < 2; ++i) // asked again once its card finds nothing to show
+            controller.reloadRenderedImage("q");
+        QCOMPARE(asked.count(), 2);
     }
 
     void startCleansImageFolder_data()

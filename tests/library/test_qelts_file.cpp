@@ -52,8 +52,7 @@ private slots:
         noTime->created_at = 0;
         QTest::newRow("version only") << fields(qint32(2)) << ReadResult::Ok;
         QTest::newRow("empty") << QByteArray() << ReadResult::NoVersion;
-        QTest::newRow("version 1") << fields(qint32(1)) + good.mid(4) << ReadResult::WrongVersion;
-        QTest::newRow("version 3") << fields(qint32(3)) << ReadResult::WrongVersion;
+        QTest::newRow("version 3") << fields(qint32(3)) + good.mid(4) << ReadResult::WrongVersion;
         QTest::newRow("last field cut") << good.chopped(1) << ReadResult::InvalidRecord;
         QTest::newRow("zero created_at") << good + qeltRecord(*noTime) << ReadResult::InvalidRecord;
         QTest::newRow("odd string length")
@@ -69,7 +68,6 @@ private slots:
         QeltsContainer container(nullptr);
         QCOMPARE(container.read(&buffer), result);
         QCOMPARE(container.count(), 0);
-        QVERIFY(container.all().empty());
     }
 
     void navigation_data()
