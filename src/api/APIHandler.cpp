@@ -1,8 +1,8 @@
 #include "api/APIHandler.h"
 
 #include "api/CreateQeltTiming.h"
+#include "api/http.h"
 #include "core/identity.h"
-#include "core/network.h"
 #include "core/settings.h"
 #include "core/userState.h"
 
@@ -17,14 +17,12 @@
 #include <QNetworkRequest>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
 
 #include <atomic>
 
 namespace {
 
 const QString kLogsPath = QStringLiteral("/v1/logs");
-const QString kSupportEmail = QStringLiteral("support@zorvane.com");
 
 // -1: ask the machine; 0 or 1: the answer a test asked for.
 std::atomic<int> networkOverride{-1};
@@ -50,22 +48,18 @@ QJsonObject tokenMissing()
 
 QJsonObject genericFailure()
 {
-    return failure(QStringLiteral("network_unreachable"), APIHandler::genericFailureText());
+    return failure(QStringLiteral("network_unreachable"), ZorvaneAPI::http::genericFailureText());
 }
 
 // The first step of both reply handlers: the reply is disposed of, and a transport or HTTP error goes
 // to fail. True when the reply failed and its handling is over.
 bool settleReply(QNetworkReply* reply, const APIHandler::FailCallback& fail)
 {
-    utils::restoreNetworkAccess(reply);
-    reply->deleteLater();
+    ZorvaneAPI::http::settleReply(*reply);
     if (reply->error() == QNetworkReply::NoError) {
-        // Redirects are not followed, lest the token go along to another host; whatever a redirect's
-        // body says, it is not the answer.
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status < 300 || status > 399)
+        if (!ZorvaneAPI::http::refusesRedirect(status, QStringLiteral("APIHandler")))
             return false;
-        qWarning() << "[APIHandler] Redirect not followed, HTTP status" << status;
         if (fail)
             fail(genericFailure());
         return true;
@@ -152,11 +146,6 @@ void APIHandler::setBlockingSendTimeoutForTesting(int ms)
     blockingSendTimeoutMs = ms;
 }
 
-QString APIHandler::genericFailureText()
-{
-    return tr("Something went wrong, please try again or contact %1.").arg(kSupportEmail);
-}
-
 // ---- Sending ----
 
 void APIHandler::send(QString api, QString method, QJsonObject body, SuccessCallback success,
@@ -201,16 +190,14 @@ QNetworkReply* APIHandler::startRequest(const QString& token, const QString& bas
         return refuse(tokenMissing());
     if (!networkManager) {
         qWarning() << "[APIHandler] No network access manager, not sending" << method << api;
-        return refuse(failure(QStringLiteral("network_reply_error"), genericFailureText()));
+        return refuse(failure(QStringLiteral("network_reply_error"), ZorvaneAPI::http::genericFailureText()));
     }
     if (!isKnownMethod(method)) {
         qWarning() << "[APIHandler] Unsupported method" << method << "for" << api;
-        return refuse(failure(QStringLiteral("network_reply_error"), genericFailureText()));
+        return refuse(failure(QStringLiteral("network_reply_error"), ZorvaneAPI::http::genericFailureText()));
     }
 
-    QNetworkRequest request(QUrl(baseUrl + api, QUrl::TolerantMode));
-    request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
-    request.setHeader(QNetworkRequest::UserAgentHeader, utils::appVersionString());
+    QNetworkRequest request = ZorvaneAPI::http::authorizedRequest(baseUrl + api, token);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
 
     if (method == QLatin1String("GET"))

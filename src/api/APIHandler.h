@@ -64,7 +64,6 @@ public:
     static ReplyOutcome interpretJsonReply(const QByteArray& body);
     static bool improveOcrSettingFrom(const QJsonDocument& document);
     static QJsonObject createQeltRecord(const CreateQeltTiming& timing, qint64 timestampMs);
-    static QString genericFailureText();
 
     // Test hooks: the machines that run the tests may have no network interface besides the loopback
     // one, and nobody waits a minute for a batch. Not reachable from settings, environment or arguments.

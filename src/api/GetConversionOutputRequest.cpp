@@ -1,6 +1,7 @@
 #include "api/GetConversionOutputRequest.h"
 
 #include "api/ConversionOutputResult.h"
+#include "api/http.h"
 #include "core/identity.h"
 
 #include <QCoreApplication>
@@ -68,7 +69,7 @@ void GetConversionOutputRequest::responseHandler()
     const int httpStatus = reply ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
     if (reply && reply->error() == QNetworkReply::NoError && httpStatus >= 200 && httpStatus <= 299 &&
         reply->rawHeader("Content-Type") != "application/json") {
-        reply->deleteLater();
+        http::settleReply(*reply);
         takeOutput(*this, *result, reply->readAll());
         emit finished(result);
         return;

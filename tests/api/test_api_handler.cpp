@@ -3,6 +3,7 @@
 #include "api/APIHandler.h"
 
 #include "api/CreateQeltTiming.h"
+#include "api/http.h"
 #include "core/identity.h"
 #include "core/settings.h"
 #include "core/userState.h"
@@ -216,7 +217,7 @@ private slots:
         else
             QCOMPARE(outcome.failure.value("id").toString(), failureId);
         if (failureId == "network_unreachable")
-            QCOMPARE(outcome.failure.value("message").toString(), APIHandler::genericFailureText());
+            QCOMPARE(outcome.failure.value("message").toString(), ZorvaneAPI::http::genericFailureText());
     }
 
     void consentIsAStrictBooleanStoredAtOnce()

@@ -8,8 +8,11 @@
 #include "api/GetQeltRequest.h"
 #include "api/LoginIdResult.h"
 #include "api/LoginProcessResult.h"
+#include "api/PdfResult.h"
 #include "api/QeltResult.h"
 #include "api/UploadFileRequest.h"
+#include "api/run.h"
+#include "core/userState.h"
 #include "support/TestMain.h"
 
 using namespace ZorvaneAPI;
@@ -312,6 +315,47 @@ private slots:
         for (const ApiError& error : result->errors)
             ids << error.id;
         QCOMPARE(ids, (status == 400 || status == 429) ? QStringList{"unknown_login_uuid"} : QStringList());
+    }
+
+    void runHandsOverTheTypedResultAndDisposesOfTheRequest()
+    {
+        m_service->on("GET", "/v1/qelts/ab12", Reply::json(zq::test::qeltJson()));
+        QObject context;
+        std::shared_ptr<QeltResult> qelt;
+        std::shared_ptr<PdfResult> mistyped;
+        QPointer<GetQeltRequest> first =
+            run<QeltResult>(Provider::instance().getQeltRequest(), &context,
+                            [&](const std::shared_ptr<QeltResult>& r) { qelt = r; });
+        first->exec(QStringLiteral("ab12"));
+        QPointer<GetQeltRequest> second =
+            run<PdfResult>(Provider::instance().getQeltRequest(), &context,
+                           [&](const std::shared_ptr<PdfResult>& r) { mistyped = r; });
+        QTest::ignoreMessage(QtWarningMsg,
+                             "[ZorvaneAPI::run] Unexpected result type from ZorvaneAPI::GetQeltRequest");
+        second->exec(QStringLiteral("ab12"));
+        QTRY_VERIFY(!first && !second);
+        QCOMPARE(qelt->qelt->id, QStringLiteral("ab12"));
+        QVERIFY(mistyped && mistyped->networkError.isSet());
+
+        // A receiver that goes first takes its request along, and nothing reaches the handler.
+        m_service->on("GET", "/v1/qelts/ab12", Reply::silence());
+        auto receiver = std::make_unique<QObject>();
+        QPointer<GetQeltRequest> orphan =
+            run<QeltResult>(Provider::instance().getQeltRequest(), receiver.get(),
+                            [&](const std::shared_ptr<QeltResult>&) { QFAIL("handled"); });
+        orphan->exec(QStringLiteral("ab12"));
+        receiver.reset();
+        QVERIFY(!orphan);
+    }
+
+    void accountGoesToTheProviderAndTheStoredPair()
+    {
+        Provider::instance().setAccount(QStringLiteral("ada@example.org"), QStringLiteral("T1"));
+        QCOMPARE(Provider::instance().token(), QStringLiteral("T1"));
+        QCOMPARE(utils::authInfo(), qMakePair(QStringLiteral("ada@example.org"), QStringLiteral("T1")));
+        Provider::instance().setAccount(QString(), QString());
+        QVERIFY(!Provider::instance().hasToken());
+        QCOMPARE(utils::authInfo(), qMakePair(QString(), QString()));
     }
 
     void droppedRequestTakesItsReplyAlong()
