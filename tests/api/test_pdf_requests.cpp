@@ -267,8 +267,8 @@ private slots:
         const QByteArray errors = QJsonDocument(zq::test::errorsJson({"gone", "expired"})).toJson();
         QTest::newRow("file") << Reply::raw("# Title\n", "text/markdown") << true << 0;
         QTest::newRow("json errors") << Reply::raw(errors, "application/json") << false << 1;
-        QTest::newRow("json with charset is a file")
-            << Reply::raw(errors, "application/json; charset=utf-8") << true << 0;
+        QTest::newRow("json with charset is an error document")
+            << Reply::raw(errors, "application/json; charset=utf-8") << false << 1;
         QTest::newRow("json without errors is a file")
             << Reply::raw(R"({"cells": []})", "application/json") << true << 0;
         QTest::newRow("broken json") << Reply::raw("{\"err", "application/json") << false << 0;
