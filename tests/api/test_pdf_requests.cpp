@@ -183,17 +183,22 @@ private slots:
         QTest::addColumn<QString>("inputFile");
         QTest::addColumn<int>("limit");
         QTest::addColumn<QString>("query");
-        QTest::addColumn<QJsonValue>("pdfs");
+        QTest::addColumn<Reply>("reply");
         QTest::addColumn<int>("read"); // -1: an error
-        QTest::newRow("everything") << QString() << -1 << "deleted=0" << QJsonValue(QJsonArray()) << 0;
+        QTest::addColumn<QString>("warning");
+        const auto pdfs = [](const QJsonArray& list) { return Reply::json(QJsonObject{{"pdfs", list}}); };
+        QTest::newRow("everything") << QString() << -1 << "deleted=0" << pdfs({}) << 0 << QString();
         QTest::newRow("lookup") << "report.pdf" << 1 << "deleted=0&input_file=report.pdf&limit=1"
-                                << QJsonValue(QJsonArray{pdfJson("p1")}) << 1;
+                                << pdfs({pdfJson("p1")}) << 1 << QString();
         QTest::newRow("limit 0 is sent")
-            << QString() << 0 << "deleted=0&limit=0" << QJsonValue(QJsonArray()) << 0;
+            << QString() << 0 << "deleted=0&limit=0" << pdfs({}) << 0 << QString();
+        // Neither may read as "not uploaded yet", or the page uploads the same file again.
         QTest::newRow("bad element") << QString() << -1 << "deleted=0"
-                                     << QJsonValue(
-                                            QJsonArray{pdfJson("p1", "processing"), "p2", pdfJson("p3")})
-                                     << 1;
+                                     << pdfs({pdfJson("p1"), "p2", pdfJson("p3")}) << -1
+                                     << "Received invalid results:";
+        QTest::newRow("not an object")
+            << QString() << -1 << "deleted=0" << Reply::raw("[]", "application/json") << -1
+            << "Failed to parse json:";
     }
 
     void listQueryAndReply()
@@ -201,11 +206,12 @@ private slots:
         QFETCH(QString, inputFile);
         QFETCH(int, limit);
         QFETCH(QString, query);
-        QFETCH(QJsonValue, pdfs);
+        QFETCH(Reply, reply);
         QFETCH(int, read);
-        m_service->on("GET", "/v1/pdfs", Reply::json(QJsonObject{{"pdfs", pdfs}}));
-        if (QTest::currentDataTag() == QByteArray("bad element"))
-            zq::test::expectWarning("GetPdfsRequest", "Received invalid results:");
+        QFETCH(QString, warning);
+        m_service->on("GET", "/v1/pdfs", reply);
+        if (!warning.isEmpty())
+            zq::test::expectWarning("GetPdfsRequest", warning);
         const auto result = list(inputFile, limit);
         QVERIFY(result);
         QCOMPARE(m_service->requests().value(0).query, query);
