@@ -39,22 +39,16 @@ QJsonObject conversionJson(const QString& id, const QString& mdStatus)
                        {"output_formats", QJsonObject{{"docx", "/v1/conversions/c1.docx"}}}};
 }
 
-// The file name of the file part as a server reads the quoted string (backslash escapes undone).
+// The file name of the file part as a server reads form data: the quoted string up to the closing
+// quote, with %22, %0D and %0A decoded; a raw line break would end the header.
 QByteArray uploadedFileName(const QByteArray& body)
 {
     const QByteArray key = "name=\"file\"; filename=\"";
-    int at = body.indexOf(key);
-    if (at < 0)
-        return QByteArray();
-    QByteArray name;
-    for (at += key.size(); at < body.size() && body.at(at) != '"'; ++at) {
-        if (body.at(at) == '\\')
-            ++at;
-        if (body.at(at) == '\r' || body.at(at) == '\n')
-            return "<line break in header>";
-        name += body.at(at);
-    }
-    return name;
+    const int start = body.indexOf(key) + key.size();
+    const QByteArray quoted = body.mid(start, body.indexOf('"', start) - start);
+    if (quoted.contains('\r') || quoted.contains('\n'))
+        return "<line break in header>";
+    return QByteArray(quoted).replace("%22", "\"").replace("%0D", "\r").replace("%0A", "\n");
 }
 
 // A body that no two offsets share a byte pattern with, so that a shifted or dropped piece shows.
@@ -159,7 +153,9 @@ private slots:
         QTest::newRow("query delimiters") << "r&d=1+2#3 50%.pdf"
                                           << "r&d=1+2#3 50%.pdf";
         QTest::newRow("header injection") << "a\r\nX-Injected: 1\r\n\r\nx.pdf"
-                                          << "a  X-Injected: 1    x.pdf";
+                                          << "a\r\nX-Injected: 1\r\n\r\nx.pdf";
+        QTest::newRow("other control character") << "tab\tbell\a.pdf"
+                                                 << "tab bell .pdf";
         QTest::newRow("non-ASCII") << QString::fromUtf8("Übung ½.pdf") << QString::fromUtf8("Übung ½.pdf");
     }
 
