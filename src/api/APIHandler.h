@@ -93,9 +93,9 @@ private:
     void stopFlushTimer();
     void runOnOwnThread(std::function<void()> work);
 
-    QPointer<QNetworkAccessManager> networkManager;
-    QJsonObject pendingLogs;
-    QMutex pendingLogsMutex;
-    QTimer* flushTimer = nullptr;
-    QString pendingLogsToken;
+    QPointer<QNetworkAccessManager> m_networkManager;
+    QJsonObject m_pendingLogs;
+    QMutex m_pendingLogsMutex;
+    QTimer* m_flushTimer = nullptr;
+    QString m_pendingLogsToken;
 };
