@@ -231,6 +231,14 @@ private slots:
         QCOMPARE(variant.value<ZorvaneQelt>(), written);
         QVERIFY(variant.value<ZorvaneQelt>().status.isEmpty());
 
+        // Six items in a fixed order, no version and no count: id, latex, text (null here), confidence,
+        // modified_at, created_at.
+        ZorvaneQelt golden(QStringLiteral("ab"), 2, 1);
+        golden.latex = QStringLiteral("x");
+        golden.confidence = 0.5;
+        QCOMPARE(streamed(golden).toHex(), QByteArray("0000000400610062000000020078ffffffff3fe0000000000000"
+                                                      "00000000000000020000000000000001"));
+
         const QByteArray plain = streamed(ZorvaneQelt(QStringLiteral("new"), 4, 3));
         const ZorvaneQelt kept(QStringLiteral("keep"), 2, 1);
         for (int size = 0; size < plain.size(); ++size) {
