@@ -144,17 +144,6 @@ private slots:
         QCOMPARE(QString::fromUtf8(recorded.header("user-agent")), utils::appVersionString());
     }
 
-    void refusedConnectionIsANetworkError()
-    {
-        utils::overrideBaseUrlsForTesting(zq::test::refusingBaseUrl());
-        zq::test::expectWarning("GetQeltRequest", "Net error: QNetworkReply::ConnectionRefusedError");
-        const auto result = fetch();
-        QVERIFY(result);
-        QCOMPARE(result->networkError.code, int(QNetworkReply::ConnectionRefusedError));
-        QVERIFY(!result->networkError.message.isEmpty());
-        QVERIFY(result->errors.isEmpty());
-    }
-
     void failedReplyKeepsTheErrorsItsRuleAllows_data()
     {
         QTest::addColumn<QString>("kind");
