@@ -1,8 +1,8 @@
 #include "api/APIHandler.h"
 
 #include "api/CreateQeltTiming.h"
+#include "api/http.h"
 #include "core/identity.h"
-#include "core/network.h"
 #include "core/settings.h"
 #include "core/userState.h"
 
@@ -17,14 +17,12 @@
 #include <QNetworkRequest>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
 
 #include <atomic>
 
 namespace {
 
 const QString kLogsPath = QStringLiteral("/v1/logs");
-const QString kSupportEmail = QStringLiteral("support@zorvane.com");
 
 // -1: ask the machine; 0 or 1: the answer a test asked for.
 std::atomic<int> networkOverride{-1};
@@ -50,22 +48,18 @@ QJsonObject tokenMissing()
 
 QJsonObject genericFailure()
 {
-    return failure(QStringLiteral("network_unreachable"), APIHandler::genericFailureText());
+    return failure(QStringLiteral("network_unreachable"), ZorvaneAPI::http::genericFailureText());
 }
 
 // The first step of both reply handlers: the reply is disposed of, and a transport or HTTP error goes
 // to fail. True when the reply failed and its handling is over.
 bool settleReply(QNetworkReply* reply, const APIHandler::FailCallback& fail)
 {
-    utils::restoreNetworkAccess(reply);
-    reply->deleteLater();
+    ZorvaneAPI::http::settleReply(*reply);
     if (reply->error() == QNetworkReply::NoError) {
-        // Redirects are not followed, lest the token go along to another host; whatever a redirect's
-        // body says, it is not the answer.
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status < 300 || status > 399)
+        if (!ZorvaneAPI::http::refusesRedirect(status, QStringLiteral("APIHandler")))
             return false;
-        qWarning() << "[APIHandler] Redirect not followed, HTTP status" << status;
         if (fail)
             fail(genericFailure());
         return true;
@@ -102,9 +96,9 @@ QJsonObject stamped(const QString& event)
 
 APIHandler::APIHandler()
 {
-    flushTimer = new QTimer(this);
-    flushTimer->setSingleShot(true);
-    connect(flushTimer, &QTimer::timeout, this, [this] { _flush_logs(false); });
+    m_flushTimer = new QTimer(this);
+    m_flushTimer->setSingleShot(true);
+    connect(m_flushTimer, &QTimer::timeout, this, [this] { _flush_logs(false); });
 
     // The batch's timer and the network manager belong to the GUI thread, even when the first record
     // comes from a worker.
@@ -120,7 +114,7 @@ APIHandler* APIHandler::instance()
 
 void APIHandler::init(QNetworkAccessManager* manager)
 {
-    instance()->networkManager = manager;
+    instance()->m_networkManager = manager;
 }
 
 bool APIHandler::isNetworkAvailable()
@@ -150,11 +144,6 @@ void APIHandler::setLogFlushIntervalForTesting(int ms)
 void APIHandler::setBlockingSendTimeoutForTesting(int ms)
 {
     blockingSendTimeoutMs = ms;
-}
-
-QString APIHandler::genericFailureText()
-{
-    return tr("Something went wrong, please try again or contact %1.").arg(kSupportEmail);
 }
 
 // ---- Sending ----
@@ -199,26 +188,24 @@ QNetworkReply* APIHandler::startRequest(const QString& token, const QString& bas
         return refuse(networkUnreachable());
     if (token.isEmpty())
         return refuse(tokenMissing());
-    if (!networkManager) {
+    if (!m_networkManager) {
         qWarning() << "[APIHandler] No network access manager, not sending" << method << api;
-        return refuse(failure(QStringLiteral("network_reply_error"), genericFailureText()));
+        return refuse(failure(QStringLiteral("network_reply_error"), ZorvaneAPI::http::genericFailureText()));
     }
     if (!isKnownMethod(method)) {
         qWarning() << "[APIHandler] Unsupported method" << method << "for" << api;
-        return refuse(failure(QStringLiteral("network_reply_error"), genericFailureText()));
+        return refuse(failure(QStringLiteral("network_reply_error"), ZorvaneAPI::http::genericFailureText()));
     }
 
-    QNetworkRequest request(QUrl(baseUrl + api, QUrl::TolerantMode));
-    request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
-    request.setHeader(QNetworkRequest::UserAgentHeader, utils::appVersionString());
+    QNetworkRequest request = ZorvaneAPI::http::authorizedRequest(baseUrl + api, token);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
 
     if (method == QLatin1String("GET"))
-        return networkManager->get(request);
+        return m_networkManager->get(request);
     const QByteArray data = QJsonDocument(body).toJson(QJsonDocument::Indented);
     if (method == QLatin1String("POST"))
-        return networkManager->post(request, data);
-    return networkManager->sendCustomRequest(request, method.toLatin1(), data);
+        return m_networkManager->post(request, data);
+    return m_networkManager->sendCustomRequest(request, method.toLatin1(), data);
 }
 
 void APIHandler::sendJson(const QString& token, const QString& api, const QString& method,
@@ -436,22 +423,22 @@ void APIHandler::_send_log(const QJsonObject& log)
     QJsonArray fullBatch;
     QString batchToken;
     {
-        QMutexLocker lock(&pendingLogsMutex);
-        QJsonArray logs = pendingLogs.value(QStringLiteral("logs")).toArray();
-        if (token != pendingLogsToken) {
+        QMutexLocker lock(&m_pendingLogsMutex);
+        QJsonArray logs = m_pendingLogs.value(QStringLiteral("logs")).toArray();
+        if (token != m_pendingLogsToken) {
             // The records queued so far belong to the earlier sign-in and leave with its token.
             earlierBatch = logs;
-            earlierToken = pendingLogsToken;
+            earlierToken = m_pendingLogsToken;
             logs = QJsonArray();
-            pendingLogsToken = token;
+            m_pendingLogsToken = token;
         }
         logs.append(log);
         if (logs.size() >= kLogBatchSize) {
             fullBatch = logs;
             logs = QJsonArray();
         }
-        batchToken = pendingLogsToken;
-        pendingLogs.insert(QStringLiteral("logs"), logs);
+        batchToken = m_pendingLogsToken;
+        m_pendingLogs.insert(QStringLiteral("logs"), logs);
     }
 
     // The timer and the network manager are the GUI thread's; records may come from anywhere.
@@ -472,12 +459,12 @@ void APIHandler::_flush_logs(bool useLocalEventLoop)
     QJsonArray logs;
     QString token;
     {
-        QMutexLocker lock(&pendingLogsMutex);
-        logs = pendingLogs.value(QStringLiteral("logs")).toArray();
+        QMutexLocker lock(&m_pendingLogsMutex);
+        logs = m_pendingLogs.value(QStringLiteral("logs")).toArray();
         if (logs.isEmpty())
             return;
-        token = pendingLogsToken;
-        pendingLogs.insert(QStringLiteral("logs"), QJsonArray());
+        token = m_pendingLogsToken;
+        m_pendingLogs.insert(QStringLiteral("logs"), QJsonArray());
     }
     // Sent unlocked: a record queued while a blocking flush waits must not wait for it.
     postBatch(QJsonObject{{QStringLiteral("logs"), logs}}, token, useLocalEventLoop);
@@ -492,10 +479,10 @@ void APIHandler::postBatch(const QJsonObject& batch, const QString& token, bool 
 
 void APIHandler::restartFlushTimer()
 {
-    flushTimer->start(flushIntervalMs.load());
+    m_flushTimer->start(flushIntervalMs.load());
 }
 
 void APIHandler::stopFlushTimer()
 {
-    flushTimer->stop();
+    m_flushTimer->stop();
 }

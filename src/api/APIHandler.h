@@ -64,7 +64,6 @@ public:
     static ReplyOutcome interpretJsonReply(const QByteArray& body);
     static bool improveOcrSettingFrom(const QJsonDocument& document);
     static QJsonObject createQeltRecord(const CreateQeltTiming& timing, qint64 timestampMs);
-    static QString genericFailureText();
 
     // Test hooks: the machines that run the tests may have no network interface besides the loopback
     // one, and nobody waits a minute for a batch. Not reachable from settings, environment or arguments.
@@ -94,9 +93,9 @@ private:
     void stopFlushTimer();
     void runOnOwnThread(std::function<void()> work);
 
-    QPointer<QNetworkAccessManager> networkManager;
-    QJsonObject pendingLogs;
-    QMutex pendingLogsMutex;
-    QTimer* flushTimer = nullptr;
-    QString pendingLogsToken;
+    QPointer<QNetworkAccessManager> m_networkManager;
+    QJsonObject m_pendingLogs;
+    QMutex m_pendingLogsMutex;
+    QTimer* m_flushTimer = nullptr;
+    QString m_pendingLogsToken;
 };

@@ -1,6 +1,7 @@
 #include "api/GetConversionOutputRequest.h"
 
 #include "api/ConversionOutputResult.h"
+#include "api/http.h"
 #include "core/identity.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,12 @@ void takeOutput(const Request& request, ConversionOutputResult& result, const QB
         result.output->data = body;
     if (!result.output->isValid())
         request.logWarning() << "Received invalid results:" << body;
+}
+
+// The media type without its parameters, in lower case: "application/json; charset=utf-8" is JSON too.
+QByteArray mediaType(const QByteArray& contentType)
+{
+    return contentType.split(';').first().trimmed().toLower();
 }
 
 } // namespace
@@ -63,12 +70,12 @@ void GetConversionOutputRequest::responseHandler()
 {
     const auto result = std::make_shared<ConversionOutputResult>();
     auto* reply = qobject_cast<QNetworkReply*>(sender());
-    // Only a 2xx body labelled exactly "application/json" may be an error document; any other 2xx body
+    // Only a 2xx JSON body may be an error document (no conversion format is JSON); any other 2xx body
     // is the output itself, whatever it looks like. A redirect's page is neither: handleReply fails it.
     const int httpStatus = reply ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
     if (reply && reply->error() == QNetworkReply::NoError && httpStatus >= 200 && httpStatus <= 299 &&
-        reply->rawHeader("Content-Type") != "application/json") {
-        reply->deleteLater();
+        mediaType(reply->rawHeader("Content-Type")) != "application/json") {
+        http::settleReply(*reply);
         takeOutput(*this, *result, reply->readAll());
         emit finished(result);
         return;

@@ -26,7 +26,10 @@ void GetPdfsRequest::responseHandler()
 {
     const auto result = std::make_shared<PdfsResult>();
     handleReply(result, [&](const QJsonObject& object, const QByteArray& body) {
-        readRecordList(object, "pdfs", body, result->pdfs);
+        // A short list would read as "not uploaded yet" and have the page upload the same file again.
+        result->listRead = readRecordList(object, "pdfs", body, result->pdfs);
+        if (!result->listRead)
+            result->pdfs.clear();
     });
 }
 

@@ -6,7 +6,7 @@ namespace ZorvaneAPI {
 
 bool PdfsResult::hasError() const
 {
-    return Result::hasError() ||
+    return Result::hasError() || !listRead ||
            std::any_of(pdfs.cbegin(), pdfs.cend(), [](const auto& pdf) { return !pdf; });
 }
 

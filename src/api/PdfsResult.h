@@ -10,7 +10,7 @@
 namespace ZorvaneAPI {
 
 // The PDF records of a lookup by file name, in the order of the reply. An empty list without error
-// means that no such file was uploaded.
+// means that no such file was uploaded; a reply that is no whole list is an error.
 class PdfsResult : public Result
 {
 public:
@@ -19,6 +19,7 @@ public:
     bool isCompleted() const override;
 
     QVector<std::shared_ptr<ZorvanePDF>> pdfs;
+    bool listRead = false;
 };
 
 } // namespace ZorvaneAPI

@@ -15,6 +15,7 @@
 #include "api/SendMessageRequest.h"
 #include "api/UploadFileRequest.h"
 #include "api/UploadPdfRequest.h"
+#include "core/userState.h"
 
 #include <memory>
 
@@ -24,6 +25,12 @@ Provider& Provider::instance()
 {
     static Provider provider;
     return provider;
+}
+
+void Provider::setAccount(const QString& email, const QString& token)
+{
+    m_token = token;
+    utils::setAuthInfo(email, token);
 }
 
 CreateQeltRequest* Provider::createQeltRequest()

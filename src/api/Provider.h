@@ -36,6 +36,9 @@ public:
     static Provider& instance();
 
     void setToken(const QString& token) { m_token = token; }
+    // Sign-in and sign-out (empty strings): the token goes to this provider, and the pair to the stored
+    // AuthInfo setting that the generic sender reads and the next start restores.
+    void setAccount(const QString& email, const QString& token);
     bool hasToken() const { return !m_token.isEmpty(); }
     QString token() const { return m_token; }
 

@@ -1,6 +1,6 @@
 #include "api/Request.h"
 
-#include "api/APIHandler.h"
+#include "api/http.h"
 #include "core/identity.h"
 #include "core/network.h"
 
@@ -9,7 +9,6 @@
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QUrl>
 
 #include <stdexcept>
 
@@ -65,11 +64,9 @@ QDebug Request::logWarning() const
 
 QNetworkRequest Request::networkRequest(const QString& path, Authorization authorization) const
 {
-    QNetworkRequest request(QUrl(utils::apiUrl() + path, QUrl::TolerantMode));
-    if (authorization == Authorization::Bearer)
-        request.setRawHeader("Authorization", "Bearer " + m_token.toUtf8());
-    request.setHeader(QNetworkRequest::UserAgentHeader, utils::appVersionString());
-    return request;
+    const QString url = utils::apiUrl() + path;
+    return authorization == Authorization::Bearer ? http::authorizedRequest(url, m_token)
+                                                  : http::anonymousRequest(url);
 }
 
 QNetworkReply* Request::watchReply(QNetworkReply* reply)
@@ -106,8 +103,7 @@ QNetworkReply* Request::takeReply(const ResultPtr& result)
         emit finished(result);
         return nullptr;
     }
-    utils::restoreNetworkAccess(reply);
-    reply->deleteLater();
+    http::settleReply(*reply);
     return reply;
 }
 
@@ -176,12 +172,10 @@ void Request::handleFailedReply(QNetworkReply& reply, int httpStatus, Result& re
 
 bool Request::failsAsRedirect(int httpStatus, Result& result) const
 {
-    if (httpStatus < 300 || httpStatus > 399)
+    if (!http::refusesRedirect(httpStatus, className()))
         return false;
-    // Whatever the redirect's own body says, it is not the answer to this request.
     result.networkError.code = QNetworkReply::InsecureRedirectError;
-    result.networkError.message = APIHandler::genericFailureText();
-    logWarning() << "Redirect not followed, HTTP status" << httpStatus;
+    result.networkError.message = http::genericFailureText();
     return true;
 }
 

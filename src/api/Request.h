@@ -109,9 +109,10 @@ protected:
     std::shared_ptr<Record> readRecord(const QJsonObject& object, const char* key,
                                        const QByteArray& body) const;
     // readRecordList: the array member key into records, in order, up to the first element that is not
-    // a valid record (a warning); the ones before it are still worth showing.
+    // a valid record (a warning). True when the whole list was read; the caller decides whether the
+    // records before a bad one are still worth showing.
     template <typename Record>
-    void readRecordList(const QJsonObject& object, const char* key, const QByteArray& body,
+    bool readRecordList(const QJsonObject& object, const char* key, const QByteArray& body,
                         QVector<std::shared_ptr<Record>>& records) const;
 
     // Hook: every reply, failed ones too, once its HTTP status (0 when absent) is known.
@@ -154,23 +155,24 @@ std::shared_ptr<Record> Request::readRecord(const QJsonObject& object, const cha
 }
 
 template <typename Record>
-void Request::readRecordList(const QJsonObject& object, const char* key, const QByteArray& body,
+bool Request::readRecordList(const QJsonObject& object, const char* key, const QByteArray& body,
                              QVector<std::shared_ptr<Record>>& records) const
 {
     const QJsonValue value = object.value(QLatin1String(key));
     if (!value.isArray()) {
         logWarning() << (QByteArray("Response doesn't contain ") + key + " array:").constData() << body;
-        return;
+        return false;
     }
     const QJsonArray elements = value.toArray();
     for (const QJsonValue& element : elements) {
         std::shared_ptr<Record> record = element.isObject() ? Record::fromJson(element.toObject()) : nullptr;
         if (!record) {
             logWarning() << "Received invalid results:" << body;
-            return;
+            return false;
         }
         records.append(std::move(record));
     }
+    return true;
 }
 
 } // namespace ZorvaneAPI

@@ -23,6 +23,8 @@ public:
     virtual bool hasError() const;
     // False while the service is still working on the call (the repeater waits for true).
     virtual bool isCompleted() const;
+    // False for a partial result that more results of the same request follow.
+    virtual bool isFinal() const { return true; }
 
     NetworkError networkError;
     QVector<ApiError> errors;

@@ -17,7 +17,7 @@ void SendMessageRequest::exec(const QString& qeltId, const QString& qeltContent,
                                                          {QStringLiteral("qelt_id"), qeltId},
                                                          {QStringLiteral("qelt_content"), qeltContent}});
     connect(reply, &QIODevice::readyRead, this, &SendMessageRequest::streamReceived);
-    lastAnswer.clear();
+    m_lastAnswer.clear();
 }
 
 void SendMessageRequest::streamReceived()
@@ -41,7 +41,7 @@ void SendMessageRequest::streamReceived()
         logWarning() << eventStream::payloadErrorText(answer.error) << payload;
         return;
     }
-    lastAnswer = answer.text;
+    m_lastAnswer = answer.text;
     const auto result = std::make_shared<SendMessageResult>();
     result->text = answer.text;
     emit finished(result);
@@ -65,7 +65,7 @@ void SendMessageRequest::streamFinished()
             emit finished(result);
             return;
         }
-        result->text = lastAnswer;
+        result->text = m_lastAnswer;
         result->finished = true;
         emit finished(result);
         return;

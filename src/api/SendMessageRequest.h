@@ -26,7 +26,7 @@ protected slots:
 
 private:
     // The answer of the last accepted event: each event carries the whole answer so far.
-    QString lastAnswer;
+    QString m_lastAnswer;
 };
 
 } // namespace ZorvaneAPI

@@ -11,6 +11,7 @@ public:
     bool hasError() const override;
     // True only for the final result of a stream that ended without a transport error.
     bool isCompleted() const override;
+    bool isFinal() const override { return finished || hasError(); }
 
     // The whole answer received so far.
     QString text;

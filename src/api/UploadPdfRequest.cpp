@@ -11,11 +11,12 @@ namespace ZorvaneAPI {
 
 namespace {
 
-// The file name as a quoted string of the Content-Disposition header.
+// The file name as a quoted string of the Content-Disposition header, encoded as browsers encode
+// form data: '"' as %22, CR as %0D and LF as %0A, everything else (backslashes too) as it is.
 QByteArray quotedFileName(const QString& name)
 {
     QByteArray quoted = name.toUtf8();
-    quoted.replace('\\', "\\\\").replace('"', "\\\"");
+    quoted.replace('"', "%22").replace('\r', "%0D").replace('\n', "%0A");
     return '"' + quoted + '"';
 }
 
@@ -25,7 +26,7 @@ QString UploadPdfRequest::uploadName(const QString& fileName)
 {
     QString name = fileName;
     for (QChar& c : name) {
-        if (c.category() == QChar::Other_Control)
+        if (c.category() == QChar::Other_Control && c != QLatin1Char('\r') && c != QLatin1Char('\n'))
             c = QLatin1Char(' ');
     }
     return name;

@@ -19,8 +19,8 @@ public:
     // so connect first.
     void exec(const QString& filePath, const QByteArray& optionsJson);
 
-    // The name a file is uploaded and looked up under: its name with control characters, which no
-    // header can carry, turned into spaces.
+    // The name a file is uploaded and looked up under: its name with control characters other than
+    // line breaks, which the upload encodes, turned into spaces.
     static QString uploadName(const QString& fileName);
 
 signals:

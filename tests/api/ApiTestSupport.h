@@ -9,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QtTest>
 
 #include <memory>
@@ -49,16 +48,6 @@ inline QJsonObject qeltJson(const QString& id = QStringLiteral("AB12"),
                        {"confidence", 0.93},
                        {"created_at", "2024-03-01T10:00:00Z"},
                        {"modified_at", "2024-03-01T10:05:00Z"}};
-}
-
-// An address where nothing listens: a port that was free a moment ago.
-inline QString refusingBaseUrl()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    const quint16 port = server.serverPort();
-    server.close();
-    return QStringLiteral("http://127.0.0.1:%1").arg(port);
 }
 
 // Waits for the one finished of a request (or repeater) and hands back its result, cast; none when

@@ -1,6 +1,9 @@
-// The generic sender over real HTTP: one fake service stands for the API host, another for the gateway.
+// The generic sender and the diagnostic-log batch over real HTTP: one fake service stands for the API
+// host, another for the gateway.
 #include "api/APIHandler.h"
 
+#include "api/CreateQeltTiming.h"
+#include "api/http.h"
 #include "core/identity.h"
 #include "core/settings.h"
 #include "core/userState.h"
@@ -9,61 +12,60 @@
 
 #include <QJsonArray>
 #include <QNetworkAccessManager>
+#include <QThread>
 
 using zq::test::FakeService;
+using zq::test::RecordedRequest;
 using zq::test::Reply;
 
 Q_DECLARE_METATYPE(zq::test::Reply)
 
 namespace {
 
+const QString kToken = QStringLiteral("token-a");
+
 // What the callbacks of one send saw.
 struct Outcome
 {
-    int successes = 0;
-    int failures = 0;
-    QJsonDocument document;
-    QByteArray bytes;
+    int calls = 0;
+    QByteArray success; // the bytes, or the document in its compact form
     QJsonObject failure;
 
-    APIHandler::SuccessCallback onSuccess()
+    // Sends and waits for the one callback; asBytes: through the byte sender.
+    bool send(const QString& path, bool asBytes = false, const QString& method = "POST",
+              const QJsonObject& body = {})
     {
-        return [this](const QJsonDocument& d) {
-            ++successes;
-            document = d;
-        };
-    }
-    APIHandler::ByteCallback onBytes()
-    {
-        return [this](const QByteArray& b) {
-            ++successes;
-            bytes = b;
-        };
-    }
-    APIHandler::FailCallback onFailure()
-    {
-        return [this](const QJsonObject& f) {
-            ++failures;
-            failure = f;
-        };
-    }
-    int calls() const { return successes + failures; }
-
-    // Sends JSON and waits for the one callback.
-    bool send(const QString& path, const QString& method = "POST", const QJsonObject& body = {})
-    {
-        APIHandler::send(path, method, body, onSuccess(), onFailure());
-        return QTest::qWaitFor([this] { return calls() == 1; });
-    }
-
-    bool sendBytes(const QString& path)
-    {
-        APIHandler::send_byte(path, "POST", {}, onBytes(), onFailure());
-        return QTest::qWaitFor([this] { return calls() == 1; });
+        const auto fail = [this](const QJsonObject& f) { failure = f, ++calls; };
+        if (asBytes)
+            APIHandler::send_byte(
+                path, method, body, [this](const QByteArray& b) { success = b, ++calls; }, fail);
+        else
+            APIHandler::send(
+                path, method, body,
+                [this](const QJsonDocument& d) { success = d.toJson(QJsonDocument::Compact), ++calls; },
+                fail);
+        return QTest::qWaitFor([this] { return calls == 1; });
     }
 };
 
-const QString kToken = QStringLiteral("token-of-ada");
+QStringList messagesOf(const QVector<RecordedRequest>& requests)
+{
+    QStringList messages;
+    for (const auto& request : requests)
+        for (const auto& record : request.json().value("logs").toArray())
+            messages << record.toObject().value("message").toString();
+    return messages;
+}
+
+void signIn(const QString& token)
+{
+    utils::setAuthInfo(QStringLiteral("someone@example.org"), token);
+}
+
+CreateQeltTiming completeTiming()
+{
+    return CreateQeltTiming{"req-1", "q-1", 200, "crop", 1'000'000, 1'250'999, 2'000'000, 2'100'000, 12, 180};
+}
 
 } // namespace
 
@@ -71,30 +73,33 @@ class TestAPIHandler : public QObject
 {
     Q_OBJECT
 
-private:
-    QNetworkAccessManager manager;
-    FakeService api;
-    FakeService gateway;
+    QNetworkAccessManager m_manager;
+    FakeService m_api;
+    FakeService m_gateway;
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(api.isListening());
-        QVERIFY(gateway.isListening());
-        APIHandler::init(&manager);
+        APIHandler::init(&m_manager);
+        utils::overrideBaseUrlsForTesting(m_api.baseUrl());
+        utils::overrideGatewayUrlForTesting(m_gateway.baseUrl());
     }
 
     void init()
     {
-        zq::test::clearSettings();
-        utils::overrideBaseUrlsForTesting(api.baseUrl());
-        utils::overrideGatewayUrlForTesting(gateway.baseUrl());
+        // Long enough never to fire inside a test that does not ask for it.
+        APIHandler::setLogFlushIntervalForTesting(3'600'000);
+        APIHandler::setBlockingSendTimeoutForTesting(APIHandler::kBlockingSendTimeoutMs);
+        // A flush that cannot send drops its records: the batch starts empty.
+        APIHandler::overrideNetworkAvailabilityForTesting(false);
+        APIHandler::flushLogsNow();
         APIHandler::overrideNetworkAvailabilityForTesting(true);
-        utils::setAuthInfo(QStringLiteral("ada@example.org"), kToken);
-        api.clearRoutes();
-        api.clearRequests();
-        gateway.clearRoutes();
-        gateway.clearRequests();
+        signIn(kToken);
+        for (FakeService* service : {&m_api, &m_gateway}) {
+            service->clearRoutes();
+            service->clearRequests();
+        }
+        m_gateway.on("POST", "/v1/logs", Reply::json(QJsonObject()));
     }
 
     void cleanupTestCase() { APIHandler::overrideNetworkAvailabilityForTesting(std::nullopt); }
@@ -103,285 +108,330 @@ private slots:
     {
         QTest::addColumn<bool>("network");
         QTest::addColumn<QString>("token");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<bool>("manager");
         QTest::addColumn<QString>("id");
-        QTest::newRow("no network, no token") << false << QString() << "network_unreachable";
-        QTest::newRow("no network") << false << kToken << "network_unreachable";
-        QTest::newRow("no token") << true << QString() << "token_missing";
+        QTest::newRow("no network, no token")
+            << false << QString() << "POST" << true << "network_unreachable";
+        QTest::newRow("no token") << true << QString() << "POST" << true << "token_missing";
+        QTest::newRow("unknown method") << true << kToken << "PUT" << true << "network_reply_error";
+        QTest::newRow("no manager") << true << kToken << "POST" << false << "network_reply_error";
     }
 
     void refusalsComeBeforeReturningAndSendNothing()
     {
         QFETCH(bool, network);
         QFETCH(QString, token);
+        QFETCH(QString, method);
+        QFETCH(bool, manager);
         QFETCH(QString, id);
         APIHandler::overrideNetworkAvailabilityForTesting(network);
-        utils::setAuthInfo(QStringLiteral("ada@example.org"), token);
-        api.on("POST", "/v1/events", Reply::json(QJsonObject()));
-
-        Outcome json;
-        APIHandler::send("/v1/events", "POST", {}, json.onSuccess(), json.onFailure());
-        QCOMPARE(json.failures, 1);
-        QCOMPARE(json.failure.value("id").toString(), id);
-        QVERIFY(!json.failure.value("message").toString().isEmpty());
-
-        Outcome bytes;
-        APIHandler::send_byte("/v1/export/docx", "POST", {}, bytes.onBytes(), bytes.onFailure());
-        QCOMPARE(bytes.failures, 1);
-        QCOMPARE(bytes.failure.value("id").toString(), id);
-
+        signIn(token);
+        APIHandler::init(manager ? &m_manager : nullptr);
+        for (bool asBytes : {false, true}) {
+            QJsonObject failure;
+            const auto fail = [&](const QJsonObject& f) { failure = f; };
+            if (id == "network_reply_error")
+                QTest::ignoreMessage(QtWarningMsg,
+                                     QRegularExpression("Unsupported method|No network access manager"));
+            if (asBytes)
+                APIHandler::send_byte("/v1/export/docx", method, {}, {}, fail);
+            else
+                APIHandler::send("/v1/events", method, {}, {}, fail);
+            QCOMPARE(failure.value("id").toString(), id);
+            QVERIFY(!failure.value("message").toString().isEmpty());
+        }
         // Nothing went out: a send that does go out afterwards is the first request the service sees.
+        APIHandler::init(&m_manager);
         APIHandler::overrideNetworkAvailabilityForTesting(true);
-        utils::setAuthInfo(QStringLiteral("ada@example.org"), kToken);
+        signIn(kToken);
+        m_api.on("POST", "/v1/events", Reply::json(QJsonObject()));
         QVERIFY(Outcome().send("/v1/events"));
-        QCOMPARE(api.requestCount(), 1);
-        QCOMPARE(json.calls() + bytes.calls(), 2);
+        QCOMPARE(m_api.requestCount(), 1);
     }
 
-    void misuseFailsAtOnceAndNeverWaits()
+    void requestGoesToItsHostWithTokenIdentityAndIndentedBody()
     {
-        Outcome unknown;
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Unsupported method"));
-        APIHandler::send("/v1/events", "PUT", {}, unknown.onSuccess(), unknown.onFailure());
-        QCOMPARE(unknown.failures, 1);
-        QCOMPARE(unknown.failure.value("id").toString(), QStringLiteral("network_reply_error"));
-
-        // Without a manager nothing can be sent; the flush at exit must not wait either.
-        APIHandler::init(nullptr);
-        Outcome early;
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No network access manager"));
-        APIHandler::send("/v1/events", "POST", {}, early.onSuccess(), early.onFailure());
-        APIHandler::init(&manager);
-        QCOMPARE(early.failures, 1);
-        QCOMPARE(early.failure.value("id").toString(), QStringLiteral("network_reply_error"));
-        QCOMPARE(api.requestCount(), 0);
-    }
-
-    void logsPathAloneGoesToTheGateway_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("bytes");
-        QTest::addColumn<bool>("toGateway");
-        QTest::newRow("logs") << "/v1/logs" << false << true;
-        QTest::newRow("logs with query") << "/v1/logs?x=1" << false << false;
-        QTest::newRow("logs in capitals") << "/V1/LOGS" << false << false;
-        QTest::newRow("logs as bytes") << "/v1/logs" << true << false;
-    }
-
-    void logsPathAloneGoesToTheGateway()
-    {
-        QFETCH(QString, path);
-        QFETCH(bool, bytes);
-        QFETCH(bool, toGateway);
-        const QString route = path.section('?', 0, 0);
-        api.on("POST", route, Reply::json(QJsonObject{{"ok", true}}));
-        gateway.on("POST", route, Reply::json(QJsonObject{{"ok", true}}));
-
-        Outcome outcome;
-        QVERIFY(bytes ? outcome.sendBytes(path) : outcome.send(path));
-        QCOMPARE(outcome.successes, 1);
-        QCOMPARE(gateway.requestCount(), toGateway ? 1 : 0);
-        QCOMPARE(api.requestCount(), toGateway ? 0 : 1);
-        const auto request = toGateway ? gateway.requests().first() : api.requests().first();
-        QCOMPARE(request.path, route);
-    }
-
-    void requestCarriesTokenIdentityAndIndentedBody_data()
-    {
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QJsonObject>("body");
-        QTest::addColumn<QByteArray>("sent");
-        const QJsonObject nonEmpty{{"a", 1}};
-        QTest::newRow("GET drops its body") << "GET" << nonEmpty << QByteArray();
-        QTest::newRow("DELETE with an empty object") << "DELETE" << QJsonObject() << QByteArray("{\n}\n");
-        QTest::newRow("POST") << "POST" << nonEmpty << QByteArray("{\n    \"a\": 1\n}\n");
-    }
-
-    void requestCarriesTokenIdentityAndIndentedBody()
-    {
-        QFETCH(QString, method);
-        QFETCH(QJsonObject, body);
-        QFETCH(QByteArray, sent);
-        api.on(method.toLatin1(), "/v1/user/settings", Reply::json(QJsonObject()));
-
-        Outcome outcome;
-        QVERIFY(outcome.send("/v1/user/settings", method, body));
-        QCOMPARE(outcome.successes, 1);
-        const auto request = api.requests().first();
-        QCOMPARE(request.method, method.toLatin1());
-        QCOMPARE(request.body, sent);
+        m_api.on("PATCH", "/v1/user/settings", Reply::json(QJsonObject()));
+        QVERIFY(Outcome().send("/v1/user/settings", false, "PATCH", QJsonObject{{"a", 1}}));
+        const auto request = m_api.requests().value(0);
+        QCOMPARE(request.method + request.body, QByteArray("PATCH{\n    \"a\": 1\n}\n"));
         QCOMPARE(request.header("authorization"), "Bearer " + kToken.toUtf8());
         QCOMPARE(request.header("user-agent"), utils::appVersionString().toUtf8());
         QCOMPARE(request.header("content-type"), QByteArray("application/json"));
+        // Only the log batch's own path, sent as JSON, goes to the gateway.
+        m_api.on("POST", "/v1/logs", Reply::json(QJsonObject()));
+        QVERIFY(Outcome().send("/v1/logs?x=1"));
+        QVERIFY(Outcome().send("/v1/logs", true));
+        QCOMPARE(m_api.requestCount(), 3);
+        QVERIFY(Outcome().send("/v1/logs"));
+        QCOMPARE(m_gateway.requestCount(), 1);
     }
 
-    void replyBodiesReachTheRightCallback_data()
+    void replyReachesTheRightCallback_data()
     {
         QTest::addColumn<Reply>("reply");
-        QTest::addColumn<bool>("succeeds");
-        QTest::addColumn<QJsonObject>("failure");
-        const QJsonObject first{{"id", "first"}, {"message", "First."}, {"extra", 7}};
-        const QJsonObject second{{"id", "second"}, {"message", "Second."}};
-        const QJsonObject generic{{"id", "network_unreachable"},
-                                  {"message", APIHandler::genericFailureText()}};
-        QTest::newRow("two service errors")
-            << Reply::json(QJsonObject{{"errors", QJsonArray{first, second}}}) << false << first;
-        QTest::newRow("a service error that is no object")
-            << Reply::json(QJsonObject{{"errors", QJsonArray{"text"}}}) << false << QJsonObject();
-        QTest::newRow("empty errors")
-            << Reply::json(QJsonObject{{"errors", QJsonArray()}}) << true << QJsonObject();
-        QTest::newRow("array document")
-            << Reply::json(QJsonDocument(QJsonArray{1, 2})) << true << QJsonObject();
-        QTest::newRow("empty body") << Reply::raw(QByteArray(), "application/json") << false << generic;
-        QTest::newRow("not JSON") << Reply::raw("<html>", "text/html") << false << generic;
+        QTest::addColumn<bool>("asBytes");
+        QTest::addColumn<QString>("failureId"); // "-": success
+        const QJsonObject first{{"id", "first"}, {"message", "First."}};
+        const QByteArray errors = QJsonDocument(QJsonObject{{"errors", QJsonArray{first, first}}}).toJson();
+        const Reply redirect =
+            Reply::json(QJsonObject{{"ok", true}}, 302).withHeader("Location", "https://x.example/");
+        QTest::newRow("service errors") << Reply::raw(errors, "application/json") << false << "first";
+        QTest::newRow("an error that is no object")
+            << Reply::json(QJsonObject{{"errors", QJsonArray{"text"}}}) << false << "";
+        QTest::newRow("empty errors") << Reply::json(QJsonObject{{"errors", QJsonArray()}}) << false << "-";
+        QTest::newRow("array document") << Reply::json(QJsonDocument(QJsonArray{1, 2})) << false << "-";
+        QTest::newRow("empty body") << Reply::raw("", "application/json") << false << "network_unreachable";
+        QTest::newRow("not JSON") << Reply::raw("<html>", "text/html") << false << "network_unreachable";
+        QTest::newRow("HTTP error body is not read")
+            << Reply::raw(errors, "application/json", 404) << false << "network_reply_error";
+        QTest::newRow("redirect") << redirect << false << "network_unreachable";
+        QTest::newRow("bytes are passed raw") << Reply::raw(errors, "application/json") << true << "-";
+        QTest::newRow("empty bytes") << Reply::raw("") << true << "network_unreachable";
+        QTest::newRow("redirected bytes") << redirect << true << "network_unreachable";
     }
 
-    void replyBodiesReachTheRightCallback()
+    void replyReachesTheRightCallback()
     {
         QFETCH(Reply, reply);
-        QFETCH(bool, succeeds);
-        QFETCH(QJsonObject, failure);
-        api.on("POST", "/v1/solve", reply);
-        if (failure.value("id") == "network_unreachable")
-            QTest::ignoreMessage(QtWarningMsg, "Server returned invalid json.");
-
+        QFETCH(bool, asBytes);
+        QFETCH(QString, failureId);
+        m_api.on("POST", "/v1/solve", reply);
+        if (failureId.startsWith("network_"))
+            QTest::ignoreMessage(
+                QtWarningMsg,
+                QRegularExpression(
+                    "^Server returned invalid|^Send Request error: .*ContentNotFound|^\\[APIHandler\\] "
+                    "Redirect not followed, HTTP status 302"));
         Outcome outcome;
-        QVERIFY(outcome.send("/v1/solve"));
-        QCOMPARE(outcome.successes, succeeds ? 1 : 0);
-        if (succeeds)
-            QCOMPARE(outcome.document, QJsonDocument::fromJson(reply.body));
+        QVERIFY(outcome.send("/v1/solve", asBytes));
+        if (failureId == "-")
+            QCOMPARE(outcome.success,
+                     asBytes ? reply.body
+                             : QJsonDocument::fromJson(reply.body).toJson(QJsonDocument::Compact));
         else
-            QCOMPARE(outcome.failure, failure);
+            QCOMPARE(outcome.failure.value("id").toString(), failureId);
+        if (failureId == "network_unreachable")
+            QCOMPARE(outcome.failure.value("message").toString(), ZorvaneAPI::http::genericFailureText());
     }
 
-    void httpErrorBodyIsNotParsed()
+    void consentIsAStrictBooleanStoredAtOnce()
     {
-        const QJsonObject error{{"id", "not_found"}, {"message", "No such thing."}};
-        api.on("POST", "/v1/solve", Reply::json(QJsonObject{{"errors", QJsonArray{error}}}, 404));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Send Request error: .*ContentNotFoundError"));
-
-        Outcome outcome;
-        QVERIFY(outcome.send("/v1/solve"));
-        QCOMPARE(outcome.failures, 1);
-        QCOMPARE(outcome.failure.value("id").toString(), QStringLiteral("network_reply_error"));
-        QVERIFY(outcome.failure.value("message").toString().contains("Not Found", Qt::CaseInsensitive));
-    }
-
-    void bytesArePassedRawAndEmptyBodyFails()
-    {
-        const QByteArray errorsBody = R"({"errors":[{"id":"x","message":"y"}]})";
-        api.enqueue("POST", "/v1/export/docx", Reply::raw(errorsBody, "application/json"));
-        api.enqueue("POST", "/v1/export/docx", Reply::raw(QByteArray()));
-
-        Outcome raw;
-        QVERIFY(raw.sendBytes("/v1/export/docx"));
-        QCOMPARE(raw.bytes, errorsBody);
-
-        QTest::ignoreMessage(QtWarningMsg, "Server returned invalid answer body");
-        Outcome empty;
-        QVERIFY(empty.sendBytes("/v1/export/docx"));
-        QCOMPARE(empty.failure.value("id").toString(), QStringLiteral("network_unreachable"));
-        QCOMPARE(empty.failure.value("message").toString(), APIHandler::genericFailureText());
-    }
-
-    // Redirects are not followed, so neither a JSON body nor a page on one may pass for the answer.
-    void redirectFailsBothSends()
-    {
-        api.enqueue("POST", "/v1/solve",
-                    Reply::json(QJsonObject{{"ok", true}}, 302)
-                        .withHeader("Location", "https://elsewhere.example/v1/solve"));
-        api.enqueue("POST", "/v1/export/docx",
-                    Reply::raw("<html>Moved</html>", "text/html", 302)
-                        .withHeader("Location", "https://elsewhere.example/export.docx"));
-        QTest::ignoreMessage(QtWarningMsg, "[APIHandler] Redirect not followed, HTTP status 302");
-        QTest::ignoreMessage(QtWarningMsg, "[APIHandler] Redirect not followed, HTTP status 302");
-
-        Outcome json;
-        QVERIFY(json.send("/v1/solve"));
-        QCOMPARE(json.failures, 1);
-        QCOMPARE(json.failure.value("message").toString(), APIHandler::genericFailureText());
-
-        Outcome bytes;
-        QVERIFY(bytes.sendBytes("/v1/export/docx"));
-        QCOMPARE(bytes.failures, 1);
-        QCOMPARE(bytes.failure.value("id").toString(), QStringLiteral("network_unreachable"));
-        QCOMPARE(api.requestCount(), 2);
-    }
-
-    void consentIsReadAsStrictBoolean_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("stored");
-        QTest::newRow("true") << QByteArray(R"({"improve_zorvane":true})") << true;
-        QTest::newRow("missing") << QByteArray(R"({"other":1})") << false;
-        QTest::newRow("string") << QByteArray(R"({"improve_zorvane":"true"})") << false;
-    }
-
-    void consentIsReadAsStrictBoolean()
-    {
-        QFETCH(QByteArray, body);
-        QFETCH(bool, stored);
-        kKeyImproveZorvaneOCR.set(!stored);
-        api.on("GET", "/v1/user/settings", Reply::raw(body, "application/json"));
+        m_api.enqueue("GET", "/v1/user/settings",
+                      Reply::raw(R"({"improve_zorvane":true})", "application/json"));
+        m_api.enqueue("GET", "/v1/user/settings",
+                      Reply::raw(R"({"improve_zorvane":"true"})", "application/json"));
         APIHandler::GetImproveOCRSetting();
-        QTRY_COMPARE(api.requestCount(), 1);
-        QTRY_COMPARE(kKeyImproveZorvaneOCR.get(), stored);
-        QVERIFY(api.requests().first().body.isEmpty());
-    }
+        QTRY_COMPARE(kKeyImproveZorvaneOCR.get(), true);
+        APIHandler::GetImproveOCRSetting();
+        QTRY_COMPARE(kKeyImproveZorvaneOCR.get(), false);
+        QVERIFY(m_api.requests().first().body.isEmpty());
 
-    void consentChangeIsStoredAtOnceAndFlagClearsOnlyOnSuccess()
-    {
+        // The choice is kept at once; the flag clears only when the service took it.
         bool failed = false;
-        api.enqueue("PATCH", "/v1/user/settings", Reply::json(QJsonObject()));
-        APIHandler::SetImproveOCRSetting(false, &failed);
-        QVERIFY(failed);
-        QCOMPARE(kKeyImproveZorvaneOCR.get(), false);
-        QTRY_VERIFY(!failed);
-        QCOMPARE(api.requests().first().json(), (QJsonObject{{"improve_zorvane", false}}));
-
-        api.enqueue("PATCH", "/v1/user/settings", Reply::text(503));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Send Request error: "));
+        m_api.enqueue("PATCH", "/v1/user/settings", Reply::json(QJsonObject()));
+        m_api.enqueue("PATCH", "/v1/user/settings", Reply::text(503));
         APIHandler::SetImproveOCRSetting(true, &failed);
+        QVERIFY(failed);
         QCOMPARE(kKeyImproveZorvaneOCR.get(), true);
-        QTRY_COMPARE(api.requestCount(), 2);
-        api.on("POST", "/v1/events", Reply::json(QJsonObject()));
+        QTRY_VERIFY(!failed);
+        QCOMPARE(m_api.requests().at(2).json(), (QJsonObject{{"improve_zorvane", true}}));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Send Request error: "));
+        APIHandler::SetImproveOCRSetting(false, &failed);
+        QCOMPARE(kKeyImproveZorvaneOCR.get(), false);
+        QTRY_COMPARE(m_api.requestCount(), 4);
+        m_api.on("POST", "/v1/events", Reply::json(QJsonObject()));
         QVERIFY(Outcome().send("/v1/events"));
         QVERIFY(failed);
-
-        // Without network the choice is still kept locally, and nothing is sent.
-        APIHandler::overrideNetworkAvailabilityForTesting(false);
-        failed = false;
-        APIHandler::SetImproveOCRSetting(false, &failed);
-        QVERIFY(failed);
-        QCOMPARE(kKeyImproveZorvaneOCR.get(), false);
-        QCOMPARE(api.requestsTo("/v1/user/settings").size(), 2);
-    }
-
-    void ocrFeedbackSendsCategoriesOnlyWhenOneIsSet_data()
-    {
-        QTest::addColumn<QJsonObject>("categories");
-        QTest::addColumn<QString>("comment");
-        QTest::addColumn<QJsonObject>("sent");
-        const QJsonObject none{{"recognition", false}, {"formatting", false}, {"other", false}};
-        const QJsonObject other{{"recognition", false}, {"other", true}};
-        const QJsonObject base{{"qelt_id", "q1"}, {"ocr_feedback", 0}};
-        QJsonObject withOther = base;
-        withOther.insert("mistake_category", other);
-        withOther.insert("comment", "Wrong sign.");
-        QTest::newRow("all false") << none << QString() << base;
-        QTest::newRow("other set, with comment") << other << "Wrong sign." << withOther;
-        QTest::newRow("string true does not count")
-            << QJsonObject{{"recognition", "true"}} << QString() << base;
     }
 
     void ocrFeedbackSendsCategoriesOnlyWhenOneIsSet()
     {
-        QFETCH(QJsonObject, categories);
-        QFETCH(QString, comment);
-        QFETCH(QJsonObject, sent);
-        api.on("POST", "/v1/user/ocr_feedback", Reply::json(QJsonObject()));
-        APIHandler::sendOcrFeedback("q1", 0, categories, comment);
-        QTRY_COMPARE(api.requestCount(), 1);
-        QCOMPARE(api.requests().first().json(), sent);
+        m_api.on("POST", "/v1/user/ocr_feedback", Reply::json(QJsonObject()));
+        const QJsonObject other{{"recognition", false}, {"other", true}};
+        APIHandler::sendOcrFeedback("q1", 1, other, "Wrong sign.");
+        APIHandler::sendOcrFeedback("q2", 0, QJsonObject{{"recognition", false}, {"formatting", "true"}},
+                                    QString());
+        QTRY_COMPARE(m_api.requestCount(), 2);
+        QCOMPARE(m_api.requests().at(0).json(), (QJsonObject{{"qelt_id", "q1"},
+                                                             {"ocr_feedback", 1},
+                                                             {"mistake_category", other},
+                                                             {"comment", "Wrong sign."}}));
+        QCOMPARE(m_api.requests().at(1).json(), (QJsonObject{{"qelt_id", "q2"}, {"ocr_feedback", 0}}));
+    }
+
+    void recordsHaveTheirShapeAndTheTenthSendsAll()
+    {
+        APIHandler::log("Upload failed", "error", "timeout");
+        APIHandler::log("Sync failed", "warn", QString());
+        APIHandler::event("app_start");
+        APIHandler::event("copy_to_clipboard", QJsonObject{{"format", "latex"}});
+        for (int i = 5; i < APIHandler::kLogBatchSize; ++i)
+            APIHandler::log(QString::number(i), "info", QString());
+        // A round trip to the gateway after the nine: a post of them would have gone out before it.
+        QVERIFY(Outcome().send("/v1/logs"));
+        QCOMPARE(m_gateway.requestCount(), 1);
+
+        const qint64 before = QDateTime::currentMSecsSinceEpoch();
+        APIHandler::log("10", "info", QString());
+        QTRY_COMPARE(m_gateway.requestCount(), 2);
+        const QJsonArray logs = m_gateway.requests().at(1).json().value("logs").toArray();
+        QCOMPARE(logs.size(), APIHandler::kLogBatchSize);
+        QJsonObject first = logs.at(0).toObject();
+        // Stamped when queued, in milliseconds since the epoch.
+        const qint64 stamp = qint64(first.take("timestamp").toDouble());
+        QVERIFY(stamp > 1'600'000'000'000 && stamp <= before);
+        QCOMPARE(first, (QJsonObject{{"event", "log"},
+                                     {"message", "Upload failed"},
+                                     {"level", "error"},
+                                     {"error_info", "timeout"}}));
+        QVERIFY(!logs.at(1).toObject().contains("error_info"));
+        QCOMPARE(logs.at(2).toObject().keys(), (QStringList{"event", "timestamp"}));
+        QCOMPARE(logs.at(3).toObject().value("data"), QJsonValue(QJsonObject{{"format", "latex"}}));
+        QCOMPARE(m_gateway.requests().at(1).header("authorization"), "Bearer " + kToken.toUtf8());
+
+        // The batch is empty now: the flush at exit has nothing to send.
+        APIHandler::flushLogsNow();
+        QCOMPARE(m_gateway.requestCount(), 2);
+    }
+
+    void quietIntervalSendsTheBatch()
+    {
+        APIHandler::setLogFlushIntervalForTesting(20);
+        APIHandler::event("first");
+        APIHandler::event("second");
+        QTRY_COMPARE(m_gateway.requestCount(), 1);
+        QCOMPARE(m_gateway.requests().first().json().value("logs").toArray().size(), 2);
+    }
+
+    void batchLeavesWithTheTokenItWasQueuedUnder()
+    {
+        // The token and the records of the gateway's request i.
+        const auto sent = [this](int i) {
+            const RecordedRequest request = m_gateway.requests().value(i);
+            return QString::fromUtf8(request.header("authorization")) + ": " +
+                   messagesOf({request}).join(',');
+        };
+        APIHandler::log("a1", "info", QString());
+        APIHandler::log("a2", "info", QString());
+        signIn("token-b");
+        APIHandler::log("b1", "info", QString());
+        QTRY_COMPARE(sent(0), QString("Bearer token-a: a1,a2"));
+
+        // Signed out: the last account's records still leave under its own token.
+        signIn(QString());
+        APIHandler::log("anonymous", "info", QString());
+        QTRY_COMPARE(sent(1), QString("Bearer token-b: b1"));
+
+        // Records queued while signed out go with the next sign-in.
+        signIn("token-c");
+        APIHandler::log("c1", "info", QString());
+        QTRY_COMPARE(sent(2), QString("Bearer token-c: anonymous"));
+
+        // A timed flush after the account changed without a new record keeps the queuing token.
+        signIn("token-d");
+        APIHandler::flushLogsNow();
+        QCOMPARE(sent(3), QString("Bearer token-c: c1"));
+    }
+
+    void recordsFromWorkerThreadsAllArriveOnce()
+    {
+        // Not a multiple of the batch size: the rest leaves through the timer that a worker restarted.
+        APIHandler::setLogFlushIntervalForTesting(20);
+        constexpr int kThreads = 4;
+        constexpr int kPerThread = 26;
+        QVector<QThread*> workers;
+        for (int t = 0; t < kThreads; ++t) {
+            workers << QThread::create([t] {
+                for (int i = 0; i < kPerThread; ++i)
+                    APIHandler::log(QStringLiteral("%1-%2").arg(t).arg(i), "info", QString());
+            });
+            workers.last()->start();
+        }
+        for (QThread* worker : workers) {
+            QVERIFY(worker->wait(10'000));
+            delete worker;
+        }
+        QTRY_COMPARE(messagesOf(m_gateway.requests()).size(), kThreads * kPerThread);
+        QStringList messages = messagesOf(m_gateway.requests());
+        messages.removeDuplicates();
+        QCOMPARE(messages.size(), kThreads * kPerThread);
+        for (const auto& request : m_gateway.requests())
+            QVERIFY(request.json().value("logs").toArray().size() <= APIHandler::kLogBatchSize);
+    }
+
+    void flushAtExitIsBoundedWhenTheServiceIsSilent()
+    {
+        m_gateway.enqueue("POST", "/v1/logs", Reply::silence());
+        APIHandler::setBlockingSendTimeoutForTesting(300);
+        APIHandler::log("last words", "info", QString());
+
+        // A record queued while the flush waits must neither deadlock nor get lost with the batch.
+        QTimer::singleShot(0, [] { APIHandler::log("during the wait", "info", QString()); });
+        QTest::ignoreMessage(QtWarningMsg, "[APIHandler] No reply in time, giving up the request");
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^Send Request error: .*OperationCanceledError"));
+        APIHandler::flushLogsNow();
+        QCOMPARE(messagesOf(m_gateway.requests()), QStringList{"last words"});
+
+        APIHandler::flushLogsNow();
+        QCOMPARE(m_gateway.requestCount(), 2);
+        QCOMPARE(messagesOf({m_gateway.requests().at(1)}), QStringList{"during the wait"});
+    }
+
+    void flushThatCannotSendNeverWaits()
+    {
+        // Any event loop inside the flush would run this.
+        bool eventsRan = false;
+        QTimer::singleShot(0, [&] { eventsRan = true; });
+        APIHandler::log("stranded", "info", QString());
+        APIHandler::overrideNetworkAvailabilityForTesting(false);
+        APIHandler::flushLogsNow();
+        APIHandler::overrideNetworkAvailabilityForTesting(true);
+        APIHandler::log("stranded", "info", QString());
+        APIHandler::init(nullptr);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No network access manager"));
+        APIHandler::flushLogsNow();
+        APIHandler::init(&m_manager);
+        QVERIFY(!eventsRan);
+        QCOMPARE(m_gateway.requestCount(), 0);
+    }
+
+    void timingRecordReportsMillisecondsAndNeedsEveryValue()
+    {
+        QCOMPARE(APIHandler::createQeltRecord(completeTiming(), 1234),
+                 (QJsonObject{{"timestamp", 1234},
+                              {"event", "create_qelt"},
+                              {"data", QJsonObject{{"request_id", "req-1"},
+                                                   {"qelt_id", "q-1"},
+                                                   {"status_code", 200},
+                                                   {"input_type", "crop"}}},
+                              {"time_ms", QJsonObject{{"server_read_request_body", 12},
+                                                      {"server_ocr_api_response", 180},
+                                                      {"qelt_api_response", 250},
+                                                      {"rendering", 100}}}}));
+        // Truncated toward zero both ways; an unknown server time is left out.
+        CreateQeltTiming odd = completeTiming();
+        odd.sentStamp = 999;
+        odd.receivedStamp = odd.processedStamp = 0;
+        odd.renderedStamp = 999;
+        odd.serverOcrMs = -1;
+        QCOMPARE(APIHandler::createQeltRecord(odd, 1).value("time_ms").toObject(),
+                 (QJsonObject{{"server_read_request_body", 12}, {"qelt_api_response", 0}, {"rendering", 0}}));
+
+        CreateQeltTiming noStatus = completeTiming(), noRendering = noStatus, noRequestId = noStatus;
+        noStatus.statusCode = -1;
+        noRendering.renderedStamp = -1;
+        noRequestId.requestId.clear();
+        for (const CreateQeltTiming& timing : {noStatus, noRendering, noRequestId}) {
+            QVERIFY(APIHandler::createQeltRecord(timing, 5).isEmpty());
+            APIHandler::createQeltEvent(timing);
+        }
+        APIHandler::createQeltEvent(completeTiming());
+        APIHandler::flushLogsNow();
+        QCOMPARE(m_gateway.requestCount(), 1);
+        QCOMPARE(m_gateway.requests().first().json().value("logs").toArray().size(), 1);
     }
 };
 

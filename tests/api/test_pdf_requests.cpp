@@ -1,20 +1,28 @@
 #include "ApiTestSupport.h"
 
+#include "api/ConversionOutputResult.h"
+#include "api/ConversionResult.h"
+#include "api/CreateConversionRequest.h"
+#include "api/GetConversionOutputRequest.h"
+#include "api/GetConversionRequest.h"
 #include "api/GetPdfRequest.h"
 #include "api/GetPdfsRequest.h"
 #include "api/PdfResult.h"
 #include "api/PdfsResult.h"
-#include "api/Provider.h"
+#include "api/UploadFileRequest.h"
+#include "api/UploadFileResult.h"
 #include "api/UploadPdfRequest.h"
 #include "support/TestMain.h"
 
 #include <QFile>
-#include <QJsonArray>
 #include <QTemporaryDir>
 
 using namespace ZorvaneAPI;
+using zq::test::FakeService;
 using zq::test::Reply;
 using zq::test::ScopedFakeService;
+
+Q_DECLARE_METATYPE(zq::test::Reply)
 
 namespace {
 
@@ -23,27 +31,44 @@ QJsonObject pdfJson(const QString& id, const QString& status = QStringLiteral("c
     return QJsonObject{{"id", id}, {"status", status}, {"input_file", "report.pdf"}};
 }
 
-// The file name of the file part as a server reads the quoted string (backslash escapes undone).
+QJsonObject conversionJson(const QString& id, const QString& mdStatus)
+{
+    return QJsonObject{{"id", id},
+                       {"conversion_status", QJsonObject{{"md", QJsonObject{{"status", mdStatus}}},
+                                                         {"docx", QJsonObject{{"status", "completed"}}}}},
+                       {"output_formats", QJsonObject{{"docx", "/v1/conversions/c1.docx"}}}};
+}
+
+// The file name of the file part as a server reads form data: the quoted string up to the closing
+// quote, with %22, %0D and %0A decoded; a raw line break would end the header.
 QByteArray uploadedFileName(const QByteArray& body)
 {
     const QByteArray key = "name=\"file\"; filename=\"";
-    int at = body.indexOf(key);
-    if (at < 0)
-        return QByteArray();
-    QByteArray name;
-    for (at += key.size(); at < body.size() && body.at(at) != '"'; ++at) {
-        if (body.at(at) == '\\')
-            ++at;
-        if (body.at(at) == '\r' || body.at(at) == '\n')
-            return "<line break in header>";
-        name += body.at(at);
+    const int start = body.indexOf(key) + key.size();
+    const QByteArray quoted = body.mid(start, body.indexOf('"', start) - start);
+    if (quoted.contains('\r') || quoted.contains('\n'))
+        return "<line break in header>";
+    return QByteArray(quoted).replace("%22", "\"").replace("%0D", "\r").replace("%0A", "\n");
+}
+
+// A body that no two offsets share a byte pattern with, so that a shifted or dropped piece shows.
+QByteArray patterned(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 state = 2463534242u;
+    for (int i = 0; i < size; ++i) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        bytes[i] = char(state);
     }
-    return name;
+    return bytes;
 }
 
 } // namespace
 
-// Uploading a PDF, looking it up by id and by file name, over loopback HTTP.
+// PDFs (upload, lookup by id and by file name), their conversions and the download of the output, and
+// the export file upload, over loopback HTTP.
 class TestPdfRequests : public QObject
 {
     Q_OBJECT
@@ -59,12 +84,20 @@ class TestPdfRequests : public QObject
         return file.fileName();
     }
 
+    // Runs a request that reports progress and keeps what it reported.
+    template <typename ResultType, typename RequestType, typename... Args>
+    std::shared_ptr<ResultType> withProgress(RequestType* request, QVector<int>* progress, Args&&... args)
+    {
+        connect(request, &RequestType::progress, this, [progress](int p) { progress->append(p); });
+        return zq::test::runRequest<ResultType>(request, std::forward<Args>(args)...);
+    }
+
     std::shared_ptr<PdfResult> upload(const QString& path, QVector<int>* progress = nullptr)
     {
-        UploadPdfRequest* request = Provider::instance().uploadPdfRequest();
-        if (progress)
-            connect(request, &UploadPdfRequest::progress, this, [progress](int p) { progress->append(p); });
-        return zq::test::runRequest<PdfResult>(request, path, R"({"include_equation_tags": true})");
+        QVector<int> ignored;
+        return withProgress<PdfResult>(Provider::instance().uploadPdfRequest(),
+                                       progress ? progress : &ignored, path,
+                                       R"({"include_equation_tags": true})");
     }
 
     static std::shared_ptr<PdfsResult> list(const QString& inputFile, int limit)
@@ -80,54 +113,35 @@ private slots:
     void uploadSendsFileAndOptions()
     {
         const QByteArray bytes = "%PDF-1.4\n" + QByteArray(300000, 'x') + "\n%%EOF\n";
-        const QString path = writeFile("report.v2.pdf", bytes);
         m_service->on("POST", "/v1/pdfs", Reply::json(QJsonObject{{"pdf", pdfJson("p1", "processing")}}));
         QVector<int> progress;
-        const auto result = upload(path, &progress);
-        QVERIFY(result);
-        QVERIFY(!result->hasError());
-        QVERIFY(!result->isCompleted());
+        const auto result = upload(writeFile("report.v2.pdf", bytes), &progress);
+        QVERIFY(result && !result->hasError() && !result->isCompleted());
         QCOMPARE(result->pdf->id, QString("p1"));
-        QVERIFY(!progress.isEmpty());
-        QCOMPARE(progress.last(), 100);
+        QCOMPARE(progress.value(progress.size() - 1), 100);
 
         const auto recorded = m_service->requests().value(0);
-        QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
         QCOMPARE(recorded.parts.size(), 2);
-        QCOMPARE(recorded.parts.at(0).name, QByteArray("file"));
-        QCOMPARE(recorded.parts.at(0).fileName, QByteArray("report.v2.pdf"));
-        QCOMPARE(recorded.parts.at(0).contentType, QByteArray("application/pdf"));
+        QCOMPARE(recorded.parts.at(0).name + recorded.parts.at(0).fileName + recorded.parts.at(0).contentType,
+                 QByteArray("filereport.v2.pdfapplication/pdf"));
         QCOMPARE(recorded.parts.at(0).data, bytes);
         QCOMPARE(recorded.parts.at(1).name, QByteArray("options_json"));
         QVERIFY(recorded.parts.at(1).contentType.isEmpty());
         QCOMPARE(recorded.parts.at(1).data, QByteArray(R"({"include_equation_tags": true})"));
     }
 
-    void unopenableFileEndsBeforeExecReturns_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::newRow("missing") << QStringLiteral("missing.pdf");
-        QTest::newRow("directory") << QString();
-    }
-
     void unopenableFileEndsBeforeExecReturns()
     {
-        QFETCH(QString, path);
-        path = path.isEmpty() ? m_dir.path() : m_dir.filePath(path);
-        std::unique_ptr<UploadPdfRequest> request(Provider::instance().uploadPdfRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        zq::test::expectWarning("UploadPdfRequest", "Can't open file");
-        request->exec(path, "{}");
-        QCOMPARE(spy.count(), 1);
-        const auto result = std::dynamic_pointer_cast<PdfResult>(spy.first().first().value<ResultPtr>());
-        QVERIFY(result);
-        QVERIFY(result->hasError());
-        QCOMPARE(result->networkError.code, 0);
-        QVERIFY(result->errors.isEmpty());
-        // A lookup after it is the first request the service sees.
-        m_service->on("GET", "/v1/pdfs", Reply::json(QJsonObject{{"pdfs", QJsonArray()}}));
-        QVERIFY(list(QString(), -1));
-        QCOMPARE(m_service->requestCount(), 1);
+        for (const QString& path : {m_dir.filePath("missing.pdf"), m_dir.path()}) {
+            std::unique_ptr<UploadPdfRequest> request(Provider::instance().uploadPdfRequest());
+            QSignalSpy spy(request.get(), &Request::finished);
+            zq::test::expectWarning("UploadPdfRequest", "Can't open file");
+            request->exec(path, "{}");
+            QCOMPARE(spy.count(), 1);
+            const auto result = spy.first().first().value<ResultPtr>();
+            QVERIFY(result->hasError() && result->networkError.code == 0 && result->errors.isEmpty());
+        }
+        QCOMPARE(m_service->requestCount(), 0);
     }
 
     void awkwardFileNameIsFoundAgainByItsLookup_data()
@@ -139,7 +153,9 @@ private slots:
         QTest::newRow("query delimiters") << "r&d=1+2#3 50%.pdf"
                                           << "r&d=1+2#3 50%.pdf";
         QTest::newRow("header injection") << "a\r\nX-Injected: 1\r\n\r\nx.pdf"
-                                          << "a  X-Injected: 1    x.pdf";
+                                          << "a\r\nX-Injected: 1\r\n\r\nx.pdf";
+        QTest::newRow("other control character") << "tab\tbell\a.pdf"
+                                                 << "tab bell .pdf";
         QTest::newRow("non-ASCII") << QString::fromUtf8("Übung ½.pdf") << QString::fromUtf8("Übung ½.pdf");
     }
 
@@ -147,111 +163,218 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, stored);
-        const QString path = writeFile(name, "%PDF-1.4\n");
-        QVERIFY(!path.isEmpty());
         m_service->on("POST", "/v1/pdfs", Reply::json(QJsonObject{{"pdf", pdfJson("p1")}}));
         m_service->on("GET", "/v1/pdfs", Reply::json(QJsonObject{{"pdfs", QJsonArray{pdfJson("p1")}}}));
-        QVERIFY(upload(path));
+        QVERIFY(upload(writeFile(name, "%PDF-1.4\n")));
         QVERIFY(list(name, 1));
 
         const auto uploaded = m_service->requests().value(0);
-        QCOMPARE(uploaded.parts.size(), 2);
-        QCOMPARE(uploaded.parts.at(0).data, QByteArray("%PDF-1.4\n"));
+        QCOMPARE(uploaded.parts.value(0).data, QByteArray("%PDF-1.4\n"));
         QCOMPARE(QString::fromUtf8(uploadedFileName(uploaded.body)), stored);
-        const auto lookup = m_service->requests().value(1);
-        QCOMPARE(lookup.queryItem("input_file"), stored);
-        QCOMPARE(lookup.queryItem("limit"), QString("1"));
+        QCOMPARE(m_service->requests().value(1).queryItem("input_file"), stored);
     }
 
-    void listQuery_data()
+    void listQueryAndReply_data()
     {
         QTest::addColumn<QString>("inputFile");
         QTest::addColumn<int>("limit");
         QTest::addColumn<QString>("query");
-        QTest::newRow("everything") << QString() << -1 << "deleted=0";
-        QTest::newRow("lookup") << "report.pdf" << 1 << "deleted=0&input_file=report.pdf&limit=1";
-        QTest::newRow("limit 0 is sent") << QString() << 0 << "deleted=0&limit=0";
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<int>("read"); // -1: an error
+        QTest::addColumn<QString>("warning");
+        const auto pdfs = [](const QJsonArray& list) { return Reply::json(QJsonObject{{"pdfs", list}}); };
+        QTest::newRow("everything") << QString() << -1 << "deleted=0" << pdfs({}) << 0 << QString();
+        QTest::newRow("lookup") << "report.pdf" << 1 << "deleted=0&input_file=report.pdf&limit=1"
+                                << pdfs({pdfJson("p1")}) << 1 << QString();
+        QTest::newRow("limit 0 is sent")
+            << QString() << 0 << "deleted=0&limit=0" << pdfs({}) << 0 << QString();
+        // Neither may read as "not uploaded yet", or the page uploads the same file again.
+        QTest::newRow("bad element") << QString() << -1 << "deleted=0"
+                                     << pdfs({pdfJson("p1"), "p2", pdfJson("p3")}) << -1
+                                     << "Received invalid results:";
+        QTest::newRow("not an object")
+            << QString() << -1 << "deleted=0" << Reply::raw("[]", "application/json") << -1
+            << "Failed to parse json:";
     }
 
-    void listQuery()
+    void listQueryAndReply()
     {
         QFETCH(QString, inputFile);
         QFETCH(int, limit);
         QFETCH(QString, query);
-        m_service->on("GET", "/v1/pdfs", Reply::json(QJsonObject{{"pdfs", QJsonArray()}}));
+        QFETCH(Reply, reply);
+        QFETCH(int, read);
+        QFETCH(QString, warning);
+        m_service->on("GET", "/v1/pdfs", reply);
+        if (!warning.isEmpty())
+            zq::test::expectWarning("GetPdfsRequest", warning);
         const auto result = list(inputFile, limit);
         QVERIFY(result);
-        QVERIFY(!result->hasError());
-        QVERIFY(result->isCompleted());
         QCOMPARE(m_service->requests().value(0).query, query);
+        QCOMPARE(result->hasError(), read < 0);
+        QCOMPARE(result->pdfs.size(), qMax(read, 0));
     }
 
-    void listStopsAtBadElement()
+    void singleRecordIsReadFromItsKey()
     {
+        m_service->on("GET", "/v1/pdfs/p1", Reply::json(QJsonObject{{"pdf", pdfJson("p1", "processing")}}));
+        const auto pdf = zq::test::runRequest<PdfResult>(Provider::instance().getPdfRequest(), QString("p1"));
+        QVERIFY(pdf && !pdf->hasError() && !pdf->isCompleted());
+    }
+
+    void conversionIsCreatedAndPolled()
+    {
+        m_service->on("POST", "/v1/conversions",
+                      Reply::json(QJsonObject{{"conversion", conversionJson("c1", "processing")}}));
+        m_service->enqueue("GET", "/v1/conversions/c1",
+                           Reply::json(QJsonObject{{"conversion", conversionJson("c1", "completed")}}));
         m_service->on(
-            "GET", "/v1/pdfs",
-            Reply::json(QJsonObject{{"pdfs", QJsonArray{pdfJson("p1", "processing"), "p2", pdfJson("p3")}}}));
-        zq::test::expectWarning("GetPdfsRequest", "Received invalid results:");
-        const auto result = list(QString(), -1);
-        QVERIFY(result);
-        QVERIFY(!result->hasError());
-        QCOMPARE(result->pdfs.size(), 1);
-        QVERIFY(!result->isCompleted());
+            "GET", "/v1/conversions/c1",
+            Reply::json(QJsonObject{{"conversion", QJsonArray{conversionJson("c1", "completed")}}}));
+        const auto created = zq::test::runRequest<ConversionResult>(
+            Provider::instance().createConversionRequest(), QString("p1"), QString("thesis.final"),
+            QString("tex.zip"));
+        QVERIFY(created && !created->hasError() && !created->isCompleted());
+        QVERIFY(created->conversion->isFormatCompleted("docx"));
+        const auto recorded = m_service->requests().value(0);
+        // The service has always been sent this body with the network layer's default type.
+        QVERIFY(!recorded.header("content-type").contains("json"));
+        QCOMPARE(recorded.json(), (QJsonObject{{"pdf_uuid", "p1"},
+                                               {"filename", "thesis.final"},
+                                               {"formats", QJsonObject{{"tex.zip", true}}}}));
+        QVERIFY(recorded.body.startsWith("{\n    \"filename\""));
+
+        const auto poll = [] {
+            return zq::test::runRequest<ConversionResult>(Provider::instance().getConversionRequest(),
+                                                          QString("c1"));
+        };
+        QVERIFY(poll()->isCompleted());
+        zq::test::expectWarning("GetConversionRequest", "Response doesn't contain conversion object:");
+        QVERIFY(poll()->hasError());
     }
 
-    void singleRecordReplies_data()
+    void downloadTellsErrorDocumentsFromFiles_data()
     {
-        QTest::addColumn<QJsonObject>("reply");
-        QTest::addColumn<bool>("hasError");
-        QTest::addColumn<bool>("completed");
-        QTest::newRow("completed") << QJsonObject{{"pdf", pdfJson("p1")}} << false << true;
-        QTest::newRow("processing") << QJsonObject{{"pdf", pdfJson("p1", "processing")}} << false << false;
-        QTest::newRow("capitalised status")
-            << QJsonObject{{"pdf", pdfJson("p1", "Completed")}} << false << false;
-        QTest::newRow("empty id") << QJsonObject{{"pdf", pdfJson("")}} << true << false;
-        QTest::newRow("pdf is an array") << QJsonObject{{"pdf", QJsonArray{pdfJson("p1")}}} << true << false;
-    }
-
-    void singleRecordReplies()
-    {
-        QFETCH(QJsonObject, reply);
-        QFETCH(bool, hasError);
-        QFETCH(bool, completed);
-        m_service->on("GET", "/v1/pdfs/p1", Reply::json(reply));
-        const auto result =
-            zq::test::runRequest<PdfResult>(Provider::instance().getPdfRequest(), QStringLiteral("p1"));
-        QVERIFY(result);
-        QCOMPARE(result->hasError(), hasError);
-        QCOMPARE(result->isCompleted(), completed);
-    }
-
-    void refusedUploadKeepsServiceErrors_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("firstId");
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<bool>("hasOutput");
         QTest::addColumn<int>("errors");
-        QTest::addColumn<QString>("warning");
-        QTest::newRow("400 invalid file") << 400 << "invalid_pdf" << 2 << "Net error:";
-        QTest::newRow("400 rate limit") << 400 << "too_many_requests_day" << 2 << "Found 429.";
-        QTest::newRow("429 rate limit") << 429 << "too_many_requests_minute" << 2 << "Found 429.";
-        QTest::newRow("403 rate limit") << 403 << "too_many_requests_day" << 2 << "Net error:";
-        QTest::newRow("500") << 500 << "too_many_requests_day" << 0 << "Net error:";
+        const QByteArray errors = QJsonDocument(zq::test::errorsJson({"gone", "expired"})).toJson();
+        QTest::newRow("file") << Reply::raw("# Title\n", "text/markdown") << true << 0;
+        QTest::newRow("large file arrives whole")
+            << Reply::raw(patterned(50 * 1024 * 1024), "application/zip") << true << 0;
+        QTest::newRow("empty file is no valid output")
+            << Reply::raw("", "application/octet-stream") << true << 0;
+        QTest::newRow("json errors") << Reply::raw(errors, "application/json") << false << 1;
+        QTest::newRow("json with charset is an error document")
+            << Reply::raw(errors, "application/json; charset=utf-8") << false << 1;
+        QTest::newRow("json without errors is a file")
+            << Reply::raw(R"({"cells": []})", "application/json") << true << 0;
+        QTest::newRow("broken json") << Reply::raw("{\"err", "application/json") << false << 0;
+        QTest::newRow("errors in a file") << Reply::raw(errors, "text/html") << true << 0;
+        // The token must not follow a redirect to another host, and the redirect's own page is no output.
+        QTest::newRow("redirect") << Reply::raw("<html>Moved</html>", "text/html", 302)
+                                         .withHeader("Location", "https://x.example/1.docx")
+                                  << false << 0;
     }
 
-    void refusedUploadKeepsServiceErrors()
+    void downloadTellsErrorDocumentsFromFiles()
     {
-        QFETCH(int, status);
-        QFETCH(QString, firstId);
+        QFETCH(Reply, reply);
+        QFETCH(bool, hasOutput);
         QFETCH(int, errors);
-        QFETCH(QString, warning);
-        m_service->on("POST", "/v1/pdfs",
-                      Reply::json(zq::test::errorsJson({firstId, "first", "second", "second"}), status));
-        zq::test::expectWarning("UploadPdfRequest", warning);
-        const auto result = upload(writeFile("a.pdf", "%PDF"));
+        m_service->on("GET", "/v1/out/1.json", reply);
+        if (reply.status == 302)
+            zq::test::expectWarning("GetConversionOutputRequest", "Redirect not followed, HTTP status 302");
+        if (reply.body.isEmpty())
+            zq::test::expectWarning("GetConversionOutputRequest", "Received invalid results:");
+        QVector<int> progress;
+        const auto result = withProgress<ConversionOutputResult>(
+            Provider::instance().getConversionOutputRequest(), &progress, QString("/v1/out/1.json"));
         QVERIFY(result);
-        QVERIFY(result->hasError());
-        QVERIFY(result->networkError.isSet());
+        QCOMPARE(result->hasError(), !hasOutput);
         QCOMPARE(result->errors.size(), errors);
+        QCOMPARE(result->output && result->output->data == reply.body, hasOutput);
+        QCOMPARE(m_service->requestCount(), 1);
+        QCOMPARE(m_service->requests().value(0).header("content-type"), QByteArray("application/json"));
+        if (hasOutput)
+            QCOMPARE(result->output->isValid(), !reply.body.isEmpty());
+        if (reply.body.size() > 1024 * 1024)
+            QVERIFY(progress.last() == 100 && std::is_sorted(progress.cbegin(), progress.cend()));
+    }
+
+    void outputPathMustStayOnTheApiHost_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("plain") << "/v1/out/1.md" << true;
+        QTest::newRow("at sign inside the path") << "/@elsewhere/1.md" << true;
+        QTest::newRow("user info") << "@{host}/steal" << false;
+        QTest::newRow("port") << ":{port}/steal" << false;
+        QTest::newRow("protocol-relative") << "//{host}/steal" << false;
+        QTest::newRow("relative") << "v1/out/1.md" << false;
+    }
+
+    // A path from the service that would lead elsewhere must not take the token with it.
+    void outputPathMustStayOnTheApiHost()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, accepted);
+        FakeService elsewhere;
+        elsewhere.on("GET", "/steal", Reply::raw("stolen"));
+        const QString port = QString::number(elsewhere.port());
+        path.replace("{host}", "127.0.0.1:" + port).replace("{port}", port);
+        m_service->on("GET", "/v1/out/1.md", Reply::raw("# ok"));
+        m_service->on("GET", "/@elsewhere/1.md", Reply::raw("# ok"));
+
+        std::unique_ptr<GetConversionOutputRequest> request(
+            Provider::instance().getConversionOutputRequest());
+        QSignalSpy spy(request.get(), &Request::finished);
+        if (!accepted)
+            zq::test::expectWarning("GetConversionOutputRequest", "Refused");
+        request->exec(path);
+        QCOMPARE(spy.count(), 0);
+        const auto result = zq::test::takeResult<ConversionOutputResult>(spy);
+        QVERIFY(result);
+        QCOMPARE(result->hasError(), !accepted);
+        QCOMPARE(result->networkError.isSet(), !accepted);
+        QCOMPARE(m_service->requestCount(), accepted ? 1 : 0);
+        QCOMPARE(elsewhere.requestCount(), 0);
+    }
+
+    void fileUploadSendsBase64AndNeedsAnAddress_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<QString>("warning"); // empty: the address is taken
+        const Reply stored = Reply::json(QJsonObject{{"url", "https://files.example/x.zip"}});
+        QTest::newRow("empty") << QByteArray() << stored << QString();
+        QTest::newRow("binary with padding") << QByteArray("\xfb\xff\x00\x01", 4) << stored << QString();
+        QTest::newRow("large") << QByteArray(300'000, 'x') << stored << QString();
+        QTest::newRow("empty url") << QByteArray("z") << Reply::json(QJsonObject{{"url", ""}})
+                                   << "Received invalid results:";
+        QTest::newRow("numeric url") << QByteArray("z") << Reply::json(QJsonObject{{"url", 5}})
+                                     << "Response doesn't contain uploaded file url:";
+    }
+
+    void fileUploadSendsBase64AndNeedsAnAddress()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Reply, reply);
+        QFETCH(QString, warning);
+        m_service->on("POST", "/v1/export/upload", reply);
+        if (!warning.isEmpty())
+            zq::test::expectWarning("UploadFileRequest", warning);
+        QVector<int> progress;
+        const auto result =
+            withProgress<UploadFileResult>(Provider::instance().uploadFileRequest(), &progress, bytes);
+        QVERIFY(result);
+        QCOMPARE(result->hasError(), !warning.isEmpty());
+        QCOMPARE(result->url.isEmpty(), !warning.isEmpty());
+        const auto request = m_service->requests().first();
+        QCOMPARE(request.header("content-type"), QByteArray("application/json"));
+        QCOMPARE(request.body, QJsonDocument(QJsonObject{{"data", QString(bytes.toBase64())}}).toJson());
+        if (bytes.size() > 1000)
+            QCOMPARE(progress.last(), 100);
     }
 };
 

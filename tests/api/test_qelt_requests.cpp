@@ -5,97 +5,111 @@
 #include "api/CreateQeltTiming.h"
 #include "api/GetQeltRequest.h"
 #include "api/QeltResult.h"
+#include "api/RequestRepeater.h"
 #include "core/settings.h"
 #include "support/TestMain.h"
-
-#include <QNetworkAccessManager>
 
 using namespace ZorvaneAPI;
 using zq::test::Reply;
 using zq::test::ScopedFakeService;
 
-// What the three Qelt calls put on the wire, and what their replies leave in the result and in the
-// recognition timing record.
+using Strokes = QVector<QVector<QPointF>>;
+
+namespace {
+
+QJsonObject createdJson(bool withError = false)
+{
+    QJsonObject object = zq::test::qeltJson(QStringLiteral("NEW1"), QStringLiteral("pending"));
+    object["time_ms"] = QJsonObject{{"read_request_body", 12}, {"ocr_api_response", 345}};
+    if (withError)
+        object["errors"] = zq::test::errorsJson({"low_quality", "blurry"})["errors"];
+    return object;
+}
+
+Reply qelt(const char* status)
+{
+    return Reply::json(zq::test::qeltJson("q1", status));
+}
+
+} // namespace
+
+// What the Qelt calls put on the wire, what their replies leave in the result and in the recognition
+// timing record, and the repeater that waits for a Qelt the service is still working on.
 class TestQeltRequests : public QObject
 {
     Q_OBJECT
 
-    QNetworkAccessManager m_manager;
     std::unique_ptr<ScopedFakeService> m_service;
+    int m_executions = 0;
 
-    template <typename RequestType, typename... Args> std::shared_ptr<QeltResult> run(Args&&... args)
+    static std::shared_ptr<QeltResult> create()
     {
-        return zq::test::runRequest<QeltResult>(new RequestType(&m_manager, QStringLiteral("t0k")),
-                                                std::forward<Args>(args)...);
+        return zq::test::runRequest<QeltResult>(Provider::instance().createQeltRequest(), QByteArray("jpeg"),
+                                                QByteArray("{}"));
     }
 
-    static QJsonObject createdJson(const QJsonArray& errors = QJsonArray())
+    static std::shared_ptr<QeltResult> strokes(const Strokes& strokes)
     {
-        QJsonObject object = zq::test::qeltJson(QStringLiteral("NEW1"), QStringLiteral("pending"));
-        object["time_ms"] = QJsonObject{{"read_request_body", 12}, {"ocr_api_response", 345}};
-        if (!errors.isEmpty())
-            object["errors"] = errors;
-        return object;
+        return zq::test::runRequest<QeltResult>(Provider::instance().createQeltFromStrokesRequest(), strokes);
     }
 
-    static QJsonArray oneError()
+    // A repeater over a real fetch of Qelt "q1", with a short pause between attempts.
+    std::unique_ptr<RequestRepeater> repeater()
     {
-        return zq::test::errorsJson({"low_quality", "blurry"})["errors"].toArray();
+        std::unique_ptr<RequestRepeater> made(Provider::instance().getQeltRepeater([this](Request* request) {
+            ++m_executions;
+            static_cast<GetQeltRequest*>(request)->exec(QStringLiteral("q1"));
+        }));
+        made->setDelay(1);
+        return made;
+    }
+
+    static void expectAttemptWarning(int attempt, const QString& failure)
+    {
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(QStringLiteral("^\\[RequestRepeater\\] Attempt %1/5 failed: ").arg(attempt) +
+                               failure));
     }
 
 private slots:
     void init()
     {
-        m_service = std::make_unique<ScopedFakeService>();
+        m_service = std::make_unique<ScopedFakeService>(QStringLiteral("t0k"));
         CreateQeltTiming::instance().reset();
         zq::test::clearSettings();
+        m_executions = 0;
     }
 
     void cleanup() { m_service.reset(); }
 
-    void createUploadsImageAndOptionsAsMultipart()
-    {
-        m_service->on("POST", "/v1/qelts-multipart", Reply::json(createdJson()));
-        const QByteArray jpeg("\xff\xd8\xff\xe0 jpeg bytes \x00\x01", 19);
-        const QByteArray options(R"({"formats":["text"],"math_inline_delimiters":["$","$"]})");
-        QVERIFY(run<CreateQeltRequest>(jpeg, options));
-
-        const auto recorded = m_service->requests().value(0);
-        QCOMPARE(recorded.method, QByteArray("POST"));
-        QCOMPARE(recorded.path, QStringLiteral("/v1/qelts-multipart"));
-        QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
-        QCOMPARE(QString::fromUtf8(recorded.header("user-agent")), utils::appVersionString());
-        QVERIFY(recorded.header("content-type").startsWith("multipart/form-data; boundary="));
-        QCOMPARE(recorded.parts.size(), 2);
-        QCOMPARE(recorded.parts[0].name, QByteArray("file"));
-        QCOMPARE(recorded.parts[0].fileName, QByteArray("image.jpg"));
-        QCOMPARE(recorded.parts[0].contentType, QByteArray("image/jpeg"));
-        QCOMPARE(recorded.parts[0].data, jpeg);
-        QCOMPARE(recorded.parts[1].name, QByteArray("options_json"));
-        QVERIFY(recorded.parts[1].fileName.isEmpty());
-        QVERIFY(recorded.parts[1].contentType.isEmpty());
-        QCOMPARE(recorded.parts[1].data, options);
-    }
-
-    void createFillsResultAndTiming()
+    void createUploadsImageAndFillsResultAndTiming()
     {
         m_service->on("POST", "/v1/qelts-multipart",
                       Reply::json(createdJson()).withHeader("zorvane-request-id", "req-7"));
-        const auto result = run<CreateQeltRequest>(QByteArray("jpeg"), QByteArray("{}"));
-        QVERIFY(result);
-        QVERIFY(!result->hasError());
+        const QByteArray jpeg("\xff\xd8\xff\xe0 jpeg \x00\x01", 12);
+        const QByteArray options(R"({"formats":["text"]})");
+        const auto result =
+            zq::test::runRequest<QeltResult>(Provider::instance().createQeltRequest(), jpeg, options);
+        QVERIFY(result && !result->hasError() && !result->isCompleted());
         QCOMPARE(result->qelt->id, QStringLiteral("new1"));
-        QVERIFY(!result->isCompleted());
+
+        const auto recorded = m_service->requests().value(0);
+        QVERIFY(recorded.header("content-type").startsWith("multipart/form-data; boundary="));
+        QCOMPARE(recorded.parts.size(), 2);
+        QCOMPARE(recorded.parts[0].name + recorded.parts[0].fileName + recorded.parts[0].contentType,
+                 QByteArray("fileimage.jpgimage/jpeg"));
+        QCOMPARE(recorded.parts[0].data, jpeg);
+        QCOMPARE(recorded.parts[1].name, QByteArray("options_json"));
+        QVERIFY(recorded.parts[1].fileName.isEmpty() && recorded.parts[1].contentType.isEmpty());
+        QCOMPARE(recorded.parts[1].data, options);
 
         const CreateQeltTiming& timing = CreateQeltTiming::instance();
-        QCOMPARE(timing.requestId, QStringLiteral("req-7"));
-        QCOMPARE(timing.qeltId, QStringLiteral("NEW1"));
+        QCOMPARE(timing.requestId + timing.qeltId + timing.inputType, QStringLiteral("req-7NEW1crop"));
         QCOMPARE(timing.statusCode, 200);
-        QCOMPARE(timing.inputType, QStringLiteral("crop"));
         QCOMPARE(timing.serverReadBodyMs, 12);
         QCOMPARE(timing.serverOcrMs, 345);
-        QVERIFY(timing.sentStamp > 0);
-        QVERIFY(timing.receivedStamp >= timing.sentStamp);
+        QVERIFY(timing.sentStamp > 0 && timing.receivedStamp >= timing.sentStamp);
         QCOMPARE(timing.processedStamp, -1);
     }
 
@@ -104,49 +118,26 @@ private slots:
         // The stamps must follow elapsed time: a process-time clock stands still while we wait.
         const int delayMs = 120;
         m_service->on("POST", "/v1/qelts/strokes", Reply::json(createdJson()).withDelay(delayMs));
-        QVERIFY(run<CreateQeltFromStrokesRequest>(QVector<QVector<QPointF>>{{{1, 2}}}));
+        QVERIFY(strokes({{{1, 2}}}));
         const CreateQeltTiming& timing = CreateQeltTiming::instance();
-        QVERIFY2(timing.receivedStamp - timing.sentStamp >= delayMs * 1000,
-                 qPrintable(QString::number(timing.receivedStamp - timing.sentStamp)));
+        QVERIFY(timing.receivedStamp - timing.sentStamp >= delayMs * 1000);
     }
 
-    void createKeepsQeltBesideServiceErrors()
+    void serviceErrorsKeepTheQeltOnlyFromAPicture()
     {
-        m_service->on("POST", "/v1/qelts-multipart", Reply::json(createdJson(oneError())));
+        m_service->on("POST", "/v1/qelts-multipart", Reply::json(createdJson(true)));
+        m_service->on("POST", "/v1/qelts/strokes", Reply::json(createdJson(true)));
         QTest::ignoreMessage(QtWarningMsg, "[CreateQeltRequest] Received error: \"blurry\\n\"");
-        const auto result = run<CreateQeltRequest>(QByteArray("jpeg"), QByteArray("{}"));
-        QVERIFY(result);
-        QCOMPARE(result->errors.size(), 1);
-        QVERIFY(result->qelt);
-        QVERIFY(result->hasError());
+        const auto created = create();
+        QVERIFY(created && created->hasError() && created->qelt);
         QCOMPARE(CreateQeltTiming::instance().qeltId, QStringLiteral("NEW1"));
-        QCOMPARE(CreateQeltTiming::instance().inputType, QStringLiteral("crop"));
-    }
 
-    void strokesStopAtServiceErrors()
-    {
         CreateQeltTiming::instance().qeltId = QStringLiteral("earlier");
-        CreateQeltTiming::instance().inputType = QStringLiteral("crop");
-        m_service->on("POST", "/v1/qelts/strokes", Reply::json(createdJson(oneError())));
         QTest::ignoreMessage(QtWarningMsg, "[CreateQeltFromStrokesRequest] Received error: \"blurry\\n\"");
-        const auto result = run<CreateQeltFromStrokesRequest>(QVector<QVector<QPointF>>());
-        QVERIFY(result);
-        QCOMPARE(result->errors.size(), 1);
-        QVERIFY(!result->qelt);
+        const auto fromStrokes = strokes({});
+        QVERIFY(fromStrokes && fromStrokes->errors.size() == 1 && !fromStrokes->qelt);
         QCOMPARE(CreateQeltTiming::instance().qeltId, QStringLiteral("earlier"));
         QCOMPARE(CreateQeltTiming::instance().inputType, QStringLiteral("crop"));
-        QCOMPARE(CreateQeltTiming::instance().statusCode, 200);
-    }
-
-    void missingServerTimesAndRequestIdReadAsNothing()
-    {
-        m_service->on("POST", "/v1/qelts/strokes", Reply::json(zq::test::qeltJson()));
-        QVERIFY(run<CreateQeltFromStrokesRequest>(QVector<QVector<QPointF>>()));
-        const CreateQeltTiming& timing = CreateQeltTiming::instance();
-        QCOMPARE(timing.serverReadBodyMs, 0);
-        QCOMPARE(timing.serverOcrMs, 0);
-        QCOMPARE(timing.requestId, QString());
-        QCOMPARE(timing.inputType, QStringLiteral("strokes"));
     }
 
     void failedCreateStillRecordsStatusAndRequestId()
@@ -154,10 +145,7 @@ private slots:
         m_service->on("POST", "/v1/qelts-multipart",
                       Reply::text(503).withHeader("zorvane-request-id", "req-9"));
         zq::test::expectWarning("CreateQeltRequest", "Net error:");
-        const auto result = run<CreateQeltRequest>(QByteArray("jpeg"), QByteArray("{}"));
-        QVERIFY(result);
-        QVERIFY(result->networkError.isSet());
-        QVERIFY(result->hasError());
+        QVERIFY(create()->networkError.isSet());
         QCOMPARE(CreateQeltTiming::instance().statusCode, 503);
         QCOMPARE(CreateQeltTiming::instance().requestId, QStringLiteral("req-9"));
         QVERIFY(CreateQeltTiming::instance().receivedStamp > 0);
@@ -165,70 +153,113 @@ private slots:
 
     void strokesBodyCarriesCoordinatesPerStroke_data()
     {
-        QTest::addColumn<QVector<QVector<QPointF>>>("strokes");
+        QTest::addColumn<Strokes>("strokes");
         QTest::addColumn<bool>("diagrams");
         QTest::addColumn<QByteArray>("xs");
         QTest::addColumn<QByteArray>("ys");
-
-        QTest::newRow("none") << QVector<QVector<QPointF>>() << true << QByteArray("[]") << QByteArray("[]");
-        QTest::newRow("one of three points")
-            << QVector<QVector<QPointF>>{{{1, 10}, {2.5, 20}, {3, 30}}} << false << QByteArray("[[1,2.5,3]]")
-            << QByteArray("[[10,20,30]]");
-        QTest::newRow("two, one empty") << QVector<QVector<QPointF>>{{{1, 2}}, {}} << true
-                                        << QByteArray("[[1],[]]") << QByteArray("[[2],[]]");
+        QTest::newRow("none") << Strokes() << true << QByteArray("[]") << QByteArray("[]");
+        QTest::newRow("one of three points") << Strokes{{{1, 10}, {2.5, 20}, {3, 30}}} << false
+                                             << QByteArray("[[1,2.5,3]]") << QByteArray("[[10,20,30]]");
+        QTest::newRow("two, one empty")
+            << Strokes{{{1, 2}}, {}} << true << QByteArray("[[1],[]]") << QByteArray("[[2],[]]");
     }
 
     void strokesBodyCarriesCoordinatesPerStroke()
     {
-        QFETCH(QVector<QVector<QPointF>>, strokes);
+        QFETCH(Strokes, strokes);
         QFETCH(bool, diagrams);
         QFETCH(QByteArray, xs);
         QFETCH(QByteArray, ys);
-
         kKeyEnhancedDiagramData.set(diagrams);
+        // No server times and no request id in the reply: they read as nothing.
         m_service->on("POST", "/v1/qelts/strokes", Reply::json(zq::test::qeltJson()));
-        QVERIFY(run<CreateQeltFromStrokesRequest>(strokes));
+        QVERIFY(this->strokes(strokes));
 
         const auto recorded = m_service->requests().value(0);
         QCOMPARE(recorded.header("content-type"), QByteArray("application/json"));
-        QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
-        // Sent in the indented form.
         QVERIFY(recorded.body.contains("\n    \""));
         const QJsonObject body = recorded.json();
-        const auto compact = [](const QJsonValue& value) {
-            return QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact);
+        const auto compact = [](const QJsonValue& v) {
+            return QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact);
         };
         QCOMPARE(compact(body["strokes"].toObject()["x"]), xs);
         QCOMPARE(compact(body["strokes"].toObject()["y"]), ys);
         QCOMPARE(body["config"].toObject()["zmd_version"].toString(), QStringLiteral("1.2.17"));
         QCOMPARE(body["include_diagrams"], QJsonValue(diagrams));
+        const CreateQeltTiming& timing = CreateQeltTiming::instance();
+        QVERIFY(timing.serverReadBodyMs == 0 && timing.serverOcrMs == 0 && timing.requestId.isEmpty());
+        QCOMPARE(timing.inputType, QStringLiteral("strokes"));
     }
 
-    void fetchReadsOneQelt_data()
+    void fetchReadsOneQeltAndLeavesTheTimingAlone()
     {
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<bool>("completed");
-        QTest::newRow("completed") << "completed" << true;
-        QTest::newRow("pending") << "pending" << false;
-    }
-
-    void fetchReadsOneQelt()
-    {
-        QFETCH(QString, status);
-        QFETCH(bool, completed);
-        m_service->on("GET", "/v1/qelts/AbC9", Reply::json(zq::test::qeltJson("AbC9", status)));
-        const auto result = run<GetQeltRequest>(QStringLiteral("AbC9"));
-        QVERIFY(result);
-        const auto recorded = m_service->requests().value(0);
-        QCOMPARE(recorded.method, QByteArray("GET"));
-        QCOMPARE(recorded.header("authorization"), QByteArray("Bearer t0k"));
-        QCOMPARE(QString::fromUtf8(recorded.header("user-agent")), utils::appVersionString());
-        QVERIFY(recorded.body.isEmpty());
-        QVERIFY(!result->hasError());
+        m_service->on("GET", "/v1/qelts/AbC9", Reply::json(zq::test::qeltJson("AbC9")));
+        const auto result =
+            zq::test::runRequest<QeltResult>(Provider::instance().getQeltRequest(), QString("AbC9"));
+        QVERIFY(result && result->isCompleted());
         QCOMPARE(result->qelt->id, QStringLiteral("abc9"));
-        QCOMPARE(result->isCompleted(), completed);
-        // Fetching leaves the recognition timing alone.
+        QVERIFY(m_service->requests().value(0).body.isEmpty());
         QCOMPARE(CreateQeltTiming::instance().statusCode, -1);
+    }
+
+    void repeaterRefusesMissingPartsAndASecondSeries()
+    {
+        GetQeltRequest request(Provider::instance().networkAccessManager(), QString());
+        QVERIFY_EXCEPTION_THROWN(RequestRepeater(nullptr, [](Request*) {}), std::runtime_error);
+        QVERIFY_EXCEPTION_THROWN(RequestRepeater(&request, RequestRepeater::Executor()), std::runtime_error);
+        QVERIFY_EXCEPTION_THROWN(Provider::instance().getQeltRepeater({}), std::runtime_error);
+
+        m_service->on("GET", "/v1/qelts/q1", qelt("completed"));
+        const auto series = repeater();
+        QSignalSpy spy(series.get(), &RequestRepeater::finished);
+        QVERIFY(series->exec(false));
+        QVERIFY(!series->exec(false));
+        QVERIFY(spy.wait());
+        QCOMPARE(m_executions, 1);
+        QCOMPARE(m_service->requestCount(), 1);
+    }
+
+    void repeaterRetriesFailuresUntilSuccess()
+    {
+        m_service->enqueue("GET", "/v1/qelts/q1", Reply::text(500));
+        m_service->enqueue("GET", "/v1/qelts/q1", Reply::json(zq::test::errorsJson({"busy", "later"})));
+        m_service->enqueue("GET", "/v1/qelts/q1", Reply::raw("nonsense", "text/plain"));
+        m_service->enqueue("GET", "/v1/qelts/q1", qelt("pending"));
+        m_service->on("GET", "/v1/qelts/q1", qelt("completed"));
+        for (int failure = 0; failure < 3; ++failure)
+            zq::test::expectWarning("GetQeltRequest", QString());
+        expectAttemptWarning(1, "Net error: \\d+ ");
+        expectAttemptWarning(2, "API errors:\nlater$");
+        expectAttemptWarning(3, "Unknown error$");
+        expectAttemptWarning(4, "Recognition is not completed$");
+
+        const auto series = repeater();
+        QSignalSpy spy(series.get(), &RequestRepeater::finished);
+        QVERIFY(series->exec(true));
+        const auto result = zq::test::takeResult<QeltResult>(spy);
+        QVERIFY(result && result->isCompleted());
+        QCOMPARE(m_executions, 5);
+    }
+
+    void repeaterEndsAfterTheFifthFailure()
+    {
+        m_service->on("GET", "/v1/qelts/q1", qelt("pending"));
+        for (int attempt = 1; attempt <= 5; ++attempt)
+            expectAttemptWarning(attempt, "Recognition is not completed$");
+        const auto series = repeater();
+        QSignalSpy spy(series.get(), &RequestRepeater::finished);
+        QVERIFY(series->exec(false));
+        const auto result = zq::test::takeResult<QeltResult>(spy);
+        QVERIFY(result && result->qelt && !result->isCompleted());
+        QCOMPARE(m_service->requestCount(), 5);
+
+        // Idle again: a new series may start, and its request kept the token it was made with.
+        Provider::instance().setToken(QStringLiteral("later"));
+        m_service->on("GET", "/v1/qelts/q1", qelt("completed"));
+        QVERIFY(series->exec(false));
+        QVERIFY(spy.wait());
+        QCOMPARE(m_executions, 6);
+        QCOMPARE(m_service->requests().last().header("authorization"), QByteArray("Bearer t0k"));
     }
 };
 

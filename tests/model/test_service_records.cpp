@@ -1,10 +1,16 @@
-#include "support/TestMain.h"
-
+#include "core/identity.h"
+#include "core/settings.h"
 #include "model/ConversionFormats.h"
 #include "model/ZorvaneConversion.h"
 #include "model/ZorvanePDF.h"
+#include "model/ZorvaneQelt.h"
 #include "model/ZorvaneQeltChatMsg.h"
+#include "model/isoDate.h"
+#include "model/modelMetaTypes.h"
+#include "support/TestMain.h"
 
+#include <QDataStream>
+#include <QJsonArray>
 #include <QJsonDocument>
 
 namespace {
@@ -14,67 +20,51 @@ QJsonObject object(const QByteArray& json)
     return QJsonDocument::fromJson(json).object();
 }
 
-// One side of an exchange as the service sends it: a JSON text inside the JSON.
-QString part(const QString& type, const QString& data)
+// A Qelt object of the service with the given members added, or removed where they are null.
+QJsonObject qelt(const QJsonObject& changes = {})
 {
-    return QString::fromUtf8(
-        QJsonDocument(QJsonObject{{"type", type}, {"data", data}}).toJson(QJsonDocument::Compact));
+    QJsonObject o = object(R"({"id": "AB12", "created_at": "2024-03-01T10:00:00Z",
+                               "modified_at": "2024-03-01T10:05:00.250Z"})");
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        it.value().isNull() ? o.remove(it.key()) : void(o.insert(it.key(), it.value()));
+    return o;
+}
+
+ZorvaneQelt record(double confidence, const QString& text = QString())
+{
+    ZorvaneQelt r(QStringLiteral("a"), 2, 1);
+    r.text = text;
+    r.confidence = confidence;
+    return r;
+}
+
+template <typename T> QByteArray streamed(const T& value)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << value;
+    return bytes;
 }
 
 } // namespace
 
-// The records of PDFs, their conversions and the chat about a Qelt, as read from the service's JSON.
+// The records of Qelts, PDFs, conversions and chats as read from the service's JSON, and the Qelt's
+// stream form.
 class TestServiceRecords : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void formatTableNamesAndSuffixes()
-    {
-        const struct
-        {
-            QString key, label, suffix;
-        } table[] = {
-            {"md", "Markdown", "md"}, {"zmd", "Zorvane Markdown", "md"},
-            {"docx", "DOCX", "docx"}, {"tex.zip", "LaTeX", "zip"},
-            {"html", "HTML", "html"}, {"overleaf", "Overleaf", "overleaf"},
-        };
-        for (const auto& row : table) {
-            QCOMPARE(conversionFormatLabel(row.key), row.label);
-            QCOMPARE(conversionFormatSuffix(row.key), row.suffix);
-            QCOMPARE(conversionFormatFromLabel(row.label), row.key);
-            QVERIFY(SupportedConversionFormats.contains(row.key));
-        }
-        QVERIFY(conversionFormatFromLabel("markdown").isEmpty());
-        QVERIFY(conversionFormatLabel("pdf").isEmpty());
-        QVERIFY(conversionFormatSuffix("MD").isEmpty());
-        QVERIFY(conversionFormatSuffix(QString()).isEmpty());
-    }
-
-    void recordsWithoutStringIdAreRefused_data()
-    {
-        QTest::addColumn<QByteArray>("json");
-        QTest::newRow("missing") << QByteArray(
-            R"({"status": "completed", "query": "{}", "conversion_status": {}})");
-        QTest::newRow("empty") << QByteArray(R"({"id": "", "status": "completed"})");
-        QTest::newRow("numeric") << QByteArray(R"({"id": 7, "status": "completed"})");
-        QTest::newRow("null") << QByteArray(R"({"id": null})");
-    }
+    void initTestCase() { utils::registerModelMetaTypes(); }
 
     void recordsWithoutStringIdAreRefused()
     {
-        QFETCH(QByteArray, json);
-        QVERIFY(!ZorvaneConversion::fromJson(object(json)));
-        QVERIFY(!ZorvanePDF::fromJson(object(json)));
-        QVERIFY(!ZorvaneQeltChatMsg::fromJson(object(json)));
-    }
-
-    void outputFormatsKeepOnlySupportedStrings()
-    {
-        const auto formats = parseOutputFormats(object(R"({"md": "/o/1.md", "docx": 3, "pdf": "/o/x",
-                                                          "html": null, "zmd": {"a": 1}})"));
-        QCOMPARE(formats.size(), 1);
-        QCOMPARE(formats.value("md"), QString("/o/1.md"));
+        for (const char* json : {"{\"status\": \"completed\"}", "{\"id\": \"\"}", "{\"id\": 7}"}) {
+            QVERIFY(!ZorvaneConversion::fromJson(object(json)));
+            QVERIFY(!ZorvanePDF::fromJson(object(json)));
+            QVERIFY(!ZorvaneQeltChatMsg::fromJson(object(json)));
+            QVERIFY(!ZorvaneQelt::fromJson(object(json), QString(), 9, 9));
+        }
     }
 
     void conversionIsCompletedWhenEveryKnownFormatIs_data()
@@ -90,13 +80,7 @@ private slots:
         QTest::newRow("md processing")
             << QByteArray(R"("md": {"status": "processing"}, "docx": {"status": "completed"})") << false
             << QStringList{"docx"};
-        QTest::newRow("capitalised status")
-            << QByteArray(R"("docx": {"status": "Completed"})") << false << QStringList();
-        QTest::newRow("all completed")
-            << QByteArray(R"("md": {"status": "completed"}, "docx": {"status": "completed"})") << true
-            << QStringList{"docx", "md"};
-        // Completed, but without a path to fetch it from.
-        QTest::newRow("no output path")
+        QTest::newRow("completed without an output path")
             << QByteArray(R"("zmd": {"status": "completed"})") << true << QStringList();
     }
 
@@ -108,62 +92,175 @@ private slots:
         const auto conversion =
             ZorvaneConversion::fromJson(object(R"({"id": "c", "conversion_status": {)" + statuses +
                                                R"(}, "output_formats": {"docx": "/d", "md": "/m"}})"));
-        QVERIFY(conversion);
-        QVERIFY(conversion->isValid());
+        QVERIFY(conversion && conversion->isValid());
         QCOMPARE(conversion->isCompleted(), completed);
         for (const QString& key : SupportedConversionFormats)
             QCOMPARE(conversion->isFormatCompleted(key), completedFormats.contains(key));
     }
 
-    void pdfFields()
+    void pdfAndChatFields()
     {
-        QVERIFY(!ZorvanePDF::fromJson(object(R"({"id": "p1"})"))->isCompleted());
-        const auto pdf = ZorvanePDF::fromJson(object(R"({"id": "p1", "status": "completed", "input_file": 3,
-            "output_formats": {"md": "/o.md", "pdf": "/o.pdf", "docx": 4}, "other": true})"));
-        QVERIFY(pdf);
-        QVERIFY(pdf->isCompleted());
-        QVERIFY(pdf->inputFile.isEmpty());
-        QCOMPARE(pdf->outputFormats.keys(), QStringList{"md"});
-        for (const char* value : {R"(["md"])", R"("md")", "null"}) {
-            const auto other =
-                ZorvanePDF::fromJson(object(R"({"id": "p", "output_formats": )" + QByteArray(value) + "}"));
-            QVERIFY(other);
-            QVERIFY(other->outputFormats.isEmpty());
+        const auto pdf = ZorvanePDF::fromJson(object(R"({"id": "p", "status": "completed", "input_file": 3,
+                                                  "output_formats": {"md": "/o", "pdf": "/p", "zmd": 1}})"));
+        QVERIFY(pdf && pdf->isCompleted() && pdf->inputFile.isEmpty());
+        QCOMPARE(pdf->outputFormats, (QMap<QString, QString>{{"md", "/o"}}));
+        QVERIFY(!ZorvanePDF::fromJson(object(R"({"id": "p1", "status": "Completed"})"))->isCompleted());
+        QCOMPARE(conversionFormatFromLabel("LaTeX"), QString("tex.zip"));
+
+        // Each side of an exchange is a JSON text of its own; only a "text" part has text to show.
+        const auto message =
+            ZorvaneQeltChatMsg::fromJson(QJsonObject{{"id", "m"},
+                                                     {"asked_at", "t"},
+                                                     {"query", R"({"type":"text","data":"x?"})"},
+                                                     {"answer", R"({"type":"Text","data":"2"})"}});
+        QVERIFY(message && message->queryText == "x?" && message->asked_at == "t");
+        QVERIFY(message->answerText.isEmpty() && message->answerType == "Text");
+    }
+
+    void qeltIsReadFromItsJson_data()
+    {
+        QTest::addColumn<QJsonObject>("json");
+        QTest::addColumn<qint64>("timeOverride");
+        QTest::addColumn<QString>("originalUrl"); // "-": no record
+        const QJsonObject thumb{{"url", "T"}};
+        const auto original = [&](const QJsonValue& fullsize) {
+            QJsonObject images{{"thumbnail", thumb}, {"fullsize", fullsize}};
+            return qelt({{"images", QJsonObject{{"original", images}}}});
+        };
+        QTest::newRow("thumbnail only") << original(QJsonValue::Undefined) << qint64(0) << "T";
+        QTest::newRow("full size") << original(QJsonObject{{"url", "F"}}) << qint64(0) << "F";
+        QTest::newRow("full size not an object") << original("F") << qint64(0) << "";
+        QTest::newRow("no created_at") << qelt({{"created_at", QJsonValue::Null}}) << qint64(0) << "-";
+        QTest::newRow("no modified_at") << qelt({{"modified_at", QJsonValue::Null}}) << qint64(0) << "-";
+        QTest::newRow("unparsable time") << qelt({{"created_at", "yesterday"}}) << qint64(0) << "-";
+        QTest::newRow("no times, overridden")
+            << qelt({{"created_at", QJsonValue::Null}, {"modified_at", QJsonValue::Null}}) << qint64(99)
+            << "";
+    }
+
+    void qeltIsReadFromItsJson()
+    {
+        QFETCH(QJsonObject, json);
+        QFETCH(qint64, timeOverride);
+        QFETCH(QString, originalUrl);
+        json.insert("latex", 5);
+        json.insert("text", "t");
+        json.insert("confidence", "0.9");
+        const ZorvaneQeltPtr read = ZorvaneQelt::fromJson(json, QString(), timeOverride, timeOverride);
+        QCOMPARE(!read, originalUrl == "-");
+        if (!read)
+            return;
+        QCOMPARE(read->originalImageUrl, originalUrl);
+        QVERIFY(read->latex.isEmpty() && read->text == "t" && read->confidence == 0.0);
+        QCOMPARE(read->id, QString("ab12"));
+        if (timeOverride)
+            QVERIFY(read->created_at == timeOverride && read->modified_at == timeOverride);
+        QCOMPARE(ZorvaneQelt::fromJson(json, "AB12", 9, 9)->id, QString("AB12"));
+        // A search hit is read from its source, not from the hit itself.
+        const auto hit = ZorvaneQelt::fromSearchHit({{"_id", "x"}, {"_source", json}});
+        QCOMPARE(hit && hit->id == "ab12", !timeOverride);
+    }
+
+    void timesAreSecondsSinceTheEpochInUtc_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("seconds");
+        const qint64 ten = 1709287200; // 2024-03-01T10:00:00Z
+        QTest::newRow("utc") << "2024-03-01T10:00:00Z" << ten;
+        QTest::newRow("plus one hour") << "2024-03-01T10:00:00+01:00" << ten - 3600;
+        QTest::newRow("minus half an hour") << "2024-03-01T10:00:00-00:30" << ten + 1800;
+        QTest::newRow("fraction") << "2024-03-01T10:00:00.999Z" << ten;
+        QTest::newRow("long fraction") << "2024-03-01T10:00:00.123456Z" << ten;
+        QTest::newRow("compact offset") << "2024-03-01T10:00:00+0100" << ten - 3600;
+        QTest::newRow("leap day") << "2024-02-29T00:00:00Z" << qint64(1709164800);
+        QTest::newRow("no such day") << "2023-02-29T00:00:00Z" << qint64(0);
+        QTest::newRow("hour 25") << "2024-03-01T25:00:00Z" << qint64(0);
+        QTest::newRow("before 1971") << "1969-12-31T23:59:59Z" << qint64(-1);
+        QTest::newRow("empty") << "" << qint64(0);
+        QTest::newRow("no zone is local time")
+            << "2024-07-01T12:00:00" << QDateTime(QDate(2024, 7, 1), QTime(12, 0)).toSecsSinceEpoch();
+    }
+
+    void timesAreSecondsSinceTheEpochInUtc()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint64, seconds);
+        QCOMPARE(utils::isoDateToSecsSinceEpoch(text), seconds);
+    }
+
+    void equalityRoundsConfidenceToTenths_data()
+    {
+        QTest::addColumn<ZorvaneQelt>("a");
+        QTest::addColumn<ZorvaneQelt>("b");
+        QTest::addColumn<bool>("equal");
+        ZorvaneQelt pending = record(0.5);
+        pending.status = QStringLiteral("pending");
+        QTest::newRow("0.91 and 0.99") << record(0.91) << record(0.99) << true;
+        QTest::newRow("0.91 and 0.89") << record(0.91) << record(0.89) << false;
+        QTest::newRow("status differs") << pending << record(0.5) << true;
+        QTest::newRow("huge and huger") << record(1e300) << record(1e301) << true;
+        QTest::newRow("huge and negative huge") << record(1e300) << record(-1e300) << false;
+        QTest::newRow("nan and nan") << record(std::nan("")) << record(std::nan("")) << true;
+        QTest::newRow("text differs") << record(0.5) << record(0.5, "t") << false;
+    }
+
+    void equalityRoundsConfidenceToTenths()
+    {
+        QFETCH(ZorvaneQelt, a);
+        QFETCH(ZorvaneQelt, b);
+        QFETCH(bool, equal);
+        QCOMPARE(a == b, equal);
+        QCOMPARE(b == a, equal);
+    }
+
+    void webAddressJoinsUserAndId()
+    {
+        // A user name that looks like a placeholder stays what it is.
+        kKeyUserName.set(QStringLiteral("%3x"));
+        QCOMPARE(ZorvaneQelt("ab12").webUrl().toString(), utils::webAppUrl() + "/%253x/qelts/ab12");
+        kKeyUserName.remove();
+    }
+
+    void streamFormRoundTripsAndFailsWhole()
+    {
+        ZorvaneQelt written = *ZorvaneQelt::fromJson(qelt({{"status", "completed"}, {"latex", "\\frac12"}}));
+        written.confidence = 0.875;
+        QVariant variant;
+        QDataStream in(streamed(QVariant::fromValue(written)));
+        in >> variant;
+        QCOMPARE(variant.value<ZorvaneQelt>(), written);
+        QVERIFY(variant.value<ZorvaneQelt>().status.isEmpty());
+
+        // Six items in a fixed order, no version and no count: id, latex, text (null here), confidence,
+        // modified_at, created_at.
+        ZorvaneQelt golden(QStringLiteral("ab"), 2, 1);
+        golden.latex = QStringLiteral("x");
+        golden.confidence = 0.5;
+        QCOMPARE(streamed(golden).toHex(), QByteArray("0000000400610062000000020078ffffffff3fe0000000000000"
+                                                      "00000000000000020000000000000001"));
+
+        const QByteArray plain = streamed(ZorvaneQelt(QStringLiteral("new"), 4, 3));
+        const ZorvaneQelt kept(QStringLiteral("keep"), 2, 1);
+        for (int size = 0; size < plain.size(); ++size) {
+            ZorvaneQelt target = kept;
+            QDataStream cut(plain.left(size));
+            cut >> target;
+            QVERIFY(cut.status() != QDataStream::Ok);
+            QCOMPARE(target, kept);
         }
     }
 
-    void chatMessageReadsTextParts()
+    void orderings()
     {
-        const auto message =
-            ZorvaneQeltChatMsg::fromJson(QJsonObject{{"id", "m1"},
-                                                     {"query", part("text", "What is x?")},
-                                                     {"answer", part("text", "x = 2")},
-                                                     {"asked_at", "yesterday"},
-                                                     {"answered_at", "2026-01-01T00:00:00Z"}});
-        QVERIFY(message);
-        QCOMPARE(message->queryType, QString("text"));
-        QCOMPARE(message->queryText, QString("What is x?"));
-        QCOMPARE(message->answerText, QString("x = 2"));
-        QCOMPARE(message->asked_at, QString("yesterday"));
-        QCOMPARE(message->answered_at, QString("2026-01-01T00:00:00Z"));
-    }
-
-    void chatMessageOfOtherShapesHasNoText()
-    {
-        const auto asObject = ZorvaneQeltChatMsg::fromJson(
-            object(R"({"id": "m1", "query": {"type": "text", "data": "q"}, "answer": 12})"));
-        QVERIFY(asObject);
-        QVERIFY(asObject->query.isEmpty());
-        QVERIFY(asObject->queryType.isEmpty());
-        QVERIFY(asObject->queryText.isEmpty());
-        QCOMPARE(asObject->answer, QByteArray("12"));
-        QVERIFY(asObject->answerType.isEmpty());
-
-        const auto otherType = ZorvaneQeltChatMsg::fromJson(
-            QJsonObject{{"id", "m1"}, {"query", part("Text", "q")}, {"answer", "[1, 2]"}});
-        QCOMPARE(otherType->queryType, QString("Text"));
-        QVERIFY(otherType->queryText.isEmpty());
-        QVERIFY(otherType->answerType.isEmpty());
+        const auto make = [](const char* id, qint64 created) {
+            return std::make_shared<ZorvaneQelt>(QString::fromLatin1(id), 1, created);
+        };
+        // By creation time, then by id; ids compare as they are.
+        QVERIFY(qeltLessByCreated()(make("z", -3), make("c", 4)));
+        QVERIFY(qeltLessByCreated()(make("a", 5), make("b", 5)));
+        QVERIFY(!qeltLessByCreated()(make("b", 5), make("a", 5)));
+        QVERIFY(qeltLessById()(make("B", 9), make("a", 1)));
+        QVERIFY(!qeltLessById()(make("a", 1), make("a", 2)));
     }
 };
 

@@ -1,0 +1,96 @@
+// Every reader of a reply gets the same bytes: the chat answer stream (in the chunks the first byte
+// picks, as a network reply delivers them), the generic sender's reply, the upload's reply and an
+// output path from the service.
+#include "api/APIHandler.h"
+#include "api/GetConversionOutputRequest.h"
+#include "api/UploadFileRequest.h"
+#include "api/eventStream.h"
+#include "core/identity.h"
+
+#include <QIODevice>
+#include <QJsonDocument>
+#include <QUrl>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+// A sequential device that receives its data in pieces, like a reply between two readyRead signals.
+class ChunkDevice : public QIODevice
+{
+public:
+    ChunkDevice() { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return pending.size() + QIODevice::bytesAvailable(); }
+    bool canReadLine() const override { return pending.contains('\n') || QIODevice::canReadLine(); }
+
+    QByteArray pending;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 count = qMin<qint64>(maxSize, pending.size());
+        std::memcpy(data, pending.constData(), size_t(count));
+        pending.remove(0, int(count));
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+};
+
+// Only complete lines are consumed, and a payload is always a piece of the stream.
+void readEventStream(const QByteArray& bytes)
+{
+    using namespace ZorvaneAPI::eventStream;
+    const int chunk = bytes.isEmpty() ? 1 : (uchar(bytes.at(0)) % 64) + 1;
+    const QByteArray stream = bytes.mid(1);
+    ChunkDevice device;
+    for (int at = 0; at < stream.size(); at += chunk) {
+        device.pending.append(stream.mid(at, chunk));
+        const QByteArray payload = takeLastPayload(device);
+        check(payload.isEmpty() || stream.contains(payload));
+        const Answer answer = parseAnswer(payload);
+        check(answer.error == PayloadError::None || answer.text.isEmpty());
+        check(!device.canReadLine());
+    }
+    check(device.readAll() == stream.mid(stream.lastIndexOf('\n') + 1));
+}
+
+// A path let through leads to the API host, also once its address is written out and read back.
+void readOutputPath(const QString& path)
+{
+    static const QUrl base = [] {
+        utils::overrideBaseUrlsForTesting(QStringLiteral("https://api.example.test"));
+        return QUrl(utils::apiUrl());
+    }();
+    if (!ZorvaneAPI::GetConversionOutputRequest::isOutputPathOnApiHost(path))
+        return;
+    const QUrl url(utils::apiUrl() + path, QUrl::TolerantMode);
+    for (const QUrl& u : {url, QUrl::fromEncoded(url.toEncoded(), QUrl::StrictMode)})
+        check(u.isValid() && u.scheme() == base.scheme() && u.host() == base.host() &&
+              u.port() == base.port() && u.userInfo().isEmpty());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
+    readEventStream(bytes);
+    readOutputPath(QString::fromUtf8(bytes));
+
+    const APIHandler::ReplyOutcome outcome = APIHandler::interpretJsonReply(bytes);
+    check(!outcome.document.isNull() || (!outcome.success && !outcome.failure.isEmpty()));
+    APIHandler::improveOcrSettingFrom(outcome.document);
+
+    const QJsonObject object = QJsonDocument::fromJson(bytes).object();
+    check(ZorvaneAPI::UploadFileRequest::urlFrom(object).has_value() == object.value("url").isString());
+    return 0;
+}
