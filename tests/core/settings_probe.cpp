@@ -1,8 +1,9 @@
-// A fresh process that reads settings as the next start of the application would, printing one
-// line per argument. Tests run it to see what survives a restart: QSettings keeps parsed files
-// inside one process, so only a new process shows what the file really holds.
+// A fresh process that reads settings (and finds its state folder) as the next start of the application
+// would, printing one line per argument. Tests run it to see what survives a restart: QSettings keeps
+// parsed files inside one process, so only a new process shows what the file really holds.
 #include "core/ResultFormat.h"
 #include "core/SettingKey.h"
+#include "core/paths.h"
 #include "core/settings.h"
 #include "core/shortcuts.h"
 #include "core/switches.h"
@@ -116,6 +117,7 @@ QString run(const QString& command)
         return describe(SettingKey<QVariant>(name, {}));
 
     static const QMap<QString, std::function<QString()>> commands = {
+        {QStringLiteral("statePath"), [] { return utils::statePath(); }},
         {QStringLiteral("downloadFolders"),
          [] { return kKeyLastOpenedFolder.get() + QLatin1Char('|') + kKeyPdfDownloadsFolder.get(); }},
         {QStringLiteral("resultFormat"), [] { return streamed(utils::resultFormat()); }},

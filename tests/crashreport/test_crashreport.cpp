@@ -53,10 +53,7 @@ QStringList records(const QString& folder, const QString& pattern = "*.json")
 QJsonObject readRecord(const QString& folder, const QString& name)
 {
     QFile file(QDir(folder).filePath(name));
-    QJsonParseError error{};
-    const QJsonDocument document =
-        QJsonDocument::fromJson(file.open(QIODevice::ReadOnly) ? file.readAll() : "", &error);
-    return error.error == QJsonParseError::NoError ? document.object() : QJsonObject{{"unparsable", true}};
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
 }
 
 } // namespace
@@ -159,18 +156,11 @@ private slots:
                                << "https://ingest.example.com/api/42/reports";
         QTest::newRow("http with port") << "http://k@127.0.0.1:8080/7"
                                         << "http://127.0.0.1:8080/api/7/reports";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("no key") << "https://ingest.example.com/42"
-                                << "";
-        QTest::newRow("no project") << "https://k@ingest.example.com/"
-                                    << "";
-        QTest::newRow("nested path") << "https://k@ingest.example.com/a/42"
-                                     << "";
-        QTest::newRow("other scheme") << "ftp://k@ingest.example.com/42"
-                                      << "";
-        QTest::newRow("garbage") << "::not a dsn::"
-                                 << "";
+        QTest::newRow("no key") << "https://ingest.example.com/42" << QString();
+        QTest::newRow("no project") << "https://k@ingest.example.com/" << QString();
+        QTest::newRow("nested path") << "https://k@ingest.example.com/a/42" << QString();
+        QTest::newRow("other scheme") << "ftp://k@ingest.example.com/42" << QString();
+        QTest::newRow("garbage") << "::not a dsn::" << QString();
     }
 
     void dsnParsing()
@@ -178,7 +168,7 @@ private slots:
         QFETCH(QString, dsn);
         QFETCH(QString, endpoint);
         const auto parsed = crashreport::parseDsn(dsn);
-        QCOMPARE(parsed ? parsed->endpoint().toString() : QString(""), endpoint);
+        QCOMPARE(parsed ? parsed->endpoint().toString() : QString(), endpoint);
         QVERIFY(!parsed || dsn.contains("//" + parsed->key + "@"));
     }
 
