@@ -53,28 +53,25 @@ private slots:
     void sessionAndDesktopFromEnvironment_data()
     {
         QTest::addColumn<QString>("sessionType");
-        QTest::addColumn<QString>("desktopName");
         QTest::addColumn<int>("session");
+        QTest::addColumn<QString>("desktopName");
         QTest::addColumn<int>("desktop");
-        QTest::newRow("X11 KDE") << "X11"
-                                 << "KDE" << int(SystemInfo::SessionX11) << int(SystemInfo::DesktopKde);
-        QTest::newRow("wayland classic")
-            << "wayland"
-            << "GNOME-Classic:GNOME" << int(SystemInfo::SessionWayland) << int(SystemInfo::DesktopGnome);
+        QTest::newRow("X11 KDE") << "X11" << int(SystemInfo::SessionX11) << "KDE"
+                                 << int(SystemInfo::DesktopKde);
+        QTest::newRow("wayland classic") << "wayland" << int(SystemInfo::SessionWayland)
+                                         << "GNOME-Classic:GNOME" << int(SystemInfo::DesktopGnome);
         // Substrings count, and KDE wins over GNOME.
-        QTest::newRow("substrings") << "my-Wayland-session"
-                                    << "GNOME:KDE" << int(SystemInfo::SessionWayland)
+        QTest::newRow("substrings") << "my-Wayland-session" << int(SystemInfo::SessionWayland) << "GNOME:KDE"
                                     << int(SystemInfo::DesktopKde);
         QTest::newRow("tty cinnamon")
-            << "tty"
-            << "X-Cinnamon" << int(SystemInfo::SessionUnknown) << int(SystemInfo::DesktopOther);
+            << "tty" << int(SystemInfo::SessionUnknown) << "X-Cinnamon" << int(SystemInfo::DesktopOther);
     }
 
     void sessionAndDesktopFromEnvironment()
     {
         QFETCH(QString, sessionType);
-        QFETCH(QString, desktopName);
         QFETCH(int, session);
+        QFETCH(QString, desktopName);
         QFETCH(int, desktop);
         const SystemInfo info = SystemInfo::detect(sources({}, sessionType, desktopName));
         QCOMPARE(info.session(), session);
