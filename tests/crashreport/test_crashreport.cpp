@@ -93,13 +93,15 @@ private slots:
         sentry_set_tag("revision", "0123abcd");
         setUser("first@example.com");
         setUser("someone@example.com");
-        // Bytes that are not UTF-8 still make a valid record.
-        const sentry_uuid_t id = capture("Exception: \"quoted\"\n\\ %1 \xff\xfe \xc3 \x01");
+        // Bytes that are not UTF-8 still make a valid record; the longer sequences that are pass whole.
+        const sentry_uuid_t id =
+            capture("Exception: \"quoted\"\n\\ %1 \xff\xfe \xc3 \x01 \xe2\x82\xac\x80\xf0\x9f\x98\x80");
         QJsonObject event = readRecord(m_db, records(m_db).value(0));
         QVERIFY(QDateTime::fromString(event.take("timestamp").toString(), Qt::ISODate).isValid());
         QCOMPARE(event.take("event_id").toString(), QUuid::fromRfc4122(idOf(id)).toString(QUuid::Id128));
         const QString text =
-            QString::fromUtf8("Exception: \"quoted\"\n\\ %1 \xef\xbf\xbd\xef\xbf\xbd \xef\xbf\xbd \x01");
+            QString::fromUtf8("Exception: \"quoted\"\n\\ %1 \xef\xbf\xbd\xef\xbf\xbd \xef\xbf\xbd \x01 "
+                              "\xe2\x82\xac\xef\xbf\xbd\xf0\x9f\x98\x80");
         QCOMPARE(event, (QJsonObject{{"kind", "message"},
                                      {"level", "error"},
                                      {"logger", "custom"},
@@ -197,6 +199,7 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             const auto request = service.requests().at(i);
             QCOMPARE(request.header("x-report-key"), QByteArray("s3cret"));
+            QCOMPARE(request.header("host"), "127.0.0.1:" + QByteArray::number(service.port()));
             QCOMPARE(request.header("content-type"), QByteArray("application/json"));
             QCOMPARE(request.json().value("message").toString(),
                      QString(QStringList{"one", "two", "three"}[i]));
