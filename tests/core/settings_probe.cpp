@@ -10,9 +10,9 @@
 #include "core/userState.h"
 
 #include "support/TestEnvironment.h"
+#include "support/streams.h"
 
 #include <QCoreApplication>
-#include <QDataStream>
 #include <QMap>
 #include <QTextStream>
 
@@ -70,17 +70,14 @@ QString show(const QVariantMap& value)
     return show(items);
 }
 
-template <typename T> QString streamed(const T& value)
-{
-    QByteArray bytes;
-    QDataStream stream(&bytes, QIODevice::WriteOnly);
-    stream << value;
-    return QString::fromLatin1(bytes.toHex());
-}
-
 QString show(const utils::shortcuts::Shortcut& shortcut)
 {
     return QStringLiteral("%1/%2").arg(int(shortcut.modifiers), 0, 16).arg(shortcut.key, 0, 16);
+}
+
+template <typename T> QString hex(const T& value)
+{
+    return QString::fromLatin1(zq::test::streamed(value).toHex());
 }
 
 template <typename T> QString describe(const SettingKey<T>& key)
@@ -120,8 +117,8 @@ QString run(const QString& command)
         {QStringLiteral("statePath"), [] { return utils::statePath(); }},
         {QStringLiteral("downloadFolders"),
          [] { return kKeyLastOpenedFolder.get() + QLatin1Char('|') + kKeyPdfDownloadsFolder.get(); }},
-        {QStringLiteral("resultFormat"), [] { return streamed(utils::resultFormat()); }},
-        {QStringLiteral("rowMemory"), [] { return streamed(utils::rowMemory()); }},
+        {QStringLiteral("resultFormat"), [] { return hex(utils::resultFormat()); }},
+        {QStringLiteral("rowMemory"), [] { return hex(utils::rowMemory()); }},
         {QStringLiteral("feedbackList"),
          [] {
              QStringList entries;
