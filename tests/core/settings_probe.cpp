@@ -1,17 +1,18 @@
-// A fresh process that reads settings as the next start of the application would, printing one
-// line per argument. Tests run it to see what survives a restart: QSettings keeps parsed files
-// inside one process, so only a new process shows what the file really holds.
+// A fresh process that reads settings (and finds its state folder) as the next start of the application
+// would, printing one line per argument. Tests run it to see what survives a restart: QSettings keeps
+// parsed files inside one process, so only a new process shows what the file really holds.
 #include "core/ResultFormat.h"
 #include "core/SettingKey.h"
+#include "core/paths.h"
 #include "core/settings.h"
 #include "core/shortcuts.h"
 #include "core/switches.h"
 #include "core/userState.h"
 
 #include "support/TestEnvironment.h"
+#include "support/streams.h"
 
 #include <QCoreApplication>
-#include <QDataStream>
 #include <QMap>
 #include <QTextStream>
 
@@ -69,17 +70,14 @@ QString show(const QVariantMap& value)
     return show(items);
 }
 
-template <typename T> QString streamed(const T& value)
-{
-    QByteArray bytes;
-    QDataStream stream(&bytes, QIODevice::WriteOnly);
-    stream << value;
-    return QString::fromLatin1(bytes.toHex());
-}
-
 QString show(const utils::shortcuts::Shortcut& shortcut)
 {
     return QStringLiteral("%1/%2").arg(int(shortcut.modifiers), 0, 16).arg(shortcut.key, 0, 16);
+}
+
+template <typename T> QString hex(const T& value)
+{
+    return QString::fromLatin1(zq::test::streamed(value).toHex());
 }
 
 template <typename T> QString describe(const SettingKey<T>& key)
@@ -116,10 +114,11 @@ QString run(const QString& command)
         return describe(SettingKey<QVariant>(name, {}));
 
     static const QMap<QString, std::function<QString()>> commands = {
+        {QStringLiteral("statePath"), [] { return utils::statePath(); }},
         {QStringLiteral("downloadFolders"),
          [] { return kKeyLastOpenedFolder.get() + QLatin1Char('|') + kKeyPdfDownloadsFolder.get(); }},
-        {QStringLiteral("resultFormat"), [] { return streamed(utils::resultFormat()); }},
-        {QStringLiteral("rowMemory"), [] { return streamed(utils::rowMemory()); }},
+        {QStringLiteral("resultFormat"), [] { return hex(utils::resultFormat()); }},
+        {QStringLiteral("rowMemory"), [] { return hex(utils::rowMemory()); }},
         {QStringLiteral("feedbackList"),
          [] {
              QStringList entries;

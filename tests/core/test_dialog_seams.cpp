@@ -33,7 +33,7 @@ private:
     QTimer m_timer;
 };
 
-enum Kind { Question, Information, Warning, Critical, Exec, OpenFile, OpenFiles, SaveFile, Directory };
+enum Kind { Question, Critical, Exec, OpenFile, OpenFiles, SaveFile, Directory };
 
 // Asks with buttons Yes and No, `defaultButton` the default.
 MessageBox::Button askBox(Kind kind, MessageBox::Button defaultButton)
@@ -42,10 +42,6 @@ MessageBox::Button askBox(Kind kind, MessageBox::Button defaultButton)
     switch (kind) {
     case Question:
         return MessageBox::question(nullptr, "t", "q", buttons, defaultButton);
-    case Information:
-        return MessageBox::information(nullptr, "t", "i", buttons, defaultButton);
-    case Warning:
-        return MessageBox::warning(nullptr, "t", "w", buttons, defaultButton);
     case Critical:
         return MessageBox::critical(nullptr, "t", "c", buttons, defaultButton);
     default: {
@@ -84,8 +80,6 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<int>("shown"); // what the real box answers when the user presses Return on it
         QTest::newRow("question") << int(Question) << int(QMessageBox::Yes) << int(QMessageBox::No);
-        QTest::newRow("information") << int(Information) << int(QMessageBox::No) << int(QMessageBox::Yes);
-        QTest::newRow("warning") << int(Warning) << int(QMessageBox::Yes) << int(QMessageBox::No);
         QTest::newRow("critical") << int(Critical) << int(QMessageBox::No) << int(QMessageBox::Yes);
         QTest::newRow("own box") << int(Exec) << int(QMessageBox::Yes) << int(QMessageBox::No);
         // Closed from the program without a button.

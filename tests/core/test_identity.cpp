@@ -49,10 +49,8 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("kept");
         QTest::newRow("nothing stored") << QString() << false;
-        QTest::newRow("empty") << QString("") << false;
         QTest::newRow("uuid with dashes") << QString("123e4567-e89b-12d3-a456-426614174000") << false;
         QTest::newRow("31 characters") << QString(31, 'a') << false;
-        QTest::newRow("32 hex digits") << QString("0123456789abcdef0123456789abcdef") << true;
         QTest::newRow("32 characters of any kind")
             << QString("ZZZZ ZZZZ ZZZZ ZZZZ ZZZZ ZZZZ ZZ!").left(32) << true;
     }

@@ -1,6 +1,7 @@
 #include "support/TestMain.h"
 
 #include "core/images.h"
+#include "core/ui/screens.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -60,7 +61,6 @@ private slots:
         QTest::addColumn<QImage>("source");
         QTest::addColumn<QString>("warning");
         QTest::newRow("blank") << whiteWithBlock(50, 50, QRect()) << "Up border not found";
-        QTest::newRow("empty") << QImage() << "Up border not found";
         // The bottom scan visits only the odd rows 99, 97, ... 1.
         QTest::newRow("one dot on an even row")
             << whiteWithBlock(100, 100, QRect(50, 50, 1, 1)) << "Down border not found";
@@ -136,6 +136,35 @@ private slots:
         for (const QPoint& inside :
              {QPoint(20, 0), QPoint(0, 15), QPoint(39, 15), QPoint(20, 29), QPoint(4, 4)})
             QVERIFY(rounded.contains(inside));
+    }
+
+    void fittingBox_data()
+    {
+        QTest::addColumn<QSize>("source");
+        QTest::addColumn<QSize>("target");
+        QTest::addColumn<QSize>("box");
+        QTest::newRow("no width") << QSize(0, 50) << QSize(100, 100) << QSize(0, 50);
+        QTest::newRow("no height") << QSize(50, 0) << QSize(100, 100) << QSize(50, 0);
+        QTest::newRow("wide") << QSize(200, 100) << QSize(100, 100) << QSize(100, 51);
+        QTest::newRow("tall") << QSize(100, 200) << QSize(100, 100) << QSize(51, 100);
+        QTest::newRow("square") << QSize(300, 300) << QSize(100, 100) << QSize(100, 101);
+        QTest::newRow("thin") << QSize(3, 1000) << QSize(640, 480) << QSize(2, 480);
+        QTest::newRow("thin beyond int") << QSize(1, 32767) << QSize(70000, 480) << QSize(1, 480);
+        QTest::newRow("thin at the int limit") << QSize(1, 32768) << QSize(65536, 480) << QSize(1, 480);
+    }
+
+    void fittingBox()
+    {
+        QFETCH(QSize, source);
+        QFETCH(QSize, target);
+        QFETCH(QSize, box);
+        QCOMPARE(utils::scaleFactor(source, target), box);
+        if (source.isEmpty())
+            return;
+        // What callers do with the box: the scaled image fits the target and fills one side.
+        const QSize scaled = source.scaled(box, Qt::KeepAspectRatio);
+        QVERIFY(scaled.width() <= target.width() && scaled.height() <= target.height());
+        QVERIFY(scaled.width() == target.width() || scaled.height() == target.height());
     }
 
     void readAllLeavesAClosedDeviceAlone()

@@ -54,7 +54,6 @@ private slots:
                                      << "CTRL + K";
         QTest::newRow("modifiers only")
             << Shortcut(Qt::AltModifier | Qt::ShiftModifier, Qt::Key_Escape) << "ALT + SHIFT";
-        QTest::newRow("none") << Shortcut() << "";
         QTest::newRow("key without text") << Shortcut(Qt::ControlModifier, Qt::Key_F1) << "CTRL + ";
         QTest::newRow("bare letter") << Shortcut(Qt::NoModifier, Qt::Key_Z) << "Z";
     }
@@ -90,7 +89,6 @@ private slots:
         QTest::newRow("9") << int(Qt::Key_9) << qulonglong(XK_9) << QString();
         // Other keys fall back to the letter A.
         QTest::newRow("F1") << int(Qt::Key_F1) << qulonglong(XK_a) << "Invalid key: Qt::Key_F1";
-        QTest::newRow("-5") << -5 << qulonglong(XK_a) << "Invalid key: -5";
     }
 
     void x11KeycodesAreTheKeysOfTheServer()
@@ -131,8 +129,6 @@ private slots:
             << Shortcut(Qt::KeypadModifier, Qt::Key_A) << int(QDataStream::Ok);
         // A huge count must neither allocate nor throw: such a file would break every start.
         QTest::newRow("huge count") << QByteArray::fromHex("ffffffff08000000") << empty
-                                    << int(QDataStream::ReadCorruptData);
-        QTest::newRow("count five") << QByteArray::fromHex("00000005") + QByteArray(28, '\0') << empty
                                     << int(QDataStream::ReadCorruptData);
         QTest::newRow("empty") << QByteArray() << empty << int(QDataStream::ReadPastEnd);
         QTest::newRow("cut in entries")
