@@ -106,6 +106,8 @@ void QeltListFrame::setupForm()
     const QString grey = Palette::grey.name().toUpper();
     m_form->searchBox->setStyleSheet(QStringLiteral("border-radius: 4px;border: 1px solid %1;").arg(grey));
     m_form->label->setStyleSheet(QStringLiteral("color: %1;font-size: 16px;").arg(grey));
+    // An error message can be long; unwrapped it would widen the page and with it the main window.
+    m_form->label->setWordWrap(true);
 
     m_scene = new QGraphicsScene(this);
     m_scene->setItemIndexMethod(QGraphicsScene::NoIndex);

@@ -61,6 +61,8 @@ signals:
     void handwriteQelt();
     // A rebuild has placed the cards (after any animations it started have been set going).
     void cardsLaidOut();
+    // A search reply came in for `text`, whether it was still wanted or not.
+    void searchReplyArrived(QString text);
 
 public slots:
     void redrawItem(QString qeltId);
@@ -112,6 +114,7 @@ private:
     QHash<QString, QeltGraphicsItem*> m_cards;
     QeltControllerSwitch* m_switch;
     bool m_immediateLayout = true;
+    bool m_relayoutPending = false;
     AnimationSet m_animations;
     int m_animationTimerId = 0;
     bool m_rebuildRequested = false;

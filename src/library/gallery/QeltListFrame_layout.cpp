@@ -211,7 +211,12 @@ void QeltListFrame::resizeEvent(QResizeEvent* event)
 {
     QFrame::resizeEvent(event);
     m_immediateLayout = true;
+    // A drag of the window edge resizes many times: the layout runs once for them all.
+    if (m_relayoutPending)
+        return;
+    m_relayoutPending = true;
     QTimer::singleShot(1, this, [this] {
+        m_relayoutPending = false;
         onQeltsChanged();
         m_form->qelts_view->viewport()->update();
     });

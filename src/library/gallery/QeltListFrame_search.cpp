@@ -70,6 +70,7 @@ void QeltListFrame::doSearch(const QString& text, bool isUpdating)
 
 void QeltListFrame::onSearchResult(const QJsonDocument& reply, const QString& text)
 {
+    emit searchReplyArrived(text);
     if (m_form->searchBox->text() != text)
         return;
     const SearchReply result = readSearchReply(reply);
@@ -84,6 +85,7 @@ void QeltListFrame::onSearchResult(const QJsonDocument& reply, const QString& te
 
 void QeltListFrame::onSearchError(const QJsonObject& error, const QString& text)
 {
+    emit searchReplyArrived(text);
     // An answer to a query the user has already replaced is as stale as a successful one.
     if (m_form->searchBox->text() != text)
         return;

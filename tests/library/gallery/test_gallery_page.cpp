@@ -1,0 +1,355 @@
+#include "library/libraryTestSupport.h"
+
+#include "api/APIHandler.h"
+#include "core/identity.h"
+#include "core/ui/MessageBox.h"
+#include "core/userState.h"
+#include "library/QeltControllerSwitch.h"
+#include "library/QeltsController.h"
+#include "library/gallery/QeltGraphicsItem.h"
+#include "library/gallery/QeltListFrame.h"
+#include "library/gallery/QeltsView.h"
+#include "library/imageFiles.h"
+#include "support/FakeAccount.h"
+#include "support/TestMain.h"
+
+#include <QGraphicsScene>
+#include <QGraphicsSceneHoverEvent>
+#include <QGraphicsSceneMouseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QStackedWidget>
+
+using namespace zq::test;
+
+struct SearchCase
+{
+    QString query;
+    int failStatus;        // 0: the account answers
+    bool textChangedFirst; // the box holds another text when the reply comes
+    QString message;       // the message page's text; empty when the cards show
+    int cards;
+};
+Q_DECLARE_METATYPE(SearchCase)
+
+// The gallery page on real controllers, with the fake account behind the search and the deletions.
+class TestGalleryPage : public QObject
+{
+    Q_OBJECT
+
+    QNetworkAccessManager m_manager;
+    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<FakeAccount> m_account;
+    std::unique_ptr<QeltsController> m_library, m_results;
+    std::unique_ptr<QeltControllerSwitch> m_switch;
+    std::unique_ptr<QeltListFrame> m_frame;
+
+    template <typename T> T* child(const char* name) { return m_frame->findChild<T*>(QLatin1String(name)); }
+    QString labelText(const char* name) { return child<QLabel>(name)->text(); }
+
+    void addToLibrary(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            auto qelt = makeQelt(QStringLiteral("q%1").arg(i, 3, 10, QChar('0')), 1000 + i);
+            qelt->renderedImageUrl.clear(); // nothing to download: every rebuild here is one the test made
+            m_library->addQelt(qelt, true);
+        }
+    }
+
+    // The reply's rebuild runs after it; it shows the cards or a message other than the waiting one.
+    void waitForSearch(QSignalSpy& replies)
+    {
+        QTRY_COMPARE(replies.count(), 1);
+        QTRY_VERIFY(child<QStackedWidget>("stackedView")->currentIndex() == 0 ||
+                    !labelText("label").endsWith("..."));
+    }
+
+    void search(const QString& query)
+    {
+        QSignalSpy replies(m_frame.get(), &QeltListFrame::searchReplyArrived);
+        m_frame->setSearchText(query);
+        waitForSearch(replies);
+    }
+
+    void click(const char* button)
+    {
+        QSignalSpy replies(m_frame.get(), &QeltListFrame::searchReplyArrived);
+        child<QPushButton>(button)->click();
+        if (child<QStackedWidget>("stackedView")->currentIndex() == 1) // a search began
+            waitForSearch(replies);
+    }
+
+private slots:
+    void init()
+    {
+        clearSettings();
+        m_service = std::make_unique<FakeService>();
+        m_account = std::make_unique<FakeAccount>(*m_service);
+        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
+        APIHandler::init(&m_manager);
+        APIHandler::overrideNetworkAvailabilityForTesting(true);
+        utils::setAuthInfo(QStringLiteral("me@example.org"), QStringLiteral("t0k"));
+        m_library = std::make_unique<QeltsController>(nullptr, &m_manager);
+        m_results = std::make_unique<QeltsController>(nullptr, &m_manager);
+        m_library->setUser("me@example.org", "t0k");
+        m_switch = std::make_unique<QeltControllerSwitch>(m_library.get(), m_results.get());
+        m_frame = std::make_unique<QeltListFrame>(nullptr, m_switch.get());
+        m_frame->resize(800, 700);
+        m_frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+        // Showing resizes the frame, whose layout follows 1 ms later; a longer timer started now
+        // fires after it, so no layout of the showing is left to land inside a test.
+        bool settled = false;
+        QTimer::singleShot(5, this, [&settled] { settled = true; });
+        QTRY_VERIFY(settled);
+    }
+
+    void cleanup()
+    {
+        m_frame.reset();
+        m_library->setUser(QString(), QString());
+        m_switch.reset();
+        m_library.reset();
+        m_results.reset();
+        m_account.reset();
+        utils::overrideBaseUrlsForTesting(QString());
+        APIHandler::overrideNetworkAvailabilityForTesting(std::nullopt);
+    }
+
+    void emptyLibraryGreetsWithTheHotkey()
+    {
+        m_frame->setHelloHotkey(QStringLiteral("Ctrl+Alt+M"));
+        QCOMPARE(
+            labelText("helloLabel"),
+            QStringLiteral("           Click here to take a qelt!\r\nOr enter Ctrl+Alt+M on your keyboard."));
+        QVERIFY(child<QLabel>("helloLabel")->isVisible());
+        QVERIFY(child<QLabel>("arrowLabel")->isVisible());
+        QVERIFY(m_frame->cards().isEmpty());
+        addToLibrary(1);
+        QVERIFY(!child<QLabel>("helloLabel")->isVisible());
+        QCOMPARE(m_frame->cards().value("q000")->pos(), QPointF(0, 0));
+    }
+
+    void cardsAlternateColumnsNewestFirst_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("cardHeightFactor"); // card height = width / 2 x factor + 40
+        QTest::newRow("one card") << "rb_both" << 1 << 2;
+        QTest::newRow("five, rendered") << "rb_rendered" << 5 << 1;
+        QTest::newRow("four, both") << "rb_both" << 4 << 2;
+        QTest::newRow("three, original") << "rb_original" << 3 << 1;
+    }
+
+    void cardsAlternateColumnsNewestFirst()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, count);
+        QFETCH(int, cardHeightFactor);
+        QTest::mouseClick(child<QRadioButton>(qPrintable(mode)), Qt::LeftButton);
+        addToLibrary(count);
+        const int width = galleryCardWidth;
+        QVERIFY(width > 100);
+        const int height = width / 2 * cardHeightFactor + 40;
+        for (int i = 0; i < count; ++i) {
+            // q000 is the oldest, so the last one takes the top left.
+            const QeltGraphicsItem* card =
+                m_frame->cards().value(QStringLiteral("q%1").arg(count - 1 - i, 3, 10, QChar('0')));
+            QCOMPARE(card->targetPos(), QPointF(i % 2 * (width + 20), i / 2 * (height + 20)));
+        }
+        QCOMPARE(labelText("lbl_qelts_count"), QStringLiteral("%1 Qelts").arg(count));
+    }
+
+    void searchRepliesShowOnlyWhenStillWanted_data()
+    {
+        QTest::addColumn<SearchCase>("c");
+        QTest::newRow("results") << SearchCase{"sum", 0, false, "", 3};
+        QTest::newRow("no hits") << SearchCase{"nothing", 0, false, "No search results found.", 0};
+        QTest::newRow("service error")
+            << SearchCase{"sum", 500, false, "error: id: network_reply_error, message: ", 0};
+        QTest::newRow("error in a good answer")
+            << SearchCase{"sum", 200, false, "error: id: scripted_failure, message: scripted_failure", 0};
+        QTest::newRow("stale results") << SearchCase{"sum", 0, true, "Searching your Qelts...", 0};
+        QTest::newRow("stale error") << SearchCase{"sum", 500, true, "Searching your Qelts...", 0};
+    }
+
+    void searchRepliesShowOnlyWhenStillWanted()
+    {
+        QFETCH(SearchCase, c);
+        addToLibrary(2);
+        for (int i = 0; i < 3; ++i)
+            m_account->add(QStringLiteral("s%1").arg(i), QStringLiteral("\\sum_%1").arg(i));
+        if (c.failStatus)
+            m_account->failNext(AccountCall::Search, 1, c.failStatus);
+        QSignalSpy replies(m_frame.get(), &QeltListFrame::searchReplyArrived);
+        m_frame->setSearchText(c.query);
+        if (c.textChangedFirst)
+            child<QLineEdit>("searchBox")->setText(c.query + "x");
+        QTRY_COMPARE(replies.count(), 1);
+        if (c.message.isEmpty()) {
+            QTRY_COMPARE(m_frame->cards().size(), c.cards);
+            QCOMPARE(m_switch->mode(), 1);
+            QVERIFY(child<QFrame>("pageFrame")->isVisible());
+        } else {
+            QTest::qWait(0); // the rebuild that follows a reply is posted
+            QTRY_VERIFY2(labelText("label").startsWith(c.message), qPrintable(labelText("label")));
+            QCOMPARE(child<QStackedWidget>("stackedView")->currentIndex(), 1);
+        }
+        QCOMPARE(m_switch->mode(), c.message.isEmpty() || c.message.startsWith("No") ? 1 : 0);
+        QVERIFY(!child<QPushButton>("but_delete_all_qelts")->isEnabled());
+        QCOMPARE(labelText("lbl_qelts_count"), QStringLiteral("2 Qelts")); // the library's, always
+
+        // Leaving the search shows the library again and allows deleting it.
+        m_frame->setSearchText(QString());
+        QTRY_COMPARE(m_frame->cards().size(), 2);
+        QCOMPARE(m_switch->mode(), 0);
+        QVERIFY(child<QPushButton>("but_delete_all_qelts")->isEnabled());
+    }
+
+    void pagerWalksTheResultPages_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("first page") << QStringList{} << "1 / 3"
+                                    << "Showed 1-50 of 120 qelts";
+        QTest::newRow("last") << QStringList{"but_last"} << "3 / 3"
+                              << "Showed 101-120 of 120 qelts";
+        QTest::newRow("next beyond the last") << QStringList{"but_last", "but_next", "but_last"} << "3 / 3"
+                                              << "Showed 101-120 of 120 qelts";
+        QTest::newRow("next, next, previous") << QStringList{"but_next", "but_next", "but_prev"} << "2 / 3"
+                                              << "Showed 51-100 of 120 qelts";
+        QTest::newRow("back to the first") << QStringList{"but_last", "but_first", "but_prev"} << "1 / 3"
+                                           << "Showed 1-50 of 120 qelts";
+        QTest::newRow("another query starts at its first page") << QStringList{"but_last", "query"} << "1 / 1"
+                                                                << "Showed 1-7 of 7 qelts";
+    }
+
+    void pagerWalksTheResultPages()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, page);
+        QFETCH(QString, shown);
+        for (int i = 0; i < 120; ++i)
+            m_account->add(QStringLiteral("s%1").arg(i), QStringLiteral("x^%1").arg(i),
+                           i < 7 ? QStringLiteral("rare") : QString());
+        search("x");
+        for (const QString& button : clicks) {
+            if (button == "query")
+                search("rare");
+            else
+                click(qPrintable(button));
+        }
+        QCOMPARE(labelText("pageLabel"), page);
+        QCOMPARE(labelText("resultText"), shown);
+        const int pageNumber = page.section(' ', 0, 0).toInt();
+        QJsonObject asked;
+        for (const RecordedRequest& request : m_service->requests()) {
+            if (request.path == "/v1/search/qelts")
+                asked = request.json();
+        }
+        QCOMPARE(asked.value("from").toInt(), (pageNumber - 1) * 50);
+        QTRY_COMPARE(m_frame->cards().size(), page == "3 / 3"                               ? 20
+                                              : pageNumber == 1 && clicks.contains("query") ? 7
+                                                                                            : 50);
+    }
+
+    void deletionsAskFirst_data()
+    {
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("left");
+        QTest::newRow("one, confirmed") << false << int(QMessageBox::Yes) << 2;
+        QTest::newRow("one, cancelled") << false << int(QMessageBox::Cancel) << 3;
+        QTest::newRow("all, confirmed") << true << int(QMessageBox::Yes) << 0;
+        QTest::newRow("all, cancelled") << true << int(QMessageBox::Cancel) << 3;
+    }
+
+    void deletionsAskFirst()
+    {
+        QFETCH(bool, all);
+        QFETCH(int, answer);
+        QFETCH(int, left);
+        addToLibrary(3);
+        MessageBox::setNextAnswer(QMessageBox::StandardButton(answer));
+        if (all) {
+            child<QPushButton>("but_delete_all_qelts")->click();
+        } else {
+            QeltGraphicsItem* card = m_frame->cards().value("q001");
+            const QPointF button = QeltGraphicsItem::deleteButtonRect(galleryCardWidth).center();
+            QGraphicsSceneHoverEvent hover(QEvent::GraphicsSceneHoverMove);
+            hover.setPos(button);
+            m_frame->scene()->sendEvent(card, &hover);
+            for (QEvent::Type type : {QEvent::GraphicsSceneMousePress, QEvent::GraphicsSceneMouseRelease}) {
+                QGraphicsSceneMouseEvent event(type);
+                event.setPos(button);
+                event.setButton(Qt::LeftButton);
+                m_frame->scene()->sendEvent(card, &event);
+            }
+        }
+        QTRY_COMPARE(m_library->count(), qint64(left));
+        QTRY_COMPARE(m_frame->cards().size(), left);
+        QCOMPARE(m_frame->cards().contains("q001"), left == 3);
+    }
+
+    void removedCardsFadeThenGoInOneRebuild_data()
+    {
+        QTest::addColumn<int>("removedFirst");
+        QTest::addColumn<int>("removedWhileFading");
+        QTest::addColumn<int>("rebuilds");
+        QTest::newRow("one") << 1 << 0 << 1;
+        QTest::newRow("three at once") << 3 << 0 << 1;
+        QTest::newRow("more while fading") << 1 << 3 << 2;
+    }
+
+    void removedCardsFadeThenGoInOneRebuild()
+    {
+        QFETCH(int, removedFirst);
+        QFETCH(int, removedWhileFading);
+        QFETCH(int, rebuilds);
+        addToLibrary(6);
+        const QRectF sceneBefore = m_frame->findChild<QeltsView*>("qelts_view")->sceneRect();
+        QSignalSpy laidOut(m_frame.get(), &QeltListFrame::cardsLaidOut);
+        const auto remove = [&](int from, int count) {
+            for (int i = from; i < from + count; ++i)
+                m_library->removeQeltLocally(
+                    m_library->qeltById(QStringLiteral("q%1").arg(i, 3, 10, QChar('0'))), false);
+            if (count > 0)
+                emit m_library->qeltsCountChanged();
+        };
+        remove(0, removedFirst);
+        QCOMPARE(m_frame->cards().size(), 6); // still there, fading
+        remove(removedFirst, removedWhileFading);
+        const int left = 6 - removedFirst - removedWhileFading;
+        QTRY_COMPARE(m_frame->cards().size(), left);
+        QCOMPARE(laidOut.count(), rebuilds);
+        if (left <= 4)
+            QTRY_VERIFY(m_frame->findChild<QeltsView*>("qelts_view")->sceneRect().height() <
+                        sceneBefore.height());
+    }
+
+    void farCardsLeaveTheSceneAndComeBack()
+    {
+        addToLibrary(40);
+        QeltsView* view = m_frame->findChild<QeltsView*>("qelts_view");
+        QeltGraphicsItem* top = m_frame->cards().value("q039");
+        QeltGraphicsItem* bottom = m_frame->cards().value("q000");
+        QVERIFY(top->isShown() && top->scene());
+        QVERIFY(!bottom->isShown() && !bottom->scene());
+        QVERIFY(m_frame->scene()->items().size() < 40);
+
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+        QTRY_VERIFY(bottom->isShown());
+        QVERIFY(!top->isShown() && !top->scene());
+        view->verticalScrollBar()->setValue(0);
+        QTRY_VERIFY(top->isShown());
+        QVERIFY(!bottom->isShown());
+    }
+};
+
+ZQ_TEST_MAIN(TestGalleryPage)
+#include "test_gallery_page.moc"
