@@ -1,13 +1,16 @@
 // The library's stored and received forms from arbitrary bytes; the first byte picks the reader: the
-// Qelts file, the image index file, or the downloaded-image list that crosses threads. Readers must
-// neither crash nor keep records from a read they report as failed (the sanitizers watch the rest).
+// Qelts file, the image index file, the downloaded-image list that crosses threads, or a search reply.
+// Readers must neither crash nor keep records from a read they report as failed (the sanitizers watch the
+// rest).
 
 #include "library/DownloadedImageInfo.h"
 #include "library/QeltImageRecord.h"
 #include "library/QeltsContainer.h"
+#include "library/searchReply.h"
 
 #include <QBuffer>
 #include <QDataStream>
+#include <QJsonDocument>
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,19 +22,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QByteArray bytes(reinterpret_cast<const char*>(data) + 1, int(size - 1));
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
-    if (data[0] % 3 == 0) {
+    if (data[0] % 4 == 0) {
         QeltsContainer container(nullptr);
         if (container.read(&device) != QeltsContainer::ReadResult::Ok && container.count() != 0)
             std::abort();
-    } else if (data[0] % 3 == 1) {
+    } else if (data[0] % 4 == 1) {
         QeltImageIndex index;
         imageIndexFile::read(&device, index);
-    } else {
+    } else if (data[0] % 4 == 2) {
         DownloadedImageInfoList list;
         QDataStream in(&device);
         in >> list;
         if (in.status() != QDataStream::Ok && !list.isEmpty())
             std::abort();
+    } else {
+        const SearchReply reply = readSearchReply(QJsonDocument::fromJson(bytes));
+        for (const ZorvaneQeltPtr& qelt : reply.qelts)
+            if (!qelt || qelt->status == QLatin1String("pending"))
+                std::abort();
     }
     return 0;
 }

@@ -31,14 +31,6 @@ public:
     static constexpr int kSearchPageSize = 50;
     static constexpr int kColumnGap = 20;
 
-    // What one search reply holds: the total number of results and this page's Qelts, pending ones left out.
-    struct SearchReply
-    {
-        int total = 0;
-        std::vector<ZorvaneQeltPtr> qelts;
-    };
-    static SearchReply readSearchReply(const QJsonDocument& reply);
-
     // Throws std::runtime_error without a switch.
     QeltListFrame(QWidget* parent, QeltControllerSwitch* controllers);
     ~QeltListFrame() override;

@@ -4,24 +4,12 @@
 #include "api/APIHandler.h"
 #include "library/QeltControllerSwitch.h"
 #include "library/QeltsController.h"
+#include "library/searchReply.h"
 #include "ui_QeltListFrame.h"
 
 #include <QJsonArray>
 #include <QPointer>
 #include <QTimer>
-
-QeltListFrame::SearchReply QeltListFrame::readSearchReply(const QJsonDocument& reply)
-{
-    SearchReply result;
-    const QJsonObject object = reply.object();
-    result.total = std::max(0, object.value(QStringLiteral("results")).toInt(0));
-    for (const QJsonValue& hit : object.value(QStringLiteral("hits")).toArray()) {
-        ZorvaneQeltPtr qelt = ZorvaneQelt::fromSearchHit(hit.toObject());
-        if (qelt && qelt->status != QStringLiteral("pending"))
-            result.qelts.push_back(std::move(qelt));
-    }
-    return result;
-}
 
 void QeltListFrame::setSearchText(const QString& text)
 {
