@@ -183,56 +183,81 @@ private slots:
         QCOMPARE(m_service->requests().value(0).method, QByteArray("DELETE"));
     }
 
-    void questionIsPostedAsJson()
+    // Every question ends in one final result; the partial ones before it grow the answer.
+    void questionEndsInOneFinalResult_data()
     {
-        QVERIFY(ask(Reply::eventStream({sseEvent("x")})).final);
-        const auto recorded = m_service->requests().value(0);
-        QCOMPARE(recorded.header("accept"), QByteArray("text/event-stream"));
-        QCOMPARE(recorded.header("content-type"), QByteArray("application/json"));
-        QCOMPARE(recorded.json(),
-                 (QJsonObject{{"query", "What is it?"}, {"qelt_id", "q1"}, {"qelt_content", "x^2"}}));
-    }
-
-    void streamedAnswerKeepsTheLastGoodEvent_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<Reply>("reply");
         QTest::addColumn<int>("partials"); // -1: at least one
         QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("failure"); // the final's message, "error" for none, "ids" for errors
         QTest::addColumn<QString>("warning");
         const QByteArray split = sseEvent("split answer");
         const int cut = split.indexOf("type") + 2;
         const auto then = [](const QByteArray& payload) {
-            return QList<QByteArray>{sseEvent("first"), "data: " + payload + "\n\n"};
+            return Reply::eventStream({sseEvent("first"), "data: " + payload + "\n\n"}, 20);
+        };
+        // The error body ends in a line break; read as a stream line it would be gone before the end.
+        const auto refused = [](const QJsonObject& body) {
+            return Reply::raw(QJsonDocument(body).toJson(), "application/json", 429);
         };
         QTest::newRow("three events in one write")
-            << QList<QByteArray>{sseEvent("a") + sseEvent("ab") + sseEvent("abc")} << 1 << "abc" << QString();
+            << Reply::eventStream({sseEvent("a") + sseEvent("ab") + sseEvent("abc")}) << 1 << "abc"
+            << "" << QString();
         QTest::newRow("growing over several writes")
-            << QList<QByteArray>{sseEvent("a"), sseEvent("ab"), sseEvent("abc")} << -1 << "abc" << QString();
+            << Reply::eventStream({sseEvent("a"), sseEvent("ab"), sseEvent("abc")}, 20) << -1 << "abc"
+            << "" << QString();
         QTest::newRow("line split across writes")
-            << QList<QByteArray>{split.left(cut), split.mid(cut)} << 1 << "split answer" << QString();
+            << Reply::eventStream({split.left(cut), split.mid(cut)}, 20) << 1 << "split answer"
+            << "" << QString();
         QTest::newRow("last line without line break")
-            << QList<QByteArray>{sseEvent("first"), "data: " + answerJson("text", "second")} << -1 << "first"
-            << QString();
-        QTest::newRow("empty stream") << QList<QByteArray>() << 0 << "" << QString();
+            << Reply::eventStream({sseEvent("first"), "data: " + answerJson("text", "second")}, 20) << -1
+            << "first"
+            << "" << QString();
+        QTest::newRow("empty stream") << Reply::eventStream({}) << 0 << ""
+                                      << "" << QString();
         QTest::newRow("capital Text") << then(answerJson("Text", "second")) << 1 << "first"
+                                      << ""
                                       << "Answer type is not supported:";
         QTest::newRow("numeric data") << then(answerJson("text", 2)) << 1 << "first"
+                                      << ""
                                       << "Answer text field is not correct:";
         QTest::newRow("no generative") << then(R"({"text": "second"})") << 1 << "first"
+                                       << ""
                                        << "Invalid json body:";
         QTest::newRow("not json") << then("{second") << 1 << "first"
+                                  << ""
                                   << "Failed to parse json:";
+        QTest::newRow("refused with a message")
+            << refused({{"message", "Daily chat limit reached"}}) << 0 << ""
+            << "Daily chat limit reached"
+            << "Net error:";
+        QTest::newRow("rate-limit id")
+            << refused(zq::test::errorsJson({"too_many_requests_day", "m"})) << 0 << ""
+            << "ids"
+            << "Found 429.";
+        QTest::newRow("redirect with events") << Reply::raw(sseEvent("elsewhere"), "text/event-stream", 302)
+                                                     .withHeader("Location", "https://x.example/")
+                                              << 0 << ""
+                                              << "error"
+                                              << "Redirect not followed, HTTP status 302";
+        QTest::newRow("stream cut short") << Reply::eventStream({sseEvent("partial"), sseEvent("more")}, 20)
+                                                 .closedAfter(sseEvent("partial").size() + 5)
+                                          << -1 << "partial"
+                                          << "error" << QString();
     }
 
-    void streamedAnswerKeepsTheLastGoodEvent()
+    void questionEndsInOneFinalResult()
     {
-        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(Reply, reply);
         QFETCH(int, partials);
         QFETCH(QString, answer);
+        QFETCH(QString, failure);
         QFETCH(QString, warning);
         if (!warning.isEmpty())
             zq::test::expectWarning("SendMessageRequest", warning);
-        const StreamRun run = ask(Reply::eventStream(pieces, 20));
+        if (failure == "ids")
+            QTest::ignoreMessage(QtInfoMsg, "[SendMessageRequest] \"m\"");
+        const StreamRun run = ask(reply);
         if (partials < 0)
             QVERIFY(!run.partials.isEmpty());
         else
@@ -240,51 +265,18 @@ private slots:
         if (!run.partials.isEmpty())
             QCOMPARE(run.partials.last()->text, answer);
         QCOMPARE(run.finalCount, 1);
-        QCOMPARE(run.final->text, answer);
-        QVERIFY(run.final->isCompleted() && !run.final->hasError());
-    }
-
-    void failedQuestionGetsNoAnswer_data()
-    {
-        QTest::addColumn<Reply>("reply");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("errors");
-        QTest::addColumn<QString>("warning");
-        // The error body ends in a line break; read as a stream line it would be gone before the end.
-        const auto refused = [](const QJsonObject& body) {
-            return Reply::raw(QJsonDocument(body).toJson(), "application/json", 429);
-        };
-        QTest::newRow("message") << refused({{"message", "Daily chat limit reached"}})
-                                 << "Daily chat limit reached" << 0 << "Net error:";
-        QTest::newRow("rate-limit id") << refused(zq::test::errorsJson({"too_many_requests_day", "m"}))
-                                       << QString() << 1 << "Found 429.";
-        QTest::newRow("redirect with events") << Reply::raw(sseEvent("elsewhere"), "text/event-stream", 302)
-                                                     .withHeader("Location", "https://x.example/")
-                                              << QString() << 0 << "Redirect not followed, HTTP status 302";
-        QTest::newRow("stream cut short") << Reply::eventStream({sseEvent("partial"), sseEvent("more")}, 20)
-                                                 .closedAfter(sseEvent("partial").size() + 5)
-                                          << QString() << 0 << QString();
-    }
-
-    void failedQuestionGetsNoAnswer()
-    {
-        QFETCH(Reply, reply);
-        QFETCH(QString, message);
-        QFETCH(int, errors);
-        QFETCH(QString, warning);
-        if (!warning.isEmpty())
-            zq::test::expectWarning("SendMessageRequest", warning);
-        if (errors)
-            QTest::ignoreMessage(QtInfoMsg, "[SendMessageRequest] \"m\"");
-        const StreamRun run = ask(reply);
-        QCOMPARE(run.finalCount, 1);
-        QVERIFY(run.final->hasError() && run.final->networkError.isSet() && !run.final->isCompleted());
-        QCOMPARE(run.final->message, message);
-        QCOMPARE(run.final->errors.size(), errors);
-        if (!reply.pieces.isEmpty())
-            return;
-        QVERIFY(run.partials.isEmpty());
-        QVERIFY(run.final->text.isEmpty());
+        QCOMPARE(run.final->isCompleted(), failure.isEmpty());
+        QCOMPARE(run.final->hasError() && run.final->networkError.isSet(), !failure.isEmpty());
+        QCOMPARE(run.final->errors.size(), failure == "ids" ? 1 : 0);
+        if (failure.isEmpty())
+            QCOMPARE(run.final->text, answer);
+        else if (failure != "ids" && failure != "error")
+            QCOMPARE(run.final->message, failure);
+        const auto recorded = m_service->requests().value(0);
+        QCOMPARE(recorded.header("accept") + recorded.header("content-type"),
+                 QByteArray("text/event-streamapplication/json"));
+        QCOMPARE(recorded.json(),
+                 (QJsonObject{{"query", "What is it?"}, {"qelt_id", "q1"}, {"qelt_content", "x^2"}}));
     }
 };
 
