@@ -296,15 +296,6 @@ private slots:
         QCOMPARE(m_gateway.requestCount(), 2);
     }
 
-    void quietIntervalSendsTheBatch()
-    {
-        APIHandler::setLogFlushIntervalForTesting(20);
-        APIHandler::event("first");
-        APIHandler::event("second");
-        QTRY_COMPARE(m_gateway.requestCount(), 1);
-        QCOMPARE(m_gateway.requests().first().json().value("logs").toArray().size(), 2);
-    }
-
     void batchLeavesWithTheTokenItWasQueuedUnder()
     {
         // The token and the records of the gateway's request i.

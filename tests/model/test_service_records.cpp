@@ -8,6 +8,7 @@
 #include "model/isoDate.h"
 #include "model/modelMetaTypes.h"
 #include "support/TestMain.h"
+#include "support/streams.h"
 
 #include <QDataStream>
 #include <QJsonArray>
@@ -38,15 +39,9 @@ ZorvaneQelt record(double confidence, const QString& text = QString())
     return r;
 }
 
-template <typename T> QByteArray streamed(const T& value)
-{
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << value;
-    return bytes;
-}
-
 } // namespace
+
+using zq::test::streamed;
 
 // The records of Qelts, PDFs, conversions and chats as read from the service's JSON, and the Qelt's
 // stream form.
@@ -225,9 +220,7 @@ private slots:
     {
         ZorvaneQelt written = *ZorvaneQelt::fromJson(qelt({{"status", "completed"}, {"latex", "\\frac12"}}));
         written.confidence = 0.875;
-        QVariant variant;
-        QDataStream in(streamed(QVariant::fromValue(written)));
-        in >> variant;
+        const auto variant = zq::test::readStreamed<QVariant>(streamed(QVariant::fromValue(written)));
         QCOMPARE(variant.value<ZorvaneQelt>(), written);
         QVERIFY(variant.value<ZorvaneQelt>().status.isEmpty());
 
