@@ -55,11 +55,6 @@ class TestChatRequests : public QObject
 
     std::unique_ptr<ScopedFakeService> m_service;
 
-    static std::shared_ptr<ChatResult> history(const QString& qeltId = QStringLiteral("q1"))
-    {
-        return zq::test::runRequest<ChatResult>(Provider::instance().getChatHistoryRequest(), qeltId);
-    }
-
     // Asks a question and collects every result up to and including the final one.
     StreamRun ask(const Reply& reply)
     {
@@ -147,7 +142,8 @@ private slots:
         m_service->on("GET", "/v4/qelts/a/b/chat", Reply::json(QJsonObject{{"data", data}}));
         if (!warning.isEmpty())
             zq::test::expectWarning("GetChatHistoryRequest", warning);
-        const auto result = history(QStringLiteral("a/b"));
+        const auto result =
+            zq::test::runRequest<ChatResult>(Provider::instance().getChatHistoryRequest(), QString("a/b"));
         QVERIFY(result && !result->hasError());
         QCOMPARE(result->messages.size(), kept);
         if (kept)

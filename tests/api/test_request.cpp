@@ -62,12 +62,6 @@ class TestRequest : public QObject
 
     std::unique_ptr<ScopedFakeService> m_service;
 
-    static std::shared_ptr<QeltResult> fetch()
-    {
-        return zq::test::runRequest<QeltResult>(Provider::instance().getQeltRequest(),
-                                                QStringLiteral("ab12"));
-    }
-
 private slots:
     void init() { m_service = std::make_unique<ScopedFakeService>(QStringLiteral("t0k")); }
 
@@ -123,7 +117,8 @@ private slots:
         m_service->on("GET", "/v1/qelts/ab12", reply);
         if (!warning.isEmpty())
             zq::test::expectWarning("GetQeltRequest", warning);
-        const auto result = fetch();
+        const auto result =
+            zq::test::runRequest<QeltResult>(Provider::instance().getQeltRequest(), QString("ab12"));
         QVERIFY(result);
         QCOMPARE(result->networkError.isSet(), networkError);
         QCOMPARE(idsOf(*result), errorIds);
