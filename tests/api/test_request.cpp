@@ -142,23 +142,22 @@ private slots:
         const auto limited = [](const char* id) {
             return QJsonDocument(zq::test::errorsJson({id, "slow down", "other", "x"})).toJson();
         };
-        QTest::newRow("create 429 day") << "create" << 429 << limited("too_many_requests_day") << 1 << true;
+        const QByteArray day = limited("too_many_requests_day"), minute = limited("too_many_requests_minute");
+        QTest::newRow("create 429 day") << "create" << 429 << day << 1 << true;
         QTest::newRow("create 429 other id first") << "create" << 429 << limited("quota") << 0 << false;
         QTest::newRow("create 429 not json") << "create" << 429 << QByteArray("Too many") << 0 << false;
-        QTest::newRow("create 403") << "create" << 403 << limited("too_many_requests_day") << 0 << false;
-        QTest::newRow("fetch is not probed")
-            << "fetch" << 429 << limited("too_many_requests_day") << 0 << false;
-        QTest::newRow("chat 403 day") << "chat" << 403 << limited("too_many_requests_day") << 1 << true;
-        QTest::newRow("chat 429 minute") << "chat" << 429 << limited("too_many_requests_minute") << 1 << true;
+        QTest::newRow("create 403") << "create" << 403 << day << 0 << false;
+        QTest::newRow("fetch is not probed") << "fetch" << 429 << day << 0 << false;
+        QTest::newRow("chat 403 day") << "chat" << 403 << day << 1 << true;
+        QTest::newRow("chat 429 minute") << "chat" << 429 << minute << 1 << true;
         QTest::newRow("chat 403 other") << "chat" << 403 << limited("forbidden") << 0 << false;
         QTest::newRow("chat 500 month") << "chat" << 500 << limited("too_many_requests_month") << 0 << false;
-        QTest::newRow("clear 403 day") << "clear" << 403 << limited("too_many_requests_day") << 1 << true;
-        QTest::newRow("upload 400 day") << "upload" << 400 << limited("too_many_requests_day") << 2 << true;
-        QTest::newRow("upload 429 minute")
-            << "upload" << 429 << limited("too_many_requests_minute") << 2 << true;
+        QTest::newRow("clear 403 day") << "clear" << 403 << day << 1 << true;
+        QTest::newRow("upload 400 day") << "upload" << 400 << day << 2 << true;
+        QTest::newRow("upload 429 minute") << "upload" << 429 << minute << 2 << true;
         QTest::newRow("upload 400 other") << "upload" << 400 << limited("invalid_file") << 2 << false;
-        QTest::newRow("upload 403 day") << "upload" << 403 << limited("too_many_requests_day") << 2 << false;
-        QTest::newRow("upload 500") << "upload" << 500 << limited("too_many_requests_day") << 0 << false;
+        QTest::newRow("upload 403 day") << "upload" << 403 << day << 2 << false;
+        QTest::newRow("upload 500") << "upload" << 500 << day << 0 << false;
     }
 
     void failedReplyKeepsTheErrorsItsRuleAllows()
@@ -247,17 +246,14 @@ private slots:
         QTest::addColumn<bool>("hasError");
         QTest::addColumn<bool>("completed");
         const QJsonObject failed = zq::test::errorsJson({"unknown_login_uuid", "M", "other", "N"});
+        const auto signedIn = [](const QJsonValue& email, const QString& token, const QString& status) {
+            return QJsonObject{{"status", status}, {"email", email}, {"token", token}};
+        };
         QTest::newRow("pending") << 200 << QJsonObject{{"status", "pending"}} << false << false;
-        QTest::newRow("completed") << 200
-                                   << QJsonObject{{"status", "completed"}, {"email", "a@b.c"}, {"token", "T"}}
-                                   << false << true;
-        QTest::newRow("completed without token")
-            << 200 << QJsonObject{{"status", "completed"}, {"email", "a@b.c"}, {"token", ""}} << true << true;
-        QTest::newRow("completed with numeric email")
-            << 200 << QJsonObject{{"status", "completed"}, {"email", 1}, {"token", "T"}} << true << true;
-        QTest::newRow("capital Completed")
-            << 200 << QJsonObject{{"status", "Completed"}, {"email", "a@b.c"}, {"token", "T"}} << true
-            << false;
+        QTest::newRow("completed") << 200 << signedIn("a@b.c", "T", "completed") << false << true;
+        QTest::newRow("completed without token") << 200 << signedIn("a@b.c", "", "completed") << true << true;
+        QTest::newRow("completed with numeric email") << 200 << signedIn(1, "T", "completed") << true << true;
+        QTest::newRow("capital Completed") << 200 << signedIn("a@b.c", "T", "Completed") << true << false;
         // The first service error is kept for 400, 403 and 429 only.
         QTest::newRow("400") << 400 << failed << true << false;
         QTest::newRow("429") << 429 << failed << true << false;
