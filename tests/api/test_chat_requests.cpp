@@ -182,10 +182,11 @@ private slots:
     void questionEndsInOneFinalResult_data()
     {
         QTest::addColumn<Reply>("reply");
+        QTest::addColumn<QString>("warning");
         QTest::addColumn<int>("partials"); // -1: at least one
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("failure"); // the final's message, "error" for none, "ids" for errors
-        QTest::addColumn<QString>("warning");
+        const QString none;
         const QByteArray split = sseEvent("split answer");
         const int cut = split.indexOf("type") + 2;
         const auto then = [](const QByteArray& payload) {
@@ -195,59 +196,45 @@ private slots:
         const auto refused = [](const QJsonObject& body) {
             return Reply::raw(QJsonDocument(body).toJson(), "application/json", 429);
         };
+        const auto stream = [](const QList<QByteArray>& pieces) { return Reply::eventStream(pieces, 20); };
         QTest::newRow("three events in one write")
-            << Reply::eventStream({sseEvent("a") + sseEvent("ab") + sseEvent("abc")}) << 1 << "abc"
-            << "" << QString();
+            << stream({sseEvent("a") + sseEvent("ab") + sseEvent("abc")}) << none << 1 << "abc" << none;
         QTest::newRow("growing over several writes")
-            << Reply::eventStream({sseEvent("a"), sseEvent("ab"), sseEvent("abc")}, 20) << -1 << "abc"
-            << "" << QString();
+            << stream({sseEvent("a"), sseEvent("ab"), sseEvent("abc")}) << none << -1 << "abc" << none;
         QTest::newRow("line split across writes")
-            << Reply::eventStream({split.left(cut), split.mid(cut)}, 20) << 1 << "split answer"
-            << "" << QString();
+            << stream({split.left(cut), split.mid(cut)}) << none << 1 << "split answer" << none;
         QTest::newRow("last line without line break")
-            << Reply::eventStream({sseEvent("first"), "data: " + answerJson("text", "second")}, 20) << -1
-            << "first"
-            << "" << QString();
-        QTest::newRow("empty stream") << Reply::eventStream({}) << 0 << ""
-                                      << "" << QString();
-        QTest::newRow("capital Text") << then(answerJson("Text", "second")) << 1 << "first"
-                                      << ""
-                                      << "Answer type is not supported:";
-        QTest::newRow("numeric data") << then(answerJson("text", 2)) << 1 << "first"
-                                      << ""
-                                      << "Answer text field is not correct:";
-        QTest::newRow("no generative") << then(R"({"text": "second"})") << 1 << "first"
-                                       << ""
-                                       << "Invalid json body:";
-        QTest::newRow("not json") << then("{second") << 1 << "first"
-                                  << ""
-                                  << "Failed to parse json:";
-        QTest::newRow("refused with a message")
-            << refused({{"message", "Daily chat limit reached"}}) << 0 << ""
-            << "Daily chat limit reached"
-            << "Net error:";
-        QTest::newRow("rate-limit id")
-            << refused(zq::test::errorsJson({"too_many_requests_day", "m"})) << 0 << ""
-            << "ids"
-            << "Found 429.";
-        QTest::newRow("redirect with events") << Reply::raw(sseEvent("elsewhere"), "text/event-stream", 302)
-                                                     .withHeader("Location", "https://x.example/")
-                                              << 0 << ""
-                                              << "error"
-                                              << "Redirect not followed, HTTP status 302";
-        QTest::newRow("stream cut short") << Reply::eventStream({sseEvent("partial"), sseEvent("more")}, 20)
-                                                 .closedAfter(sseEvent("partial").size() + 5)
-                                          << -1 << "partial"
-                                          << "error" << QString();
+            << stream({sseEvent("first"), "data: " + answerJson("text", "second")}) << none << -1 << "first"
+            << none;
+        QTest::newRow("empty stream") << stream({}) << none << 0 << none << none;
+        QTest::newRow("capital Text")
+            << then(answerJson("Text", "second")) << "Answer type is not supported:" << 1 << "first" << none;
+        QTest::newRow("numeric data")
+            << then(answerJson("text", 2)) << "Answer text field is not correct:" << 1 << "first" << none;
+        QTest::newRow("no generative")
+            << then(R"({"text": "second"})") << "Invalid json body:" << 1 << "first" << none;
+        QTest::newRow("not json") << then("{second") << "Failed to parse json:" << 1 << "first" << none;
+        QTest::newRow("refused with a message") << refused({{"message", "Daily chat limit reached"}})
+                                                << "Net error:" << 0 << none << "Daily chat limit reached";
+        QTest::newRow("rate-limit id") << refused(zq::test::errorsJson({"too_many_requests_day", "m"}))
+                                       << "Found 429." << 0 << none << "ids";
+        QTest::newRow("redirect with events")
+            << Reply::raw(sseEvent("elsewhere"), "text/event-stream", 302)
+                   .withHeader("Location", "https://x.example/")
+            << "Redirect not followed, HTTP status 302" << 0 << none << "error";
+        QTest::newRow("stream cut short")
+            << stream({sseEvent("partial"), sseEvent("more")}).closedAfter(sseEvent("partial").size() + 5)
+            << none << -1 << "partial"
+            << "error";
     }
 
     void questionEndsInOneFinalResult()
     {
         QFETCH(Reply, reply);
+        QFETCH(QString, warning);
         QFETCH(int, partials);
         QFETCH(QString, answer);
         QFETCH(QString, failure);
-        QFETCH(QString, warning);
         if (!warning.isEmpty())
             zq::test::expectWarning("SendMessageRequest", warning);
         if (failure == "ids")
