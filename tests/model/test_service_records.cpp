@@ -172,6 +172,7 @@ private slots:
         QTest::newRow("hour 25") << "2024-03-01T25:00:00Z" << qint64(0);
         QTest::newRow("before 1971") << "1969-12-31T23:59:59Z" << qint64(-1);
         QTest::newRow("empty") << "" << qint64(0);
+        QTest::newRow("offset too long") << "2024-03-01T10:00:00+01:000" << qint64(0);
         QTest::newRow("no zone is local time")
             << "2024-07-01T12:00:00" << QDateTime(QDate(2024, 7, 1), QTime(12, 0)).toSecsSinceEpoch();
     }
@@ -254,6 +255,8 @@ private slots:
         QVERIFY(!qeltLessByCreated()(make("b", 5), make("a", 5)));
         QVERIFY(qeltLessById()(make("B", 9), make("a", 1)));
         QVERIFY(!qeltLessById()(make("a", 1), make("a", 2)));
+        QVERIFY(ZorvaneQelt::containsSmiles("x <SMILES>C</smiles>") &&
+                !ZorvaneQelt::containsSmiles("smiles"));
     }
 };
 
