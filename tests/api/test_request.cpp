@@ -304,15 +304,17 @@ private slots:
         QCOMPARE(qelt->qelt->id, QStringLiteral("ab12"));
         QVERIFY(mistyped && mistyped->networkError.isSet());
 
-        // A receiver that goes first takes its request along, and nothing reaches the handler.
+        // A receiver that goes first takes its request and its reply along, and nothing reaches the handler.
         m_service->on("GET", "/v1/qelts/ab12", Reply::silence());
         auto receiver = std::make_unique<QObject>();
         QPointer<GetQeltRequest> orphan =
             run<QeltResult>(Provider::instance().getQeltRequest(), receiver.get(),
                             [&](const std::shared_ptr<QeltResult>&) { QFAIL("handled"); });
         orphan->exec(QStringLiteral("ab12"));
+        QPointer<QNetworkReply> reply = orphan->findChild<QNetworkReply*>();
+        QVERIFY(reply);
         receiver.reset();
-        QVERIFY(!orphan);
+        QVERIFY(!orphan && !reply);
     }
 
     void accountGoesToTheProviderAndTheStoredPair()
