@@ -51,12 +51,11 @@ inline QJsonObject qeltJson(const QString& id = QStringLiteral("AB12"),
 }
 
 // Waits for the one finished of a request (or repeater) and hands back its result, cast; none when
-// it finished more than once.
+// it finished more than once, also when the event loop turns a while longer.
 template <typename ResultType> std::shared_ptr<ResultType> takeResult(QSignalSpy& spy)
 {
     if (!spy.wait(10000) && spy.isEmpty())
         return nullptr;
-    // Exactly one, also when the event loop turns a while longer.
     QCoreApplication::processEvents();
     if (spy.count() != 1)
         return nullptr;

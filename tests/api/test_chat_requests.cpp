@@ -55,11 +55,6 @@ class TestChatRequests : public QObject
 
     std::unique_ptr<ScopedFakeService> m_service;
 
-    static std::shared_ptr<ChatResult> history(const QString& qeltId = QStringLiteral("q1"))
-    {
-        return zq::test::runRequest<ChatResult>(Provider::instance().getChatHistoryRequest(), qeltId);
-    }
-
     // Asks a question and collects every result up to and including the final one.
     StreamRun ask(const Reply& reply)
     {
@@ -147,7 +142,8 @@ private slots:
         m_service->on("GET", "/v4/qelts/a/b/chat", Reply::json(QJsonObject{{"data", data}}));
         if (!warning.isEmpty())
             zq::test::expectWarning("GetChatHistoryRequest", warning);
-        const auto result = history(QStringLiteral("a/b"));
+        const auto result =
+            zq::test::runRequest<ChatResult>(Provider::instance().getChatHistoryRequest(), QString("a/b"));
         QVERIFY(result && !result->hasError());
         QCOMPARE(result->messages.size(), kept);
         if (kept)
@@ -161,7 +157,6 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::newRow("empty body") << 200 << QByteArray();
-        QTest::newRow("redirect, empty") << 307 << QByteArray();
         QTest::newRow("redirect, json object") << 307 << QByteArray("{}");
     }
 
@@ -183,56 +178,68 @@ private slots:
         QCOMPARE(m_service->requests().value(0).method, QByteArray("DELETE"));
     }
 
-    void questionIsPostedAsJson()
+    // Every question ends in one final result; the partial ones before it grow the answer.
+    void questionEndsInOneFinalResult_data()
     {
-        QVERIFY(ask(Reply::eventStream({sseEvent("x")})).final);
-        const auto recorded = m_service->requests().value(0);
-        QCOMPARE(recorded.header("accept"), QByteArray("text/event-stream"));
-        QCOMPARE(recorded.header("content-type"), QByteArray("application/json"));
-        QCOMPARE(recorded.json(),
-                 (QJsonObject{{"query", "What is it?"}, {"qelt_id", "q1"}, {"qelt_content", "x^2"}}));
-    }
-
-    void streamedAnswerKeepsTheLastGoodEvent_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<QString>("warning");
         QTest::addColumn<int>("partials"); // -1: at least one
         QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("warning");
+        QTest::addColumn<QString>("failure"); // the final's message, "error" for none, "ids" for errors
+        const QString none;
         const QByteArray split = sseEvent("split answer");
         const int cut = split.indexOf("type") + 2;
         const auto then = [](const QByteArray& payload) {
-            return QList<QByteArray>{sseEvent("first"), "data: " + payload + "\n\n"};
+            return Reply::eventStream({sseEvent("first"), "data: " + payload + "\n\n"}, 20);
         };
+        // The error body ends in a line break; read as a stream line it would be gone before the end.
+        const auto refused = [](const QJsonObject& body) {
+            return Reply::raw(QJsonDocument(body).toJson(), "application/json", 429);
+        };
+        const auto stream = [](const QList<QByteArray>& pieces) { return Reply::eventStream(pieces, 20); };
         QTest::newRow("three events in one write")
-            << QList<QByteArray>{sseEvent("a") + sseEvent("ab") + sseEvent("abc")} << 1 << "abc" << QString();
+            << stream({sseEvent("a") + sseEvent("ab") + sseEvent("abc")}) << none << 1 << "abc" << none;
         QTest::newRow("growing over several writes")
-            << QList<QByteArray>{sseEvent("a"), sseEvent("ab"), sseEvent("abc")} << -1 << "abc" << QString();
+            << stream({sseEvent("a"), sseEvent("ab"), sseEvent("abc")}) << none << -1 << "abc" << none;
         QTest::newRow("line split across writes")
-            << QList<QByteArray>{split.left(cut), split.mid(cut)} << 1 << "split answer" << QString();
+            << stream({split.left(cut), split.mid(cut)}) << none << 1 << "split answer" << none;
         QTest::newRow("last line without line break")
-            << QList<QByteArray>{sseEvent("first"), "data: " + answerJson("text", "second")} << -1 << "first"
-            << QString();
-        QTest::newRow("empty stream") << QList<QByteArray>() << 0 << "" << QString();
-        QTest::newRow("capital Text") << then(answerJson("Text", "second")) << 1 << "first"
-                                      << "Answer type is not supported:";
-        QTest::newRow("numeric data") << then(answerJson("text", 2)) << 1 << "first"
-                                      << "Answer text field is not correct:";
-        QTest::newRow("no generative") << then(R"({"text": "second"})") << 1 << "first"
-                                       << "Invalid json body:";
-        QTest::newRow("not json") << then("{second") << 1 << "first"
-                                  << "Failed to parse json:";
+            << stream({sseEvent("first"), "data: " + answerJson("text", "second")}) << none << -1 << "first"
+            << none;
+        QTest::newRow("empty stream") << stream({}) << none << 0 << none << none;
+        QTest::newRow("capital Text")
+            << then(answerJson("Text", "second")) << "Answer type is not supported:" << 1 << "first" << none;
+        QTest::newRow("numeric data")
+            << then(answerJson("text", 2)) << "Answer text field is not correct:" << 1 << "first" << none;
+        QTest::newRow("no generative")
+            << then(R"({"text": "second"})") << "Invalid json body:" << 1 << "first" << none;
+        QTest::newRow("not json") << then("{second") << "Failed to parse json:" << 1 << "first" << none;
+        QTest::newRow("refused with a message") << refused({{"message", "Daily chat limit reached"}})
+                                                << "Net error:" << 0 << none << "Daily chat limit reached";
+        QTest::newRow("rate-limit id") << refused(zq::test::errorsJson({"too_many_requests_day", "m"}))
+                                       << "Found 429." << 0 << none << "ids";
+        QTest::newRow("redirect with events")
+            << Reply::raw(sseEvent("elsewhere"), "text/event-stream", 302)
+                   .withHeader("Location", "https://x.example/")
+            << "Redirect not followed, HTTP status 302" << 0 << none << "error";
+        QTest::newRow("stream cut short")
+            << stream({sseEvent("partial"), sseEvent("more")}).closedAfter(sseEvent("partial").size() + 5)
+            << none << -1 << "partial"
+            << "error";
     }
 
-    void streamedAnswerKeepsTheLastGoodEvent()
+    void questionEndsInOneFinalResult()
     {
-        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(Reply, reply);
+        QFETCH(QString, warning);
         QFETCH(int, partials);
         QFETCH(QString, answer);
-        QFETCH(QString, warning);
+        QFETCH(QString, failure);
         if (!warning.isEmpty())
             zq::test::expectWarning("SendMessageRequest", warning);
-        const StreamRun run = ask(Reply::eventStream(pieces, 20));
+        if (failure == "ids")
+            QTest::ignoreMessage(QtInfoMsg, "[SendMessageRequest] \"m\"");
+        const StreamRun run = ask(reply);
         if (partials < 0)
             QVERIFY(!run.partials.isEmpty());
         else
@@ -240,51 +247,18 @@ private slots:
         if (!run.partials.isEmpty())
             QCOMPARE(run.partials.last()->text, answer);
         QCOMPARE(run.finalCount, 1);
-        QCOMPARE(run.final->text, answer);
-        QVERIFY(run.final->isCompleted() && !run.final->hasError());
-    }
-
-    void failedQuestionGetsNoAnswer_data()
-    {
-        QTest::addColumn<Reply>("reply");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("errors");
-        QTest::addColumn<QString>("warning");
-        // The error body ends in a line break; read as a stream line it would be gone before the end.
-        const auto refused = [](const QJsonObject& body) {
-            return Reply::raw(QJsonDocument(body).toJson(), "application/json", 429);
-        };
-        QTest::newRow("message") << refused({{"message", "Daily chat limit reached"}})
-                                 << "Daily chat limit reached" << 0 << "Net error:";
-        QTest::newRow("rate-limit id") << refused(zq::test::errorsJson({"too_many_requests_day", "m"}))
-                                       << QString() << 1 << "Found 429.";
-        QTest::newRow("redirect with events") << Reply::raw(sseEvent("elsewhere"), "text/event-stream", 302)
-                                                     .withHeader("Location", "https://x.example/")
-                                              << QString() << 0 << "Redirect not followed, HTTP status 302";
-        QTest::newRow("stream cut short") << Reply::eventStream({sseEvent("partial"), sseEvent("more")}, 20)
-                                                 .closedAfter(sseEvent("partial").size() + 5)
-                                          << QString() << 0 << QString();
-    }
-
-    void failedQuestionGetsNoAnswer()
-    {
-        QFETCH(Reply, reply);
-        QFETCH(QString, message);
-        QFETCH(int, errors);
-        QFETCH(QString, warning);
-        if (!warning.isEmpty())
-            zq::test::expectWarning("SendMessageRequest", warning);
-        if (errors)
-            QTest::ignoreMessage(QtInfoMsg, "[SendMessageRequest] \"m\"");
-        const StreamRun run = ask(reply);
-        QCOMPARE(run.finalCount, 1);
-        QVERIFY(run.final->hasError() && run.final->networkError.isSet() && !run.final->isCompleted());
-        QCOMPARE(run.final->message, message);
-        QCOMPARE(run.final->errors.size(), errors);
-        if (!reply.pieces.isEmpty())
-            return;
-        QVERIFY(run.partials.isEmpty());
-        QVERIFY(run.final->text.isEmpty());
+        QCOMPARE(run.final->isCompleted(), failure.isEmpty());
+        QCOMPARE(run.final->hasError() && run.final->networkError.isSet(), !failure.isEmpty());
+        QCOMPARE(run.final->errors.size(), failure == "ids" ? 1 : 0);
+        if (failure.isEmpty())
+            QCOMPARE(run.final->text, answer);
+        else if (failure != "ids" && failure != "error")
+            QCOMPARE(run.final->message, failure);
+        const auto recorded = m_service->requests().value(0);
+        QCOMPARE(recorded.header("accept") + recorded.header("content-type"),
+                 QByteArray("text/event-streamapplication/json"));
+        QCOMPARE(recorded.json(),
+                 (QJsonObject{{"query", "What is it?"}, {"qelt_id", "q1"}, {"qelt_content", "x^2"}}));
     }
 };
 

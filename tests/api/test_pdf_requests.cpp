@@ -110,26 +110,6 @@ private slots:
 
     void cleanup() { m_service.reset(); }
 
-    void uploadSendsFileAndOptions()
-    {
-        const QByteArray bytes = "%PDF-1.4\n" + QByteArray(300000, 'x') + "\n%%EOF\n";
-        m_service->on("POST", "/v1/pdfs", Reply::json(QJsonObject{{"pdf", pdfJson("p1", "processing")}}));
-        QVector<int> progress;
-        const auto result = upload(writeFile("report.v2.pdf", bytes), &progress);
-        QVERIFY(result && !result->hasError() && !result->isCompleted());
-        QCOMPARE(result->pdf->id, QString("p1"));
-        QCOMPARE(progress.value(progress.size() - 1), 100);
-
-        const auto recorded = m_service->requests().value(0);
-        QCOMPARE(recorded.parts.size(), 2);
-        QCOMPARE(recorded.parts.at(0).name + recorded.parts.at(0).fileName + recorded.parts.at(0).contentType,
-                 QByteArray("filereport.v2.pdfapplication/pdf"));
-        QCOMPARE(recorded.parts.at(0).data, bytes);
-        QCOMPARE(recorded.parts.at(1).name, QByteArray("options_json"));
-        QVERIFY(recorded.parts.at(1).contentType.isEmpty());
-        QCOMPARE(recorded.parts.at(1).data, QByteArray(R"({"include_equation_tags": true})"));
-    }
-
     void unopenableFileEndsBeforeExecReturns()
     {
         for (const QString& path : {m_dir.filePath("missing.pdf"), m_dir.path()}) {
@@ -144,10 +124,12 @@ private slots:
         QCOMPARE(m_service->requestCount(), 0);
     }
 
-    void awkwardFileNameIsFoundAgainByItsLookup_data()
+    void uploadedFileIsFoundAgainByItsLookup_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("stored");
+        QTest::newRow("plain") << "report.v2.pdf"
+                               << "report.v2.pdf";
         QTest::newRow("quote and backslash") << R"(say "hi" \o|.pdf)"
                                              << R"(say "hi" \o|.pdf)";
         QTest::newRow("query delimiters") << "r&d=1+2#3 50%.pdf"
@@ -159,17 +141,27 @@ private slots:
         QTest::newRow("non-ASCII") << QString::fromUtf8("Übung ½.pdf") << QString::fromUtf8("Übung ½.pdf");
     }
 
-    void awkwardFileNameIsFoundAgainByItsLookup()
+    void uploadedFileIsFoundAgainByItsLookup()
     {
         QFETCH(QString, name);
         QFETCH(QString, stored);
-        m_service->on("POST", "/v1/pdfs", Reply::json(QJsonObject{{"pdf", pdfJson("p1")}}));
+        const QByteArray bytes = "%PDF-1.4\n" + QByteArray(300000, 'x') + "\n%%EOF\n";
+        m_service->on("POST", "/v1/pdfs", Reply::json(QJsonObject{{"pdf", pdfJson("p1", "processing")}}));
         m_service->on("GET", "/v1/pdfs", Reply::json(QJsonObject{{"pdfs", QJsonArray{pdfJson("p1")}}}));
-        QVERIFY(upload(writeFile(name, "%PDF-1.4\n")));
+        QVector<int> progress;
+        const auto result = upload(writeFile(name, bytes), &progress);
+        QVERIFY(result && !result->hasError() && !result->isCompleted());
+        QCOMPARE(result->pdf->id, QString("p1"));
+        QCOMPARE(progress.value(progress.size() - 1), 100);
         QVERIFY(list(name, 1));
 
         const auto uploaded = m_service->requests().value(0);
-        QCOMPARE(uploaded.parts.value(0).data, QByteArray("%PDF-1.4\n"));
+        QCOMPARE(uploaded.parts.size(), 2);
+        QCOMPARE(uploaded.parts.at(0).name + uploaded.parts.at(0).contentType,
+                 QByteArray("fileapplication/pdf"));
+        QCOMPARE(uploaded.parts.at(0).data, bytes);
+        QCOMPARE(uploaded.parts.at(1).name + uploaded.parts.at(1).contentType, QByteArray("options_json"));
+        QCOMPARE(uploaded.parts.at(1).data, QByteArray(R"({"include_equation_tags": true})"));
         QCOMPARE(QString::fromUtf8(uploadedFileName(uploaded.body)), stored);
         QCOMPARE(m_service->requests().value(1).queryItem("input_file"), stored);
     }
@@ -255,90 +247,76 @@ private slots:
 
     void downloadTellsErrorDocumentsFromFiles_data()
     {
+        QTest::addColumn<QString>("path");
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<bool>("hasOutput");
         QTest::addColumn<int>("errors");
+        const QString out = "/v1/out/1.json";
+        const Reply md = Reply::raw("# ok");
         const QByteArray errors = QJsonDocument(zq::test::errorsJson({"gone", "expired"})).toJson();
-        QTest::newRow("file") << Reply::raw("# Title\n", "text/markdown") << true << 0;
+        QTest::newRow("file") << out << Reply::raw("# Title\n", "text/markdown") << true << 0;
         QTest::newRow("large file arrives whole")
-            << Reply::raw(patterned(50 * 1024 * 1024), "application/zip") << true << 0;
-        QTest::newRow("empty file is no valid output")
-            << Reply::raw("", "application/octet-stream") << true << 0;
-        QTest::newRow("json errors") << Reply::raw(errors, "application/json") << false << 1;
+            << out << Reply::raw(patterned(50 * 1024 * 1024), "application/zip") << true << 0;
+        QTest::newRow("empty file is no valid output") << out << Reply::raw("") << true << 0;
+        QTest::newRow("json errors") << out << Reply::raw(errors, "application/json") << false << 1;
         QTest::newRow("json with charset is an error document")
-            << Reply::raw(errors, "application/json; charset=utf-8") << false << 1;
+            << out << Reply::raw(errors, "application/json; charset=utf-8") << false << 1;
         QTest::newRow("json without errors is a file")
-            << Reply::raw(R"({"cells": []})", "application/json") << true << 0;
-        QTest::newRow("broken json") << Reply::raw("{\"err", "application/json") << false << 0;
-        QTest::newRow("errors in a file") << Reply::raw(errors, "text/html") << true << 0;
+            << out << Reply::raw(R"({"cells": []})", "application/json") << true << 0;
+        QTest::newRow("broken json") << out << Reply::raw("{\"err", "application/json") << false << 0;
+        QTest::newRow("errors in a file") << out << Reply::raw(errors, "text/html") << true << 0;
         // The token must not follow a redirect to another host, and the redirect's own page is no output.
-        QTest::newRow("redirect") << Reply::raw("<html>Moved</html>", "text/html", 302)
+        QTest::newRow("redirect") << out
+                                  << Reply::raw("<html>Moved</html>", "text/html", 302)
                                          .withHeader("Location", "https://x.example/1.docx")
                                   << false << 0;
+        // Nor may a path from the service that leads elsewhere take it there.
+        QTest::newRow("at sign inside the path") << "/@elsewhere/1.md" << md << true << 0;
+        QTest::newRow("user info") << "@{host}/steal" << md << false << 0;
+        QTest::newRow("port") << ":{port}/steal" << md << false << 0;
+        QTest::newRow("protocol-relative") << "//{host}/steal" << md << false << 0;
+        QTest::newRow("relative") << "v1/out/1.md" << md << false << 0;
     }
 
     void downloadTellsErrorDocumentsFromFiles()
     {
+        QFETCH(QString, path);
         QFETCH(Reply, reply);
         QFETCH(bool, hasOutput);
         QFETCH(int, errors);
-        m_service->on("GET", "/v1/out/1.json", reply);
+        FakeService elsewhere;
+        const QString port = QString::number(elsewhere.port());
+        path.replace("{host}", "127.0.0.1:" + port).replace("{port}", port);
+        const bool refused = !path.startsWith('/') || path.startsWith("//");
+        m_service->on("GET", "/*", reply);
         if (reply.status == 302)
             zq::test::expectWarning("GetConversionOutputRequest", "Redirect not followed, HTTP status 302");
         if (reply.body.isEmpty())
             zq::test::expectWarning("GetConversionOutputRequest", "Received invalid results:");
+        if (refused)
+            zq::test::expectWarning("GetConversionOutputRequest", "Refused");
+
+        std::unique_ptr<GetConversionOutputRequest> request(
+            Provider::instance().getConversionOutputRequest());
         QVector<int> progress;
-        const auto result = withProgress<ConversionOutputResult>(
-            Provider::instance().getConversionOutputRequest(), &progress, QString("/v1/out/1.json"));
+        connect(request.get(), &GetConversionOutputRequest::progress, this, [&](int p) { progress << p; });
+        QSignalSpy spy(request.get(), &Request::finished);
+        request->exec(path);
+        QCOMPARE(spy.count(), 0); // not even a refusal ends before exec returns
+        const auto result = zq::test::takeResult<ConversionOutputResult>(spy);
         QVERIFY(result);
         QCOMPARE(result->hasError(), !hasOutput);
+        QCOMPARE(result->networkError.isSet() && refused, refused);
         QCOMPARE(result->errors.size(), errors);
         QCOMPARE(result->output && result->output->data == reply.body, hasOutput);
-        QCOMPARE(m_service->requestCount(), 1);
-        QCOMPARE(m_service->requests().value(0).header("content-type"), QByteArray("application/json"));
+        QCOMPARE(m_service->requestCount(), refused ? 0 : 1);
+        QCOMPARE(elsewhere.requestCount(), 0);
+        if (!refused)
+            QCOMPARE(m_service->requests().value(0).header("content-type"), QByteArray("application/json"));
         if (hasOutput)
             QCOMPARE(result->output->isValid(), !reply.body.isEmpty());
         if (reply.body.size() > 1024 * 1024)
             QVERIFY(progress.last() == 100 && std::is_sorted(progress.cbegin(), progress.cend()));
-    }
-
-    void outputPathMustStayOnTheApiHost_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("plain") << "/v1/out/1.md" << true;
-        QTest::newRow("at sign inside the path") << "/@elsewhere/1.md" << true;
-        QTest::newRow("user info") << "@{host}/steal" << false;
-        QTest::newRow("port") << ":{port}/steal" << false;
-        QTest::newRow("protocol-relative") << "//{host}/steal" << false;
-        QTest::newRow("relative") << "v1/out/1.md" << false;
-    }
-
-    // A path from the service that would lead elsewhere must not take the token with it.
-    void outputPathMustStayOnTheApiHost()
-    {
-        QFETCH(QString, path);
-        QFETCH(bool, accepted);
-        FakeService elsewhere;
-        elsewhere.on("GET", "/steal", Reply::raw("stolen"));
-        const QString port = QString::number(elsewhere.port());
-        path.replace("{host}", "127.0.0.1:" + port).replace("{port}", port);
-        m_service->on("GET", "/v1/out/1.md", Reply::raw("# ok"));
-        m_service->on("GET", "/@elsewhere/1.md", Reply::raw("# ok"));
-
-        std::unique_ptr<GetConversionOutputRequest> request(
-            Provider::instance().getConversionOutputRequest());
-        QSignalSpy spy(request.get(), &Request::finished);
-        if (!accepted)
-            zq::test::expectWarning("GetConversionOutputRequest", "Refused");
-        request->exec(path);
-        QCOMPARE(spy.count(), 0);
-        const auto result = zq::test::takeResult<ConversionOutputResult>(spy);
-        QVERIFY(result);
-        QCOMPARE(result->hasError(), !accepted);
-        QCOMPARE(result->networkError.isSet(), !accepted);
-        QCOMPARE(m_service->requestCount(), accepted ? 1 : 0);
-        QCOMPARE(elsewhere.requestCount(), 0);
     }
 
     void fileUploadSendsBase64AndNeedsAnAddress_data()
@@ -347,7 +325,6 @@ private slots:
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<QString>("warning"); // empty: the address is taken
         const Reply stored = Reply::json(QJsonObject{{"url", "https://files.example/x.zip"}});
-        QTest::newRow("empty") << QByteArray() << stored << QString();
         QTest::newRow("binary with padding") << QByteArray("\xfb\xff\x00\x01", 4) << stored << QString();
         QTest::newRow("large") << QByteArray(300'000, 'x') << stored << QString();
         QTest::newRow("empty url") << QByteArray("z") << Reply::json(QJsonObject{{"url", ""}})

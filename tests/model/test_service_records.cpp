@@ -8,6 +8,7 @@
 #include "model/isoDate.h"
 #include "model/modelMetaTypes.h"
 #include "support/TestMain.h"
+#include "support/streams.h"
 
 #include <QDataStream>
 #include <QJsonArray>
@@ -38,15 +39,9 @@ ZorvaneQelt record(double confidence, const QString& text = QString())
     return r;
 }
 
-template <typename T> QByteArray streamed(const T& value)
-{
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << value;
-    return bytes;
-}
-
 } // namespace
+
+using zq::test::streamed;
 
 // The records of Qelts, PDFs, conversions and chats as read from the service's JSON, and the Qelt's
 // stream form.
@@ -177,6 +172,7 @@ private slots:
         QTest::newRow("hour 25") << "2024-03-01T25:00:00Z" << qint64(0);
         QTest::newRow("before 1971") << "1969-12-31T23:59:59Z" << qint64(-1);
         QTest::newRow("empty") << "" << qint64(0);
+        QTest::newRow("offset too long") << "2024-03-01T10:00:00+01:000" << qint64(0);
         QTest::newRow("no zone is local time")
             << "2024-07-01T12:00:00" << QDateTime(QDate(2024, 7, 1), QTime(12, 0)).toSecsSinceEpoch();
     }
@@ -225,9 +221,7 @@ private slots:
     {
         ZorvaneQelt written = *ZorvaneQelt::fromJson(qelt({{"status", "completed"}, {"latex", "\\frac12"}}));
         written.confidence = 0.875;
-        QVariant variant;
-        QDataStream in(streamed(QVariant::fromValue(written)));
-        in >> variant;
+        const auto variant = zq::test::readStreamed<QVariant>(streamed(QVariant::fromValue(written)));
         QCOMPARE(variant.value<ZorvaneQelt>(), written);
         QVERIFY(variant.value<ZorvaneQelt>().status.isEmpty());
 
@@ -261,6 +255,8 @@ private slots:
         QVERIFY(!qeltLessByCreated()(make("b", 5), make("a", 5)));
         QVERIFY(qeltLessById()(make("B", 9), make("a", 1)));
         QVERIFY(!qeltLessById()(make("a", 1), make("a", 2)));
+        QVERIFY(ZorvaneQelt::containsSmiles("x <SMILES>C</smiles>") &&
+                !ZorvaneQelt::containsSmiles("smiles"));
     }
 };
 

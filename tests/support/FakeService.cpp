@@ -5,7 +5,6 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QUrlQuery>
 
 #include <optional>
 
@@ -13,52 +12,34 @@ namespace zq::test {
 
 namespace {
 
-QByteArray reasonPhrase(int status)
-{
-    static const QByteArray phrases =
-        "200 OK|201 Created|204 No Content|400 Bad Request|401 Unauthorized|"
-        "403 Forbidden|404 Not Found|429 Too Many Requests|500 Internal Server Error|"
-        "502 Bad Gateway|503 Service Unavailable|";
-    const int at = phrases.indexOf(QByteArray::number(status) + ' ');
-    return at < 0 ? QByteArray("Status") : phrases.mid(at + 4, phrases.indexOf('|', at) - at - 4);
-}
-
-// A parameter of a header value such as `form-data; name="file"`, without its quotes.
+// A parameter of a header such as `form-data; name="file"`, or a header's value when key ends in ':'.
 QByteArray parameter(const QByteArray& value, const QByteArray& key)
 {
-    const QRegularExpression pattern("(?:^|;)\\s*" + QRegularExpression::escape(key) + "=\"?([^\";]*)");
-    return pattern.match(QString::fromUtf8(value)).captured(1).toUtf8();
+    const QString pattern = key.endsWith(':')
+                                ? "(?:^|\\n)" + QRegularExpression::escape(key) + "\\s*([^\\r]*)"
+                                : "(?:^|;)\\s*" + QRegularExpression::escape(key) + "=\"?([^\";]*)";
+    return QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption)
+        .match(QString::fromUtf8(value))
+        .captured(1)
+        .toUtf8();
 }
 
-// The parts of a multipart/form-data body; none when the boundary does not occur.
+// The parts of a multipart/form-data body; a part runs from one delimiter to the next.
 QVector<RecordedPart> parseMultipart(const QByteArray& body, const QByteArray& contentType)
 {
     QVector<RecordedPart> parts;
     const QByteArray boundary = parameter(contentType, "boundary");
-    if (!contentType.toLower().startsWith("multipart/") || boundary.isEmpty())
-        return parts;
     const QByteArray data = "\r\n" + body;
     const QByteArray delimiter = "\r\n--" + boundary;
-    // A part runs from one delimiter to the next: header lines, an empty line, its data. The last
-    // delimiter, or a part cut short, has no next.
-    for (int at = data.indexOf(delimiter); at >= 0;) {
-        const int start = at + delimiter.size();
+    for (int at = data.indexOf(delimiter), next; !boundary.isEmpty() && at >= 0; at = next) {
+        const int start = at + delimiter.size() + 2;
         const int headersEnd = data.indexOf("\r\n\r\n", start);
-        at = data.indexOf(delimiter, start);
-        if (at < 0 || headersEnd < 0 || headersEnd > at)
+        next = data.indexOf(delimiter, start);
+        if (next < 0 || headersEnd < 0 || headersEnd > next)
             break;
-        RecordedPart part;
-        for (const QByteArray& line : data.mid(start, headersEnd - start).split('\n')) {
-            const QByteArray value = line.mid(line.indexOf(':') + 1).trimmed();
-            if (line.toLower().startsWith("content-disposition:")) {
-                part.name = parameter(value, "name");
-                part.fileName = parameter(value, "filename");
-            } else if (line.toLower().startsWith("content-type:")) {
-                part.contentType = value;
-            }
-        }
-        part.data = data.mid(headersEnd + 4, at - headersEnd - 4);
-        parts.append(part);
+        const QByteArray headers = data.mid(start, headersEnd - start);
+        parts.append({parameter(headers, "name"), parameter(headers, "filename"),
+                      parameter(headers, "content-type:"), data.mid(headersEnd + 4, next - headersEnd - 4)});
     }
     return parts;
 }
@@ -96,18 +77,9 @@ std::optional<RecordedRequest> takeRequest(QByteArray& buffer)
 
 } // namespace
 
-const RecordedPart* RecordedRequest::part(const QByteArray& name) const
+Reply Reply::json(const QJsonObject& object, int status)
 {
-    for (const RecordedPart& p : parts) {
-        if (p.name == name)
-            return &p;
-    }
-    return nullptr;
-}
-
-Reply Reply::json(const QJsonDocument& document, int status)
-{
-    return raw(document.toJson(QJsonDocument::Compact), "application/json", status);
+    return raw(QJsonDocument(object).toJson(QJsonDocument::Compact), "application/json", status);
 }
 
 Reply Reply::raw(const QByteArray& body, const QByteArray& contentType, int status)
@@ -249,7 +221,7 @@ void FakeService::respond(QTcpSocket* socket, const RecordedRequest& request)
 void FakeService::writeReply(QTcpSocket* socket, const Reply& reply, bool keepAlive)
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' +
-                      (reply.reason.isEmpty() ? reasonPhrase(reply.status) : reply.reason) + "\r\n";
+                      (reply.reason.isEmpty() ? QByteArray("Status") : reply.reason) + "\r\n";
     for (const auto& header : reply.headers)
         head += header.first + ": " + header.second + "\r\n";
     if (!reply.pieces.isEmpty())

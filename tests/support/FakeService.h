@@ -35,14 +35,13 @@ struct RecordedRequest
         return QUrlQuery(query).queryItemValue(key, QUrl::FullyDecoded);
     }
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
-    const RecordedPart* part(const QByteArray& name) const;
 };
 
 // A scripted reply, with the faults a real network shows.
 struct Reply
 {
     int status = 200;
-    QByteArray reason; // the status line's reason phrase; the usual one for the status when empty
+    QByteArray reason; // the status line's reason phrase
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
 
@@ -52,11 +51,7 @@ struct Reply
     int closeAfterBytes = -1; // close the connection after this many body bytes
     bool noAnswer = false;    // read the request and never answer
 
-    static Reply json(const QJsonObject& object, int status = 200)
-    {
-        return json(QJsonDocument(object), status);
-    }
-    static Reply json(const QJsonDocument& document, int status = 200);
+    static Reply json(const QJsonObject& object, int status = 200);
     static Reply raw(const QByteArray& body, const QByteArray& contentType = "application/octet-stream",
                      int status = 200);
     // A plain-text reply with this status.
@@ -110,7 +105,6 @@ public:
     explicit FakeService(QObject* parent = nullptr);
     ~FakeService() override;
 
-    bool isListening() const { return m_server->isListening(); }
     quint16 port() const { return m_server->serverPort(); }
     // "http://127.0.0.1:<port>", with no trailing slash, as the base-URL functions return theirs.
     QString baseUrl() const;
