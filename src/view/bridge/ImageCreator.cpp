@@ -176,9 +176,14 @@ QImage ImageCreator::finishedImage()
     const Preset& preset = current.preset;
     const QImage rendered = pixmap.toImage();
     pixmap = QPixmap();
-    QImage image = preset.backgroundKind == Preset::Transparent
-                       ? utils::backgroundToAlpha(utils::trimToContent(rendered), preset.fontColor())
-                       : utils::trimToContentOn(rendered, preset.backgroundColor());
+    QImage image;
+    if (preset.backgroundKind != Preset::Transparent)
+        image = utils::trimToContentOn(rendered, preset.backgroundColor());
+    else if (renderBackground(preset) == QColor(Qt::black))
+        // White text was rendered on black, where every pixel counts as dark: trim against the black.
+        image = utils::backgroundToAlpha(utils::trimToContentOn(rendered, Qt::black), preset.fontColor());
+    else
+        image = utils::backgroundToAlpha(utils::trimToContent(rendered), preset.fontColor());
     if (image.isNull())
         return QImage();
     image.setDotsPerMeterX(imageChunks::dotsPerMeter(preset.dpi));

@@ -1,0 +1,162 @@
+#include "support/TestMain.h"
+#include "view/bridge/ImageCreator.h"
+#include "view/render/imageChunks.h"
+
+#include <QWebEngineView>
+
+namespace {
+
+constexpr int kTimeoutMs = 60000;
+const QUrl kPage(QStringLiteral("qrc:/html/zorvane_qelting_editor.html"));
+
+Preset preset(int dpi, int fontKind = Preset::Black, int backgroundKind = Preset::Transparent)
+{
+    return Preset("test", 0, 12, dpi, fontKind, backgroundKind, QString());
+}
+
+// Many pieces at 600 dpi, so that a test can act while they are grabbed.
+const ImageRequest kWide{QString("a+b+").repeated(24) + "c", false, preset(600)};
+const ImageRequest kSmall{"\\frac{1}{x}", false, preset(96)};
+
+} // namespace
+
+class TestImageCreator : public QObject
+{
+    Q_OBJECT
+
+    QWidget parent;
+    std::unique_ptr<ImageCreator> creator;
+    QSize smallSize;
+
+    QWebEngineView* view() { return parent.findChild<QWebEngineView*>(); }
+
+private slots:
+    void initTestCase()
+    {
+        parent.resize(300, 200);
+        parent.show();
+        creator = std::make_unique<ImageCreator>(kPage, &parent);
+        QSignalSpy ready(creator.get(), &ImageCreator::imageReady);
+        QVERIFY(creator->create(kSmall));
+        QVERIFY(!creator->create({QString(), false, preset(96)})); // refused, and the render goes on
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
+        smallSize = ready[0][0].value<QImage>().size();
+        QVERIFY(!smallSize.isEmpty());
+    }
+
+    void contentIsCutIntoPieces_data()
+    {
+        QTest::addColumn<QSize>("content");
+        QTest::addColumn<QSize>("aligned");
+        QTest::addColumn<int>("pieces");
+        QTest::addColumn<QRect>("last");
+        QTest::newRow("one piece") << QSize(800, 600) << QSize(800, 600) << 1 << QRect(0, 0, 800, 600);
+        QTest::newRow("three columns")
+            << QSize(2500, 400) << QSize(2499, 400) << 3 << QRect(1666, 0, 833, 400);
+        QTest::newRow("three rows") << QSize(900, 2400) << QSize(900, 2400) << 3 << QRect(0, 2000, 900, 1000);
+        QTest::newRow("just over") << QSize(1001, 1001) << QSize(1000, 1001) << 4
+                                   << QRect(500, 1000, 500, 1000);
+    }
+
+    void contentIsCutIntoPieces()
+    {
+        QFETCH(QSize, content);
+        QFETCH(QSize, aligned);
+        QFETCH(int, pieces);
+        QFETCH(QRect, last);
+        QRect chunk = imageChunks::firstChunk(content);
+        QCOMPARE(imageChunks::alignedToChunks(content, chunk), aligned);
+        QVector<QRect> visited;
+        for (; !chunk.isNull(); chunk = imageChunks::nextChunk(chunk, aligned))
+            visited.append(chunk);
+        QCOMPARE(visited.size(), pieces);
+        QCOMPARE(visited.last(), last);
+    }
+
+    void renderedImageFollowsThePreset_data()
+    {
+        QTest::addColumn<Preset>("preset");
+        Preset custom = preset(150, Preset::Black, Preset::White);
+        custom.setFontColor(QColor("#ffcc00"));
+        custom.setBackgroundColor(QColor("#203040"));
+        QTest::newRow("default") << Preset();
+        QTest::newRow("white on transparent") << preset(96, Preset::White);
+        QTest::newRow("custom colours") << custom;
+    }
+
+    // A fresh renderer each time: the preset's colours must hold from the very first image.
+    void renderedImageFollowsThePreset()
+    {
+        QFETCH(Preset, preset);
+        ImageCreator fresh(kPage, &parent);
+        QSignalSpy ready(&fresh, &ImageCreator::imageReady);
+        QVERIFY(fresh.create({"\\int_0^1 x^2\\,dx", false, preset}));
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
+        const QImage image = ready[0][0].value<QImage>();
+        QVERIFY(!image.isNull());
+        QCOMPARE(image.dotsPerMeterX(), int(preset.dpi / 0.0254));
+        QCOMPARE(image.dotsPerMeterY(), image.dotsPerMeterX());
+        const bool transparent = preset.backgroundKind == Preset::Transparent;
+        const QRgb ground = transparent ? 0x00ffffff : preset.backgroundColor().rgb();
+        // Content pixels, and every one drawn in the font colour when the ground is keyed out.
+        QRect content;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                if (pixel == ground || (transparent && qAlpha(pixel) <= 4))
+                    continue;
+                content |= QRect(x, y, 1, 1);
+                if (transparent && (pixel & 0xffffff) != (preset.fontColor().rgb() & 0xffffff))
+                    QFAIL(qPrintable(QString("pixel %1 at %2,%3").arg(pixel, 8, 16).arg(x).arg(y)));
+            }
+        }
+        QCOMPARE(image.pixel(0, 0), ground);
+        // The trims leave at most 10 px round the content, and a row or column more.
+        const int margin = 12;
+        const QRect inner = image.rect().adjusted(margin, margin, -margin, -margin);
+        QVERIFY2(!inner.isEmpty() && content.united(inner) == content,
+                 qPrintable(QString("content %1,%2 %3x%4 in %5x%6")
+                                .arg(content.x())
+                                .arg(content.y())
+                                .arg(content.width())
+                                .arg(content.height())
+                                .arg(image.width())
+                                .arg(image.height())));
+    }
+
+    void laterRequestOrCancelEndsTheRunningRender_data()
+    {
+        QTest::addColumn<bool>("whileGrabbing");
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("replaced before the page's result") << false << false;
+        QTest::newRow("replaced while grabbing") << true << false;
+        QTest::newRow("cancelled before the page's result") << false << true;
+        QTest::newRow("cancelled while grabbing") << true << true;
+    }
+
+    void laterRequestOrCancelEndsTheRunningRender()
+    {
+        QFETCH(bool, whileGrabbing);
+        QFETCH(bool, cancel);
+        QSignalSpy ready(creator.get(), &ImageCreator::imageReady);
+        QVERIFY(creator->create(kWide));
+        if (whileGrabbing)
+            QTRY_VERIFY_WITH_TIMEOUT(view()->width() <= imageChunks::kMaxChunkSide, kTimeoutMs);
+        QCOMPARE(ready.count(), 0);
+        if (cancel) {
+            creator->cancel();
+            QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
+            QVERIFY(ready[0][0].value<QImage>().isNull());
+        }
+        QVERIFY(creator->create(kSmall));
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), cancel ? 2 : 1, kTimeoutMs);
+        QCOMPARE(ready.last()[0].value<QImage>().size(), smallSize);
+        // Nothing of the wide render comes after.
+        QVERIFY(creator->create(kSmall));
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), cancel ? 3 : 2, kTimeoutMs);
+        QCOMPARE(ready.last()[0].value<QImage>().size(), smallSize);
+    }
+};
+
+ZQ_TEST_MAIN(TestImageCreator)
+#include "test_image_creator.moc"
