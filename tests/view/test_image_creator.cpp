@@ -28,12 +28,9 @@ class TestImageCreator : public QObject
     std::unique_ptr<ImageCreator> creator;
     QSize smallSize;
 
-    QWebEngineView* view() { return parent.findChild<QWebEngineView*>(); }
-
 private slots:
     void initTestCase()
     {
-        parent.resize(300, 200);
         parent.show();
         creator = std::make_unique<ImageCreator>(kPage, &parent);
         QSignalSpy ready(creator.get(), &ImageCreator::imageReady);
@@ -93,35 +90,24 @@ private slots:
         QVERIFY(fresh.create({"\\int_0^1 x^2\\,dx", false, preset}));
         QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
         const QImage image = ready[0][0].value<QImage>();
-        QVERIFY(!image.isNull());
         QCOMPARE(image.dotsPerMeterX(), int(preset.dpi / 0.0254));
         QCOMPARE(image.dotsPerMeterY(), image.dotsPerMeterX());
         const bool transparent = preset.backgroundKind == Preset::Transparent;
         const QRgb ground = transparent ? 0x00ffffff : preset.backgroundColor().rgb();
-        // Content pixels, and every one drawn in the font colour when the ground is keyed out.
-        QRect content;
+        QCOMPARE(image.pixel(0, 0), ground);
+        QRect content; // keyed out, the content is drawn in the font colour only
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
                 const QRgb pixel = image.pixel(x, y);
-                if (pixel == ground || (transparent && qAlpha(pixel) <= 4))
-                    continue;
-                content |= QRect(x, y, 1, 1);
-                if (transparent && (pixel & 0xffffff) != (preset.fontColor().rgb() & 0xffffff))
-                    QFAIL(qPrintable(QString("pixel %1 at %2,%3").arg(pixel, 8, 16).arg(x).arg(y)));
+                if (pixel != ground && (!transparent || qAlpha(pixel) > 4))
+                    content |= QRect(x, y, 1, 1);
+                if (transparent && pixel != ground)
+                    QCOMPARE(pixel & 0xffffff, preset.fontColor().rgb() & 0xffffff);
             }
         }
-        QCOMPARE(image.pixel(0, 0), ground);
         // The trims leave at most 10 px round the content, and a row or column more.
-        const int margin = 12;
-        const QRect inner = image.rect().adjusted(margin, margin, -margin, -margin);
-        QVERIFY2(!inner.isEmpty() && content.united(inner) == content,
-                 qPrintable(QString("content %1,%2 %3x%4 in %5x%6")
-                                .arg(content.x())
-                                .arg(content.y())
-                                .arg(content.width())
-                                .arg(content.height())
-                                .arg(image.width())
-                                .arg(image.height())));
+        const QRect inner = image.rect().adjusted(12, 12, -12, -12);
+        QVERIFY(!inner.isEmpty() && content.contains(inner));
     }
 
     void laterRequestOrCancelEndsTheRunningRender_data()
@@ -140,21 +126,20 @@ private slots:
         QFETCH(bool, cancel);
         QSignalSpy ready(creator.get(), &ImageCreator::imageReady);
         QVERIFY(creator->create(kWide));
+        const auto* view = parent.findChild<QWebEngineView*>();
         if (whileGrabbing)
-            QTRY_VERIFY_WITH_TIMEOUT(view()->width() <= imageChunks::kMaxChunkSide, kTimeoutMs);
-        QCOMPARE(ready.count(), 0);
+            QTRY_VERIFY_WITH_TIMEOUT(view->width() <= imageChunks::kMaxChunkSide, kTimeoutMs);
         if (cancel) {
             creator->cancel();
             QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
             QVERIFY(ready[0][0].value<QImage>().isNull());
         }
-        QVERIFY(creator->create(kSmall));
-        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), cancel ? 2 : 1, kTimeoutMs);
-        QCOMPARE(ready.last()[0].value<QImage>().size(), smallSize);
-        // Nothing of the wide render comes after.
-        QVERIFY(creator->create(kSmall));
-        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), cancel ? 3 : 2, kTimeoutMs);
-        QCOMPARE(ready.last()[0].value<QImage>().size(), smallSize);
+        // The second small image comes after anything the wide render could still send.
+        for (int expected : {1, 2}) {
+            QVERIFY(creator->create(kSmall));
+            QTRY_COMPARE_WITH_TIMEOUT(ready.count(), expected + int(cancel), kTimeoutMs);
+            QCOMPARE(ready.last()[0].value<QImage>().size(), smallSize);
+        }
     }
 };
 
