@@ -17,6 +17,8 @@
 
 namespace {
 
+int resultDelayMs = 200;
+
 QDebug warn()
 {
     return qWarning().noquote() << "[WebViewWrapper]";
@@ -111,7 +113,7 @@ void WebViewWrapper::onTextResult(const QVariant& result, bool withWidth)
         processResult(result);
         return;
     }
-    QTimer::singleShot(defaultDelay(), this, [this, result] { processResult(result); });
+    QTimer::singleShot(resultDelayMs, Qt::PreciseTimer, this, [this, result] { processResult(result); });
 }
 
 void WebViewWrapper::processResult(const QVariant& result)
@@ -246,4 +248,9 @@ int WebViewWrapper::defaultFontSize()
 int WebViewWrapper::defaultDelay()
 {
     return 200;
+}
+
+void WebViewWrapper::setResultDelayForTesting(int ms)
+{
+    resultDelayMs = ms;
 }

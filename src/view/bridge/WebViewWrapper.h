@@ -57,6 +57,8 @@ public:
 
     static int defaultFontSize();
     static int defaultDelay();
+    // How long DelayedResult waits; a test makes it long enough to look at the wrapper meanwhile.
+    static void setResultDelayForTesting(int ms);
 
 signals:
     void loadFinished();
