@@ -1,6 +1,5 @@
-// Feeds the readers of the editor page's replies what a page could answer, and the text escaping what a
-// user could type, and checks what the bridge relies on: a reply yields a usable size or an error,
-// a formats reply a non-empty object or nothing, and an escaped text reads back as the text.
+// The readers of the editor page's replies get what a page could answer, the escaping what a user could
+// type: a reply yields a size or an error, formats an object or nothing, an escaped text reads back.
 
 #include "view/render/ContentInfo.h"
 #include "view/render/editorScripts.h"
@@ -16,8 +15,7 @@ namespace {
 
 void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
-// A double-quoted JavaScript literal's contents read as the page's engine reads them; false when the
-// literal would end early or holds an escape the writer never makes.
+// A double-quoted literal's contents read as JavaScript does; false if it ends early or has a strange escape.
 bool unescape(const QString& literal, QString& out)
 {
     const QString simple = QStringLiteral("\\\\\"\"''n\nr\r");

@@ -71,6 +71,11 @@ void WebViewWrapper::setTextAligned(const QString& text, const QString& alignmen
 void WebViewWrapper::apply(const QString& script, bool withWidth)
 {
     ++textsGiven;
+    if (loadFailed) {
+        // Nothing will ever render here; the caller still waits for an answer.
+        QTimer::singleShot(0, this, [this] { onApplied(ContentInfo()); });
+        return;
+    }
     if (!loaded || applying) {
         pendingScript = script;
         pendingWithWidth = withWidth;
@@ -226,6 +231,11 @@ void WebViewWrapper::onLoadFinished(bool ok)
         const QString message = QStringLiteral("Failed to load WebPage");
         warn() << message;
         APIHandler::log(message, QStringLiteral("warn"), QString());
+        loadFailed = !loaded;
+        if (loadFailed && !pendingScript.isEmpty()) {
+            pendingScript.clear();
+            onApplied(ContentInfo());
+        }
         return;
     }
     runJavaScript(editorScripts::bodyStyleScript(flags & Selectable), {});

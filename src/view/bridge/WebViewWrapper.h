@@ -81,6 +81,8 @@ private:
     void finishApplying(const ContentInfo& info);
 
     bool loaded = false;
+    // The page could not be loaded: every text is answered with an error at once.
+    bool loadFailed = false;
     QPointer<QWebEngineView> view;
     QString pendingScript;
     bool pendingWithWidth = false;
