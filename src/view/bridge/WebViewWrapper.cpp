@@ -4,6 +4,7 @@
 #include "view/render/editorScripts.h"
 
 #include <QDebug>
+#include <QEvent>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -41,6 +42,7 @@ WebViewWrapper::WebViewWrapper(QWebEngineView* view, const QUrl& url, int flags)
         cover = new QWidget(view);
         cover->setObjectName(QStringLiteral("applyingCover"));
         cover->hide();
+        view->installEventFilter(this);
     }
     view->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, (flags & ScrollBars) != 0);
     view->settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
@@ -217,6 +219,14 @@ void WebViewWrapper::resizeCover()
     cover->setGeometry(0, 0, view->width(), view->height());
     cover->raise();
     cover->show();
+}
+
+bool WebViewWrapper::eventFilter(QObject* watched, QEvent* event)
+{
+    // The cover keeps covering the whole view when the view is resized while a text is applied.
+    if (watched == view && event->type() == QEvent::Resize && cover && cover->isVisible())
+        cover->resize(view->size());
+    return QObject::eventFilter(watched, event);
 }
 
 void WebViewWrapper::hideCover()

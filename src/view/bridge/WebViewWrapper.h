@@ -70,6 +70,9 @@ public slots:
     void resizeCover();
     void hideCover();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void onLoadFinished(bool ok);
     void runColors();
