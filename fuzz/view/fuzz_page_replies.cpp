@@ -21,16 +21,17 @@ bool unescape(const QString& literal, QString& out)
     const QString simple = QStringLiteral("\\\\\"\"''n\nr\r");
     for (int i = 0; i < literal.size(); ++i) {
         const ushort c = literal[i].unicode();
+        const int at = i + 1 < literal.size() ? simple.indexOf(literal[i + 1]) : -1;
         if (c == '"' || c < 0x20 || c == 0x2028 || c == 0x2029)
             return false;
         if (c != '\\') {
             out += literal[i];
-        } else if (++i < literal.size() && literal[i] == QLatin1Char('u') && i + 4 < literal.size()) {
-            out += QChar(literal.mid(i + 1, 4).toUShort(nullptr, 16));
-            i += 4;
-        } else if (const int at = i < literal.size() ? simple.indexOf(literal[i]) : -1;
-                   at >= 0 && at % 2 == 0) {
+        } else if (literal.mid(i + 1, 1) == QLatin1String("u") && i + 5 < literal.size()) {
+            out += QChar(literal.mid(i + 2, 4).toUShort(nullptr, 16));
+            i += 5;
+        } else if (at >= 0 && at % 2 == 0) {
             out += simple[at + 1];
+            ++i;
         } else {
             return false;
         }
@@ -42,8 +43,7 @@ bool unescape(const QString& literal, QString& out)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const auto previous = qInstallMessageHandler(quiet);
-    Q_UNUSED(previous)
+    qInstallMessageHandler(quiet);
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
 
     // A text reply: any JSON value at the top.
@@ -58,8 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
 
     // The bytes as UTF-16, so that every code unit occurs.
-    const QString text =
-        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(data), int(size / 2));
     QString back;
     if (!unescape(editorScripts::escapeForLiteral(text), back) || back != text)
         std::abort();
