@@ -35,7 +35,7 @@ QString document(int paragraphs)
 {
     QStringList lines;
     for (int i = 0; i < paragraphs; ++i)
-        lines << QStringLiteral("Paragraph %1 says that $x_%1^2 + y^2 = r^2$ holds.").arg(i) << QString();
+        lines << QStringLiteral("Paragraph %1 says that $x_{%1}^2 + y^2 = r^2$ holds.").arg(i) << QString();
     return lines.join(QLatin1Char('\n'));
 }
 

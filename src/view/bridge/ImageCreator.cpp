@@ -84,8 +84,9 @@ void ImageCreator::start(const ImageRequest& request)
     contentSize = QSize();
     chunk = QRect(0, 0, 0, 0);
     const double fontPx = qMin(imageChunks::fontPixels(current.preset), kMaxFontPx);
-    view->resize(imageChunks::layoutWidth(screenRect.width(), fontPx), 50);
-    wrapper->runJavaScript(editorScripts::resetChunkScript(), {});
+    const int width = imageChunks::layoutWidth(screenRect.width(), fontPx);
+    view->resize(width, 50);
+    wrapper->runJavaScript(editorScripts::layoutWidthScript(width), {});
     wrapper->setColors(current.preset.fontColor(), renderBackground(current.preset), fontPx);
     if (current.markdown)
         wrapper->setText(current.text, false);

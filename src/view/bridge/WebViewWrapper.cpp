@@ -92,7 +92,7 @@ void WebViewWrapper::apply(const QString& script, bool withWidth)
 void WebViewWrapper::runText(const QString& script, bool withWidth)
 {
     if (!withWidth) {
-        runJavaScript(script, [this](const QVariant& result) { onTextResult(result, false); });
+        runJavaScript(script, [this](const QVariant& result) { onTextResult(result); });
         return;
     }
     runJavaScript(editorScripts::forceWidthScript(), [this, script](const QVariant& widthResult) {
@@ -103,14 +103,14 @@ void WebViewWrapper::runText(const QString& script, bool withWidth)
         }
         // The page runs scripts in order: the text is laid out at the forced width, which goes again
         // before anything else runs.
-        runJavaScript(script, [this](const QVariant& result) { onTextResult(result, true); });
+        runJavaScript(script, [this](const QVariant& result) { onTextResult(result); });
         runJavaScript(editorScripts::removeWidthScript(), {});
     });
 }
 
-void WebViewWrapper::onTextResult(const QVariant& result, bool withWidth)
+void WebViewWrapper::onTextResult(const QVariant& result)
 {
-    Q_UNUSED(withWidth) // the width is gone already: its removal ran right after the text
+    // A forced width is gone already: its removal ran right after the text.
     if (!isValue(result)) {
         warn() << "No valid result:" << result;
         failApplying(false);

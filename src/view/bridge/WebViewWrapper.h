@@ -77,7 +77,7 @@ private:
     void onLoadFinished(bool ok);
     void runColors();
     void runText(const QString& script, bool withWidth);
-    void onTextResult(const QVariant& result, bool withWidth);
+    void onTextResult(const QVariant& result);
     void processResult(const QVariant& result);
     void failApplying(bool removeWidth);
     // Ends the applying period with info and starts the waiting text.

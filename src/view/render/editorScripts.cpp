@@ -136,18 +136,22 @@ QString formatsScript()
 
 QString chunkScript(const QRect& chunk, int contentWidth)
 {
-    return QStringLiteral("%1.marginLeft='-%2px';%1.marginTop='-%3px';%1.minWidth='%4px';")
+    // The body is as wide as the content from now on, so that centred content starts at the left.
+    return QStringLiteral("%1.marginLeft='-%2px';%1.marginTop='-%3px';%1.minWidth='%4px';"
+                          "%1.removeProperty('width');")
         .arg(kBodyStyle)
         .arg(chunk.left())
         .arg(chunk.top())
         .arg(contentWidth);
 }
 
-QString resetChunkScript()
+QString layoutWidthScript(int viewWidth)
 {
+    // The body's own margins are 5 px a side.
     return QStringLiteral("%1.removeProperty('margin-left');%1.removeProperty('margin-top');"
-                          "%1.removeProperty('min-width');")
-        .arg(kBodyStyle);
+                          "%1.removeProperty('min-width');%1.width='%2px';")
+        .arg(kBodyStyle)
+        .arg(qMax(0, viewWidth - 10));
 }
 
 std::optional<QJsonObject> formatsFromReply(const QVariant& reply)

@@ -39,8 +39,9 @@ QString formatsScript();
 
 // Shows the piece `chunk` of a content `contentWidth` wide in a view of the chunk's size.
 QString chunkScript(const QRect& chunk, int contentWidth);
-// Takes back what chunkScript set, so the next text is laid out as in any other view.
-QString resetChunkScript();
+// Takes back what chunkScript set and lays the body out as in a view viewWidth wide, whether or not the
+// page has seen the view's new size yet: a resize reaches the page on another channel than scripts.
+QString layoutWidthScript(int viewWidth);
 
 // The object in the page's formats reply: a string holding JSON text of a non-empty object.
 std::optional<QJsonObject> formatsFromReply(const QVariant& reply);
