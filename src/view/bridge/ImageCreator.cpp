@@ -66,7 +66,8 @@ ImageCreator::~ImageCreator()
 
 bool ImageCreator::create(const ImageRequest& request)
 {
-    if (request.text.isEmpty())
+    // Without its view (gone with the parent) nothing could ever render.
+    if (request.text.isEmpty() || !view)
         return false;
     cancelled = false;
     if (!current.text.isEmpty()) {

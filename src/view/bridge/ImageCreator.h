@@ -29,7 +29,8 @@ public:
     ImageCreator(const QUrl& url, QWidget* parent);
     ~ImageCreator() override;
 
-    // Starts a render, or makes the request the one that waits; false only for an empty text.
+    // Starts a render, or makes the request the one that waits; false for an empty text, or when the
+    // view has gone with its parent.
     bool create(const ImageRequest& request);
     // The render under way ends at its next step with a null image; a waiting request is dropped.
     void cancel();
