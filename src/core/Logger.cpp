@@ -89,8 +89,7 @@ Logger::~Logger()
     qInstallMessageHandler(m_previousHandler);
     QMutexLocker locker(&g_mutex);
     g_instance = nullptr;
-    delete m_file;
-    m_file = nullptr;
+    m_file.reset();
 }
 
 void Logger::messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
@@ -155,8 +154,7 @@ void Logger::write(const QByteArray& line)
         return;
     m_file->write(line);
     if (m_file->pos() >= kMaxFileSize) {
-        delete m_file;
-        m_file = nullptr;
+        m_file.reset();
     } else {
         m_file->flush();
     }
@@ -166,8 +164,7 @@ bool Logger::openLogFile()
 {
     if (m_file && m_file->isOpen())
         return true;
-    delete m_file;
-    m_file = nullptr;
+    m_file.reset();
 
     const QString path = utils::logsPath();
     if (path.isEmpty())
@@ -195,11 +192,9 @@ bool Logger::openLogFile()
         name = nameFor(counter);
     }
 
-    auto file = new QFile(dir.filePath(name));
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        delete file;
+    auto file = std::make_unique<QFile>(dir.filePath(name));
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return false;
-    }
-    m_file = file;
+    m_file = std::move(file);
     return true;
 }

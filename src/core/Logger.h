@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <memory>
+
 class QFile;
 
 // Writes every Qt message of the process, from any thread, as one line into dated, numbered log files
@@ -35,7 +37,7 @@ private:
     bool openLogFile();
     void write(const QByteArray& line);
 
-    QFile* m_file = nullptr;
+    std::unique_ptr<QFile> m_file;
     QString m_prefix;
     int m_maxFiles;
     QtMessageHandler m_previousHandler = nullptr;

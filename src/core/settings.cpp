@@ -5,19 +5,66 @@
 #include <QFile>
 #include <QSettings>
 
+#include <csignal>
 #include <exception>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr int kCurrentSettingsVersion = 1;
+// A settings file parses in milliseconds; a child still busy after this long is left undecided.
+constexpr int kParseCheckMs = 3000;
+
+enum class Parse { Readable, Unreadable, Undecided };
+
+// Some values make Qt die rather than throw: a stored polygon claiming thousands of millions of points
+// meets a failed allocation that QtGui does not check. So a child process parses the file first and
+// dies in our place. A child that cannot be made, or hangs (on a lock another thread held when it was
+// forked, say), decides nothing: the file is then only parsed here, as before.
+Parse parseInChild()
+{
+    const pid_t child = fork();
+    if (child < 0)
+        return Parse::Undecided;
+    if (child == 0) {
+        // The crash reporter's handlers must not report this parse as a crash of the application.
+        for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+            std::signal(signal, SIG_DFL);
+        const rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        int code = 0;
+        try {
+            (void)QSettings().allKeys();
+        } catch (...) {
+            code = 1;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    for (int waited = 0; waited < kParseCheckMs * 10; ++waited) {
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Parse::Readable : Parse::Unreadable;
+        if (done < 0)
+            return Parse::Undecided;
+        usleep(100);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return Parse::Undecided;
+}
 
 // A value Qt cannot load (a list claiming thousands of millions of entries, say) throws from every read
-// that parses its section and from every write, which parses them all. Such a file is moved aside, so
-// the application starts with defaults and the user's old file is still there to recover from.
+// that parses its section and from every write, which parses them all, or ends the process. Such a file
+// is moved aside, so the application starts with defaults and the user's old file is still there to
+// recover from.
 void setAsideUnreadableSettings()
 {
     QString path;
-    {
+    if (parseInChild() != Parse::Unreadable) {
         QSettings settings;
         path = settings.fileName();
         try {
@@ -26,6 +73,8 @@ void setAsideUnreadableSettings()
             return;
         } catch (const std::exception&) {
         }
+    } else {
+        path = QSettings().fileName();
     }
     const QString aside = path + QStringLiteral(".damaged-") +
                           QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss"));

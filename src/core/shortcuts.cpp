@@ -5,9 +5,6 @@
 #include <QDataStream>
 #include <QDebug>
 
-#include <X11/X.h>
-#include <X11/Xlib.h>
-
 namespace {
 
 using utils::shortcuts::Shortcut;
@@ -17,11 +14,6 @@ constexpr Qt::KeyboardModifier kStreamedModifiers[] = {Qt::ShiftModifier, Qt::Al
                                                        Qt::ControlModifier, Qt::MetaModifier};
 constexpr quint32 kMaxStreamedModifiers = 4;
 constexpr Qt::KeyboardModifiers kCtrlAlt = Qt::ControlModifier | Qt::AltModifier;
-
-bool isDigitOrLetter(int key)
-{
-    return (key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z);
-}
 
 Shortcut readShortcut(const SettingKey<QVariant>& key, const Shortcut& absent)
 {
@@ -42,6 +34,11 @@ void writeShortcut(const SettingKey<QVariant>& key, const Shortcut& shortcut)
 } // namespace
 
 namespace utils::shortcuts {
+
+bool isDigitOrLetter(int key)
+{
+    return (key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z);
+}
 
 QString toText(const Shortcut& shortcut, bool spaced)
 {
@@ -73,33 +70,6 @@ QKeySequence toKeySequence(const Shortcut& shortcut)
     const int modifiers = int(shortcut.modifiers &
                               (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
     return QKeySequence(shortcut.key | modifiers);
-}
-
-quint32 x11ModifierMask(const Shortcut& shortcut)
-{
-    quint32 mask = 0;
-    if (shortcut.modifiers & Qt::ShiftModifier)
-        mask |= ShiftMask;
-    if (shortcut.modifiers & Qt::ControlModifier)
-        mask |= ControlMask;
-    if (shortcut.modifiers & Qt::AltModifier)
-        mask |= Mod1Mask;
-    return mask;
-}
-
-quint8 x11Keycode(const Shortcut& shortcut, _XDisplay* display)
-{
-    // The keysyms of digits and capital letters equal their Qt key codes.
-    KeySym keysym = KeySym(shortcut.key);
-    if (!isDigitOrLetter(shortcut.key)) {
-        // Only values inside the enumeration's range may be shown by name.
-        if (shortcut.key >= 0 && shortcut.key <= Qt::Key_unknown)
-            qCritical() << "Invalid key:" << Qt::Key(shortcut.key);
-        else
-            qCritical() << "Invalid key:" << shortcut.key;
-        keysym = Qt::Key_A;
-    }
-    return quint8(XKeysymToKeycode(display, keysym));
 }
 
 } // namespace utils::shortcuts

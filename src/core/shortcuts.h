@@ -6,7 +6,6 @@
 #include <Qt>
 
 class QDataStream;
-struct _XDisplay;
 
 namespace utils::shortcuts {
 
@@ -29,11 +28,8 @@ struct Shortcut
 // Meta is never shown; a key other than 0-9 and A-Z shows nothing after its separator.
 QString toText(const Shortcut& shortcut, bool spaced);
 QKeySequence toKeySequence(const Shortcut& shortcut);
-// Shift, Control and Mod1 (Alt) only.
-quint32 x11ModifierMask(const Shortcut& shortcut);
-// The keycode of the shortcut's key on `display`; keys other than 0-9 and A-Z are logged as
-// critical and replaced by the letter A. 0 when the keyboard mapping has no such key.
-quint8 x11Keycode(const Shortcut& shortcut, _XDisplay* display);
+// The keys a recorded shortcut may hold, and the only ones with a text and an X11 form.
+bool isDigitOrLetter(int key);
 
 } // namespace utils::shortcuts
 

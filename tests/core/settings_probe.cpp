@@ -120,7 +120,6 @@ QString run(const QString& command)
          [] { return kKeyLastOpenedFolder.get() + QLatin1Char('|') + kKeyPdfDownloadsFolder.get(); }},
         {QStringLiteral("resultFormat"), [] { return streamed(utils::resultFormat()); }},
         {QStringLiteral("rowMemory"), [] { return streamed(utils::rowMemory()); }},
-        {QStringLiteral("savedPreset"), [] { return streamed(kKeySavedPreset.get().value<Preset>()); }},
         {QStringLiteral("feedbackList"),
          [] {
              QStringList entries;

@@ -51,30 +51,23 @@ private slots:
         QVERIFY(!event.value("tags").toObject().value("revision").toString().isEmpty());
     }
 
-    void userFollowsTheStoredAccount()
+    void userFollowsTheStoredAccountAcrossThreads()
     {
         utils::reportMessage("signed out");
         QCOMPARE(lastEvent().value("user").toObject(),
                  (QJsonObject{{"ip_address", "{{auto}}"}, {"email", ""}}));
-
         kKeyAuthInfo.set({"someone@example.com", "token"});
         utils::setCrashReporterUser();
-        utils::reportMessage("signed in");
-        QCOMPARE(lastEvent().value("user").toObject().value("email").toString(),
-                 QString("someone@example.com"));
-
-        kKeyAuthInfo.set({"", ""});
-        utils::setCrashReporterUser();
-        utils::reportMessage("signed out again");
-        QCOMPARE(lastEvent().value("user").toObject().value("email").toString(), QString(""));
-    }
-
-    void reportsFromAWorkerThread()
-    {
         std::unique_ptr<QThread> worker(QThread::create([] { utils::reportMessage("from a worker"); }));
         worker->start();
         QVERIFY(worker->wait(60000));
         QCOMPARE(lastEvent().value("message").toString(), QString("from a worker"));
+        QCOMPARE(lastEvent().value("user").toObject().value("email").toString(),
+                 QString("someone@example.com"));
+        kKeyAuthInfo.set({"", ""});
+        utils::setCrashReporterUser();
+        utils::reportMessage("signed out again");
+        QCOMPARE(lastEvent().value("user").toObject().value("email").toString(), QString(""));
     }
 
     void harmlessAfterShutdown()

@@ -83,64 +83,52 @@ private slots:
     void trimAcceptsEveryPixelFormat()
     {
         const QImage source = whiteWithBlock(100, 100, QRect(40, 40, 3, 3));
-        const QImage indexed = source.convertToFormat(QImage::Format_Indexed8);
-        QCOMPARE(utils::trimToContent(indexed).size(), QSize(22, 22));
-        const QImage premultiplied = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        QCOMPARE(utils::trimToContentOn(premultiplied, Qt::white).size(), QSize(12, 12));
+        QCOMPARE(utils::trimToContent(source.convertToFormat(QImage::Format_Indexed8)).size(), QSize(22, 22));
+        QCOMPARE(
+            utils::trimToContentOn(source.convertToFormat(QImage::Format_ARGB32_Premultiplied), Qt::white)
+                .size(),
+            QSize(12, 12));
     }
 
-    void backgroundToAlphaOnBlack()
+    void backgroundToAlpha_data()
     {
-        QImage source(3, 1, QImage::Format_ARGB32);
-        source.setPixel(0, 0, 0xFF000000);
-        source.setPixel(1, 0, 0xFFFFFFFF);
-        source.setPixel(2, 0, qRgb(128, 128, 128));
-        const QImage result = utils::backgroundToAlpha(source, Qt::black);
+        QTest::addColumn<QList<uint>>("source");
+        QTest::addColumn<QColor>("color");
+        QTest::addColumn<QList<uint>>("expected");
+        QTest::newRow("on black") << QList<uint>{0xFF000000, 0xFFFFFFFF, qRgb(128, 128, 128)}
+                                  << QColor(Qt::black)
+                                  << QList<uint>{0xFF000000, 0x00FFFFFF, qRgba(0, 0, 0, 127)};
+        // White text goes on a black ground; 200 - 255 wraps modulo 256.
+        QTest::newRow("white wraps") << QList<uint>{0xFF000000, 0xFFFFFFFF, qRgb(200, 200, 200)}
+                                     << QColor(Qt::white)
+                                     << QList<uint>{0x00FFFFFF, 0xFFFFFFFF, qRgba(255, 255, 255, 201)};
+        // Text rendered in black and recoloured: dark pixels stay solid, edges get alpha by darkness.
+        QTest::newRow("custom colour")
+            << QList<uint>{qRgb(0, 0, 0), qRgb(10, 10, 10), qRgb(180, 180, 180)} << QColor(0xd0, 0x20, 0x20)
+            << QList<uint>{qRgba(0xd0, 0x20, 0x20, 255), qRgba(0xd0, 0x20, 0x20, 255),
+                           qRgba(0xd0, 0x20, 0x20, 167)};
+    }
+
+    void backgroundToAlpha()
+    {
+        QFETCH(QList<uint>, source);
+        QFETCH(QColor, color);
+        QFETCH(QList<uint>, expected);
+        QImage image(source.size(), 1, QImage::Format_RGB32);
+        for (int x = 0; x < source.size(); ++x)
+            image.setPixel(x, 0, source.at(x));
+        const QImage result = utils::backgroundToAlpha(image, color);
         QCOMPARE(result.format(), QImage::Format_ARGB32);
-        QCOMPARE(result.pixel(0, 0), 0xFF000000u);
-        QCOMPARE(result.pixel(1, 0), 0x00FFFFFFu);
-        QCOMPARE(result.pixel(2, 0), qRgba(0, 0, 0, 127));
-    }
-
-    void backgroundToAlphaOnWhiteKeepsItsWrap()
-    {
-        QImage source(3, 1, QImage::Format_ARGB32);
-        source.setPixel(0, 0, 0xFF000000);
-        source.setPixel(1, 0, 0xFFFFFFFF);
-        source.setPixel(2, 0, qRgb(200, 200, 200));
-        const QImage result = utils::backgroundToAlpha(source, Qt::white);
-        QCOMPARE(result.pixel(0, 0), 0x00FFFFFFu);
-        QCOMPARE(result.pixel(1, 0), 0xFFFFFFFFu);
-        QCOMPARE(result.pixel(2, 0), qRgba(255, 255, 255, 201)); // 200 - 255 modulo 256
-    }
-
-    void backgroundToAlphaKeepsGlyphsDarkerThanACustomColourOpaque()
-    {
-        // Text rendered in black and recoloured to red: every dark pixel must stay solid, the
-        // anti-aliased edge pixels get partial alpha that grows with their darkness.
-        const QColor red(0xd0, 0x20, 0x20);
-        QImage source(4, 1, QImage::Format_RGB32);
-        source.setPixel(0, 0, qRgb(0, 0, 0));
-        source.setPixel(1, 0, qRgb(10, 10, 10));
-        source.setPixel(2, 0, qRgb(180, 180, 180));
-        source.setPixel(3, 0, qRgb(230, 230, 230));
-        const QImage result = utils::backgroundToAlpha(source, red);
-        QCOMPARE(qAlpha(result.pixel(0, 0)), 255);
-        QCOMPARE(qAlpha(result.pixel(1, 0)), 255);
-        QVERIFY(qAlpha(result.pixel(2, 0)) > qAlpha(result.pixel(3, 0)));
-        QCOMPARE(qRed(result.pixel(2, 0)), red.red());
-        QCOMPARE(qGreen(result.pixel(2, 0)), red.green());
-    }
-
-    void backgroundToAlphaOfAnEmptyPictureIsNull()
-    {
-        QVERIFY(utils::backgroundToAlpha(QImage(), Qt::black).isNull());
+        QList<uint> actual;
+        for (int x = 0; x < result.width(); ++x)
+            actual << result.pixel(x, 0);
+        QCOMPARE(actual, expected);
+        QVERIFY(utils::backgroundToAlpha(QImage(), color).isNull());
     }
 
     void roundedRegionCutsOnlyTheCorners()
     {
-        const QRegion whole = utils::roundedRegion(QSize(40, 30), 0);
-        QCOMPARE(whole, QRegion(0, 0, 40, 30));
+        QCOMPARE(utils::roundedRegion(QSize(40, 30), 0), QRegion(0, 0, 40, 30));
         const QRegion rounded = utils::roundedRegion(QSize(40, 30), 8);
         QCOMPARE(rounded.boundingRect(), QRect(0, 0, 40, 30));
         for (const QPoint& corner : {QPoint(0, 0), QPoint(39, 0), QPoint(39, 29), QPoint(0, 29)})

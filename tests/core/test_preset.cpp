@@ -55,38 +55,36 @@ private slots:
         QCOMPARE(status, QDataStream::Ok);
         QCOMPARE(back, tiff);
         QCOMPARE(back.tip, QString());
-        QCOMPARE(back.fileType, 1);
         QCOMPARE(back.customBackgroundColor, QColor(10, 20, 30, 40));
     }
 
-    void fileTypeTextOtherThanTiffReadsAsPng_data()
+    void handWrittenRecordsRead_data()
     {
         QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind");
         QTest::addColumn<int>("fileType");
-        QTest::newRow("tiff") << "tiff" << 1;
-        QTest::newRow("png") << "png" << 0;
-        QTest::newRow("upper case") << "TIFF" << 0;
-        QTest::newRow("unknown") << "gif" << 0;
+        QTest::newRow("tiff") << "tiff" << 0xFF << 1; // kind bytes read unsigned
+        QTest::newRow("png") << "png" << 0x80 << 0;
+        QTest::newRow("upper case") << "TIFF" << 0 << 0;
+        QTest::newRow("unknown") << "gif" << 1 << 0;
     }
 
-    void fileTypeTextOtherThanTiffReadsAsPng()
+    void handWrittenRecordsRead()
     {
         QFETCH(QString, text);
+        QFETCH(int, kind);
         QFETCH(int, fileType);
-        QCOMPARE(read(record(text, 0, 0, 1)).fileType, fileType);
+        const Preset preset = read(record(text, quint8(kind), quint8(kind), quint8(kind)));
+        QCOMPARE(preset.fileType, fileType);
+        QCOMPARE(preset.builtInType, kind);
+        QCOMPARE(preset.fontColorKind, kind);
+        QCOMPARE(preset.backgroundKind, kind);
+        QCOMPARE(preset.fontColor(), kind == 0   ? QColor(Qt::black)
+                                     : kind == 1 ? QColor(Qt::white)
+                                                 : QColor(Qt::red));
     }
 
-    void kindBytesReadUnsigned()
-    {
-        const Preset preset = read(record(QStringLiteral("png"), 0xFF, 0xFF, 0x80));
-        QCOMPARE(preset.builtInType, 255);
-        QCOMPARE(preset.fontColorKind, 255);
-        QCOMPARE(preset.backgroundKind, 128);
-        QCOMPARE(preset.fontColor(), QColor(Qt::red));
-        QCOMPARE(preset.backgroundColor(), QColor(Qt::blue));
-    }
-
-    void colours()
+    void coloursAndEquality()
     {
         Preset preset;
         QCOMPARE(preset.backgroundColor(), QColor(Qt::white));
@@ -95,42 +93,31 @@ private slots:
         QCOMPARE(preset.backgroundColor(), QColor(Qt::green));
         preset.fontColorKind = Preset::White;
         QCOMPARE(preset.fontColor(), QColor(Qt::white));
-
         Preset custom;
         custom.setFontColor(Qt::black);
         QCOMPARE(custom.fontColor(), Preset().fontColor());
         QVERIFY(custom != Preset());
-    }
-
-    void equalityIgnoresOnlyTheTip()
-    {
-        const Preset office(QStringLiteral("Microsoft Office - 12pt font"), 0, 12, 600, Preset::Black,
-                            Preset::Transparent, QStringLiteral("Paste into documents"));
+        // Equality ignores only the tip.
+        Preset office(QStringLiteral("Microsoft Office - 12pt font"), 0, 12, 600, Preset::Black,
+                      Preset::Transparent, QStringLiteral("Paste into documents"));
         QCOMPARE(office, Preset());
-        Preset saved = office;
-        saved.builtInType = Preset::UserSaved;
-        QVERIFY(saved != office);
+        office.builtInType = Preset::UserSaved;
+        QVERIFY(office != Preset());
     }
 
-    void truncatedRecordReportsReadPastEnd()
+    void damagedRecordsReportTheirStatus()
     {
         const QByteArray bytes = streamed(Preset());
         QDataStream::Status status;
         read(bytes.left(bytes.size() - 1), &status);
         QCOMPARE(status, QDataStream::ReadPastEnd);
-    }
-
-    void damagedColourIsRejected()
-    {
-        QByteArray bytes = streamed(Preset());
         // The font colour's model byte sits 23 bytes before the end: model, five 16-bit fields, kind, colour.
+        QByteArray damaged = bytes;
         const int specOffset = bytes.size() - 2 * 11 - 1;
-        QCOMPARE(bytes.at(specOffset), char(QColor::Rgb));
-        bytes[specOffset] = 12;
-        QDataStream::Status status;
-        const Preset preset = read(bytes, &status);
+        QCOMPARE(damaged.at(specOffset), char(QColor::Rgb));
+        damaged[specOffset] = 12;
+        QVERIFY(!read(damaged, &status).customFontColor.isValid());
         QCOMPARE(status, QDataStream::ReadCorruptData);
-        QVERIFY(!preset.customFontColor.isValid());
     }
 
     void bothNamesLoadTheSameStoredValue()

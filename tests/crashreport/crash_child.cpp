@@ -4,7 +4,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -47,18 +47,13 @@ int main(int argc, char* argv[])
     sentry_value_set_by_key(user, "email", sentry_value_new_string("crash@example.com"));
     sentry_set_user(user);
 
-    const char* how = argv[2];
-    if (std::strcmp(how, "segv") == 0)
+    const std::string how = argv[2];
+    if (how == "segv")
         return *g_nowhere;
-    if (std::strcmp(how, "abort") == 0)
+    if (how == "abort")
         std::abort();
-    if (std::strcmp(how, "fpe") == 0)
-        std::raise(SIGFPE);
-    if (std::strcmp(how, "bus") == 0)
-        std::raise(SIGBUS);
-    if (std::strcmp(how, "ill") == 0)
-        std::raise(SIGILL);
-    if (std::strcmp(how, "threads") == 0)
+    if (how == "threads")
         return crashTogether();
+    std::raise(how == "fpe" ? SIGFPE : how == "bus" ? SIGBUS : SIGILL);
     return 0;
 }

@@ -2,7 +2,7 @@
 
 #include <QHostAddress>
 #include <QPointer>
-#include <QTcpServer>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrlQuery>
@@ -11,72 +11,56 @@
 
 namespace zq::test {
 
-struct FakeService::Connection
-{
-    QPointer<QTcpSocket> socket;
-    QByteArray buffer;
-    int serial = 0;
-    bool busy = false; // a reply is being written; later requests wait in the buffer
-};
-
 namespace {
 
 QByteArray reasonPhrase(int status)
 {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 201:
-        return "Created";
-    case 204:
-        return "No Content";
-    case 400:
-        return "Bad Request";
-    case 401:
-        return "Unauthorized";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 429:
-        return "Too Many Requests";
-    case 500:
-        return "Internal Server Error";
-    case 502:
-        return "Bad Gateway";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
+    static const QByteArray phrases =
+        "200 OK|201 Created|204 No Content|400 Bad Request|401 Unauthorized|"
+        "403 Forbidden|404 Not Found|429 Too Many Requests|500 Internal Server Error|"
+        "502 Bad Gateway|503 Service Unavailable|";
+    const int at = phrases.indexOf(QByteArray::number(status) + ' ');
+    return at < 0 ? QByteArray("Status") : phrases.mid(at + 4, phrases.indexOf('|', at) - at - 4);
 }
 
-// Undoes chunked transfer encoding; nullopt while the body is incomplete.
-std::optional<QByteArray> dechunk(const QByteArray& data, int from, int* consumedTo)
+// A parameter of a header value such as `form-data; name="file"`, without its quotes.
+QByteArray parameter(const QByteArray& value, const QByteArray& key)
 {
-    QByteArray body;
-    int pos = from;
-    for (;;) {
-        const int lineEnd = data.indexOf("\r\n", pos);
-        if (lineEnd < 0)
-            return std::nullopt;
-        bool ok = false;
-        const int size = data.mid(pos, lineEnd - pos).split(';').first().trimmed().toInt(&ok, 16);
-        if (!ok || size < 0)
-            return QByteArray(); // malformed: take what we have rather than wait forever
-        pos = lineEnd + 2;
-        if (size == 0) {
-            const int trailerEnd = data.indexOf("\r\n", pos);
-            if (trailerEnd < 0)
-                return std::nullopt;
-            *consumedTo = trailerEnd + 2;
-            return body;
+    const QRegularExpression pattern("(?:^|;)\\s*" + QRegularExpression::escape(key) + "=\"?([^\";]*)");
+    return pattern.match(QString::fromUtf8(value)).captured(1).toUtf8();
+}
+
+// The parts of a multipart/form-data body; none when the boundary does not occur.
+QVector<RecordedPart> parseMultipart(const QByteArray& body, const QByteArray& contentType)
+{
+    QVector<RecordedPart> parts;
+    const QByteArray boundary = parameter(contentType, "boundary");
+    if (!contentType.toLower().startsWith("multipart/") || boundary.isEmpty())
+        return parts;
+    const QByteArray data = "\r\n" + body;
+    const QByteArray delimiter = "\r\n--" + boundary;
+    // A part runs from one delimiter to the next: header lines, an empty line, its data. The last
+    // delimiter, or a part cut short, has no next.
+    for (int at = data.indexOf(delimiter); at >= 0;) {
+        const int start = at + delimiter.size();
+        const int headersEnd = data.indexOf("\r\n\r\n", start);
+        at = data.indexOf(delimiter, start);
+        if (at < 0 || headersEnd < 0 || headersEnd > at)
+            break;
+        RecordedPart part;
+        for (const QByteArray& line : data.mid(start, headersEnd - start).split('\n')) {
+            const QByteArray value = line.mid(line.indexOf(':') + 1).trimmed();
+            if (line.toLower().startsWith("content-disposition:")) {
+                part.name = parameter(value, "name");
+                part.fileName = parameter(value, "filename");
+            } else if (line.toLower().startsWith("content-type:")) {
+                part.contentType = value;
+            }
         }
-        if (data.size() < pos + size + 2)
-            return std::nullopt;
-        body += data.mid(pos, size);
-        pos += size + 2;
+        part.data = data.mid(headersEnd + 4, at - headersEnd - 4);
+        parts.append(part);
     }
+    return parts;
 }
 
 // Takes one whole request off the front of the buffer; nullopt while it is incomplete.
@@ -89,11 +73,9 @@ std::optional<RecordedRequest> takeRequest(QByteArray& buffer)
     const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
     RecordedRequest request;
     request.method = requestLine.value(0);
-    const QByteArray target = requestLine.value(1);
-    const int question = target.indexOf('?');
-    request.path = QString::fromUtf8(question < 0 ? target : target.left(question));
-    if (question >= 0)
-        request.query = QString::fromUtf8(target.mid(question + 1));
+    const QString target = QString::fromUtf8(requestLine.value(1));
+    request.path = target.section('?', 0, 0);
+    request.query = target.section('?', 1);
     for (int i = 1; i < lines.size(); ++i) {
         const QByteArray line = lines.at(i).trimmed();
         const int colon = line.indexOf(':');
@@ -101,45 +83,18 @@ std::optional<RecordedRequest> takeRequest(QByteArray& buffer)
             request.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
     }
 
+    // The client sends every body with a Content-Length (it buffers uploads), never chunked.
     const int bodyStart = headerEnd + 4;
-    int consumedTo = bodyStart;
-    if (request.header("transfer-encoding").toLower().contains("chunked")) {
-        const auto body = dechunk(buffer, bodyStart, &consumedTo);
-        if (!body)
-            return std::nullopt;
-        request.body = *body;
-    } else {
-        const int length = request.header("content-length").toInt();
-        if (buffer.size() < bodyStart + length)
-            return std::nullopt;
-        request.body = buffer.mid(bodyStart, length);
-        consumedTo = bodyStart + length;
-    }
-    buffer.remove(0, consumedTo);
+    const int length = request.header("content-length").toInt();
+    if (buffer.size() < bodyStart + length)
+        return std::nullopt;
+    request.body = buffer.mid(bodyStart, length);
+    buffer.remove(0, bodyStart + length);
     request.parts = parseMultipart(request.body, request.header("content-type"));
     return request;
 }
 
-QByteArray dispositionParameter(const QByteArray& disposition, const QByteArray& key)
-{
-    for (const QByteArray& item : disposition.split(';')) {
-        const QByteArray trimmed = item.trimmed();
-        if (trimmed.startsWith(key + '=')) {
-            QByteArray value = trimmed.mid(key.size() + 1);
-            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
-                value = value.mid(1, value.size() - 2);
-            return value;
-        }
-    }
-    return QByteArray();
-}
-
 } // namespace
-
-QString RecordedRequest::queryItem(const QString& key) const
-{
-    return QUrlQuery(query).queryItemValue(key, QUrl::FullyDecoded);
-}
 
 const RecordedPart* RecordedRequest::part(const QByteArray& name) const
 {
@@ -148,53 +103,6 @@ const RecordedPart* RecordedRequest::part(const QByteArray& name) const
             return &p;
     }
     return nullptr;
-}
-
-QVector<RecordedPart> parseMultipart(const QByteArray& body, const QByteArray& contentType)
-{
-    QVector<RecordedPart> parts;
-    if (!contentType.toLower().startsWith("multipart/"))
-        return parts;
-    QByteArray boundary = dispositionParameter(contentType, "boundary");
-    if (boundary.isEmpty())
-        return parts;
-    const QByteArray delimiter = "--" + boundary;
-    int pos = body.indexOf(delimiter);
-    while (pos >= 0) {
-        pos += delimiter.size();
-        if (body.mid(pos, 2) == "--")
-            break;
-        const int headersStart = body.indexOf("\r\n", pos);
-        if (headersStart < 0)
-            break;
-        const int headersEnd = body.indexOf("\r\n\r\n", headersStart);
-        const int next = body.indexOf("\r\n" + delimiter, headersStart);
-        if (headersEnd < 0 || next < 0 || headersEnd > next)
-            break;
-        RecordedPart part;
-        for (const QByteArray& line : body.mid(headersStart + 2, headersEnd - headersStart - 2).split('\n')) {
-            const int colon = line.indexOf(':');
-            if (colon < 0)
-                continue;
-            const QByteArray name = line.left(colon).trimmed().toLower();
-            const QByteArray value = line.mid(colon + 1).trimmed();
-            if (name == "content-disposition") {
-                part.name = dispositionParameter(value, "name");
-                part.fileName = dispositionParameter(value, "filename");
-            } else if (name == "content-type") {
-                part.contentType = value;
-            }
-        }
-        part.data = body.mid(headersEnd + 4, next - headersEnd - 4);
-        parts.append(part);
-        pos = next + 2;
-    }
-    return parts;
-}
-
-Reply Reply::json(const QJsonObject& object, int status)
-{
-    return json(QJsonDocument(object), status);
 }
 
 Reply Reply::json(const QJsonDocument& document, int status)
@@ -211,79 +119,27 @@ Reply Reply::raw(const QByteArray& body, const QByteArray& contentType, int stat
     return reply;
 }
 
-Reply Reply::text(int status, const QByteArray& body)
-{
-    return raw(body, "text/plain", status);
-}
-
 Reply Reply::eventStream(const QList<QByteArray>& pieces, int pauseMs)
 {
-    Reply reply = raw(QByteArray(), "text/event-stream");
+    Reply reply = raw(pieces.join(), "text/event-stream");
     reply.pieces = pieces;
     reply.pauseMs = pauseMs;
-    reply.chunkedTransfer = true;
     return reply;
-}
-
-Reply Reply::silence()
-{
-    Reply reply;
-    reply.noAnswer = true;
-    return reply;
-}
-
-Reply& Reply::withHeader(const QByteArray& name, const QByteArray& value)
-{
-    headers.append({name, value});
-    return *this;
-}
-
-Reply& Reply::withReason(const QByteArray& phrase)
-{
-    reason = phrase;
-    return *this;
-}
-
-Reply& Reply::withDelay(int ms)
-{
-    delayMs = ms;
-    return *this;
-}
-
-Reply& Reply::inPieces(const QList<QByteArray>& bodyPieces, int pause)
-{
-    pieces = bodyPieces;
-    pauseMs = pause;
-    body = bodyPieces.join();
-    return *this;
-}
-
-Reply& Reply::closedAfter(int bytes)
-{
-    closeAfterBytes = bytes;
-    return *this;
 }
 
 FakeService::FakeService(QObject* parent) : QObject(parent), m_server(new QTcpServer(this))
 {
-    qRegisterMetaType<RecordedRequest>();
     m_server->listen(QHostAddress::LocalHost, 0);
     connect(m_server, &QTcpServer::newConnection, this, &FakeService::onNewConnection);
 }
 
 FakeService::~FakeService()
 {
-    closeConnections();
-}
-
-bool FakeService::isListening() const
-{
-    return m_server->isListening();
-}
-
-quint16 FakeService::port() const
-{
-    return m_server->serverPort();
+    // Sockets go with the server; they must not call back into a service half destroyed.
+    for (QTcpSocket* socket : m_connections.keys()) {
+        socket->disconnect(this);
+        socket->abort();
+    }
 }
 
 QString FakeService::baseUrl() const
@@ -331,174 +187,120 @@ QVector<RecordedRequest> FakeService::requestsTo(const QString& path) const
     return result;
 }
 
-void FakeService::closeConnections()
-{
-    const auto connections = m_connections;
-    m_connections.clear();
-    for (auto it = connections.begin(); it != connections.end(); ++it) {
-        if (it.key()) {
-            it.key()->disconnect(this);
-            it.key()->abort();
-            it.key()->deleteLater();
-        }
-        delete it.value();
-    }
-}
-
 FakeService::Route* FakeService::findRoute(const RecordedRequest& request)
 {
-    const QString withQuery = request.query.isEmpty() ? request.path : request.path + '?' + request.query;
+    Route* prefixRoute = nullptr;
     for (Route& route : m_routes) {
-        if (route.method == request.method && route.path == withQuery)
+        if (route.method != request.method)
+            continue;
+        if (route.path == request.path)
             return &route;
+        if (route.path.endsWith('*') && request.path.startsWith(route.path.chopped(1)))
+            prefixRoute = &route;
     }
-    for (Route& route : m_routes) {
-        if (route.method == request.method && route.path == request.path)
-            return &route;
-    }
-    return nullptr;
+    return prefixRoute;
 }
 
 void FakeService::onNewConnection()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        auto* connection = new Connection{socket, QByteArray(), ++m_connectionSerial, false};
-        m_connections.insert(socket, connection);
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-            if (Connection* c = m_connections.value(socket))
-                onReadyRead(c);
-        });
+        m_connections.insert(socket, Connection());
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            delete m_connections.take(socket);
+            m_connections.remove(socket);
             socket->deleteLater();
         });
     }
 }
 
-void FakeService::onReadyRead(Connection* connection)
+void FakeService::onReadyRead(QTcpSocket* socket)
 {
-    const QPointer<QTcpSocket> socket = connection->socket;
+    auto connection = m_connections.find(socket);
+    if (connection == m_connections.end())
+        return;
     connection->buffer += socket->readAll();
-    while (!connection->busy) {
-        auto request = takeRequest(connection->buffer);
-        if (!request)
-            return;
-        request->connection = connection->serial;
+    if (connection->busy)
+        return;
+    if (auto request = takeRequest(connection->buffer)) {
         m_requests.append(*request);
-        respond(connection, *request);
-        emit requestReceived(*request);
-        // Answering may have closed the connection, and the signal's receivers may have closed all.
-        connection = m_connections.value(socket.data());
-        if (!connection)
-            return;
+        connection->busy = true;
+        respond(socket, *request);
     }
 }
 
-void FakeService::respond(Connection* connection, const RecordedRequest& request)
+void FakeService::respond(QTcpSocket* socket, const RecordedRequest& request)
 {
-    Reply reply;
+    Reply reply = Reply::text(404, "no route for " + request.method + ' ' + request.path.toUtf8());
     if (Route* route = findRoute(request)) {
         if (!route->queue.isEmpty())
             reply = route->queue.takeFirst();
         else if (route->handler)
             reply = route->handler(request);
-        else
-            reply = Reply::text(404, "no reply left for " + request.path.toUtf8());
-    } else {
-        reply = Reply::text(404, "no route for " + request.method + ' ' + request.path.toUtf8());
     }
-    if (reply.noAnswer) {
-        connection->busy = true;
+    if (reply.noAnswer)
         return;
-    }
     const bool keepAlive = request.header("connection").toLower() != "close";
-    connection->busy = true;
-    if (reply.delayMs <= 0) {
-        writeReply(connection, reply, keepAlive);
-        return;
-    }
-    QPointer<QTcpSocket> socket = connection->socket;
-    QTimer::singleShot(reply.delayMs, this, [this, socket, reply, keepAlive] {
-        if (Connection* c = m_connections.value(socket.data()))
-            writeReply(c, reply, keepAlive);
+    QTimer::singleShot(reply.delayMs, this, [this, guard = QPointer<QTcpSocket>(socket), reply, keepAlive] {
+        if (guard)
+            writeReply(guard, reply, keepAlive);
     });
 }
 
-void FakeService::writeReply(Connection* connection, const Reply& reply, bool keepAlive)
+void FakeService::writeReply(QTcpSocket* socket, const Reply& reply, bool keepAlive)
 {
-    const bool pieces = !reply.pieces.isEmpty();
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' +
                       (reply.reason.isEmpty() ? reasonPhrase(reply.status) : reply.reason) + "\r\n";
     for (const auto& header : reply.headers)
         head += header.first + ": " + header.second + "\r\n";
-    if (reply.chunkedTransfer)
+    if (!reply.pieces.isEmpty())
         head += "Transfer-Encoding: chunked\r\n";
     else
-        head +=
-            "Content-Length: " + QByteArray::number(pieces ? reply.pieces.join().size() : reply.body.size()) +
-            "\r\n";
-    head += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
-    connection->socket->write(head);
-
-    Reply body = reply;
-    if (!pieces)
-        body.pieces = {reply.body};
-    writeBody(connection, body, 0, 0, keepAlive);
+        head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    socket->write(head + (keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n"));
+    writeBody(socket, reply, 0, 0, keepAlive);
 }
 
-void FakeService::writeBody(Connection* connection, Reply reply, int index, int sent, bool keepAlive)
+void FakeService::writeBody(QTcpSocket* socket, const Reply& reply, int index, int sent, bool keepAlive)
 {
-    QTcpSocket* socket = connection->socket;
-    if (index >= reply.pieces.size()) {
-        if (reply.chunkedTransfer)
+    const bool chunked = !reply.pieces.isEmpty();
+    const QList<QByteArray> pieces = chunked ? reply.pieces : QList<QByteArray>{reply.body};
+    if (index >= pieces.size()) {
+        if (chunked)
             socket->write("0\r\n\r\n");
-        finishReply(connection, keepAlive);
+        finishReply(socket, keepAlive);
         return;
     }
-    QByteArray piece = reply.pieces.at(index);
-    bool closeNow = false;
-    if (reply.closeAfterBytes >= 0 && sent + piece.size() >= reply.closeAfterBytes) {
+    QByteArray piece = pieces.at(index);
+    const bool closeNow = reply.closeAfterBytes >= 0 && sent + piece.size() >= reply.closeAfterBytes;
+    if (closeNow)
         piece.truncate(reply.closeAfterBytes - sent);
-        closeNow = true;
-    }
-    if (reply.chunkedTransfer) {
-        if (!piece.isEmpty())
-            socket->write(QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n");
-    } else {
+    if (!chunked)
         socket->write(piece);
-    }
+    else if (!piece.isEmpty())
+        socket->write(QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n");
     socket->flush();
     if (closeNow) {
         socket->disconnectFromHost();
         return;
     }
-    sent += piece.size();
-    if (reply.pauseMs <= 0 || index + 1 >= reply.pieces.size()) {
-        writeBody(connection, reply, index + 1, sent, keepAlive);
-        return;
-    }
-    QPointer<QTcpSocket> guard = socket;
-    QTimer::singleShot(reply.pauseMs, this, [this, guard, reply, index, sent, keepAlive] {
-        if (Connection* c = m_connections.value(guard.data()))
-            writeBody(c, reply, index + 1, sent, keepAlive);
-    });
+    QTimer::singleShot(
+        index + 1 < pieces.size() ? reply.pauseMs : 0, this,
+        [this, guard = QPointer<QTcpSocket>(socket), reply, index, sent = sent + piece.size(), keepAlive] {
+            if (guard)
+                writeBody(guard, reply, index + 1, sent, keepAlive);
+        });
 }
 
-void FakeService::finishReply(Connection* connection, bool keepAlive)
+void FakeService::finishReply(QTcpSocket* socket, bool keepAlive)
 {
-    connection->busy = false;
-    if (!keepAlive) {
-        connection->socket->disconnectFromHost();
+    auto connection = m_connections.find(socket);
+    if (connection == m_connections.end())
         return;
-    }
-    // A request that arrived while this reply was written is answered now.
-    if (!connection->buffer.isEmpty()) {
-        QPointer<QTcpSocket> socket = connection->socket;
-        QTimer::singleShot(0, this, [this, socket] {
-            if (Connection* c = m_connections.value(socket.data()))
-                onReadyRead(c);
-        });
-    }
+    connection->busy = false;
+    if (!keepAlive)
+        socket->disconnectFromHost();
+    else if (!connection->buffer.isEmpty()) // a request that came while this reply was written
+        onReadyRead(socket);
 }
 
 } // namespace zq::test

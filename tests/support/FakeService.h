@@ -1,19 +1,12 @@
 #pragma once
 
-#include <QByteArray>
-#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QList>
-#include <QObject>
-#include <QPair>
-#include <QString>
+#include <QTcpServer>
+#include <QUrlQuery>
 #include <QVector>
 
 #include <functional>
-
-class QTcpServer;
-class QTcpSocket;
 
 namespace zq::test {
 
@@ -33,12 +26,14 @@ struct RecordedRequest
     QString path;                          // without the query
     QString query;                         // without the "?", percent-encoding kept
     QHash<QByteArray, QByteArray> headers; // names lower-cased
-    QByteArray body;                       // as sent, after undoing chunked transfer encoding
-    QVector<RecordedPart> parts;           // filled when the body is multipart/form-data
-    int connection = 0;                    // serial number of the TCP connection it came on
+    QByteArray body;
+    QVector<RecordedPart> parts; // filled when the body is multipart/form-data
 
     QByteArray header(const QByteArray& name) const { return headers.value(name.toLower()); }
-    QString queryItem(const QString& key) const;
+    QString queryItem(const QString& key) const
+    {
+        return QUrlQuery(query).queryItemValue(key, QUrl::FullyDecoded);
+    }
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
     const RecordedPart* part(const QByteArray& name) const;
 };
@@ -51,35 +46,60 @@ struct Reply
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
 
-    int delayMs = 0;              // wait this long before the status line
-    QList<QByteArray> pieces;     // when set, the body is written in these pieces...
-    int pauseMs = 0;              // ...with this pause between them
-    bool chunkedTransfer = false; // send with chunked transfer encoding instead of Content-Length
-    int closeAfterBytes = -1;     // close the connection after this many body bytes
-    bool noAnswer = false;        // read the request and never answer
+    int delayMs = 0;          // wait this long before the status line
+    QList<QByteArray> pieces; // when set, the body goes out in these chunks (chunked transfer encoding)...
+    int pauseMs = 0;          // ...with this pause between them
+    int closeAfterBytes = -1; // close the connection after this many body bytes
+    bool noAnswer = false;    // read the request and never answer
 
-    static Reply json(const QJsonObject& object, int status = 200);
+    static Reply json(const QJsonObject& object, int status = 200)
+    {
+        return json(QJsonDocument(object), status);
+    }
     static Reply json(const QJsonDocument& document, int status = 200);
     static Reply raw(const QByteArray& body, const QByteArray& contentType = "application/octet-stream",
                      int status = 200);
     // A plain-text reply with this status.
-    static Reply text(int status, const QByteArray& body = QByteArray());
+    static Reply text(int status, const QByteArray& body = QByteArray())
+    {
+        return raw(body, "text/plain", status);
+    }
     // A server-sent event stream written piece by piece; pieces may split lines anywhere.
     static Reply eventStream(const QList<QByteArray>& pieces, int pauseMs = 0);
-    static Reply silence();
+    static Reply silence()
+    {
+        Reply reply;
+        reply.noAnswer = true;
+        return reply;
+    }
 
-    Reply& withHeader(const QByteArray& name, const QByteArray& value);
-    Reply& withReason(const QByteArray& phrase);
-    Reply& withDelay(int ms);
-    Reply& inPieces(const QList<QByteArray>& bodyPieces, int pause);
-    Reply& closedAfter(int bytes);
+    Reply& withHeader(const QByteArray& name, const QByteArray& value)
+    {
+        headers.append({name, value});
+        return *this;
+    }
+    Reply& withReason(const QByteArray& phrase)
+    {
+        reason = phrase;
+        return *this;
+    }
+    Reply& withDelay(int ms)
+    {
+        delayMs = ms;
+        return *this;
+    }
+    Reply& closedAfter(int bytes)
+    {
+        closeAfterBytes = bytes;
+        return *this;
+    }
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 and a free port, standing in for the recognition service.
-// Routes are matched by method and path (a route path holding "?" must match the query too); replies
-// queued with enqueue() are used once, in order, before the route's standing reply. Unmatched
-// requests get 404. Everything runs on the thread that owns the object, so QSignalSpy and QTRY_*
-// work in tests without sleeps.
+// Routes are matched by method and path; a route path ending in "*" takes every path that starts
+// with the rest, when no route names the path exactly. Replies queued with enqueue() are used once, in
+// order, before the route's standing reply. Unmatched requests get 404. Everything runs on the thread that
+// owns the object, so QSignalSpy and QTRY_* work in tests without sleeps.
 class FakeService : public QObject
 {
     Q_OBJECT
@@ -90,8 +110,8 @@ public:
     explicit FakeService(QObject* parent = nullptr);
     ~FakeService() override;
 
-    bool isListening() const;
-    quint16 port() const;
+    bool isListening() const { return m_server->isListening(); }
+    quint16 port() const { return m_server->serverPort(); }
     // "http://127.0.0.1:<port>", with no trailing slash, as the base-URL functions return theirs.
     QString baseUrl() const;
 
@@ -105,14 +125,12 @@ public:
     int requestCount() const { return m_requests.size(); }
     void clearRequests() { m_requests.clear(); }
 
-    // Drops every open connection, as a server restart would.
-    void closeConnections();
-
-signals:
-    void requestReceived(const zq::test::RecordedRequest& request);
-
 private:
-    struct Connection;
+    struct Connection
+    {
+        QByteArray buffer;
+        bool busy = false; // a reply is being written; later requests wait in the buffer
+    };
     struct Route
     {
         QByteArray method;
@@ -122,24 +140,18 @@ private:
     };
 
     void onNewConnection();
-    void onReadyRead(Connection* connection);
-    void respond(Connection* connection, const RecordedRequest& request);
-    void writeReply(Connection* connection, const Reply& reply, bool keepAlive);
-    void writeBody(Connection* connection, Reply reply, int index, int sent, bool keepAlive);
-    void finishReply(Connection* connection, bool keepAlive);
+    void onReadyRead(QTcpSocket* socket);
+    void respond(QTcpSocket* socket, const RecordedRequest& request);
+    void writeReply(QTcpSocket* socket, const Reply& reply, bool keepAlive);
+    void writeBody(QTcpSocket* socket, const Reply& reply, int index, int sent, bool keepAlive);
+    void finishReply(QTcpSocket* socket, bool keepAlive);
     Route* findRoute(const RecordedRequest& request);
     Route& routeFor(const QByteArray& method, const QString& path);
 
     QTcpServer* m_server;
     QList<Route> m_routes;
     QVector<RecordedRequest> m_requests;
-    QHash<QTcpSocket*, Connection*> m_connections;
-    int m_connectionSerial = 0;
+    QHash<QTcpSocket*, Connection> m_connections;
 };
 
-// Parses a multipart/form-data body; empty when the boundary does not occur. Public for its own tests.
-QVector<RecordedPart> parseMultipart(const QByteArray& body, const QByteArray& contentType);
-
 } // namespace zq::test
-
-Q_DECLARE_METATYPE(zq::test::RecordedRequest)

@@ -16,34 +16,27 @@ namespace zq::test {
 
 namespace {
 
-std::unique_ptr<QTemporaryDir>& temporaryHome()
-{
-    static std::unique_ptr<QTemporaryDir> dir;
-    return dir;
-}
-
-void setFolder(const char* variable, const QString& path)
-{
-    QDir().mkpath(path);
-    qputenv(variable, QFile::encodeName(path));
-}
+// Removed when the process ends.
+std::unique_ptr<QTemporaryDir> s_home;
 
 } // namespace
 
 void prepareEnvironment()
 {
-    auto& dir = temporaryHome();
-    if (dir)
+    if (s_home)
         return;
-    dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/zq-test-XXXXXX"));
-    const QString home = dir->path();
-    setFolder("HOME", home);
-    setFolder("XDG_CONFIG_HOME", home + QStringLiteral("/.config"));
-    setFolder("XDG_DATA_HOME", home + QStringLiteral("/.local/share"));
-    setFolder("XDG_CACHE_HOME", home + QStringLiteral("/.cache"));
-    setFolder("XDG_STATE_HOME", home + QStringLiteral("/.local/state"));
-    setFolder("XDG_RUNTIME_DIR", home + QStringLiteral("/runtime"));
-    QFile::setPermissions(home + QStringLiteral("/runtime"),
+    s_home = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/zq-test-XXXXXX"));
+    const std::pair<const char*, const char*> folders[] = {{"HOME", ""},
+                                                           {"XDG_CONFIG_HOME", "/.config"},
+                                                           {"XDG_DATA_HOME", "/.local/share"},
+                                                           {"XDG_CACHE_HOME", "/.cache"},
+                                                           {"XDG_STATE_HOME", "/.local/state"},
+                                                           {"XDG_RUNTIME_DIR", "/runtime"}};
+    for (const auto& [variable, folder] : folders) {
+        QDir().mkpath(s_home->path() + folder);
+        qputenv(variable, QFile::encodeName(s_home->path() + folder));
+    }
+    QFile::setPermissions(s_home->path() + QStringLiteral("/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
@@ -57,7 +50,7 @@ void prepareApplication()
 
 QString homePath()
 {
-    return temporaryHome() ? temporaryHome()->path() : QString();
+    return s_home ? s_home->path() : QString();
 }
 
 void clearSettings()
