@@ -1,7 +1,7 @@
 #include "view/bridge/ImageCreator.h"
 
 #include "core/images.h"
-#include "core/screens.h"
+#include "core/ui/screens.h"
 #include "view/bridge/WebViewWrapper.h"
 #include "view/render/editorScripts.h"
 #include "view/render/imageChunks.h"
