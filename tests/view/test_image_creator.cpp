@@ -70,7 +70,7 @@ private slots:
         Preset custom = preset(150, Preset::Black, Preset::White);
         custom.setFontColor(QColor("#ffcc00"));
         custom.setBackgroundColor(QColor("#203040"));
-        QTest::newRow("default") << Preset();
+        QTest::newRow("default") << Preset(); // 600 dpi: the formula takes two pieces
         QTest::newRow("white on transparent") << preset(96, Preset::White);
         QTest::newRow("custom colours") << custom;
     }
@@ -81,7 +81,8 @@ private slots:
         QFETCH(Preset, preset);
         ImageCreator fresh(kPage, &parent);
         QSignalSpy ready(&fresh, &ImageCreator::imageReady);
-        QVERIFY(fresh.create({"\\int_0^1 x^2\\,dx", false, preset}));
+        QVERIFY(fresh.create(
+            {"\\int_0^1 x^2\\,dx = \\frac{1}{3} + \\sum_{k=1}^{n} k^3 - \\sqrt{y}", false, preset}));
         QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
         const QImage image = ready[0][0].value<QImage>();
         const int dotsPerMeter = int(preset.dpi / 0.0254);
