@@ -3,9 +3,9 @@
 import { elementChildren, localName, parseXml, textContent } from './xml.js';
 
 const SYMBOLS = new Map(Object.entries({
-    α: 'alpha', β: 'beta', γ: 'gamma', δ: 'delta', ε: 'epsilon', ϵ: 'epsilon', ζ: 'zeta', η: 'eta',
+    α: 'alpha', β: 'beta', γ: 'gamma', δ: 'delta', ε: 'epsilon', ζ: 'zeta', η: 'eta',
     θ: 'theta', ϑ: 'vartheta', ι: 'iota', κ: 'kappa', λ: 'lambda', μ: 'mu', ν: 'nu', ξ: 'xi', π: 'pi',
-    ρ: 'rho', σ: 'sigma', ς: 'sigma', τ: 'tau', υ: 'upsilon', ϕ: 'phi', φ: 'varphi', χ: 'chi', ψ: 'psi',
+    ρ: 'rho', σ: 'sigma', τ: 'tau', υ: 'upsilon', ϕ: 'phi', φ: 'varphi', χ: 'chi', ψ: 'psi',
     ω: 'omega', Γ: 'Gamma', Δ: 'Delta', Θ: 'Theta', Λ: 'Lambda', Ξ: 'Xi', Π: 'Pi', Σ: 'Sigma',
     Φ: 'Phi', Ψ: 'Psi', Ω: 'Omega',
     '\u2212': '-', '±': '+-', '∓': '-+', '×': 'xx', '·': '*', '⋅': '*', '∗': '**', '÷': '-:', '∘': '@',
@@ -19,7 +19,7 @@ const SYMBOLS = new Map(Object.entries({
     '⋯': 'cdots', '⋮': 'vdots', '⋱': 'ddots', 'ℝ': 'RR', 'ℕ': 'NN', 'ℤ': 'ZZ', 'ℚ': 'QQ', 'ℂ': 'CC',
     '⟨': '(:', '⟩': ':)', '〈': '(:', '〉': ':)', '‖': '||', '∣': '|', '⌊': '|__', '⌋': '__|',
     '⌈': '|~', '⌉': '~|', '°': '^@', '⊥': '_|_', '⊤': 'TT', '⊢': '|--', '⊨': '|==', '∠': '/_',
-    '△': '/_\\', '∴': ':.', '∵': ':\'', ℏ: 'h', ℓ: 'l', '\u00a0': ' ',
+    '△': '/_\\', '∴': ':.', '∵': ':\'', '/': '//', '\u00a0': ' ',
 }));
 
 const ACCENTS = new Map(Object.entries({
@@ -28,9 +28,16 @@ const ACCENTS = new Map(Object.entries({
     '\u0307': 'dot', '¨': 'ddot', '\u0308': 'ddot', '⏞': 'obrace', '⏟': 'ubrace', '_': 'ul',
 }));
 
-const FUNCTIONS = new Set(['sin', 'cos', 'tan', 'cot', 'sec', 'csc', 'sinh', 'cosh', 'tanh', 'coth', 'arcsin',
-    'arccos', 'arctan', 'exp', 'log', 'ln', 'lg', 'det', 'dim', 'gcd', 'lcm', 'min', 'max', 'lim', 'sup',
-    'inf', 'mod', 'arg', 'deg', 'ker', 'Pr']);
+// Names that AsciiMath reads as functions; any other word is written as text, so that it neither
+// splits into letters nor reads as a symbol ("sup" is a superset, "deg" a degree sign).
+const FUNCTIONS = new Set(['sin', 'cos', 'tan', 'cot', 'sec', 'csc', 'sinh', 'cosh', 'tanh', 'coth', 'sech', 'csch',
+    'arcsin', 'arccos', 'arctan', 'exp', 'log', 'ln', 'det', 'dim', 'gcd', 'lcm', 'min', 'max', 'lim', 'Lim', 'mod']);
+
+const FONTS = { bold: 'bb', 'bold-italic': 'bb', 'double-struck': 'bbb', script: 'cc', 'bold-script': 'cc',
+    fraktur: 'fr', 'bold-fraktur': 'fr', 'sans-serif': 'sf', 'bold-sans-serif': 'sf', monospace: 'tt' };
+
+// Symbols that AsciiMath would read as one longer symbol when written together ("+-" is ±).
+const GLUES = /[-+=<>!~:|/*@.]/;
 
 const OPEN = new Set(['(', '[', '{', '(:', '|', '||', '|__', '|~']);
 const CLOSE = new Set([')', ']', '}', ':)', '|', '||', '__|', '~|']);
@@ -44,12 +51,14 @@ function symbol(text) {
     const clean = text.replace(INVISIBLE, '');
     if (SYMBOLS.has(clean))
         return SYMBOLS.get(clean);
+    if (/^[A-Za-z][A-Za-z\s]+$/.test(clean) && !FUNCTIONS.has(clean))
+        return `"${clean.replace(/\s+/g, ' ')}"`;
     return Array.from(clean).map((ch) => (SYMBOLS.has(ch) ? ` ${SYMBOLS.get(ch)} ` : ch)).join('').trim();
 }
 
-// A piece that can stand as an argument without brackets: one name, one number or one symbol.
+// A piece that can stand as an argument without brackets: one name, number, symbol or text.
 function isAtom(text) {
-    return /^([A-Za-z]+|[0-9]+(\.[0-9]+)?|[^\sA-Za-z0-9])$/u.test(text) || /^[a-z]+\(.*\)$/.test(text) && balanced(text);
+    return /^([A-Za-z]+|[0-9]+(\.[0-9]+)?|[^\sA-Za-z0-9]|"[^"]*")$/u.test(text) || /^[a-z]+\(.*\)$/.test(text) && balanced(text);
 }
 
 function balanced(text) {
@@ -64,13 +73,45 @@ function balanced(text) {
     return false;
 }
 
-function group(text) {
-    return isAtom(text) ? text : `(${text})`;
+// A bracketed list alone in brackets reads as a matrix: G^((N,M)) is not G^{(N,M)}.
+function isList(text) {
+    return /^[([].*[)\]]$/.test(text) && balanced(`(${text.slice(1, -1)})`) && topLevel(text.slice(1, -1), ',');
 }
 
-// Scripts read best without blanks around their operators: x_(i+1), lim_(x->0).
+function group(text) {
+    if (/^[()[\]{}]$/.test(text))
+        return `{:"${text}":}`; // a lone bracket would open or close a group
+    if (isAtom(text))
+        return text;
+    return isList(text) ? `(${text}{::})` : `(${text})`;
+}
+
+// Scripts read best without blanks around their operators: x_(i+1), lim_(x->0); two symbols
+// stay apart.
 function compact(text) {
-    return text.replace(/ (?=[^A-Za-z0-9 ])|(?<=[^A-Za-z0-9 ]) /g, '');
+    return text.replace(/ +/g, (blank, at) => {
+        const before = text[at - 1] || '';
+        const after = text[at + blank.length] || '';
+        const word = /[A-Za-z0-9"]/;
+        return (word.test(before) && word.test(after)) || (GLUES.test(before) && GLUES.test(after)) ? ' ' : '';
+    });
+}
+
+// Whether a separator occurs in text outside brackets and quotes.
+function topLevel(text, separator) {
+    let depth = 0;
+    let quoted = false;
+    for (const ch of text) {
+        if (ch === '"')
+            quoted = !quoted;
+        else if (!quoted && '([{'.includes(ch))
+            depth++;
+        else if (!quoted && ')]}'.includes(ch))
+            depth--;
+        else if (!quoted && depth === 0 && ch === separator)
+            return true;
+    }
+    return false;
 }
 
 // Joins pieces, adding the blanks that keep names apart and set operators off.
@@ -89,7 +130,9 @@ function join(pieces) {
         if (out && !out.endsWith(' ')) {
             const spaced = SPACED.has(piece.text) || (previous && SPACED.has(previous.text));
             const prefix = piece.kind === 'prefix';
-            if (piece.text === ',' || piece.text === ';')
+            if (GLUES.test(out[out.length - 1]) && GLUES.test(piece.text[0]))
+                out += ' ';
+            else if (piece.text === ',' || piece.text === ';')
                 out += '';
             else if (previous && previous.kind === 'prefix')
                 out += '';
@@ -127,7 +170,7 @@ function rowPieces(children) {
             if ((text === '-' || text === '+') && (!before || before.kind === 'op' || before.kind === 'open'))
                 kind = 'prefix';
             pieces.push({ text, kind });
-        } else if (name === 'mi' && FUNCTIONS.has(text)) {
+        } else if (name === 'mi' && (FUNCTIONS.has(text) || /^"[A-Za-z]+"$/.test(text))) {
             pieces.push({ text, kind: 'function' });
         } else {
             pieces.push({ text, kind: 'atom', index });
@@ -136,37 +179,64 @@ function rowPieces(children) {
     return pieces;
 }
 
-function fenced(open, table, close) {
-    const rows = elementChildren(table).filter((row) => localName(row) === 'mtr' || localName(row) === 'mlabeledtr');
-    const cells = rows.map((row) => {
-        const entries = elementChildren(row).filter((cell) => localName(cell) === 'mtd');
-        return `(${entries.map(convert).join(',')})`;
-    });
-    return `${open || '{:'}${cells.join(',')}${close || ':}'}`;
+// A table's rows as AsciiMath: a \tag's label is no cell, short rows are padded (AsciiMath reads a
+// table only when its rows are alike), and a cell's own commas are grouped apart from the separators.
+function rows(table) {
+    if (localName(table) === 'menclose') // column rules around an array
+        return rows(elementChildren(table)[0]);
+    if (localName(table) === 'mfrac') // a stack without a rule: \binom, \atop
+        return elementChildren(table).map((part) => [cell(part)]);
+    const found = elementChildren(table)
+        .filter((row) => localName(row) === 'mtr' || localName(row) === 'mlabeledtr')
+        .map((row) => {
+            const entries = elementChildren(row).filter((entry) => localName(entry) === 'mtd');
+            return entries.slice(localName(row) === 'mlabeledtr' ? 1 : 0).map(cell);
+        });
+    const width = Math.max(0, ...found.map((row) => row.length));
+    return found.map((row) => [...row, ...Array(width - row.length).fill('')]);
 }
+
+// A table as AsciiMath between the given brackets; one cell alone is just its content.
+function matrix(open, table, close) {
+    const found = rows(table);
+    if (found.length === 1 && found[0].length === 1 && !open && !close)
+        return found[0][0];
+    const body = found.map((row) => `(${row.join(',')})`).join(',');
+    // Braces never close a table in AsciiMath: an invisible one goes inside them.
+    return close === '}' ? `${open} {:${body}:} }` : `${open || '{:'}${body}${close || ':}'}`;
+}
+
+function cell(node) {
+    const text = convert(node);
+    return topLevel(text, ',') && !/^\|.*\|$/.test(text) ? `{:${text}:}` : text;
+}
+
+const isStack = (node) => localName(node) === 'mtable'
+    || (localName(node) === 'mfrac' && node.attrs.linethickness === '0')
+    || (localName(node) === 'menclose' && !/strike/.test(node.attrs.notation) && elementChildren(node).length === 1
+        && isStack(elementChildren(node)[0]));
 
 function convertRow(node) {
     const children = elementChildren(node);
     // Brackets around a table make a matrix: ((a,b),(c,d)).
-    const tableAt = children.findIndex((child) => localName(child) === 'mtable');
+    const tableAt = children.findIndex(isStack);
     if (tableAt >= 0) {
-        const first = children[0];
-        const last = children[children.length - 1];
-        const open = tableAt === 1 && localName(first) === 'mo' ? convert(first) : '';
-        const close = tableAt === children.length - 2 && localName(last) === 'mo' ? convert(last) : '';
-        const start = open ? 1 : 0;
-        const end = close ? children.length - 1 : children.length;
-        if (end - start === 1)
-            return fenced(open, children[tableAt], close);
+        const bracket = (child, set) => (child && set.has(convert(child)) ? convert(child) : '');
+        const open = tableAt === 1 ? bracket(children[0], OPEN) : '';
+        const close = tableAt === children.length - 2 ? bracket(children[children.length - 1], CLOSE) : '';
+        if ((open ? 1 : 0) + (close ? 1 : 0) + 1 === children.length)
+            return matrix(open, children[tableAt], close);
     }
     return join(rowPieces(children));
 }
 
+// A script needs a base of one piece: nothing ({::}^14 C), or a run grouped invisibly.
 function script(base, sub, sup) {
-    let out = base;
-    if (sub !== null)
+    const single = isAtom(base) || isList(base) || (base[0] === '(' && balanced(base));
+    let out = base === '' ? '{::}' : single ? base : `{:${base}:}`;
+    if (sub)
         out += `_${group(compact(sub))}`;
-    if (sup !== null)
+    if (sup)
         out += `^${group(compact(sup))}`;
     return out;
 }
@@ -178,15 +248,12 @@ function convert(node) {
     const arg = (i) => (kids[i] ? convert(kids[i]) : '');
     switch (localName(node)) {
     case 'mi':
-    case 'mn': {
-        const text = symbol(textContent(node));
-        const variant = node.attrs.mathvariant;
-        if (variant === 'double-struck' && /^[A-Za-z]+$/.test(text) && text.length === 1)
-            return `bbb"${text}"`;
-        return text;
+    case 'mn':
+    case 'mo': {
+        const raw = textContent(node).replace(INVISIBLE, '');
+        const font = FONTS[node.attrs.mathvariant];
+        return font && /^[A-Za-z0-9.]+$/.test(raw) ? `${font}(${raw})` : symbol(raw);
     }
-    case 'mo':
-        return symbol(textContent(node));
     case 'mtext': {
         const text = textContent(node).replace(INVISIBLE, '');
         if (!text.trim())
@@ -197,11 +264,8 @@ function convert(node) {
         return `"${textContent(node)}"`;
     case 'mspace':
         return ' ';
-    case 'mfrac': {
-        if (node.attrs.linethickness === '0')
-            return `(${arg(0)},${arg(1)})`; // binomial-like stacks
-        return `${group(arg(0))}/${group(arg(1))}`;
-    }
+    case 'mfrac':
+        return node.attrs.linethickness === '0' ? matrix('', node, '') : `${group(arg(0))}/${group(arg(1))}`;
     case 'msqrt':
         return `sqrt(${join(rowPieces(node.children))})`;
     case 'mroot':
@@ -232,7 +296,7 @@ function convert(node) {
         return script(base, arg(1), arg(2));
     }
     case 'mtable':
-        return fenced('', node, '');
+        return matrix('', node, '');
     case 'mtr':
     case 'mlabeledtr':
         return `(${kids.map(convert).join(',')})`;

@@ -2,11 +2,9 @@
 // window. Every call answers synchronously with a well-formed reply, whatever it is given.
 
 import { createMarkdown, renderMarkdown } from './markdown.js';
-import { renderTex, texToMathml, texToSvg, warmUpMath } from './math.js';
+import { beginText, prepareNextText, renderTex, texEngine, warmUpMath } from './math.js';
 import { chemistryReady, describeMolecule, startChemistry } from './chemistry.js';
 import { replaceSourcelessImages, sanitizeToFragment } from './sanitize.js';
-import { mathmlToAsciiMath } from './asciimath.js';
-import { mathmlToWordMathml } from './wordmathml.js';
 import { toCsv, toHtml, toMarkdown, toTsv } from './table.js';
 import { copyButton, installCopyButton, setCopyButton } from './copybutton.js';
 
@@ -51,6 +49,10 @@ function moleculeNode(smiles, molecules, inline) {
 // Renders text into content; returns whether any LaTeX failed.
 function render(text, formulas, tables, molecules) {
     const { html, slots, slotClass, tables: found } = renderMarkdown(md, text);
+    if (slots.some((item) => item.kind === 'math')) {
+        beginText();
+        prepareNextText();
+    }
     tables.push(...found);
     const fragment = sanitizeToFragment(html);
     replaceSourcelessImages(fragment);
@@ -67,9 +69,9 @@ function render(text, formulas, tables, molecules) {
         }
         used.add(index);
         if (item.kind === 'math') {
-            const { node, error } = renderTex(item.tex, item.display);
+            const { node, error, item: math } = renderTex(item.tex, item.display);
             latexFailed = latexFailed || error;
-            formulas.push({ tex: item.tex, display: item.display, error });
+            formulas.push({ tex: item.tex, display: item.display, error, item: math });
             holder.replaceWith(node);
         } else {
             holder.replaceWith(moleculeNode(item.smiles, molecules, item.inline));
@@ -120,24 +122,6 @@ window.setText = function setText(text, alignment, options, extra) {
     }
 };
 
-function formulaFormats(formula, wanted, add) {
-    if (formula.error)
-        return;
-    let mathml = null;
-    if (wanted.mathml || wanted.mathmlword || wanted.asciimath)
-        mathml = texToMathml(formula.tex, formula.display);
-    if (wanted.mathml)
-        add('mathml', mathml);
-    if (wanted.mathmlword)
-        add('mathmlword', mathmlToWordMathml(mathml));
-    if (wanted.asciimath)
-        add('asciimath', mathmlToAsciiMath(mathml));
-    if (wanted.latex)
-        add('latex', formula.tex.trim());
-    if (wanted.svg)
-        add('svg', texToSvg(formula.tex, formula.display));
-}
-
 function computeFormats() {
     const options = last.options;
     const wanted = {
@@ -161,7 +145,7 @@ function computeFormats() {
             formats.push({ type, value });
     };
     for (const formula of last.formulas.slice(0, MAX_FORMULA_FORMATS))
-        attempt(() => formulaFormats(formula, wanted, add));
+        attempt(() => texEngine().formats(formula, wanted, add));
     for (const { table, tabular } of last.tables) {
         if (options.include_table_html === true)
             attempt(() => add('html', toHtml(table)));

@@ -201,10 +201,43 @@ export function createMarkdown() {
     return md;
 }
 
+// A pipe inside inline maths must not end a table cell (|x| is common in recognised tables): such
+// pipes pass the Markdown parser as a private character and come back in every output.
+const PIPE = '\uE000';
+
+function protectPipes(text) {
+    if (!text.includes('|'))
+        return text;
+    let out = '';
+    let last = 0;
+    for (let i = 0; i < text.length; i++) {
+        if (text[i] === '\\' && text[i + 1] !== '(') {
+            i++;
+            continue;
+        }
+        const math = text[i] === '$' || text[i] === '\\' ? scanMath(text, i) : null;
+        if (!math)
+            continue;
+        if (!math.display && !math.tex.includes('\n') && math.tex.includes('|')) {
+            out += text.slice(last, i) + text.slice(i, math.end).replace(/\|/g, PIPE);
+            last = math.end;
+        }
+        i = math.end - 1;
+    }
+    return last ? out + text.slice(last) : text;
+}
+
 // HTML with slots, and what the text holds: {html, slots, slotClass, tables}.
 export function renderMarkdown(md, text) {
     const slotClass = `zq-slot-${Math.random().toString(36).slice(2)}`;
     const env = { slots: [], tables: [], slotClass };
-    const html = md.render(text, env);
+    const protectedText = protectPipes(text);
+    let html = md.render(protectedText, env);
+    if (protectedText !== text) {
+        const restore = (value) => value.replaceAll(PIPE, '|');
+        html = restore(html);
+        env.slots.forEach((item) => item.tex !== undefined && (item.tex = restore(item.tex)));
+        env.tables.forEach(({ table }) => table.rows.flat().forEach((cell) => (cell.text = restore(cell.text))));
+    }
     return { html, slots: env.slots, slotClass, tables: env.tables };
 }

@@ -1,6 +1,6 @@
-// TeX to SVG (for the page) and to MathML (for the formats), synchronously through MathJax.
-// Only packages that cannot add links, styles, colours or further loading are configured:
-// recognised text is untrusted.
+// The page's TeX: the engine of texengine.js on the page's own document.
+
+import { createTexEngine } from './texengine.js';
 
 // MathJax is most of the page's script. It travels as text beside the main script and is run on
 // first use (or when the page warms up after loading), so that it does not delay the page's load.
@@ -19,100 +19,49 @@ function loadMathJax() {
     return window.ZqMathJax;
 }
 
-const PACKAGES = ['base', 'ams', 'amscd', 'boldsymbol', 'braket', 'bussproofs', 'cancel', 'cases', 'centernot',
-    'empheq', 'extpfeil', 'gensymb', 'mathtools', 'mhchem', 'newcommand', 'physics', 'textcomp', 'textmacros',
-    'upgreek', 'verb'];
-
 let engine = null;
-let failed = false;
 
-function makeTex(TeX) {
-    return new TeX({
-        packages: PACKAGES,
-        maxMacros: 1000,
-        maxBuffer: 20 * 1024,
-        formatError(input, error) {
-            failed = true;
-            return input.formatError(error);
-        },
-    });
-}
-
-// Two TeX documents: the page's, whose formulas share one set of glyph definitions (fast to
-// render), and one for copying, whose SVGs carry their own glyphs and so stand alone.
-function jax() {
+export function texEngine() {
     if (engine)
         return engine;
     const modules = loadMathJax();
-    const adaptor = modules.browserAdaptor();
-    modules.RegisterHTMLHandler(adaptor);
-    const shared = new modules.SVG({ fontCache: 'global' });
-    const page = modules.mathjax.document(document, { InputJax: makeTex(modules.TeX), OutputJax: shared });
-    const standalone = modules.mathjax.document(document, {
-        InputJax: makeTex(modules.TeX),
-        OutputJax: new modules.SVG({ fontCache: 'local' }),
-    });
-    document.head.appendChild(shared.styleSheet(page));
-    const glyphs = shared.pageElements(page);
+    engine = createTexEngine(modules, modules.browserAdaptor(), document);
+    document.head.appendChild(engine.output.styleSheet(engine.page));
+    const glyphs = engine.output.pageElements(engine.page);
     if (glyphs)
         document.body.appendChild(glyphs);
-    engine = { page, standalone, STATE: modules.STATE, visitor: new modules.SerializedMmlVisitor() };
     return engine;
 }
 
-// Removes anything active that the output could carry: event attributes, links, style URLs.
-function scrub(node) {
-    if (node.nodeType !== 1)
-        return;
-    for (const attr of Array.from(node.attributes)) {
-        const name = attr.name.toLowerCase();
-        if (name.startsWith('on') || ((name === 'href' || name === 'xlink:href') && !attr.value.startsWith('#'))
-            || (name === 'style' && /url\s*\(|expression|@import/i.test(attr.value)))
-            node.removeAttribute(attr.name);
-    }
-    for (const child of Array.from(node.childNodes))
-        scrub(child);
-}
-
-// Renders TeX as an SVG element (inside MathJax's container); error is true when the TeX did
+// Renders TeX in the current text's state: {node, error, item}; error is true when the TeX did
 // not parse, in which case the node shows the error message.
 export function renderTex(tex, display) {
-    failed = false;
-    let node;
     try {
-        node = jax().page.convert(tex, { display });
+        return texEngine().render(tex, display);
     } catch (error) {
-        failed = true;
-        node = document.createElement('span');
+        const node = document.createElement('span');
         node.className = 'zq-math-error';
         node.textContent = tex;
+        return { node, error: true, item: null };
     }
-    scrub(node);
-    return { node, error: failed };
 }
 
-export function texToMathml(tex, display) {
-    failed = false;
-    const { page, STATE, visitor } = jax();
-    const tree = page.convert(tex, { display, end: STATE.COMPILED });
-    if (failed)
-        throw new Error('TeX error');
-    return visitor.visitTree(tree);
+// A clean TeX state for the next text; when the engine is missing, renderTex reports it.
+export function beginText() {
+    try {
+        texEngine().beginText();
+    } catch (error) {
+        console.error('[editor] TeX engine:', error && error.message);
+    }
+}
+
+// Readies the next text's TeX state once the page is idle.
+export function prepareNextText() {
+    setTimeout(() => engine && engine.prepare(), 0);
 }
 
 // Loads and exercises the TeX engine ahead of the first text.
 export function warmUpMath() {
+    beginText();
     renderTex('\\frac{a}{b}+\\sqrt{x}', true);
-}
-
-// The formula as an SVG document of its own, glyphs included.
-export function texToSvg(tex, display) {
-    failed = false;
-    const node = jax().standalone.convert(tex, { display });
-    scrub(node);
-    const svg = node.querySelector('svg');
-    if (failed || !svg)
-        throw new Error('TeX error');
-    svg.setAttribute('xmlns', 'http://www.w3.org/2000/svg');
-    return new XMLSerializer().serializeToString(svg);
 }

@@ -57,10 +57,12 @@ export function toCsv(table) {
         .join('\r\n');
 }
 
-// TSV has no quoting: tabs and line breaks inside a cell become single spaces.
+// TSV as spreadsheets put it on the clipboard: a cell with a quote, tab or line break is quoted,
+// its quotes doubled, so that it pastes back whole.
 export function toTsv(table) {
+    const quote = (field) => (/["\t\r\n]/.test(field) ? `"${field.replace(/"/g, '""')}"` : field);
     return grid(table)
-        .map((row) => row.map((field) => field.replace(/[\t\r\n]+/g, ' ')).join('\t'))
+        .map((row) => row.map(quote).join('\t'))
         .join('\n');
 }
 

@@ -201,6 +201,7 @@ export function cellText(source) {
         text
             .replace(TEXT_COMMANDS, '$1')
             .replace(/\\([%&$#_{}])/g, '$1')
+            .replace(/\\ /g, ' ') // a control space
             .replace(/\\textbackslash\b\s?/g, '\\')
             .replace(/~/g, ' ')
             .replace(/\s+/g, ' ');

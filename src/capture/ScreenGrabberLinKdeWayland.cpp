@@ -104,6 +104,6 @@ void ScreenGrabberLinKdeWayland::grabScreens()
         watcher->deleteLater();
         emit finished(splitByScreens(QPixmap::fromImage(watcher->result())));
     });
-    watcher->setFuture(QtConcurrent::run(&ScreenGrabberLinKdeWayland::readImage, readEnd, idleTimeout));
+    watcher->setFuture(QtConcurrent::run(&ScreenGrabberLinKdeWayland::readImage, readEnd, m_idleTimeout));
     ::close(writeEnd);
 }

@@ -15,7 +15,7 @@ public:
     using ScreenGrabber::ScreenGrabber;
 
     // How long the pipe may stay silent before the reading gives up (about 30 s by default).
-    void setIdleTimeout(std::chrono::milliseconds timeout) { idleTimeout = timeout; }
+    void setIdleTimeout(std::chrono::milliseconds timeout) { m_idleTimeout = timeout; }
 
     // Reads fd to its end, closes it and decodes the image; null after a read error, a silence longer
     // than idleTimeout or undecodable data.
@@ -28,5 +28,5 @@ protected slots:
     void grabScreens() override;
 
 private:
-    std::chrono::milliseconds idleTimeout{29999};
+    std::chrono::milliseconds m_idleTimeout{29999};
 };

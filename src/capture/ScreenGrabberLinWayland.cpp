@@ -11,10 +11,16 @@
 #include <QImage>
 #include <QUrl>
 
+#include <atomic>
+
 namespace {
 
 const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
 const QString kResponse = QStringLiteral("Response");
+
+// A portal refuses a handle token already used on the connection, and every grabber of this process
+// shares the one session bus connection: the tokens are counted once per process.
+std::atomic<qint64> requestCounter{0};
 
 } // namespace
 
@@ -40,8 +46,7 @@ QString ScreenGrabberLinWayland::localFileFromUri(const QString& uri)
 
 void ScreenGrabberLinWayland::grabScreens()
 {
-    ++requestCounter;
-    const QString token = QStringLiteral("u%1").arg(requestCounter);
+    const QString token = QStringLiteral("u%1").arg(++requestCounter);
     QDBusConnection bus = QDBusConnection::sessionBus();
 
     // A fast portal may answer before its reply reaches us: listen where the request will appear first.
@@ -97,18 +102,18 @@ void ScreenGrabberLinWayland::screenshotResultHandler(uint response, QVariantMap
 
 void ScreenGrabberLinWayland::subscribe(const QString& path)
 {
-    if (path.isEmpty() || subscribedPaths.contains(path))
+    if (path.isEmpty() || m_subscribedPaths.contains(path))
         return;
     if (QDBusConnection::sessionBus().connect(QString(), path, kRequestInterface, kResponse, this,
                                               SLOT(screenshotResultHandler(uint, QVariantMap))))
-        subscribedPaths.insert(path);
+        m_subscribedPaths.insert(path);
     else
         qWarning() << "[ScreenGrabberLinWayland] Could not listen for the response at" << path;
 }
 
 bool ScreenGrabberLinWayland::unsubscribe(const QString& path)
 {
-    if (!subscribedPaths.remove(path))
+    if (!m_subscribedPaths.remove(path))
         return false;
     QDBusConnection::sessionBus().disconnect(QString(), path, kRequestInterface, kResponse, this,
                                              SLOT(screenshotResultHandler(uint, QVariantMap)));

@@ -32,6 +32,5 @@ private:
     void subscribe(const QString& path);
     bool unsubscribe(const QString& path);
 
-    qint64 requestCounter = 0;
-    QSet<QString> subscribedPaths;
+    QSet<QString> m_subscribedPaths;
 };

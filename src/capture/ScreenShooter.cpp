@@ -11,7 +11,7 @@
 
 ScreenShooter::ScreenShooter(QWidget* parent) : ScreenShooter(createScreenGrabber(nullptr), parent) {}
 
-ScreenShooter::ScreenShooter(ScreenGrabber* grabber, QWidget* parent) : QWidget(parent), grabber(grabber)
+ScreenShooter::ScreenShooter(ScreenGrabber* grabber, QWidget* parent) : QWidget(parent), m_grabber(grabber)
 {
     if (!grabber)
         throw std::runtime_error("[ScreenShooter] Screen grabber is null");
@@ -28,7 +28,7 @@ ScreenShooter::~ScreenShooter()
 QList<ScreenShooterDialog*> ScreenShooter::overlays() const
 {
     QList<ScreenShooterDialog*> open;
-    for (const auto& dialog : dialogs)
+    for (const auto& dialog : m_dialogs)
         if (dialog)
             open.append(dialog);
     return open;
@@ -37,13 +37,13 @@ QList<ScreenShooterDialog*> ScreenShooter::overlays() const
 void ScreenShooter::makeScreenshot()
 {
     closeDialogs();
-    grabber->grab();
+    m_grabber->grab();
 }
 
 void ScreenShooter::closeDialogs()
 {
     // Taken first: each close queues another closeDialogs, which must find nothing left.
-    const auto open = std::exchange(dialogs, {});
+    const auto open = std::exchange(m_dialogs, {});
     for (const auto& dialog : open) {
         if (!dialog)
             continue;
@@ -80,11 +80,11 @@ void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
         connect(dialog, &ScreenShooterDialog::screenshotReady, this, &ScreenShooter::screenshotReady);
         dialog->show();
         dialog->raise();
-        dialogs.append(dialog);
+        m_dialogs.append(dialog);
     }
 
-    for (const auto& a : qAsConst(dialogs)) {
-        for (const auto& b : qAsConst(dialogs)) {
+    for (const auto& a : qAsConst(m_dialogs)) {
+        for (const auto& b : qAsConst(m_dialogs)) {
             connect(a, &ScreenShooterDialog::mousePressed, b, &ScreenShooterDialog::mousePressedHandler,
                     Qt::DirectConnection);
             connect(a, &ScreenShooterDialog::mouseMoved, b, &ScreenShooterDialog::mouseMovedHandler,

@@ -38,6 +38,6 @@ protected:
 private:
     void onScreensGrabbed(const QList<Screenshot>& screenshots);
 
-    ScreenGrabber* grabber = nullptr;
-    QList<QPointer<ScreenShooterDialog>> dialogs;
+    ScreenGrabber* m_grabber = nullptr;
+    QList<QPointer<ScreenShooterDialog>> m_dialogs;
 };

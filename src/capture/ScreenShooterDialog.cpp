@@ -12,22 +12,22 @@
 
 ScreenShooterDialog::ScreenShooterDialog(const Screenshot& screenshot, QWidget* parent)
     : QDialog(parent, Qt::Popup | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint),
-      screen(screenshot.screen), colourPixmap(screenshot.pixmap),
-      targetGeometry(screenshot.geometry.adjusted(0, 0, -1, -1))
+      m_screen(screenshot.screen), m_colourPixmap(screenshot.pixmap),
+      m_targetGeometry(screenshot.geometry.adjusted(0, 0, -1, -1))
 {
     setWindowIcon(utils::appIcon());
     setWindowTitle(QCoreApplication::applicationName());
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
-    greyPixmap = QPixmap::fromImage(utils::capture::greyImage(colourPixmap.toImage()));
+    m_greyPixmap = QPixmap::fromImage(utils::capture::greyImage(m_colourPixmap.toImage()));
     // Measured rather than taken from the screen: pictures cut from a desktop image come in logical
     // pixels, direct grabs in device pixels.
-    devicePixelRatio = utils::capture::pictureScale(colourPixmap.size(), screenshot.geometry,
-                                                    screen ? screen->devicePixelRatio() : 1.0);
+    m_devicePixelRatio = utils::capture::pictureScale(m_colourPixmap.size(), screenshot.geometry,
+                                                      m_screen ? m_screen->devicePixelRatio() : 1.0);
 
-    resize(targetGeometry.size());
-    move(targetGeometry.topLeft());
+    resize(m_targetGeometry.size());
+    move(m_targetGeometry.topLeft());
     setCursor(Qt::CrossCursor);
 }
 
@@ -36,22 +36,22 @@ void ScreenShooterDialog::mousePressEvent(QMouseEvent* event)
     qInfo() << "[ScreenShooterDialog] Mouse pressed";
     if (event->button() != Qt::LeftButton)
         return;
-    mousePressedFlag = true;
+    m_mousePressedFlag = true;
     emit mousePressed(event->globalPos());
 }
 
 void ScreenShooterDialog::mouseMoveEvent(QMouseEvent* event)
 {
-    if (mousePressedFlag)
+    if (m_mousePressedFlag)
         emit mouseMoved(event->globalPos());
 }
 
 void ScreenShooterDialog::mouseReleaseEvent(QMouseEvent* event)
 {
     qInfo() << "[ScreenShooterDialog] Mouse released";
-    if (!mousePressedFlag)
+    if (!m_mousePressedFlag)
         return;
-    mousePressedFlag = false;
+    m_mousePressedFlag = false;
     emit mouseReleased(event->globalPos());
 }
 
@@ -59,29 +59,29 @@ void ScreenShooterDialog::mousePressedHandler(QPoint pos)
 {
     if (!QWidget::geometry().contains(pos))
         return;
-    selecting = true;
-    selectionStart = selectionEnd = mapFromGlobal(pos);
+    m_selecting = true;
+    m_selectionStart = m_selectionEnd = mapFromGlobal(pos);
     update();
 }
 
 void ScreenShooterDialog::mouseMovedHandler(QPoint pos)
 {
-    if (!selecting)
+    if (!m_selecting)
         return;
-    selectionEnd = mapFromGlobal(pos);
+    m_selectionEnd = mapFromGlobal(pos);
     update();
 }
 
 void ScreenShooterDialog::mouseReleasedHandler(QPoint pos)
 {
     QPixmap result;
-    if (selecting) {
-        selectionEnd = mapFromGlobal(pos);
+    if (m_selecting) {
+        m_selectionEnd = mapFromGlobal(pos);
         const QRect selection =
-            utils::capture::selectionInPicture(selectionStart, selectionEnd, devicePixelRatio);
-        result = utils::capture::cropSelection(colourPixmap, selection);
+            utils::capture::selectionInPicture(m_selectionStart, m_selectionEnd, m_devicePixelRatio);
+        result = utils::capture::cropSelection(m_colourPixmap, selection);
     }
-    selecting = false;
+    m_selecting = false;
     finish(result);
 }
 
@@ -94,9 +94,9 @@ void ScreenShooterDialog::keyPressEvent(QKeyEvent*)
 void ScreenShooterDialog::finish(const QPixmap& result)
 {
     // A release reaches every overlay once; an overlay already closing must not report twice.
-    if (reported)
+    if (m_reported)
         return;
-    reported = true;
+    m_reported = true;
     emit screenshotReady(result);
     close();
 }
@@ -105,16 +105,16 @@ void ScreenShooterDialog::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     // Drawn by widget size, whatever the pixel ratio of the picture.
-    const QRectF target(0, 0, colourPixmap.width() / devicePixelRatio,
-                        colourPixmap.height() / devicePixelRatio);
+    const QRectF target(0, 0, m_colourPixmap.width() / m_devicePixelRatio,
+                        m_colourPixmap.height() / m_devicePixelRatio);
     if (!target.contains(QRectF(rect())))
         painter.fillRect(rect(), Qt::black);
-    painter.drawPixmap(target, greyPixmap, QRectF(greyPixmap.rect()));
-    if (!selecting)
+    painter.drawPixmap(target, m_greyPixmap, QRectF(m_greyPixmap.rect()));
+    if (!m_selecting)
         return;
-    const QRect selection = QRect(selectionStart, selectionEnd).normalized();
+    const QRect selection = QRect(m_selectionStart, m_selectionEnd).normalized();
     painter.setClipRect(selection.adjusted(-1, -1, 1, 1));
-    painter.drawPixmap(target, colourPixmap, QRectF(colourPixmap.rect()));
+    painter.drawPixmap(target, m_colourPixmap, QRectF(m_colourPixmap.rect()));
     painter.setClipping(false);
     painter.setPen(QPen(Qt::red, 1, Qt::SolidLine));
     painter.setBrush(Qt::NoBrush);
@@ -123,14 +123,14 @@ void ScreenShooterDialog::paintEvent(QPaintEvent*)
 
 void ScreenShooterDialog::moveEvent(QMoveEvent* event)
 {
-    if (event->pos() != targetGeometry.topLeft())
-        move(targetGeometry.topLeft());
+    if (event->pos() != m_targetGeometry.topLeft())
+        move(m_targetGeometry.topLeft());
 }
 
 void ScreenShooterDialog::resizeEvent(QResizeEvent* event)
 {
-    if (event->size() != targetGeometry.size())
-        resize(targetGeometry.size());
+    if (event->size() != m_targetGeometry.size())
+        resize(m_targetGeometry.size());
 }
 
 void ScreenShooterDialog::closeEvent(QCloseEvent* event)

@@ -15,7 +15,7 @@ public:
     ScreenShooterDialog(const Screenshot& screenshot, QWidget* parent);
 
     // Picture pixels per widget pixel.
-    qreal pictureScale() const { return devicePixelRatio; }
+    qreal pictureScale() const { return m_devicePixelRatio; }
 
 signals:
     // The selected region, or a null pixmap: cancelled, too small, or selected on another overlay.
@@ -43,14 +43,14 @@ protected:
 private:
     void finish(const QPixmap& result);
 
-    QScreen* screen = nullptr;
-    QPixmap colourPixmap;
-    QRect targetGeometry; // the screen less its last column and row
-    qreal devicePixelRatio = 1.0;
-    QPixmap greyPixmap;
-    QPoint selectionStart;
-    QPoint selectionEnd;
-    bool mousePressedFlag = false;
-    bool selecting = false;
-    bool reported = false;
+    QScreen* m_screen = nullptr;
+    QPixmap m_colourPixmap;
+    QRect m_targetGeometry; // the screen less its last column and row
+    qreal m_devicePixelRatio = 1.0;
+    QPixmap m_greyPixmap;
+    QPoint m_selectionStart;
+    QPoint m_selectionEnd;
+    bool m_mousePressedFlag = false;
+    bool m_selecting = false;
+    bool m_reported = false;
 };

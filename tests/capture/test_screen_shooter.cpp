@@ -1,28 +1,38 @@
+#include "capture/captureGeometry.h"
 #include "capturePatterns.h"
-#include "support/TestMain.h"
+
+Q_DECLARE_METATYPE(ScreenGrabberKind)
+
+// The arithmetic of a capture, and overlays on the shared X server at a device pixel ratio of 2
+// (QT_SCALE_FACTOR=2), as on a HiDPI desktop. Parts of the one X screen stand in for several screens: their
+// pictures name no QScreen. The pointer and keys on real desktops are in test_screen_shooter_xorg.
 
 using namespace capture_test;
+using namespace utils::capture;
 
 namespace {
 
-// A picture for part of the screen that Qt knows nothing about, so that one X screen can hold several.
-Screenshot pictureOf(const QRect& geometry)
+// Hands out given pictures, as a back-end would after grabbing them.
+class GivenPictures : public ScreenGrabber
 {
-    return Screenshot{nullptr, QPixmap::fromImage(pattern(geometry)), geometry};
+public:
+    explicit GivenPictures(QList<Screenshot> shots) : ScreenGrabber(nullptr), shots(std::move(shots)) {}
+
+protected:
+    void grabScreens() override { emit finished(shots); }
+
+private:
+    QList<Screenshot> shots;
+};
+
+Screenshot pictureOf(const QRect& geometry, QScreen* screen = nullptr)
+{
+    return Screenshot{screen, QPixmap::fromImage(pattern(geometry)), geometry};
 }
 
 QRect screenRect()
 {
     return QGuiApplication::primaryScreen()->geometry();
-}
-
-// The screen's left and right halves, as two screens side by side would be.
-QList<Screenshot> halves()
-{
-    const QRect screen = screenRect();
-    const QRect left(0, 0, screen.width() / 2, screen.height());
-    return {pictureOf(left),
-            pictureOf(QRect(left.width(), 0, screen.width() - left.width(), screen.height()))};
 }
 
 } // namespace
@@ -34,16 +44,14 @@ class TestScreenShooter : public QObject
     std::unique_ptr<ScreenShooter> shooter;
     std::unique_ptr<QSignalSpy> ready;
 
-    // Opens the overlays for the given pictures and waits until the X server shows all of them.
-    bool open(const QList<Screenshot>& shots)
+    // Opens the overlays for the grabber's pictures and waits until the X server shows all of them.
+    bool open(ScreenGrabber* grabber, int overlays)
     {
-        shooter = std::make_unique<ScreenShooter>(new GivenPictures(shots), nullptr);
+        shooter = std::make_unique<ScreenShooter>(grabber, nullptr);
         ready = std::make_unique<QSignalSpy>(shooter.get(), &ScreenShooter::screenshotReady);
         shooter->makeScreenshot();
-        return QTest::qWaitFor([&] { return overlaysExposed(*shooter, shots.size()); });
+        return QTest::qWaitFor([&] { return overlaysExposed(*shooter, overlays); });
     }
-
-    QPixmap reported(int index) const { return ready->at(index).at(0).value<QPixmap>(); }
 
     ScreenShooterDialog* overlay(int index = 0) const { return shooter->overlays().at(index); }
 
@@ -54,124 +62,63 @@ private slots:
         shooter.reset();
     }
 
-    void overlayShowsGreyCopyAndSelectionInColour()
+    // The X11 grab delivers device pixels, a desktop split logical ones; either way the overlay crops
+    // what was shown under the pointer.
+    void dragIsCroppedAtThePicturesOwnScale_data()
     {
-        QVERIFY(open({pictureOf(screenRect())}));
+        QTest::addColumn<bool>("direct"); // the real X11 grab, or a split desktop's logical picture
+        QTest::addColumn<int>("factor");
+        QTest::newRow("direct grab, device pixels") << true << 2;
+        QTest::newRow("split picture, logical pixels") << false << 1;
+    }
+
+    void dragIsCroppedAtThePicturesOwnScale()
+    {
+        QFETCH(bool, direct);
+        QFETCH(int, factor);
+        QCOMPARE(QGuiApplication::primaryScreen()->devicePixelRatio(), 2.0);
+        const auto window = patternWindow(screenRect(), 2);
+        if (direct) {
+            window->show();
+            QCOMPARE(grabShownPattern().value(0).pixmap.size(), screenRect().size() * 2);
+        }
+        QVERIFY(open(direct ? static_cast<ScreenGrabber*>(new ScreenGrabberLin(nullptr))
+                            : new GivenPictures({pictureOf(screenRect(), QGuiApplication::primaryScreen())}),
+                     1));
+        QCOMPARE(overlay()->pictureScale(), qreal(factor));
         QCOMPARE(overlay()->geometry(), screenRect().adjusted(0, 0, -1, -1));
-        const auto greyAt = [](int x, int y) {
-            const QRgb p = patternAt(x, y);
+        // Drags over the logical rectangle (100, 50) to (299, 149); half way it shows in colour on grey.
+        QTest::mousePress(overlay(), Qt::LeftButton, {}, QPoint(100, 50));
+        dragTo(overlay(), QPoint(199, 99));
+        const QImage shown = overlay()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const auto shownAt = [&](int x, int y) { return shown.pixel(2 * x, 2 * y); }; // device pixels
+        const auto greyAt = [factor](int x, int y) {
+            const QRgb p = patternAt(x * factor, y * factor);
             const int g = (11 * qRed(p) + 16 * qGreen(p) + 5 * qBlue(p)) / 32;
             return qRgb(g, g, g);
         };
-        QImage shown = overlay()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        for (const QPoint& p : {QPoint(0, 0), QPoint(300, 200), QPoint(1000, 700)})
-            QCOMPARE(shown.pixel(p), greyAt(p.x(), p.y()));
-
-        QTest::mousePress(overlay(), Qt::LeftButton, {}, QPoint(100, 100));
-        dragTo(overlay(), QPoint(200, 150));
-        shown = overlay()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(shown.pixel(150, 120), patternAt(150, 120)); // inside: colour
-        QCOMPARE(shown.pixel(100, 130), qRgb(255, 0, 0));     // outline
-        QCOMPARE(shown.pixel(250, 120), greyAt(250, 120));    // outside: grey
-    }
-
-    void dragReportsTheSelectedRegion_data()
-    {
-        QTest::addColumn<QPoint>("from");
-        QTest::addColumn<QPoint>("to");
-        QTest::addColumn<QRect>("expected"); // null: nothing captured
-        QTest::newRow("up left") << QPoint(339, 199) << QPoint(100, 80) << QRect(100, 80, 240, 120);
-        QTest::newRow("five wide") << QPoint(10, 10) << QPoint(14, 100) << QRect();
-    }
-
-    void dragReportsTheSelectedRegion()
-    {
-        QFETCH(QPoint, from);
-        QFETCH(QPoint, to);
-        QFETCH(QRect, expected);
-        QVERIFY(open({pictureOf(screenRect())}));
-        QPointer<ScreenShooterDialog> target = overlay();
-        QTest::mousePress(target, Qt::LeftButton, {}, from);
-        dragTo(target, (from + to) / 2);
-        dragTo(target, to);
-        QTest::mouseRelease(target, Qt::LeftButton, {}, to);
+        QCOMPARE(shownAt(150, 70), patternAt(150 * factor, 70 * factor)); // inside: colour
+        QCOMPARE(shownAt(100, 70), qRgb(255, 0, 0));                      // outline
+        for (const QPoint& p : {QPoint(250, 70), QPoint(0, 0), QPoint(900, 500)})
+            QCOMPARE(shownAt(p.x(), p.y()), greyAt(p.x(), p.y())); // outside: grey
+        dragTo(overlay(), QPoint(299, 149));
+        QTest::mouseRelease(overlay(), Qt::LeftButton, {}, QPoint(299, 149));
         QCOMPARE(ready->count(), 1);
-        QCOMPARE(reported(0).size(), expected.size());
-        QCOMPARE(firstMismatch(reported(0), expected.topLeft()), QPoint(-1, -1));
-        QTRY_VERIFY(!target);
-    }
-
-    void rightButtonStartsNothing()
-    {
-        QVERIFY(open({pictureOf(screenRect())}));
-        QTest::mousePress(overlay(), Qt::RightButton, {}, QPoint(10, 10));
-        dragTo(overlay(), QPoint(200, 200));
-        QTest::mouseRelease(overlay(), Qt::RightButton, {}, QPoint(200, 200));
-        QCOMPARE(ready->count(), 0);
-        QCOMPARE(shooter->overlays().size(), 1);
-    }
-
-    // The overlay leaves the screen's last column and row uncovered; presses there still reach it.
-    void pressOnTheLastColumnOrRowCancels_data()
-    {
-        QTest::addColumn<QPoint>("edge");
-        QTest::newRow("last column") << QPoint(screenRect().right(), 300);
-        QTest::newRow("last row") << QPoint(300, screenRect().bottom());
-    }
-
-    void pressOnTheLastColumnOrRowCancels()
-    {
-        QFETCH(QPoint, edge);
-        QVERIFY(open({pictureOf(screenRect())}));
-        emit overlay()->mousePressed(edge);
-        emit overlay()->mouseReleased(QPoint(100, 100));
-        QCOMPARE(ready->count(), 1);
-        QVERIFY(reported(0).isNull());
-        QTRY_VERIFY(shooter->overlays().isEmpty());
-    }
-
-    void anyKeyCancelsAndClosesEveryOverlay_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::newRow("escape") << int(Qt::Key_Escape);
-        QTest::newRow("letter") << int(Qt::Key_A);
-    }
-
-    void anyKeyCancelsAndClosesEveryOverlay()
-    {
-        QFETCH(int, key);
-        QVERIFY(open(halves()));
-        QPointer<ScreenShooterDialog> first = overlay(0), second = overlay(1);
-        QTest::keyClick(second, Qt::Key(key));
-        QCOMPARE(ready->count(), 1);
-        QVERIFY(reported(0).isNull());
-        QTRY_VERIFY(!first && !second);
-    }
-
-    void dragAcrossLinkedOverlaysCapturesOnTheStartingOne()
-    {
-        // The mouse events all arrive at the last overlay opened, as they do at the top popup.
-        QVERIFY(open(halves()));
-        ScreenShooterDialog* receiver = overlay(1);
-        const int middle = screenRect().width() / 2;
-        const QPoint start(middle - 100, 300), end(middle + 200, 400);
-        QTest::mousePress(receiver, Qt::LeftButton, {}, receiver->mapFromGlobal(start));
-        dragTo(receiver, receiver->mapFromGlobal(end));
-        QTest::mouseRelease(receiver, Qt::LeftButton, {}, receiver->mapFromGlobal(end));
-
-        QCOMPARE(ready->count(), 2);
-        // The left overlay keeps what lies on its screen's picture.
-        QCOMPARE(reported(0).size(), QRect(start, QPoint(middle - 1, end.y())).size());
-        QCOMPARE(firstMismatch(reported(0), start), QPoint(-1, -1));
-        QVERIFY(reported(1).isNull());
-        QTRY_VERIFY(shooter->overlays().isEmpty());
+        const QPixmap crop = ready->at(0).at(0).value<QPixmap>();
+        QCOMPARE(crop.size(), QSize(200, 100) * factor);
+        QVERIFY(showsPattern(crop, QPoint(100, 50) * factor));
     }
 
     void closingOneOverlayClosesTheOthers()
     {
         const QRect screen = screenRect();
-        QVERIFY(open({pictureOf({0, 0, 400, 400}), pictureOf({400, 0, 400, 400}),
-                      pictureOf({0, 400, screen.width(), screen.height() - 400})}));
+        QVERIFY(open(new GivenPictures({pictureOf({0, 0, 200, 200}), pictureOf({200, 0, 200, 200}),
+                                        pictureOf({0, 200, screen.width(), screen.height() - 200})}),
+                     3));
+        // Moved or resized, as a window manager might, an overlay returns to its screen.
+        overlay(0)->move(5, 5);
+        overlay(0)->resize(50, 50);
+        QTRY_COMPARE(overlay(0)->geometry(), QRect(0, 0, 199, 199));
         overlay(1)->windowHandle()->close(); // as the window system would
         QTRY_VERIFY(shooter->overlays().isEmpty());
         QCOMPARE(ready->count(), 0);
@@ -183,17 +130,113 @@ private slots:
                              "[ScreenShooter] No screen could be grabbed; the capture does not start");
         auto* grabber =
             new GivenPictures({Screenshot{QGuiApplication::primaryScreen(), QPixmap(), screenRect()}});
-        ScreenShooter shooter(grabber, nullptr);
         QSignalSpy grabbed(grabber, &ScreenGrabber::finished);
-        shooter.makeScreenshot();
+        shooter = std::make_unique<ScreenShooter>(grabber, nullptr);
+        shooter->makeScreenshot();
         QTRY_COMPARE(grabbed.count(), 1);
-        QVERIFY(shooter.overlays().isEmpty());
+        QVERIFY(shooter->overlays().isEmpty());
         QVERIFY(!QApplication::activePopupWidget());
+    }
+
+    void desktopPictureIsCutAtEachScreen_data()
+    {
+        QTest::addColumn<QVector<QRect>>("screens");
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QVector<QPoint>>("origins"); // where each screen's part starts in the picture
+        const auto row = [](const char* name, QVector<QRect> screens, QSize picture,
+                            QVector<QPoint> origins) {
+            QTest::newRow(name) << screens << picture << origins;
+        };
+        row("left of the origin", {{0, 0, 1920, 1080}, {-1280, 0, 1280, 1024}}, {3200, 1080},
+            {{1280, 0}, {0, 0}});
+        row("offset row", {{0, 200, 800, 600}, {800, 0, 1024, 768}}, {1824, 800}, {{0, 200}, {800, 0}});
+    }
+
+    void desktopPictureIsCutAtEachScreen()
+    {
+        QFETCH(QVector<QRect>, screens);
+        QFETCH(QSize, picture);
+        QFETCH(QVector<QPoint>, origins);
+        const QList<QPixmap> parts = splitDesktopPicture(QPixmap::fromImage(pattern({{}, picture})), screens);
+        QCOMPARE(parts.size(), screens.size());
+        for (int i = 0; i < screens.size(); ++i) {
+            QCOMPARE(parts.at(i).size(),
+                     QRect(origins.at(i), screens.at(i).size()).intersected({{}, picture}).size());
+            QVERIFY(showsPattern(parts.at(i), origins.at(i)));
+        }
+    }
+
+    void scaledDesktopPictureKeepsItsProportions()
+    {
+        QCOMPARE(splitDesktopPicture(QPixmap::fromImage(pattern({0, 0, 1600, 1000})), {{0, 0, 800, 600}})
+                     .at(0)
+                     .size(),
+                 QSize(800, 500));
+        QVERIFY(splitDesktopPicture(QPixmap(), {{0, 0, 10, 10}}).at(0).isNull());
+        // Without a picture or a screen width to measure by, the crop takes the screen's own ratio.
+        QCOMPARE(pictureScale(QSize(), {0, 0, 1920, 1080}, 2.0), 2.0);
+        QCOMPARE(pictureScale(QSize(10, 10), {0, 0, 0, 1080}, 2.0), 2.0);
+    }
+
+    void selectionIsCroppedAtThePicturesScale_data()
+    {
+        QTest::addColumn<QPoint>("start"); // widget pixels
+        QTest::addColumn<QPoint>("end");
+        QTest::addColumn<qreal>("scale");
+        QTest::addColumn<QRect>("expected"); // in the 200 x 100 picture; null: no capture
+        const auto row = [](const char* name, QPoint start, QPoint end, qreal scale, QRect expected) {
+            QTest::newRow(name) << start << end << scale << expected;
+        };
+        row("five high, drawn upwards", {49, 4}, {0, 0}, 1, {});
+        row("three pixels at scale 2", {2, 2}, {0, 0}, 2, {0, 0, 6, 6});
+        row("half away from zero", {1, 3}, {5, 7}, 1.5, {2, 5, 7, 7});
+        row("negative half away from zero", {-1, 0}, {2, 5}, 1.5, {0, 0, 5, 9});
+        row("over the right edge", {180, 10}, {219, 19}, 1, {180, 10, 20, 10});
+    }
+
+    void selectionIsCroppedAtThePicturesScale()
+    {
+        QFETCH(QPoint, start);
+        QFETCH(QPoint, end);
+        QFETCH(qreal, scale);
+        QFETCH(QRect, expected);
+        const QPixmap picture = QPixmap::fromImage(pattern({0, 0, 200, 100}));
+        const QPixmap crop = cropSelection(picture, selectionInPicture(start, end, scale));
+        QCOMPARE(crop.size(), expected.isNull() ? QSize(0, 0) : expected.size());
+        QVERIFY(showsPattern(crop, expected.topLeft()));
+    }
+
+    void grabberIsChosenByVariableThenSession_data()
+    {
+        QTest::addColumn<QString>("requested");
+        QTest::addColumn<bool>("wayland");
+        QTest::addColumn<bool>("gnome");
+        QTest::addColumn<int>("gnomeVersion");
+        QTest::addColumn<ScreenGrabberKind>("expected");
+        const auto row = [](const char* name, const char* requested, bool wayland, bool gnome, int version,
+                            ScreenGrabberKind expected) {
+            QTest::newRow(name) << QString(requested) << wayland << gnome << version << expected;
+        };
+        row("x11 asked", "standard", true, true, 40, ScreenGrabberKind::X11);
+        row("capital W falls back", "Wayland", false, false, -1, ScreenGrabberKind::X11);
+        row("gnome 40", "", true, true, 40, ScreenGrabberKind::GnomeShell);
+        row("gnome 41", "", true, true, 41, ScreenGrabberKind::Portal);
+        row("gnome unknown", "", true, true, -1, ScreenGrabberKind::Portal);
+    }
+
+    void grabberIsChosenByVariableThenSession()
+    {
+        QFETCH(QString, requested);
+        QFETCH(bool, wayland);
+        QFETCH(bool, gnome);
+        QFETCH(int, gnomeVersion);
+        QFETCH(ScreenGrabberKind, expected);
+        QCOMPARE(chooseScreenGrabber(requested, wayland, gnome, gnomeVersion), expected);
     }
 
     void newCaptureReplacesTheOpenOne()
     {
-        QVERIFY(open({pictureOf(screenRect())}));
+        QVERIFY(open(new GivenPictures({pictureOf(screenRect())}), 1));
         QPointer<ScreenShooterDialog> old = overlay();
         shooter->makeScreenshot();
         QVERIFY(shooter->overlays().isEmpty());

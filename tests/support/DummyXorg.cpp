@@ -1,6 +1,5 @@
 #include "support/DummyXorg.h"
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -45,131 +44,83 @@ Section "Screen"
 EndSection
 )";
 
-int run(const QString& command)
+struct Server
 {
-    const int status = std::system(command.toLocal8Bit().constData());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    QTemporaryDir folder{QDir::tempPath() + "/zq-xorg-XXXXXX"};
+    pid_t pid = -1;
+    ~Server()
+    {
+        if (pid > 0 && ::kill(pid, SIGTERM) == 0)
+            ::waitpid(pid, nullptr, 0);
+    }
+};
+
+[[noreturn]] void fail(const QString& why)
+{
+    std::fprintf(stderr, "Cannot start the dummy Xorg desktop: %s\n", qPrintable(why));
+    std::exit(1);
+}
+
+void run(const QString& command)
+{
+    if (std::system(qPrintable(command)) != 0)
+        fail(command);
 }
 
 } // namespace
 
-DummyXorg::~DummyXorg()
+void startDummyDesktop(const QList<QRect>& monitors)
 {
-    if (pid > 0) {
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-    }
-    if (!folder.isEmpty())
-        QDir(folder).removeRecursively();
-}
-
-bool DummyXorg::start(const QList<QRect>& monitors, QString* error)
-{
-    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/zq-xorg-XXXXXX"));
-    dir.setAutoRemove(false);
-    folder = dir.path();
-    QDir(folder).mkpath(QStringLiteral("conf.d"));
-    QFile config(folder + QStringLiteral("/xorg.conf"));
-    if (!config.open(QIODevice::WriteOnly) || config.write(kConfig) < 0) {
-        *error = QStringLiteral("cannot write %1").arg(config.fileName());
-        return false;
-    }
-    config.close();
-
+    static Server server;
+    QFile config(server.folder.filePath("xorg.conf"));
     int fds[2];
-    if (::pipe(fds) != 0) {
-        *error = QStringLiteral("pipe failed");
-        return false;
-    }
-    const QByteArray configPath = QFile::encodeName(config.fileName());
-    const QByteArray configDir = QFile::encodeName(folder + QStringLiteral("/conf.d"));
-    const QByteArray logPath = QFile::encodeName(folder + QStringLiteral("/xorg.log"));
-    const QByteArray fd = QByteArray::number(fds[1]);
-    pid = ::fork();
-    if (pid == 0) {
+    if (!QDir(server.folder.path()).mkpath("conf.d") || !config.open(QIODevice::WriteOnly) ||
+        config.write(kConfig) < 0 || !config.flush() || ::pipe(fds) != 0)
+        fail("cannot prepare " + server.folder.path());
+    const QByteArray folder = QFile::encodeName(server.folder.path()), fd = QByteArray::number(fds[1]);
+    server.pid = ::fork();
+    if (server.pid == 0) {
         // A test that crashes must not leave its server behind.
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        ::close(fds[0]);
         const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, STDIN_FILENO);
-        ::dup2(null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
+        for (const int target : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+            ::dup2(null, target);
         ::execlp("Xorg", "Xorg", "-noreset", "-nolisten", "tcp", "-displayfd", fd.constData(), "-config",
-                 configPath.constData(), "-configdir", configDir.constData(), "-logfile", logPath.constData(),
-                 static_cast<char*>(nullptr));
+                 (folder + "/xorg.conf").constData(), "-configdir", (folder + "/conf.d").constData(),
+                 "-logfile", (folder + "/xorg.log").constData(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(fds[1]);
-    if (pid < 0) {
-        ::close(fds[0]);
-        *error = QStringLiteral("fork failed");
-        return false;
-    }
 
     // Xorg writes the display number once it accepts clients; end of file means it gave up.
-    QByteArray number;
-    char c;
+    QByteArray display(":");
+    char c = 0;
     ssize_t n;
-    while ((n = ::read(fds[0], &c, 1)) != 0) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 || c == '\n')
-            break;
-        number.append(c);
-    }
+    while ((n = ::read(fds[0], &c, 1)) != 0 && (n > 0 || errno == EINTR) && c != '\n')
+        if (n > 0)
+            display.append(c);
     ::close(fds[0]);
-    if (number.isEmpty()) {
-        ::waitpid(pid, nullptr, 0);
-        pid = -1;
-        *error = QStringLiteral("Xorg did not start; see %1").arg(QString::fromLocal8Bit(logPath));
-        return false;
-    }
-    displayName = QStringLiteral(":") + QString::fromLatin1(number);
-    return configure(monitors, error);
-}
+    if (display.size() < 2)
+        fail("Xorg did not start; see " + QString::fromLocal8Bit(folder) + "/xorg.log");
+    qputenv("DISPLAY", display);
 
-bool DummyXorg::configure(const QList<QRect>& monitors, QString* error)
-{
-    QString command = QStringLiteral("DISPLAY=%1 xrandr").arg(displayName);
+    QString layout = "xrandr";
     for (int i = 0; i < monitors.size(); ++i) {
         const QRect& m = monitors.at(i);
-        const QString mode = QStringLiteral("zq%1x%2").arg(m.width()).arg(m.height());
-        const QString output = QStringLiteral("DUMMY%1").arg(i);
-        // Modes the driver does not list are made from a generic timing.
-        run(QStringLiteral("DISPLAY=%1 xrandr --newmode %2 100 %3 %4 %5 %6 %7 %8 %9 %10 >/dev/null 2>&1")
-                .arg(displayName, mode)
-                .arg(m.width())
-                .arg(m.width() + 8)
-                .arg(m.width() + 16)
-                .arg(m.width() + 24)
-                .arg(m.height())
-                .arg(m.height() + 1)
-                .arg(m.height() + 2)
-                .arg(m.height() + 3));
-        run(QStringLiteral("DISPLAY=%1 xrandr --addmode %2 %3 >/dev/null 2>&1")
-                .arg(displayName, output, mode));
-        command +=
-            QStringLiteral(" --output %1 --mode %2 --pos %3x%4").arg(output, mode).arg(m.x()).arg(m.y());
+        const QString mode = QString("zq%1x%2").arg(m.width()).arg(m.height());
+        // Modes the driver does not list are made from a generic timing; a mirrored monitor finds its mode
+        // made already.
+        std::system(qPrintable(
+            QString::asprintf("xrandr --newmode %s 100 %d %d %d %d %d %d %d %d >/dev/null 2>&1",
+                              qPrintable(mode), m.width(), m.width() + 8, m.width() + 16, m.width() + 24,
+                              m.height(), m.height() + 1, m.height() + 2, m.height() + 3)));
+        run(QString("xrandr --addmode DUMMY%1 %2").arg(i).arg(mode));
+        layout += QString(" --output DUMMY%1 --mode %2 --pos %3x%4").arg(i).arg(mode).arg(m.x()).arg(m.y());
     }
+    run(layout);
     // A full query makes the server probe its outputs again; until then clients that read the cached
     // resources, as Qt does, still see a single monitor.
-    if (run(command) != 0 || run(QStringLiteral("DISPLAY=%1 xrandr >/dev/null").arg(displayName)) != 0) {
-        *error = QStringLiteral("xrandr could not lay out the monitors: %1").arg(command);
-        return false;
-    }
-    return true;
-}
-
-DummyXorg& startDummyDesktop(const QList<QRect>& monitors)
-{
-    static DummyXorg server;
-    QString error;
-    if (!server.start(monitors, &error)) {
-        std::fprintf(stderr, "Cannot start the dummy Xorg desktop: %s\n", qPrintable(error));
-        std::exit(1);
-    }
-    qputenv("DISPLAY", server.display().toLocal8Bit());
-    return server;
+    run("xrandr >/dev/null");
 }
 
 } // namespace zq::test

@@ -3,20 +3,9 @@
 // Drives the editor page in a real QWebEngineView the way the application's bridge does: the
 // same scripts, the same escaping, results read back synchronously by spinning the event loop.
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QStringList>
-#include <QTimer>
-#include <QUrl>
-#include <QVariant>
-#include <QWebEnginePage>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
-
-#include <memory>
+#include <QSignalSpy>
+#include <QtCore>
+#include <QtWebEngineWidgets>
 
 namespace zq::test {
 
@@ -49,9 +38,9 @@ class EditorPageHarness
 public:
     static constexpr int kTimeoutMs = 60000;
 
-    explicit EditorPageHarness(const QSize& size = QSize(800, 600))
+    EditorPageHarness()
     {
-        view.resize(size);
+        view.resize(800, 600);
         page = new RecordingPage(&view);
         view.setPage(page);
         view.settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
@@ -60,25 +49,18 @@ public:
 
     // Loads the page and runs what the bridge runs after a successful load. Returns whether
     // the load succeeded and the font-size script answered true.
-    bool load(const QString& bodyStyle = QStringLiteral("margin: 5px 5px 5px 5px;"))
+    bool load()
     {
-        QEventLoop loop;
-        bool ok = false;
-        QObject::connect(page, &QWebEnginePage::loadFinished, &loop, [&](bool success) {
-            ok = success;
-            loop.quit();
-        });
-        QTimer::singleShot(kTimeoutMs, &loop, &QEventLoop::quit);
         // A hidden view lays out in a viewport of no width: show it, as the application does.
         view.show();
+        QSignalSpy loaded(page, &QWebEnginePage::loadFinished);
         QElapsedTimer clock;
         clock.start();
         page->load(QUrl(QStringLiteral("qrc:/html/zorvane_qelting_editor.html")));
-        loop.exec();
-        loadMs = clock.nsecsElapsed() / 1e6;
-        if (!ok)
+        if (!loaded.wait(kTimeoutMs) || !loaded.first().first().toBool())
             return false;
-        addStyle(QStringLiteral("body {%1}").arg(bodyStyle));
+        loadMs = clock.nsecsElapsed() / 1e6;
+        addStyle(QStringLiteral("body {margin: 5px 5px 5px 5px;}"));
         return run(QStringLiteral("window.setFontSize(16);")) == QVariant(true);
     }
 
@@ -96,16 +78,12 @@ public:
     {
         QEventLoop loop;
         QVariant result;
-        bool done = false;
         page->runJavaScript(script, [&](const QVariant& value) {
             result = value;
-            done = true;
             loop.quit();
         });
-        if (!done) {
-            QTimer::singleShot(kTimeoutMs, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
+        QTimer::singleShot(kTimeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
         return result;
     }
 
@@ -120,7 +98,7 @@ public:
             .replace('\'', "\\'");
     }
 
-    static QString options(bool all = true)
+    static QString options(bool all)
     {
         return QStringLiteral("{include_mathml_word: %1, include_mathml: %1, include_asciimath: %1, "
                               "include_latex: false, include_svg: true, include_table_html: true, "
@@ -140,30 +118,18 @@ public:
             .arg(literal(latex), options(allFormats));
     }
 
-    QVariant setText(const QString& text, bool allFormats = true, bool copyButton = false)
-    {
-        return run(textScript(text, allFormats, copyButton));
-    }
+    QVariant setLatex(const QString& latex) { return run(latexScript(latex)); }
 
-    QVariant setLatex(const QString& latex, bool allFormats = true)
-    {
-        return run(latexScript(latex, allFormats));
-    }
-
-    // The formats reply parsed, or an empty object when it was no JSON object.
-    QJsonObject formats()
-    {
-        return QJsonDocument::fromJson(run(QStringLiteral("window.getFormats()")).toString().toUtf8())
-            .object();
-    }
-
-    // Values of one format type, in the order the page reported them.
+    // Values of one format type in the order the page reported them; every format for "*".
     QStringList formatValues(const QString& type)
     {
+        const auto reply =
+            QJsonDocument::fromJson(run(QStringLiteral("window.getFormats()")).toString().toUtf8());
         QStringList values;
-        for (const auto& entry : formats().value(QStringLiteral("formats")).toArray()) {
-            if (entry.toObject().value(QStringLiteral("type")).toString() == type)
-                values.append(entry.toObject().value(QStringLiteral("value")).toString());
+        for (const auto& entry : reply.object().value(QStringLiteral("formats")).toArray()) {
+            const QJsonObject format = entry.toObject();
+            if (type == QLatin1String("*") || format.value(QStringLiteral("type")).toString() == type)
+                values.append(format.value(QStringLiteral("value")).toString());
         }
         return values;
     }

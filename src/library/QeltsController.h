@@ -1,0 +1,128 @@
+#pragma once
+
+#include "core/SettingKey.h"
+#include "library/QeltsContainer.h"
+#include "library/QeltsImageController.h"
+#include "model/ZorvaneQelt.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QThread>
+
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
+class QWidget;
+
+// An edit waiting for the service to take it.
+struct QeltEdit
+{
+    QString id;
+    QString latex;
+    QString text;
+    QDateTime editedAt;
+};
+
+// Owns one set of the signed-in user's Qelts (the library, or the last search's results): stores them,
+// tells the pages of every change, makes Qelts from typed text on the service, and changes and deletes
+// Qelts locally at once and on the service in the background. GUI thread only.
+class QeltsController : public QObject
+{
+    Q_OBJECT
+
+public:
+    QeltsController(QObject* parent, QNetworkAccessManager* networkAccessManager);
+    ~QeltsController() override;
+
+    // True only when the Qelt was new.
+    bool addQelt(const ZorvaneQeltPtr& qelt, bool emitCount, const QPixmap& pixmap = QPixmap());
+    void createTextQelt(const QString& content, bool isMarkdown);
+    void editQeltLatex(const QString& id, const QString& latex);
+    void editQelt(const QString& id, const QString& latex, const QString& text);
+    void editQeltText(const QString& id, const QString& text);
+    void removeQelt(const QString& id);
+    void removeQeltLocally(const ZorvaneQeltPtr& qelt, bool queueDeletion);
+    void removeAllQelts();
+    void clear();
+    void saveToDisk();
+
+    // The user's Qelts file and stored deletions; an empty token signs out (the file is deleted).
+    void setUser(const QString& user, const QString& token);
+
+    qint64 count() const { return m_container.count(); }
+    bool isEmpty() const { return m_container.isEmpty(); }
+    bool isSyncing() const;
+    ZorvaneQeltPtr firstQelt() const { return m_container.first(); }
+    ZorvaneQeltPtr lastQelt() const { return m_container.last(); }
+    ZorvaneQeltPtr nextQelt(const ZorvaneQeltPtr& qelt) const { return m_container.next(qelt); }
+    ZorvaneQeltPtr previousQelt(const ZorvaneQeltPtr& qelt) const { return m_container.previous(qelt); }
+    ZorvaneQeltPtr qeltById(const QString& id) const { return m_container.find(id); }
+    std::vector<ZorvaneQeltPtr> allQelts() const { return m_container.all(); }
+    std::pair<int, int> indexOf(const QString& id, qint64 createdAt) const
+    {
+        return m_container.indexOf(id, createdAt);
+    }
+    // What to show: the latest edit not yet shown by the service wins over the Qelt's own content.
+    QString latexOf(const ZorvaneQeltPtr& qelt) const;
+    QString textOf(const ZorvaneQeltPtr& qelt) const;
+
+    void setMainWindow(QWidget* mainWindow) { m_mainWindow = mainWindow; }
+    QeltsImageController* imageController() { return &m_imageController; }
+    QString qeltsFilePath() const { return m_qeltsFilePath; }
+    std::set<QString> pendingDeletions() const { return m_pendingDeletions; }
+    QList<QeltEdit> editQueue() const { return m_editQueue; }
+
+    // The upper-case hex of the UTF-8 bytes of the signed-in e-mail address; names the per-user file.
+    static QString userHex(const QString& user);
+
+signals:
+    void qeltsCountChanged();
+    void showCreatedQelt(QString qeltId);
+    void qeltUpdated(QString qeltId);
+    void qeltRemoved(QString qeltId, QString nextQelt);
+    void receivedForbidden();
+    void syncStateChanged();
+    void failedToRemoveAllQelts();
+
+private:
+    QNetworkRequest makeRequest(const QString& path, bool withBody) const;
+    static QString qeltPath(const QString& id);
+    void queueEdit(const QString& id, const QString& latex, const QString& text);
+    void sendPendingDeletions();
+    void sendPatches();
+    void onCreateFinished(QNetworkReply* reply);
+    void onDeleteFinished(QNetworkReply* reply, const QString& id);
+    void onPatchFinished(QNetworkReply* reply);
+    void onDeleteAllFinished(QNetworkReply* reply);
+    const QeltEdit* editOf(const QString& id) const;
+
+    QNetworkAccessManager* m_networkAccessManager;
+    QPointer<QNetworkReply> m_deleteReply;
+    // A create and a PATCH may be in flight together; each handler looks only at its own reply.
+    QPointer<QNetworkReply> m_createReply;
+    QPointer<QNetworkReply> m_patchReply;
+    QPointer<QNetworkReply> m_deleteAllReply;
+    QThread m_workerThread;
+    QString m_token;
+    QeltsImageController m_imageController;
+    QeltsContainer m_container;
+    std::set<QString> m_pendingDeletions;
+    QList<QeltEdit> m_editQueue;
+    QMap<QString, QeltEdit> m_recentEdits;
+    QString m_lastFailedPatchId;
+    QString m_qeltsFilePath;
+    SettingKey<QVariantList> m_pendingDeletionsKey{QString(), QVariantList()};
+    bool m_listRunning = false;
+    QDateTime m_lastListTime;
+    QWidget* m_mainWindow = nullptr;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QIODevice;
+
+namespace utils {
+
+// Writes a stored file through QSaveFile: the file on disk changes only when `write` reports success
+// and the commit went through, so a crash or a full disk mid-save leaves the previous file whole.
+// Logs "<owner> Can't write <what> to disk." when the file cannot be opened, and a failed write or
+// commit with its reason; returns whether the new file is in place.
+bool saveFile(const QString& path, const std::function<bool(QIODevice*)>& write, const QString& owner,
+              const QString& what);
+
+} // namespace utils
