@@ -51,7 +51,9 @@ private slots:
                                "[s.color, s.backgroundColor, s.fontSize, content.textContent.trim()]")
                      .toStringList(),
                  (QStringList{"rgb(255, 255, 255)", "rgb(0, 0, 0)", "20px", "second"}));
-        QCOMPARE(applied.count(), 1); // the probe came after any second rendering would have
+        QCOMPARE(applied.count(), 1);                 // the probe came after any second rendering would have
+        wrapper->setColors(Qt::black, Qt::white, 16); // loaded now: at once
+        QCOMPARE(run(*wrapper, "getComputedStyle(document.body).color"), QVariant("rgb(0, 0, 0)"));
     }
 
     void latestTextRendersUnchanged_data()
