@@ -89,7 +89,8 @@ private slots:
         QVERIFY(image.dotsPerMeterX() == dotsPerMeter && image.dotsPerMeterY() == dotsPerMeter);
         const bool transparent = preset.backgroundKind == Preset::Transparent;
         const QRgb ground = transparent ? 0x00ffffff : preset.backgroundColor().rgb();
-        QRect content; // keyed out, the content is drawn in the font colour only
+        QCOMPARE(image.pixel(0, 0), ground); // text in the ground's colour would fill the image
+        QRect content;                       // keyed out, the content is drawn in the font colour only
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
                 const QRgb pixel = image.pixel(x, y);

@@ -65,8 +65,7 @@ private slots:
         QTest::newRow("argument markers") << "50%1 and %2 of %3";
     }
 
-    // The first text renders at once; of the three that come meanwhile only the last waits and renders.
-    // Each result is processed kDelayMs after it came, and the wrapper is applying until then.
+    // The first text renders at once, of three meanwhile only the last; each result is kDelayMs late.
     void latestTextRendersUnchanged()
     {
         QFETCH(QString, text);
