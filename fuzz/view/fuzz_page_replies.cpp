@@ -1,0 +1,66 @@
+// The readers of the editor page's replies get what a page could answer, the escaping what a user could
+// type: a reply yields a size or an error, formats an object or nothing, an escaped text reads back.
+
+#include "view/render/ContentInfo.h"
+#include "view/render/editorScripts.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QVariant>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+// A double-quoted literal's contents read as JavaScript does; false if it ends early or has a strange escape.
+bool unescape(const QString& literal, QString& out)
+{
+    const QString simple = QStringLiteral("\\\\\"\"''n\nr\r");
+    for (int i = 0; i < literal.size(); ++i) {
+        const ushort c = literal[i].unicode();
+        const int at = i + 1 < literal.size() ? simple.indexOf(literal[i + 1]) : -1;
+        if (c == '"' || c < 0x20 || c == 0x2028 || c == 0x2029)
+            return false;
+        if (c != '\\') {
+            out += literal[i];
+        } else if (literal.mid(i + 1, 1) == QLatin1String("u") && i + 5 < literal.size()) {
+            out += QChar(literal.mid(i + 2, 4).toUShort(nullptr, 16));
+            i += 5;
+        } else if (at >= 0 && at % 2 == 0) {
+            out += simple[at + 1];
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    qInstallMessageHandler(quiet);
+    const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
+
+    // A text reply: any JSON value at the top.
+    const QJsonArray wrapped = QJsonDocument::fromJson("[" + bytes + "]").array();
+    const QVariant reply = wrapped.isEmpty() ? QVariant() : wrapped.first().toVariant();
+    const ContentInfo info = ContentInfo::fromReply(reply);
+    if (info.error ? (info.width != 0 || info.height != 0) : (info.width < 0 || info.height < 0))
+        std::abort();
+
+    const auto formats = editorScripts::formatsFromReply(QString::fromUtf8(bytes));
+    if (formats && formats->isEmpty())
+        std::abort();
+
+    // The bytes as UTF-16, so that every code unit occurs.
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(data), int(size / 2));
+    QString back;
+    if (!unescape(editorScripts::escapeForLiteral(text), back) || back != text)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,201 @@
+#include "view/bridge/ImageCreator.h"
+
+#include "core/images.h"
+#include "core/ui/screens.h"
+#include "view/bridge/WebViewWrapper.h"
+#include "view/render/editorScripts.h"
+#include "view/render/imageChunks.h"
+
+#include <QDebug>
+#include <QPainter>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+// Beyond this a side is no picture anyone can use, and the sums below would overflow.
+constexpr int kMaxContentSide = 1000000;
+// Room around the page's measure of the content: 16 px a side and the body's margins.
+constexpr int kExtraWidth = 2 * 16 + 10;
+constexpr int kExtraHeight = 16;
+// The page takes no font larger than this.
+constexpr double kMaxFontPx = 1000.0;
+
+QColor renderBackground(const Preset& preset)
+{
+    // A transparent ground is made from the opposite of the text colour, then keyed out.
+    if (preset.backgroundKind == Preset::Transparent)
+        return preset.fontColor() == QColor(Qt::white) ? QColor(Qt::black) : QColor(Qt::white);
+    return preset.backgroundColor();
+}
+
+// A preset read from damaged settings may hold sizes no image can have; those fall back to the default's.
+Preset usable(Preset preset)
+{
+    const Preset fallback;
+    if (preset.dpi <= 0)
+        preset.dpi = fallback.dpi;
+    if (preset.fontSize <= 0)
+        preset.fontSize = fallback.fontSize;
+    return preset;
+}
+
+} // namespace
+
+ImageCreator::ImageCreator(const QUrl& url, QWidget* parent)
+{
+    if (!parent)
+        throw std::runtime_error("[ImageCreator] Parent widget is null");
+    view = new QWebEngineView(parent);
+    view->setGeometry(5000, 0, 100, 100);
+    // A child added to a shown parent stays hidden unless shown; a hidden view lays nothing out.
+    view->show();
+    wrapper = std::make_unique<WebViewWrapper>(view.data(), url, 0);
+    connect(wrapper.get(), &WebViewWrapper::resultApplied, this, &ImageCreator::onResultApplied);
+    screenRect = utils::screenGeometry(parent);
+}
+
+ImageCreator::~ImageCreator()
+{
+    wrapper.reset();
+    delete view.data();
+}
+
+bool ImageCreator::create(const ImageRequest& request)
+{
+    // Without its view (gone with the parent) nothing could ever render.
+    if (request.text.isEmpty() || !view)
+        return false;
+    cancelled = false;
+    if (!current.text.isEmpty()) {
+        pending = request;
+        return true;
+    }
+    start(request);
+    return true;
+}
+
+void ImageCreator::start(const ImageRequest& request)
+{
+    current = request;
+    current.preset = usable(request.preset);
+    contentSize = QSize();
+    chunk = QRect(0, 0, 0, 0);
+    const double fontPx = qMin(imageChunks::fontPixels(current.preset), kMaxFontPx);
+    const int width = imageChunks::layoutWidth(screenRect.width(), fontPx);
+    view->resize(width, 50);
+    wrapper->runJavaScript(editorScripts::layoutWidthScript(width), {});
+    wrapper->setColors(current.preset.fontColor(), renderBackground(current.preset), fontPx);
+    if (current.markdown)
+        wrapper->setText(current.text, false);
+    else
+        wrapper->setLatex(current.text, false);
+}
+
+void ImageCreator::cancel()
+{
+    cancelled = true;
+}
+
+bool ImageCreator::checkCancelled()
+{
+    if (cancelled) {
+        current = ImageRequest();
+        pending = ImageRequest();
+        finish(QImage());
+        return true;
+    }
+    if (pending.text.isEmpty())
+        return false;
+    const ImageRequest next = pending;
+    current = ImageRequest();
+    pending = ImageRequest();
+    pixmap = QPixmap();
+    create(next);
+    return true;
+}
+
+void ImageCreator::onResultApplied(ContentInfo info)
+{
+    if (current.text.isEmpty() || checkCancelled())
+        return;
+    if (info.error || info.width > kMaxContentSide || info.height > kMaxContentSide) {
+        finish(QImage());
+        return;
+    }
+    contentSize = QSize(info.width + kExtraWidth, info.height + kExtraHeight);
+    chunk = imageChunks::firstChunk(contentSize);
+    contentSize = imageChunks::alignedToChunks(contentSize, chunk);
+    try {
+        pixmap = QPixmap(contentSize);
+    } catch (const std::bad_alloc&) {
+        pixmap = QPixmap();
+    }
+    if (pixmap.isNull()) {
+        qWarning().noquote() << "[ImageCreator] No memory for an image of" << contentSize;
+        finish(QImage());
+        return;
+    }
+    pixmap.fill(renderBackground(current.preset));
+    view->resize(chunk.size());
+    moveToChunk();
+}
+
+void ImageCreator::moveToChunk()
+{
+    wrapper->runJavaScript(editorScripts::chunkScript(chunk, contentSize.width()), [this](const QVariant&) {
+        // Give the page time to paint the moved content before it is grabbed.
+        QTimer::singleShot(WebViewWrapper::defaultDelay(), this, &ImageCreator::grabChunk);
+    });
+}
+
+void ImageCreator::grabChunk()
+{
+    if (current.text.isEmpty() || checkCancelled())
+        return;
+    try {
+        {
+            QPainter painter(&pixmap);
+            view->render(&painter, chunk.topLeft());
+        }
+        chunk = imageChunks::nextChunk(chunk, contentSize);
+        if (!chunk.isNull()) {
+            moveToChunk();
+            return;
+        }
+        wrapper->setColors(Qt::black, Qt::white, imageChunks::kPageFontPt);
+        finish(finishedImage());
+    } catch (const std::bad_alloc&) {
+        finish(QImage());
+    }
+}
+
+QImage ImageCreator::finishedImage()
+{
+    const Preset& preset = current.preset;
+    const QImage rendered = pixmap.toImage();
+    pixmap = QPixmap();
+    QImage image;
+    if (preset.backgroundKind != Preset::Transparent)
+        image = utils::trimToContentOn(rendered, preset.backgroundColor());
+    else if (renderBackground(preset) == QColor(Qt::black))
+        // White text was rendered on black, where every pixel counts as dark: trim against the black.
+        image = utils::backgroundToAlpha(utils::trimToContentOn(rendered, Qt::black), preset.fontColor());
+    else
+        image = utils::backgroundToAlpha(utils::trimToContent(rendered), preset.fontColor());
+    if (image.isNull())
+        return QImage();
+    image.setDotsPerMeterX(imageChunks::dotsPerMeter(preset.dpi));
+    image.setDotsPerMeterY(imageChunks::dotsPerMeter(preset.dpi));
+    return image;
+}
+
+void ImageCreator::finish(const QImage& image)
+{
+    current = ImageRequest();
+    pixmap = QPixmap();
+    emit imageReady(image);
+}

@@ -1,0 +1,276 @@
+#include "view/bridge/WebViewWrapper.h"
+
+#include "api/APIHandler.h"
+#include "view/render/editorScripts.h"
+
+#include <QDebug>
+#include <QEvent>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <QWidget>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+int resultDelayMs = 200;
+
+QDebug warn()
+{
+    return qWarning().noquote() << "[WebViewWrapper]";
+}
+
+bool isValue(const QVariant& result)
+{
+    return result.isValid() && !result.isNull();
+}
+
+} // namespace
+
+WebViewWrapper::WebViewWrapper(QWebEngineView* view, const QUrl& url, int flags)
+    : view(view), flags(flags), fontSize(defaultFontSize())
+{
+    if (!view)
+        throw std::runtime_error("[WebViewWrapper] Web view is null");
+    qRegisterMetaType<ContentInfo>("ContentInfo");
+    if (flags & CoverWhileApplying) {
+        cover = new QWidget(view);
+        cover->setObjectName(QStringLiteral("applyingCover"));
+        cover->hide();
+        view->installEventFilter(this);
+    }
+    view->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, (flags & ScrollBars) != 0);
+    view->settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
+    connect(view, &QWebEngineView::loadFinished, this, &WebViewWrapper::onLoadFinished);
+    view->page()->load(url);
+}
+
+WebViewWrapper::~WebViewWrapper()
+{
+    delete cover.data();
+}
+
+void WebViewWrapper::setLatex(const QString& latex, bool withWidth)
+{
+    apply(editorScripts::latexScript(latex, flags & CopyButton), withWidth);
+}
+
+void WebViewWrapper::setText(const QString& text, bool withWidth)
+{
+    apply(editorScripts::markdownScript(text, flags & CopyButton), withWidth);
+}
+
+void WebViewWrapper::setTextAligned(const QString& text, const QString& alignment)
+{
+    apply(editorScripts::alignedTextScript(text, alignment), false);
+}
+
+void WebViewWrapper::apply(const QString& script, bool withWidth)
+{
+    ++textsGiven;
+    if (loadFailed) {
+        // Nothing will ever render here; the caller still waits for an answer.
+        QTimer::singleShot(0, this, [this] { onApplied(ContentInfo()); });
+        return;
+    }
+    if (!loaded || applying) {
+        pendingScript = script;
+        pendingWithWidth = withWidth;
+        return;
+    }
+    applying = true;
+    if (cover)
+        resizeCover();
+    runText(script, withWidth);
+}
+
+void WebViewWrapper::runText(const QString& script, bool withWidth)
+{
+    if (!withWidth) {
+        runJavaScript(script, [this](const QVariant& result) { onTextResult(result); });
+        return;
+    }
+    runJavaScript(editorScripts::forceWidthScript(), [this, script](const QVariant& widthResult) {
+        if (!isValue(widthResult)) {
+            warn() << "Failed to set the content width, result:" << widthResult;
+            failApplying(true);
+            return;
+        }
+        // The page runs scripts in order: the text is laid out at the forced width, which goes again
+        // before anything else runs.
+        runJavaScript(script, [this](const QVariant& result) { onTextResult(result); });
+        runJavaScript(editorScripts::removeWidthScript(), {});
+    });
+}
+
+void WebViewWrapper::onTextResult(const QVariant& result)
+{
+    // A forced width is gone already: its removal ran right after the text.
+    if (!isValue(result)) {
+        warn() << "No valid result:" << result;
+        failApplying(false);
+        return;
+    }
+    if (!(flags & DelayedResult)) {
+        processResult(result);
+        return;
+    }
+    QTimer::singleShot(resultDelayMs, Qt::PreciseTimer, this, [this, result] { processResult(result); });
+}
+
+void WebViewWrapper::processResult(const QVariant& result)
+{
+    applying = false;
+    getFormats();
+    finishApplying(ContentInfo::fromReply(result));
+}
+
+void WebViewWrapper::failApplying(bool removeWidth)
+{
+    if (removeWidth)
+        runJavaScript(editorScripts::removeWidthScript(), {});
+    applying = false;
+    finishApplying(ContentInfo());
+}
+
+void WebViewWrapper::finishApplying(const ContentInfo& info)
+{
+    // A text handed over by a receiver of the signal is newer than the one that waited.
+    const QString next = std::exchange(pendingScript, QString());
+    const bool nextWithWidth = pendingWithWidth;
+    const quint64 given = textsGiven;
+    QPointer<WebViewWrapper> alive(this);
+    onApplied(info);
+    if (!alive || next.isEmpty() || textsGiven != given)
+        return;
+    apply(next, nextWithWidth);
+}
+
+void WebViewWrapper::setFontSize(int size)
+{
+    fontSize = size;
+    if (loaded)
+        runJavaScript(editorScripts::fontSizeScript(size), {});
+}
+
+void WebViewWrapper::setColors(const QColor& textColor, const QColor& backgroundColor, double fontSize)
+{
+    colors = qMakePair(textColor, backgroundColor);
+    if (loaded)
+        runColors();
+    if (std::isfinite(fontSize))
+        setFontSize(static_cast<int>(qBound(double(std::numeric_limits<int>::min()), std::trunc(fontSize),
+                                            double(std::numeric_limits<int>::max()))));
+}
+
+void WebViewWrapper::runColors()
+{
+    if (colors)
+        runJavaScript(editorScripts::colorScript(colors->first, colors->second), {});
+}
+
+void WebViewWrapper::getFormats()
+{
+    if (!loaded)
+        return;
+    runJavaScript(editorScripts::formatsScript(), [this](const QVariant& result) {
+        if (const auto formats = editorScripts::formatsFromReply(result))
+            emit getNonLatexFormats(*formats);
+    });
+}
+
+void WebViewWrapper::runJavaScript(const QString& script,
+                                   const std::function<void(const QVariant&)>& callback)
+{
+    if (!view)
+        return;
+    if (!callback) {
+        view->page()->runJavaScript(script);
+        return;
+    }
+    // The page answers later; this wrapper may be gone by then.
+    QPointer<WebViewWrapper> self(this);
+    view->page()->runJavaScript(script, [self, callback](const QVariant& result) {
+        if (self)
+            callback(result);
+    });
+}
+
+QPixmap WebViewWrapper::grab()
+{
+    return view ? view->grab() : QPixmap();
+}
+
+void WebViewWrapper::onApplied(ContentInfo info)
+{
+    hideCover();
+    emit resultApplied(info);
+}
+
+void WebViewWrapper::resizeCover()
+{
+    if (!cover || !view)
+        return;
+    cover->setGeometry(0, 0, view->width(), view->height());
+    cover->raise();
+    cover->show();
+}
+
+bool WebViewWrapper::eventFilter(QObject* watched, QEvent* event)
+{
+    // The cover keeps covering the whole view when the view is resized while a text is applied.
+    if (watched == view && event->type() == QEvent::Resize && cover && cover->isVisible())
+        cover->resize(view->size());
+    return QObject::eventFilter(watched, event);
+}
+
+void WebViewWrapper::hideCover()
+{
+    if (cover)
+        cover->hide();
+}
+
+void WebViewWrapper::onLoadFinished(bool ok)
+{
+    if (!ok) {
+        const QString message = QStringLiteral("Failed to load WebPage");
+        warn() << message;
+        APIHandler::log(message, QStringLiteral("warn"), QString());
+        loadFailed = !loaded;
+        if (loadFailed && !pendingScript.isEmpty()) {
+            pendingScript.clear();
+            onApplied(ContentInfo());
+        }
+        return;
+    }
+    runJavaScript(editorScripts::bodyStyleScript(flags & Selectable), {});
+    runJavaScript(editorScripts::fontSizeScript(fontSize), [](const QVariant& result) {
+        if (result != QVariant(true))
+            warn() << "Failed set font, result:" << result;
+    });
+    runColors();
+    loaded = true;
+    emit loadFinished();
+    if (!applying && !pendingScript.isEmpty())
+        apply(std::exchange(pendingScript, QString()), pendingWithWidth);
+}
+
+int WebViewWrapper::defaultFontSize()
+{
+    return editorScripts::kDefaultFontSize;
+}
+
+int WebViewWrapper::defaultDelay()
+{
+    return 200;
+}
+
+void WebViewWrapper::setResultDelayForTesting(int ms)
+{
+    resultDelayMs = ms;
+}

@@ -1,0 +1,169 @@
+#include "view/render/editorScripts.h"
+
+#include "core/userState.h"
+
+#include <QColor>
+#include <QJsonDocument>
+#include <QVariant>
+
+namespace editorScripts {
+
+namespace {
+
+const char* word(bool value)
+{
+    return value ? "true" : "false";
+}
+
+// Which formats the page derives follows the user's shown formats, read afresh for every text.
+QString formatOptions()
+{
+    return QStringLiteral("{include_mathml_word: %1, include_mathml: %2, include_asciimath: %3, "
+                          "include_latex: %4, include_svg: %5, include_table_html: %6, include_tsv: %7, "
+                          "include_csv: %8, include_smiles: %9}")
+        .arg(word(utils::isFormatShown(QStringLiteral("mathmlword"))))
+        .arg(word(utils::isFormatShown(QStringLiteral("mathml"))))
+        .arg(word(utils::isFormatShown(QStringLiteral("asciimath"))))
+        .arg(word(false))
+        .arg(word(true))
+        .arg(word(true))
+        .arg(word(utils::isFormatShown(QStringLiteral("tsv"))))
+        .arg(word(utils::isFormatShown(QStringLiteral("csv"))))
+        .arg(word(true));
+}
+
+QString fourArgumentScript(const QString& literal, const char* alignment, bool copyButton)
+{
+    // All markers in one pass: a chained arg() would also replace a "%2" inside the text.
+    return QStringLiteral("window.setText(\"%1\", \"%2\", %3, %4)")
+        .arg(literal, QLatin1String(alignment), formatOptions(),
+             QStringLiteral("{copyButtonEnabled: %1}").arg(word(copyButton)));
+}
+
+const QString kBodyStyle = QStringLiteral("document.getElementsByTagName('body')[0].style");
+
+} // namespace
+
+QString escapeForLiteral(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 8 + 8);
+    for (const QChar c : text) {
+        const ushort code = c.unicode();
+        switch (code) {
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '"':
+            out += QLatin1String("\\\"");
+            break;
+        case '\'':
+            out += QLatin1String("\\'");
+            break;
+        default:
+            if (code < 0x20 || code == 0x2028 || code == 0x2029)
+                out += QStringLiteral("\\u%1").arg(code, 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    return out;
+}
+
+QString bodyStyleScript(bool selectable)
+{
+    QString style = QStringLiteral("margin: 5px 5px 5px 5px;");
+    if (!selectable)
+        style += QStringLiteral("-webkit-user-select: none !important; cursor:default;");
+    return QStringLiteral(
+               "var head = document.head;var node = document.createElement('style');var textnode = "
+               "document.createTextNode('body {%1}');node.appendChild(textnode);"
+               "head.appendChild(node);")
+        .arg(style);
+}
+
+QString fontSizeScript(int size)
+{
+    return QStringLiteral("window.setFontSize(%1);").arg(size);
+}
+
+QString colorScript(const QColor& text, const QColor& background)
+{
+    return QStringLiteral(
+               "var style = document.createElement('style');var text = document.createTextNode('body "
+               "{ background-color: %1; color: %2; }');style.appendChild(text);"
+               "document.head.appendChild(style);")
+        .arg(background.name(), text.name());
+}
+
+QString markdownScript(const QString& text, bool copyButton)
+{
+    return fourArgumentScript(escapeForLiteral(text), "left", copyButton);
+}
+
+QString latexScript(const QString& latex, bool copyButton)
+{
+    return fourArgumentScript(QStringLiteral("\\\\[") + escapeForLiteral(latex) + QStringLiteral("\\\\]"),
+                              "center", copyButton);
+}
+
+QString alignedTextScript(const QString& text, const QString& alignment)
+{
+    return QStringLiteral("window.setText(\"%1\", \"%2\")")
+        .arg(escapeForLiteral(text), escapeForLiteral(alignment));
+}
+
+QString forceWidthScript()
+{
+    return QStringLiteral("document.getElementById('content').style.width=screen.width / 2 - 20 + 'px';");
+}
+
+QString removeWidthScript()
+{
+    return QStringLiteral("document.getElementById('content').style.removeProperty('width');");
+}
+
+QString formatsScript()
+{
+    return QStringLiteral("window.getFormats()");
+}
+
+QString chunkScript(const QRect& chunk, int contentWidth)
+{
+    // The body is as wide as the content from now on, so that centred content starts at the left.
+    return QStringLiteral("%1.marginLeft='-%2px';%1.marginTop='-%3px';%1.minWidth='%4px';"
+                          "%1.removeProperty('width');")
+        .arg(kBodyStyle)
+        .arg(chunk.left())
+        .arg(chunk.top())
+        .arg(contentWidth);
+}
+
+QString layoutWidthScript(int viewWidth)
+{
+    // The body's own margins are 5 px a side.
+    return QStringLiteral("%1.removeProperty('margin-left');%1.removeProperty('margin-top');"
+                          "%1.removeProperty('min-width');%1.width='%2px';")
+        .arg(kBodyStyle)
+        .arg(qMax(0, viewWidth - 10));
+}
+
+std::optional<QJsonObject> formatsFromReply(const QVariant& reply)
+{
+    if (!reply.isValid() || reply.isNull())
+        return std::nullopt;
+    const QByteArray bytes =
+        reply.type() == QVariant::String ? reply.toString().toUtf8() : reply.toByteArray();
+    const QJsonDocument document = QJsonDocument::fromJson(bytes);
+    if (document.isNull() || !document.isObject() || document.object().isEmpty())
+        return std::nullopt;
+    return document.object();
+}
+
+} // namespace editorScripts

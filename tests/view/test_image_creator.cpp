@@ -1,0 +1,152 @@
+#include "support/TestMain.h"
+#include "view/bridge/ImageCreator.h"
+#include "view/render/imageChunks.h"
+
+#include <QWebEngineView>
+
+namespace {
+
+constexpr int kTimeoutMs = 60000;
+const QUrl kPage(QStringLiteral("qrc:/html/zorvane_qelting_editor.html"));
+
+Preset preset(int dpi, int fontKind = Preset::Black, int backgroundKind = Preset::Transparent)
+{
+    return Preset("test", 0, 12, dpi, fontKind, backgroundKind, QString());
+}
+
+// Many pieces at 600 dpi, so that a test can act while they are grabbed.
+const ImageRequest kWide{QString("a+b+").repeated(24) + "c", false, preset(600)};
+const ImageRequest kSmall{"\\frac{1}{x}", false, preset(96)};
+
+} // namespace
+
+class TestImageCreator : public QObject
+{
+    Q_OBJECT
+
+    QWidget parent;
+    std::unique_ptr<ImageCreator> creator;
+    QSize smallSize;
+
+private slots:
+    void initTestCase()
+    {
+        parent.show();
+        creator = std::make_unique<ImageCreator>(kPage, &parent);
+        QSignalSpy ready(creator.get(), &ImageCreator::imageReady);
+        QVERIFY(creator->create(kSmall));
+        QVERIFY(!creator->create({QString(), false, preset(96)})); // refused, and the render goes on
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
+        QVERIFY(!(smallSize = ready[0][0].value<QImage>().size()).isEmpty());
+    }
+
+    void contentIsCutIntoPieces_data()
+    {
+        QTest::addColumn<QSize>("content");
+        QTest::addColumn<int>("pieces");
+        QTest::addColumn<QRect>("last");
+        QTest::newRow("one piece") << QSize(800, 600) << 1 << QRect(0, 0, 800, 600);
+        QTest::newRow("three columns") << QSize(2500, 400) << 3 << QRect(1666, 0, 833, 400);
+        QTest::newRow("three rows") << QSize(900, 2400) << 3 << QRect(0, 2000, 900, 1000);
+    }
+
+    void contentIsCutIntoPieces()
+    {
+        QFETCH(QSize, content);
+        QFETCH(int, pieces);
+        QFETCH(QRect, last);
+        QRect chunk = imageChunks::firstChunk(content);
+        const QSize aligned = imageChunks::alignedToChunks(content, chunk); // 2500 px become 3 x 833
+        QVector<QRect> visited;
+        for (; !chunk.isNull(); chunk = imageChunks::nextChunk(chunk, aligned))
+            visited.append(chunk);
+        QCOMPARE(visited.size(), pieces);
+        QCOMPARE(visited.last(), last);
+    }
+
+    void renderedImageFollowsThePreset_data()
+    {
+        QTest::addColumn<Preset>("preset");
+        Preset custom = preset(150, Preset::Black, Preset::White);
+        custom.setFontColor(QColor("#ffcc00"));
+        custom.setBackgroundColor(QColor("#203040"));
+        QTest::newRow("default") << Preset(); // 600 dpi: the formula takes two pieces
+        QTest::newRow("white on transparent") << preset(96, Preset::White);
+        QTest::newRow("custom colours") << custom;
+    }
+
+    // A fresh renderer each time: the preset's colours must hold from the very first image.
+    void renderedImageFollowsThePreset()
+    {
+        QFETCH(Preset, preset);
+        ImageCreator fresh(kPage, &parent);
+        QSignalSpy ready(&fresh, &ImageCreator::imageReady);
+        QVERIFY(fresh.create(
+            {"\\int_0^1 x^2\\,dx = \\frac{1}{3} + \\sum_{k=1}^{n} k^3 - \\sqrt{y}", false, preset}));
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
+        const QImage image = ready[0][0].value<QImage>();
+        const int dotsPerMeter = int(preset.dpi / 0.0254);
+        QVERIFY(image.dotsPerMeterX() == dotsPerMeter && image.dotsPerMeterY() == dotsPerMeter);
+        const bool transparent = preset.backgroundKind == Preset::Transparent;
+        const QRgb ground = transparent ? 0x00ffffff : preset.backgroundColor().rgb();
+        QCOMPARE(image.pixel(0, 0), ground); // text in the ground's colour would fill the image
+        QRect content;                       // keyed out, the content is drawn in the font colour only
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                if (pixel != ground && (!transparent || qAlpha(pixel) > 4))
+                    content |= QRect(x, y, 1, 1);
+                if (transparent && pixel != ground)
+                    QCOMPARE(pixel & 0xffffff, preset.fontColor().rgb() & 0xffffff);
+            }
+        }
+        // The trims leave at most 10 px round the content, and a row or column more.
+        const QRect inner = image.rect().adjusted(12, 12, -12, -12);
+        QVERIFY(!inner.isEmpty() && content.contains(inner));
+    }
+
+    void pageThatFailsToLoadGivesNullImages()
+    {
+        ImageCreator broken(QUrl("qrc:/html/missing.html"), &parent);
+        QSignalSpy ready(&broken, &ImageCreator::imageReady);
+        for (int expected : {1, 2}) { // given before and after the failed load
+            QVERIFY(broken.create(kSmall));
+            QTRY_COMPARE_WITH_TIMEOUT(ready.count(), expected, kTimeoutMs);
+            QVERIFY(ready.last()[0].value<QImage>().isNull());
+        }
+    }
+
+    void laterRequestOrCancelEndsTheRunningRender_data()
+    {
+        QTest::addColumn<bool>("whileGrabbing");
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("replaced before the page's result") << false << false;
+        QTest::newRow("replaced while grabbing") << true << false;
+        QTest::newRow("cancelled before the page's result") << false << true;
+        QTest::newRow("cancelled while grabbing") << true << true;
+    }
+
+    void laterRequestOrCancelEndsTheRunningRender()
+    {
+        QFETCH(bool, whileGrabbing);
+        QFETCH(bool, cancel);
+        QSignalSpy ready(creator.get(), &ImageCreator::imageReady);
+        QVERIFY(creator->create(kWide));
+        if (whileGrabbing) // the view has the size of a piece
+            QTRY_VERIFY_WITH_TIMEOUT(parent.findChild<QWebEngineView*>()->width() <= 1000, kTimeoutMs);
+        if (cancel) {
+            creator->cancel();
+            QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
+            QVERIFY(ready[0][0].value<QImage>().isNull());
+        }
+        // The second small image comes after anything the wide render could still send.
+        for (int expected : {1, 2}) {
+            QVERIFY(creator->create(kSmall));
+            QTRY_COMPARE_WITH_TIMEOUT(ready.count(), expected + int(cancel), kTimeoutMs);
+            QCOMPARE(ready.last()[0].value<QImage>().size(), smallSize);
+        }
+    }
+};
+
+ZQ_TEST_MAIN(TestImageCreator)
+#include "test_image_creator.moc"

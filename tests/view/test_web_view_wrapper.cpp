@@ -1,0 +1,133 @@
+#include "support/TestMain.h"
+#include "view/bridge/WebViewWrapper.h"
+
+#include <QWebEngineView>
+
+namespace {
+
+constexpr int kTimeoutMs = 60000;
+// Long beyond the time between two answers of the page, so that a test sees the wrapper wait.
+constexpr int kDelayMs = 1000;
+const QUrl kPage(QStringLiteral("qrc:/html/zorvane_qelting_editor.html"));
+// Records the first argument of every setText the page receives; kRestore mends any breakage.
+const QString kRecord = QStringLiteral(
+    "window.calls = []; window.realSetText = window.realSetText || window.setText;"
+    "window.setText = function() { calls.push(arguments[0]); return realSetText.apply(this, arguments); };");
+const QString kRestore =
+    QStringLiteral("window.setText = window.realSetText;"
+                   "var gone = document.getElementById('gone'); if (gone) gone.id = 'content';");
+
+QVariant run(WebViewWrapper& wrapper, const QString& script)
+{
+    auto result = std::make_shared<std::optional<QVariant>>();
+    wrapper.runJavaScript(script, [result](const QVariant& value) { *result = value; });
+    QTest::qWaitFor([&] { return result->has_value(); }, kTimeoutMs);
+    return result->value_or(QVariant());
+}
+
+} // namespace
+
+class TestWebViewWrapper : public QObject
+{
+    Q_OBJECT
+
+    QWebEngineView view;
+    std::unique_ptr<WebViewWrapper> wrapper;
+
+private slots:
+    // Colours and texts given before the load: the colours hold and only the last text renders, once.
+    void initTestCase()
+    {
+        view.show();
+        WebViewWrapper::setResultDelayForTesting(kDelayMs);
+        wrapper = std::make_unique<WebViewWrapper>(
+            &view, kPage, WebViewWrapper::CoverWhileApplying | WebViewWrapper::DelayedResult);
+        QSignalSpy applied(wrapper.get(), &WebViewWrapper::resultApplied);
+        wrapper->setColors(Qt::white, Qt::black, 20.7);
+        wrapper->setText("first", false);
+        wrapper->setText("second", false);
+        QTRY_COMPARE_WITH_TIMEOUT(applied.count(), 1, kTimeoutMs);
+        QCOMPARE(run(*wrapper, "var s = getComputedStyle(document.body);"
+                               "[s.color, s.backgroundColor, s.fontSize, content.textContent.trim()]")
+                     .toStringList(),
+                 (QStringList{"rgb(255, 255, 255)", "rgb(0, 0, 0)", "20px", "second"}));
+        QCOMPARE(applied.count(), 1);                 // the probe came after any second rendering would have
+        wrapper->setColors(Qt::black, Qt::white, 16); // loaded now: at once
+        QCOMPARE(run(*wrapper, "getComputedStyle(document.body).color"), QVariant("rgb(0, 0, 0)"));
+    }
+
+    void latestTextRendersUnchanged_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("backslashes and quotes") << "\\frac{\"a\"}{'b'} \\\\";
+        QTest::newRow("line ends") << "a\nb\r\nc\r";
+        QTest::newRow("separators") << QString("a%1b%2c").arg(QChar(0x2028), QChar(0x2029));
+        QTest::newRow("argument markers") << "50%1 and %2 of %3";
+    }
+
+    // The first text renders at once, of three meanwhile only the last; each result is kDelayMs late.
+    void latestTextRendersUnchanged()
+    {
+        QFETCH(QString, text);
+        run(*wrapper, kRecord);
+        QSignalSpy applied(wrapper.get(), &WebViewWrapper::resultApplied);
+        QSignalSpy formats(wrapper.get(), &WebViewWrapper::getNonLatexFormats);
+        for (const QString& given : {text, QString("two"), QString("three")})
+            wrapper->setText(given, false);
+        wrapper->setLatex(text, true);
+        QPair<bool, int> afterReply; // {applying, signals so far} as the first text's answer is in
+        wrapper->runJavaScript("1", [&](const QVariant&) {
+            afterReply = {wrapper->isApplying(), applied.count()};
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(formats.count(), 2, kTimeoutMs);
+        QCOMPARE(afterReply, qMakePair(true, 0));
+        QCOMPARE(run(*wrapper, "calls").toStringList(), (QStringList{text, "\\[" + text + "\\]"}));
+        QCOMPARE(applied.count(), 2);
+    }
+
+    void replyIsReadAndTheWaitingTextRunsAfterIt_data()
+    {
+        QTest::addColumn<QString>("breakage");
+        QTest::addColumn<bool>("withWidth");
+        QTest::addColumn<ContentInfo>("info");
+        const auto r = [](const char* reply) { return QString("window.setText = () => %1;").arg(reply); };
+        const ContentInfo error, size{false, 120, 40};
+        QTest::newRow("integers") << r("[false, {height: 40, width: 120}]") << true << size;
+        QTest::newRow("invalid latex") << r("[true, {height: 40, width: 120}]") << false << size;
+        QTest::newRow("fractions") << r("[false, {height: 40.9, width: 120.5}]") << false << size;
+        QTest::newRow("minus one") << r("[false, {height: 40, width: -1}]") << false << error;
+        QTest::newRow("negative") << r("[false, {height: -7.5, width: 10}]") << true << error;
+        QTest::newRow("map") << r("({height: 1, width: 1})") << false << error;
+        QTest::newRow("throws with width") << r("{ throw 1; }") << true << error;
+        QTest::newRow("width script fails")
+            << "document.getElementById('content').id = 'gone'" << true << error;
+    }
+
+    void replyIsReadAndTheWaitingTextRunsAfterIt()
+    {
+        QFETCH(QString, breakage);
+        QFETCH(bool, withWidth);
+        QFETCH(ContentInfo, info);
+        run(*wrapper, kRestore + breakage);
+        QSignalSpy applied(wrapper.get(), &WebViewWrapper::resultApplied);
+        QWidget* cover = view.findChild<QWidget*>("applyingCover");
+        bool coverShown = true;
+        QObject context; // mends the page before the waiting text runs: the page runs scripts in order
+        connect(wrapper.get(), &WebViewWrapper::resultApplied, &context, [&] {
+            coverShown = cover->isVisible();
+            wrapper->runJavaScript(kRestore, {});
+        });
+        wrapper->setText("broken", withWidth);
+        QVERIFY(wrapper->isApplying() && cover->isVisible());
+        wrapper->setText("next", false);
+        QTRY_COMPARE_WITH_TIMEOUT(applied.count(), 2, kTimeoutMs);
+        QVERIFY(!coverShown && !cover->isVisible() && !wrapper->isApplying());
+        QCOMPARE(applied[0][0].value<ContentInfo>(), info);
+        QVERIFY(!applied[1][0].value<ContentInfo>().error);
+        QCOMPARE(run(*wrapper, "[content.textContent.trim(), content.style.width]").toStringList(),
+                 (QStringList{"next", ""}));
+    }
+};
+
+ZQ_TEST_MAIN(TestWebViewWrapper)
+#include "test_web_view_wrapper.moc"
