@@ -127,7 +127,6 @@ private:
     void sendPatches();
     void startEditWatch();
     void stopEditWatchIfIdle();
-    void detachReplies();
     void storePendingDeletions();
     void onQeltsLoaded(bool succeeded, bool forbidden);
     void mergeSome();
