@@ -62,7 +62,6 @@ void QeltsController::setUser(const QString& user, const QString& token)
         m_listDownloader = nullptr;
     }
     m_merge.reset();
-    m_mergeTimer->stop();
     m_container.clear();
     m_pendingDeletions.clear();
     // Edits and replies on their way belong to the previous user and token.
