@@ -4,7 +4,6 @@
 #include "support/FakeAccount.h"
 #include "support/TestMain.h"
 
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
 
 using namespace zq::test;
@@ -34,6 +33,8 @@ class TestQeltsSync : public QObject
         m_controller->setSyncIntervalsForTesting(intervals);
         m_controller->setUser("me@example.org", "t0k");
         QTRY_VERIFY(lists().size() > before && !m_controller->isListing());
+        QVERIFY(lists().last().header("authorization") == "Bearer t0k" &&
+                lists().last().header("user-agent") == utils::appVersionString().toUtf8());
     }
 
 private slots:
@@ -160,10 +161,9 @@ private slots:
         start({30000, 300000, 10, lifetimeMs});
         m_account->failNext(AccountCall::Patch, 1000, patchStatus == 200 ? 0 : patchStatus);
         m_controller->editQeltText("q1", "edited");
-        if (patchStatus == 200 || lifetimeMs == 0)
-            QTRY_VERIFY(!m_controller->isWatchingEdits());
-        else
-            QTRY_VERIFY(lists().size() >= 4 && m_controller->isWatchingEdits());
+        QTRY_VERIFY(patchStatus == 200 || lifetimeMs == 0
+                        ? !m_controller->isWatchingEdits()
+                        : lists().size() >= 4 && m_controller->isWatchingEdits());
     }
 
     void listsAskForWhatChanged_data()
