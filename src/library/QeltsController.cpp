@@ -5,32 +5,19 @@
 #include "core/ResultFormat.h"
 #include "core/identity.h"
 #include "core/network.h"
-#include "core/paths.h"
 #include "core/settings.h"
-#include "library/imageFiles.h"
+#include "library/QeltsListDownloader.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaEnum>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
-
-namespace {
-
-QString replyDetails(QNetworkReply* reply, const QByteArray& body)
-{
-    return QStringLiteral("%1 %2 %3")
-        .arg(int(reply->error()))
-        .arg(reply->errorString(), QString::fromUtf8(body));
-}
-
-} // namespace
 
 QeltsController::QeltsController(QObject* parent, QNetworkAccessManager* networkAccessManager)
     : QObject(parent), m_networkAccessManager(networkAccessManager), m_imageController(this),
@@ -38,13 +25,28 @@ QeltsController::QeltsController(QObject* parent, QNetworkAccessManager* network
 {
     connect(&m_imageController, &QeltsImageController::syncStateChanged, this,
             &QeltsController::syncStateChanged);
+    m_mergeTimer = new QTimer(this);
+    m_mergeTimer->setSingleShot(true);
+    m_mergeTimer->setInterval(0);
+    connect(m_mergeTimer, &QTimer::timeout, this, &QeltsController::mergeSome);
     m_workerThread.start();
 }
 
 QeltsController::~QeltsController()
 {
+    // Deferred deletions still run in the worker thread once its loop has ended.
+    if (m_listDownloader)
+        m_listDownloader->deleteLater();
     m_workerThread.quit();
     m_workerThread.wait();
+}
+
+QString QeltsController::replyDetails(QNetworkReply* reply, const QByteArray& body)
+{
+    const char* name = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(reply->error());
+    return QStringLiteral("%1 %2 %3")
+        .arg(name ? QString::fromLatin1(name) : QString::number(int(reply->error())), reply->errorString(),
+             QString::fromUtf8(body));
 }
 
 QString QeltsController::userHex(const QString& user)
@@ -83,8 +85,10 @@ bool QeltsController::addQelt(const ZorvaneQeltPtr& qelt, bool emitCount, const 
     }
     if (*stored == *qelt)
         return false;
-    if (!stored->sameRenderedImage(*qelt) && !qelt->renderedImageUrl.isEmpty())
+    if (!stored->sameRenderedImage(*qelt) && !qelt->renderedImageUrl.isEmpty()) {
         m_recentEdits.remove(qelt->id); // the service has rendered the edit
+        stopEditWatchIfIdle();
+    }
     m_container.update(stored, qelt);
     emit qeltUpdated(qelt->id);
     return false;
@@ -187,6 +191,7 @@ void QeltsController::queueEdit(const QString& id, const QString& latex, const Q
     const QeltEdit edit{id, latex, text, QDateTime::currentDateTime()};
     m_editQueue.append(edit);
     m_recentEdits.insert(id, edit);
+    startEditWatch();
 }
 
 const QeltEdit* QeltsController::editOf(const QString& id) const
@@ -217,58 +222,6 @@ QString QeltsController::textOf(const ZorvaneQeltPtr& qelt) const
     return edit ? edit->text : qelt->text;
 }
 
-void QeltsController::sendPatches()
-{
-    if (m_patchReply || m_editQueue.isEmpty() || !APIHandler::isNetworkAvailable())
-        return;
-    emit syncStateChanged();
-    const QeltEdit& edit = m_editQueue.first();
-    qInfo().noquote() << "[QeltsController] try to patch qelt: " << edit.id;
-    const QJsonObject body{{"text", edit.text}, {"latex", edit.latex}};
-    QNetworkReply* reply = m_networkAccessManager->sendCustomRequest(
-        makeRequest(qeltPath(edit.id), true), "PATCH", QJsonDocument(body).toJson(QJsonDocument::Indented));
-    m_patchReply = reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { onPatchFinished(reply); });
-}
-
-void QeltsController::onPatchFinished(QNetworkReply* reply)
-{
-    emit syncStateChanged();
-    utils::restoreNetworkAccess(reply);
-    reply->deleteLater();
-    if (reply == m_patchReply)
-        m_patchReply = nullptr;
-    const QByteArray body = reply->readAll();
-    if (m_editQueue.isEmpty()) {
-        qWarning().noquote() << "[QeltsController]"
-                             << "No updates but got patch request response";
-        return;
-    }
-    const QString id = m_editQueue.first().id;
-    if (reply->error() == QNetworkReply::NoError) {
-        m_lastFailedPatchId.clear();
-        APIHandler::log(QStringLiteral("qelt patched: %1").arg(id), QStringLiteral("info"), QString());
-        qInfo().noquote() << "[QeltsController] qelt patched: " << id;
-        m_editQueue.removeFirst();
-        if (!m_editQueue.isEmpty())
-            QTimer::singleShot(1, this, &QeltsController::sendPatches);
-        return;
-    }
-    qWarning().noquote() << "[QeltsController] Net error: " << replyDetails(reply, body);
-    APIHandler::log(reply->errorString(), QStringLiteral("error"), QString());
-    const int code = int(reply->error());
-    if (code > 200 && code < 300) {
-        if (m_lastFailedPatchId == id) {
-            m_editQueue.removeFirst();
-            qWarning().noquote() << "[QeltsController]"
-                                 << "Qelt update is skipped. Qelt ID:" << id;
-            emit qeltUpdated(id);
-        } else {
-            m_lastFailedPatchId = id;
-        }
-    }
-}
-
 void QeltsController::removeQelt(const QString& id)
 {
     emit syncStateChanged();
@@ -294,37 +247,9 @@ void QeltsController::removeQeltLocally(const ZorvaneQeltPtr& qelt, bool queueDe
     emit qeltRemoved(qelt->id, neighbour);
     if (queueDeletion) {
         m_pendingDeletions.insert(qelt->id);
+        storePendingDeletions();
         sendPendingDeletions();
     }
-}
-
-void QeltsController::sendPendingDeletions()
-{
-    if (m_deleteReply || m_pendingDeletions.empty() || !APIHandler::isNetworkAvailable())
-        return;
-    emit syncStateChanged();
-    const QString id = *m_pendingDeletions.begin();
-    qInfo().noquote() << "[QeltsController] try to remove qelt: " << id;
-    QNetworkReply* reply = m_networkAccessManager->deleteResource(makeRequest(qeltPath(id), false));
-    m_deleteReply = reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, id] { onDeleteFinished(reply, id); });
-}
-
-void QeltsController::onDeleteFinished(QNetworkReply* reply, const QString& id)
-{
-    emit syncStateChanged();
-    utils::restoreNetworkAccess(reply);
-    reply->deleteLater();
-    if (reply == m_deleteReply)
-        m_deleteReply = nullptr;
-    const QByteArray body = reply->readAll();
-    if (reply->error() != QNetworkReply::NoError) {
-        qWarning().noquote() << "[QeltsController] Net error: " << replyDetails(reply, body);
-        return;
-    }
-    qInfo().noquote() << "[QeltsController] qelt removed: " << id;
-    if (m_pendingDeletions.erase(id) && !m_pendingDeletions.empty())
-        QTimer::singleShot(1, this, &QeltsController::sendPendingDeletions);
 }
 
 void QeltsController::removeAllQelts()
@@ -359,6 +284,7 @@ void QeltsController::onDeleteAllFinished(QNetworkReply* reply)
         emit failedToRemoveAllQelts();
     }
     emit syncStateChanged();
+    startSync();
 }
 
 void QeltsController::clear()
@@ -372,57 +298,8 @@ void QeltsController::saveToDisk()
     if (m_qeltsFilePath.isEmpty())
         return;
     m_container.save(m_qeltsFilePath);
-    if (m_pendingDeletions.empty()) {
-        m_pendingDeletionsKey.remove();
-    } else {
-        QVariantList ids;
-        for (const QString& id : m_pendingDeletions)
-            ids.append(id);
-        m_pendingDeletionsKey.set(ids);
-    }
+    storePendingDeletions();
     m_imageController.saveIndex();
-}
-
-void QeltsController::setUser(const QString& user, const QString& token)
-{
-    if (!m_qeltsFilePath.isEmpty() && QFile::exists(m_qeltsFilePath))
-        QFile::remove(m_qeltsFilePath);
-    m_qeltsFilePath.clear();
-    if (m_pendingDeletionsKey.isValid())
-        m_pendingDeletionsKey.remove();
-    m_pendingDeletionsKey = SettingKey<QVariantList>(QString(), QVariantList());
-    m_container.clear();
-    m_pendingDeletions.clear();
-    m_token = token;
-    if (token.isEmpty()) {
-        if (m_deleteReply) {
-            m_deleteReply->disconnect(this);
-            connect(m_deleteReply.data(), &QNetworkReply::finished, m_deleteReply.data(),
-                    &QObject::deleteLater);
-            m_deleteReply = nullptr;
-        }
-        m_recentEdits.clear();
-        emit qeltsCountChanged();
-        return;
-    }
-    const QString hex = userHex(user);
-    if (utils::dataFolder().isEmpty())
-        return; // nowhere to keep the user's Qelts: they stay in memory
-    m_qeltsFilePath = QStringLiteral("%1/qelts-%2.dat").arg(utils::statePath(), hex);
-    m_pendingDeletionsKey = SettingKey<QVariantList>(QStringLiteral("REMV2-") + hex, QVariantList());
-    if (QFile::exists(m_qeltsFilePath)) {
-        QElapsedTimer timer;
-        timer.start();
-        if (!m_container.load(m_qeltsFilePath))
-            emit receivedForbidden();
-        if (timer.elapsed() >= 1000)
-            APIHandler::log(QStringLiteral("loading %1").arg(timer.elapsed()), QStringLiteral("info"),
-                            QString());
-    }
-    for (const QVariant& id : m_pendingDeletionsKey.get())
-        m_pendingDeletions.insert(id.toString());
-    m_listRunning = false;
-    emit qeltsCountChanged();
 }
 
 bool QeltsController::isSyncing() const

@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 
 #include <memory>
@@ -22,7 +23,8 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
-class QWidget;
+class QTimer;
+class QeltsListDownloader;
 
 // An edit waiting for the service to take it.
 struct QeltEdit
@@ -31,6 +33,15 @@ struct QeltEdit
     QString latex;
     QString text;
     QDateTime editedAt;
+};
+
+// How often the controller talks to the service. Tests shorten them; the product keeps the defaults.
+struct SyncIntervals
+{
+    int tickMs = 30000;
+    int hiddenListMs = 300000;  // with the main window out of sight, list at most this often
+    int editWatchMs = 100;      // re-list this soon while an edit waits to be shown
+    int editLifetimeMs = 15000; // give up waiting for the service to show an edit
 };
 
 // Owns one set of the signed-in user's Qelts (the library, or the last search's results): stores them,
@@ -58,6 +69,10 @@ public:
 
     // The user's Qelts file and stored deletions; an empty token signs out (the file is deleted).
     void setUser(const QString& user, const QString& token);
+    // A list download of what changed on the service, unless one runs.
+    void startSync();
+    // The periodic tick: pending deletions and edits, and a list download when it is due.
+    void onSyncTimer();
 
     qint64 count() const { return m_container.count(); }
     bool isEmpty() const { return m_container.isEmpty(); }
@@ -76,14 +91,24 @@ public:
     QString latexOf(const ZorvaneQeltPtr& qelt) const;
     QString textOf(const ZorvaneQeltPtr& qelt) const;
 
-    void setMainWindow(QWidget* mainWindow) { m_mainWindow = mainWindow; }
+    // The window whose visibility decides how often the tick lists. Read through its "visible" and
+    // "minimized" properties, which keeps this library free of widgets.
+    void setMainWindow(QObject* mainWindow) { m_mainWindow = mainWindow; }
     QeltsImageController* imageController() { return &m_imageController; }
     QString qeltsFilePath() const { return m_qeltsFilePath; }
     std::set<QString> pendingDeletions() const { return m_pendingDeletions; }
     QList<QeltEdit> editQueue() const { return m_editQueue; }
+    // A list download runs or its page is being merged.
+    bool isListing() const { return m_listRunning; }
+    // Lists again and again while an edit waits for the service to show it.
+    bool isWatchingEdits() const { return m_editWatchTimer != nullptr; }
+
+    void setSyncIntervalsForTesting(const SyncIntervals& intervals) { m_intervals = intervals; }
 
     // The upper-case hex of the UTF-8 bytes of the signed-in e-mail address; names the per-user file.
     static QString userHex(const QString& user);
+
+    static constexpr int kMergeSliceMs = 4;
 
 signals:
     void qeltsCountChanged();
@@ -100,9 +125,15 @@ private:
     void queueEdit(const QString& id, const QString& latex, const QString& text);
     void sendPendingDeletions();
     void sendPatches();
+    void startEditWatch();
+    void stopEditWatchIfIdle();
+    void storePendingDeletions();
+    void onQeltsLoaded(bool succeeded, bool forbidden);
+    void mergeSome();
+    static QString replyDetails(QNetworkReply* reply, const QByteArray& body);
     void onCreateFinished(QNetworkReply* reply);
     void onDeleteFinished(QNetworkReply* reply, const QString& id);
-    void onPatchFinished(QNetworkReply* reply);
+    void onPatchFinished(QNetworkReply* reply, const QString& id);
     void onDeleteAllFinished(QNetworkReply* reply);
     const QeltEdit* editOf(const QString& id) const;
 
@@ -112,6 +143,22 @@ private:
     QPointer<QNetworkReply> m_createReply;
     QPointer<QNetworkReply> m_patchReply;
     QPointer<QNetworkReply> m_deleteAllReply;
+    QTimer* m_syncTimer = nullptr;
+    QTimer* m_editWatchTimer = nullptr;
+    QeltsListDownloader* m_listDownloader = nullptr;
+    quint64 m_listGeneration = 0; // tells a former downloader's late answer from the current one's
+    // A list page is merged a slice at a time, so that a large one never holds up the GUI thread.
+    struct Merge
+    {
+        QStringList deletedIds;
+        QList<ZorvaneQeltPtr> qelts;
+        int nextDeleted = 0;
+        int nextQelt = 0;
+        bool changed = false;
+        bool pendingChanged = false;
+    };
+    std::unique_ptr<Merge> m_merge;
+    QTimer* m_mergeTimer = nullptr;
     QThread m_workerThread;
     QString m_token;
     QeltsImageController m_imageController;
@@ -124,5 +171,6 @@ private:
     SettingKey<QVariantList> m_pendingDeletionsKey{QString(), QVariantList()};
     bool m_listRunning = false;
     QDateTime m_lastListTime;
-    QWidget* m_mainWindow = nullptr;
+    QPointer<QObject> m_mainWindow;
+    SyncIntervals m_intervals;
 };

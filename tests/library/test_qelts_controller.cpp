@@ -149,7 +149,9 @@ private slots:
         QCOMPARE(failedSpy.count(), c.failed);
         QCOMPARE(countSpy.count(), status == 200 ? 1 : 0);
         QCOMPARE(created.count(), call == "create" && status == 200 ? 1 : 0);
-        const RecordedRequest sent = m_service->requests().value(0);
+        RecordedRequest sent; // the call itself, not a list download
+        for (const RecordedRequest& request : m_service->requests())
+            sent = sent.method.isEmpty() && request.method != "GET" ? request : sent;
         QCOMPARE(sent.header("authorization"), QByteArray("Bearer t0k"));
         QCOMPARE(QString::fromUtf8(sent.header("user-agent")), utils::appVersionString());
         if (call == "create") {
@@ -169,7 +171,7 @@ private slots:
         m_service->on("DELETE", "/v1/qelts/a%2Fb%3Fc", Reply::json(QJsonObject()));
         QSignalSpy created(m_controller.get(), &QeltsController::showCreatedQelt);
         m_controller->editQeltText("a/b?c", "edited");
-        QTRY_COMPARE(m_service->requestCount(), 1);
+        QTRY_COMPARE(m_service->requestsTo("/v1/qelts/a%2Fb%3Fc").size(), 1);
         m_controller->createTextQelt("# title", true);
         QTRY_VERIFY(!m_controller->isSyncing());
         QCOMPARE(created.count(), 1);

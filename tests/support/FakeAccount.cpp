@@ -89,7 +89,9 @@ struct FakeAccount::State
             return error(fault.status, "scripted_failure");
         if (fault.close)
             return error(200, "cut_short").closedAfter(0);
-        return (this->*handle)(request).withDelay(fault.delayMs);
+        Reply reply = (this->*handle)(request).withDelay(std::max(fault.delayMs, 0));
+        reply.noAnswer = fault.delayMs < 0;
+        return reply;
     }
 
     Reply list(const RecordedRequest& request)

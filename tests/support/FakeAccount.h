@@ -56,7 +56,8 @@ public:
     void failNext(AccountCall call, int count, int status);
     // ...or drop the connection in the middle of the answer and change nothing...
     void closeNext(AccountCall call, int count);
-    // ...or change what they change at once but answer only after `ms` milliseconds.
+    // ...or change what they change at once but answer only after `ms` milliseconds; never for a
+    // negative `ms`, which keeps the call in flight until the client gives up.
     void delayNext(AccountCall call, int count, int ms);
 
     struct State;

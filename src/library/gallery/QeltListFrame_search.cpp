@@ -89,6 +89,8 @@ void QeltListFrame::onSearchBoxTextChanged(QString text)
     m_searchQuery.clear();
     m_form->but_delete_all_qelts->setEnabled(true);
     m_switch->setMode(0);
+    // Back in the library: catch up with what changed on the account while the results were shown.
+    m_switch->first()->startSync();
     m_form->stackedView->setCurrentIndex(0);
     QTimer::singleShot(1, this, &QeltListFrame::onQeltsChanged);
 }

@@ -1,0 +1,345 @@
+// The service side of the controller: the per-user start, the tick, list downloads and their merge,
+// deletions waiting for the service and the queue of edits.
+
+#include "library/QeltsController.h"
+
+#include "api/APIHandler.h"
+#include "core/network.h"
+#include "core/paths.h"
+#include "library/QeltsListDownloader.h"
+#include "library/imageFiles.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTimer>
+
+namespace {
+
+// Lets a reply of a former user finish unheard, then go.
+void detach(QPointer<QNetworkReply>& reply, QObject* listener)
+{
+    if (!reply)
+        return;
+    reply->disconnect(listener);
+    QObject::connect(reply.data(), &QNetworkReply::finished, reply.data(), &QObject::deleteLater);
+    reply = nullptr;
+}
+
+// A refusal of the content itself, which no retry will change; timeouts and rate limits will pass.
+bool isContentError(QNetworkReply* reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status > 0)
+        return status >= 400 && status < 500 && status != 408 && status != 429;
+    const int code = int(reply->error());
+    return code > 200 && code < 300;
+}
+
+bool isGone(QNetworkReply* reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    return status == 404 || status == 410;
+}
+
+} // namespace
+
+void QeltsController::setUser(const QString& user, const QString& token)
+{
+    if (!m_qeltsFilePath.isEmpty() && QFile::exists(m_qeltsFilePath))
+        QFile::remove(m_qeltsFilePath);
+    m_qeltsFilePath.clear();
+    if (m_pendingDeletionsKey.isValid())
+        m_pendingDeletionsKey.remove();
+    m_pendingDeletionsKey = SettingKey<QVariantList>(QString(), QVariantList());
+    if (m_listDownloader) {
+        m_listDownloader->disconnect(this);
+        m_listDownloader->deleteLater();
+        m_listDownloader = nullptr;
+    }
+    m_merge.reset();
+    m_container.clear();
+    m_pendingDeletions.clear();
+    // Edits and replies on their way belong to the previous user and token.
+    if (!m_editQueue.isEmpty())
+        qInfo().noquote()
+            << QStringLiteral("[QeltsController] Dropped %1 queued edits").arg(m_editQueue.size());
+    m_editQueue.clear();
+    m_recentEdits.clear();
+    m_lastFailedPatchId.clear();
+    stopEditWatchIfIdle();
+    detach(m_deleteReply, this);
+    detach(m_createReply, this);
+    detach(m_patchReply, this);
+    detach(m_deleteAllReply, this);
+    m_listRunning = false;
+    m_token = token;
+
+    if (token.isEmpty()) {
+        delete m_syncTimer;
+        m_syncTimer = nullptr;
+        emit qeltsCountChanged();
+        emit syncStateChanged();
+        return;
+    }
+    if (!m_syncTimer) {
+        m_syncTimer = new QTimer(this);
+        connect(m_syncTimer, &QTimer::timeout, this, &QeltsController::onSyncTimer);
+    }
+    m_syncTimer->start(m_intervals.tickMs);
+    QTimer::singleShot(1, this, &QeltsController::startSync);
+
+    QDateTime lastModified;
+    const QString hex = userHex(user);
+    if (!utils::dataFolder().isEmpty()) { // without one the Qelts live in memory only
+        m_qeltsFilePath = QStringLiteral("%1/qelts-%2.dat").arg(utils::statePath(), hex);
+        m_pendingDeletionsKey = SettingKey<QVariantList>(QStringLiteral("REMV2-") + hex, QVariantList());
+    }
+    if (!m_qeltsFilePath.isEmpty() && QFile::exists(m_qeltsFilePath)) {
+        QElapsedTimer timer;
+        timer.start();
+        if (!m_container.load(m_qeltsFilePath))
+            emit receivedForbidden();
+        else if (const ZorvaneQeltPtr last = m_container.last())
+            lastModified = QDateTime::fromSecsSinceEpoch(last->modified_at, Qt::UTC);
+        if (timer.elapsed() >= 1000)
+            APIHandler::log(QStringLiteral("loading %1").arg(timer.elapsed()), QStringLiteral("info"),
+                            QString());
+    }
+    if (m_pendingDeletionsKey.isValid()) {
+        for (const QVariant& id : m_pendingDeletionsKey.get())
+            m_pendingDeletions.insert(id.toString());
+    }
+
+    m_listDownloader = new QeltsListDownloader(token, lastModified);
+    m_listDownloader->moveToThread(&m_workerThread);
+    const quint64 generation = ++m_listGeneration;
+    connect(m_listDownloader, &QeltsListDownloader::qeltsLoaded, this,
+            [this, generation](bool succeeded, bool forbidden) {
+                if (generation == m_listGeneration)
+                    onQeltsLoaded(succeeded, forbidden);
+            });
+    emit qeltsCountChanged();
+    emit syncStateChanged();
+}
+
+void QeltsController::onSyncTimer()
+{
+    if (!m_pendingDeletions.empty())
+        sendPendingDeletions();
+    if (!m_editQueue.isEmpty())
+        sendPatches();
+    const QDateTime now = QDateTime::currentDateTime();
+    bool list = m_lastListTime.msecsTo(now) > m_intervals.hiddenListMs;
+    if (m_mainWindow && m_mainWindow->property("visible").toBool() &&
+        !m_mainWindow->property("minimized").toBool())
+        list = true;
+    if (!list)
+        return;
+    m_lastListTime = now;
+    startSync();
+}
+
+void QeltsController::startSync()
+{
+    if (m_listRunning || !m_listDownloader)
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    for (auto it = m_recentEdits.begin(); it != m_recentEdits.end();) {
+        const qint64 age = it->editedAt.msecsTo(now);
+        // An edit from the future means the clock was set back: stop waiting for it too.
+        if (age >= m_intervals.editLifetimeMs || age < 0)
+            it = m_recentEdits.erase(it);
+        else
+            ++it;
+    }
+    stopEditWatchIfIdle();
+    if (APIHandler::isNetworkAvailable()) {
+        QMetaObject::invokeMethod(m_listDownloader, "start", Qt::QueuedConnection);
+        m_listRunning = true;
+    }
+    emit syncStateChanged();
+}
+
+void QeltsController::startEditWatch()
+{
+    if (m_editWatchTimer || !m_listDownloader)
+        return; // without a user nothing is listed, and setUser drops the edits anyway
+    m_editWatchTimer = new QTimer(this);
+    connect(m_editWatchTimer, &QTimer::timeout, this, &QeltsController::startSync);
+    m_editWatchTimer->start(m_intervals.editWatchMs);
+}
+
+void QeltsController::stopEditWatchIfIdle()
+{
+    if (!m_editWatchTimer || !m_recentEdits.isEmpty())
+        return;
+    m_editWatchTimer->disconnect(this);
+    m_editWatchTimer->stop();
+    m_editWatchTimer->deleteLater();
+    m_editWatchTimer = nullptr;
+}
+
+void QeltsController::storePendingDeletions()
+{
+    if (!m_pendingDeletionsKey.isValid())
+        return;
+    if (m_pendingDeletions.empty()) {
+        m_pendingDeletionsKey.remove();
+        return;
+    }
+    QVariantList ids;
+    for (const QString& id : m_pendingDeletions)
+        ids.append(id);
+    m_pendingDeletionsKey.set(ids);
+}
+
+void QeltsController::sendPendingDeletions()
+{
+    if (m_deleteReply || m_pendingDeletions.empty() || !APIHandler::isNetworkAvailable())
+        return;
+    emit syncStateChanged();
+    const QString id = *m_pendingDeletions.begin();
+    qInfo().noquote() << "[QeltsController] try to remove qelt: " << id;
+    QNetworkReply* reply = m_networkAccessManager->deleteResource(makeRequest(qeltPath(id), false));
+    m_deleteReply = reply;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, id] { onDeleteFinished(reply, id); });
+}
+
+void QeltsController::onDeleteFinished(QNetworkReply* reply, const QString& id)
+{
+    emit syncStateChanged();
+    utils::restoreNetworkAccess(reply);
+    reply->deleteLater();
+    if (reply == m_deleteReply)
+        m_deleteReply = nullptr;
+    const QByteArray body = reply->readAll();
+    // Already gone (deleted on the web or by a delete-all) is as good as deleted now; kept pending, the
+    // smallest such id would block every later deletion.
+    const bool gone = isGone(reply);
+    if (reply->error() != QNetworkReply::NoError && !gone) {
+        qWarning().noquote() << "[QeltsController] Net error: " << replyDetails(reply, body);
+        return;
+    }
+    qInfo().noquote() << (gone ? "[QeltsController] qelt already gone: " : "[QeltsController] qelt removed: ")
+                      << id;
+    if (m_pendingDeletions.erase(id)) {
+        storePendingDeletions();
+        if (!m_pendingDeletions.empty())
+            QTimer::singleShot(1, this, &QeltsController::sendPendingDeletions);
+    }
+}
+
+void QeltsController::sendPatches()
+{
+    if (m_patchReply || m_editQueue.isEmpty() || !APIHandler::isNetworkAvailable())
+        return;
+    emit syncStateChanged();
+    const QeltEdit& edit = m_editQueue.first();
+    qInfo().noquote() << "[QeltsController] try to patch qelt: " << edit.id;
+    const QJsonObject body{{"text", edit.text}, {"latex", edit.latex}};
+    QNetworkReply* reply = m_networkAccessManager->sendCustomRequest(
+        makeRequest(qeltPath(edit.id), true), "PATCH", QJsonDocument(body).toJson(QJsonDocument::Indented));
+    m_patchReply = reply;
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, id = edit.id] { onPatchFinished(reply, id); });
+}
+
+void QeltsController::onPatchFinished(QNetworkReply* reply, const QString& id)
+{
+    emit syncStateChanged();
+    utils::restoreNetworkAccess(reply);
+    reply->deleteLater();
+    if (reply == m_patchReply)
+        m_patchReply = nullptr;
+    const QByteArray body = reply->readAll();
+    if (m_editQueue.isEmpty() || m_editQueue.first().id != id) {
+        qWarning().noquote() << "[QeltsController]"
+                             << "No updates but got patch request response";
+        return;
+    }
+    if (reply->error() == QNetworkReply::NoError) {
+        m_lastFailedPatchId.clear();
+        APIHandler::log(QStringLiteral("qelt patched: %1").arg(id), QStringLiteral("info"), QString());
+        qInfo().noquote() << "[QeltsController] qelt patched: " << id;
+        m_editQueue.removeFirst();
+        if (!m_editQueue.isEmpty())
+            QTimer::singleShot(1, this, &QeltsController::sendPatches);
+        return;
+    }
+    qWarning().noquote() << "[QeltsController] Net error: " << replyDetails(reply, body);
+    APIHandler::log(reply->errorString(), QStringLiteral("error"), QString());
+    if (!isContentError(reply))
+        return; // retried by the next tick, without limit
+    if (m_lastFailedPatchId == id) {
+        m_editQueue.removeFirst();
+        qWarning().noquote() << "[QeltsController]"
+                             << "Qelt update is skipped. Qelt ID:" << id;
+        emit qeltUpdated(id);
+    } else {
+        m_lastFailedPatchId = id;
+    }
+}
+
+void QeltsController::onQeltsLoaded(bool succeeded, bool forbidden)
+{
+    if (!m_listDownloader)
+        return;
+    if (!succeeded) {
+        m_listRunning = false;
+        emit syncStateChanged();
+        if (forbidden)
+            emit receivedForbidden();
+        return;
+    }
+    m_merge = std::make_unique<Merge>();
+    m_merge->deletedIds = m_listDownloader->deletedIds();
+    m_merge->qelts = m_listDownloader->qelts();
+    mergeSome();
+}
+
+void QeltsController::mergeSome()
+{
+    if (!m_merge)
+        return;
+    Merge& merge = *m_merge;
+    QElapsedTimer slice;
+    slice.start();
+    const auto timeIsUp = [&slice](int done) { return done % 64 == 63 && slice.elapsed() >= kMergeSliceMs; };
+    int done = 0;
+    while (merge.nextDeleted < merge.deletedIds.size()) {
+        const QString& id = merge.deletedIds.at(merge.nextDeleted++);
+        if (m_pendingDeletions.count(id) && !m_deleteReply) {
+            m_pendingDeletions.erase(id); // the service already deleted it
+            merge.pendingChanged = true;
+        } else if (const ZorvaneQeltPtr qelt = m_container.find(id)) {
+            removeQeltLocally(qelt, false);
+            merge.changed = true;
+        }
+        if (timeIsUp(done++)) {
+            m_mergeTimer->start();
+            return;
+        }
+    }
+    while (merge.nextQelt < merge.qelts.size()) {
+        const ZorvaneQeltPtr& qelt = merge.qelts.at(merge.nextQelt++);
+        if (!m_pendingDeletions.count(qelt->id) && addQelt(qelt, false))
+            merge.changed = true;
+        if (timeIsUp(done++)) {
+            m_mergeTimer->start();
+            return;
+        }
+    }
+    const bool changed = merge.changed;
+    if (merge.pendingChanged)
+        storePendingDeletions();
+    m_merge.reset();
+    m_listRunning = false;
+    emit syncStateChanged();
+    if (changed)
+        emit qeltsCountChanged();
+}

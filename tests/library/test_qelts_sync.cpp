@@ -1,0 +1,212 @@
+#include "api/APIHandler.h"
+#include "core/identity.h"
+#include "library/QeltsController.h"
+#include "support/FakeAccount.h"
+#include "support/TestMain.h"
+
+#include <QNetworkReply>
+
+using namespace zq::test;
+
+// The controller kept in step with the stateful fake account over real HTTP.
+class TestQeltsSync : public QObject
+{
+    Q_OBJECT
+
+    QNetworkAccessManager m_manager;
+    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<FakeAccount> m_account;
+    std::unique_ptr<QeltsController> m_controller;
+
+    QVector<RecordedRequest> lists() const { return m_service->requestsTo("/v1/qelts"); }
+    int calls(const QByteArray& method) const
+    {
+        const auto sent = m_service->requestsTo("/v1/qelts/q1");
+        return int(std::count_if(sent.begin(), sent.end(), [&](auto& r) { return r.method == method; }));
+    }
+
+    // A fresh controller for the account's user, back from its first list.
+    void start(const SyncIntervals& intervals = {})
+    {
+        const int before = lists().size();
+        m_controller = std::make_unique<QeltsController>(nullptr, &m_manager);
+        m_controller->setSyncIntervalsForTesting(intervals);
+        m_controller->setUser("me@example.org", "t0k");
+        QTRY_VERIFY(lists().size() > before && !m_controller->isListing());
+        QVERIFY(lists().last().header("authorization") == "Bearer t0k" &&
+                lists().last().header("user-agent") == utils::appVersionString().toUtf8());
+    }
+
+private slots:
+    void init()
+    {
+        m_controller.reset();
+        clearSettings();
+        m_service = std::make_unique<FakeService>();
+        m_account = std::make_unique<FakeAccount>(*m_service);
+        m_account->add("q1");
+        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
+        APIHandler::overrideNetworkAvailabilityForTesting(true);
+    }
+
+    void deletionEndsWhenTheQeltIsGone_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("deletes");
+        QTest::newRow("deleted") << "" << 1;
+        QTest::newRow("deleted on the web before") << "web" << 1;
+        QTest::newRow("gone") << "410" << 1;
+        QTest::newRow("server error, sent again") << "500" << 2;
+        QTest::newRow("in flight while the list reports it") << "held" << 2;
+        QTest::newRow("crash before the answer") << "crash" << 2;
+    }
+    void deletionEndsWhenTheQeltIsGone()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, deletes);
+        m_account->add("q2");
+        start();
+        if (fault == "web")
+            m_account->remove("q1");
+        if (fault == "held")
+            m_account->delayNext(AccountCall::Delete, 1, -1);
+        else if (fault.toInt() || fault == "crash")
+            m_account->failNext(AccountCall::Delete, 1, fault.toInt() ? fault.toInt() : 500);
+        m_controller->removeQelt("q1");
+        QTRY_COMPARE(calls("DELETE"), 1);
+        if (fault == "crash")
+            start(); // without saveToDisk; the list page still holds q1
+        if (fault == "held") {
+            m_controller->startSync();
+            QTRY_VERIFY(!m_controller->isListing());
+            for (QNetworkReply* reply : m_manager.findChildren<QNetworkReply*>())
+                reply->abort(); // the connection is lost; the next try finds it gone
+        }
+        QTRY_COMPARE(m_controller->pendingDeletions().size(), size_t(deletes - 1));
+        QTRY_VERIFY((m_controller->onSyncTimer(), m_controller->pendingDeletions().empty()));
+        QCOMPARE(calls("DELETE"), deletes);
+        QCOMPARE(m_controller->count(), 1);
+        QCOMPARE(m_account->find("q1")->deleted, fault != "410");
+    }
+
+    void contentErrorsGiveAnEditUp_data()
+    {
+        QTest::addColumn<int>("edits");
+        QTest::addColumn<QString>("statuses");
+        QTest::addColumn<int>("patches"); // sent until the queue is empty
+        QTest::newRow("two content errors") << 1 << "400 400" << 2;
+        QTest::newRow("not found twice") << 1 << "404 404" << 2;
+        QTest::newRow("an error, a success, an error") << 2 << "400 200 400" << 4;
+        QTest::newRow("server errors retry") << 1 << "500 500" << 3;
+        QTest::newRow("timeouts and rate limits retry") << 1 << "408 429" << 3;
+    }
+    void contentErrorsGiveAnEditUp()
+    {
+        QFETCH(int, edits);
+        QFETCH(QString, statuses);
+        start();
+        for (const QString& status : statuses.split(' '))
+            m_account->failNext(AccountCall::Patch, 1, status == "200" ? 0 : status.toInt());
+        for (int i = 0; i < edits; ++i)
+            m_controller->editQeltText("q1", QString::number(i));
+        QTRY_VERIFY((m_controller->onSyncTimer(), m_controller->editQueue().isEmpty()));
+        QTEST(calls("PATCH"), "patches");
+    }
+
+    void tickListsWhenDue_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("status"); // of the first tick's list
+        QTest::addColumn<bool>("listsAgain");
+        QTest::newRow("no window") << "none" << 200 << false;
+        QTest::newRow("hidden, the token refused") << "hidden" << 401 << false;
+        QTest::newRow("minimised, a server error") << "minimised" << 500 << false;
+        QTest::newRow("shown") << "shown" << 200 << true;
+    }
+    void tickListsWhenDue()
+    {
+        QFETCH(QString, window);
+        QFETCH(int, status);
+        start();
+        QWidget mainWindow;
+        mainWindow.setVisible(window == "shown" || window == "minimised");
+        mainWindow.setWindowState(window == "minimised" ? Qt::WindowMinimized : Qt::WindowNoState);
+        m_controller->setMainWindow(window == "none" ? nullptr : &mainWindow);
+        QSignalSpy refused(m_controller.get(), &QeltsController::receivedForbidden);
+        if (status != 200) {
+            m_service->enqueue("GET", "/v1/qelts", Reply::text(status, QByteArray(600, 'x')));
+            const QString line = QString("Forbidden: %1\\):.* x{500}\\.\\.\\.$").arg(int(status == 401));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(line));
+        }
+        m_controller->onSyncTimer(); // the last tick's list was long ago
+        QVERIFY(m_controller->isListing());
+        QTRY_VERIFY(!m_controller->isListing());
+        QCOMPARE(refused.count(), status == 401 ? 1 : 0);
+        m_controller->onSyncTimer();
+        QTEST(m_controller->isListing(), "listsAgain");
+    }
+
+    void editWatchListsUntilTheEditShows_data()
+    {
+        QTest::addColumn<int>("patchStatus");
+        QTest::addColumn<int>("lifetimeMs");
+        QTest::newRow("the service shows the edit") << 200 << 3600000;
+        QTest::newRow("the edit's time runs out") << 500 << 0;
+        QTest::newRow("not shown yet: lists on") << 500 << 3600000;
+    }
+    void editWatchListsUntilTheEditShows()
+    {
+        QFETCH(int, patchStatus);
+        QFETCH(int, lifetimeMs);
+        start({30000, 300000, 10, lifetimeMs});
+        m_account->failNext(AccountCall::Patch, 1000, patchStatus == 200 ? 0 : patchStatus);
+        m_controller->editQeltText("q1", "edited");
+        QTRY_VERIFY(patchStatus == 200 || lifetimeMs == 0
+                        ? !m_controller->isWatchingEdits()
+                        : lists().size() >= 4 && m_controller->isWatchingEdits());
+    }
+
+    void listsAskForWhatChanged_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("first"); // "modified_after" of the two lists after the step
+        QTest::addColumn<QString>("second");
+        const QString known = "2024-01-01T00:00:02Z";
+        QTest::newRow("next run, from the file") << "restart" << known << known;
+        QTest::newRow("same user again: whole list") << "again" << QString() << "2024-01-01T00:00:03Z";
+        QTest::newRow("a deletion on the web") << "web" << known << "2024-01-01T00:00:03Z";
+        QTest::newRow("nothing: the empty page keeps it") << "" << known << known;
+        QTest::newRow("an unreadable element") << "unreadable" << known << known;
+    }
+    void listsAskForWhatChanged()
+    {
+        QFETCH(QString, step);
+        m_account->add("q2");
+        start();
+        m_controller->saveToDisk();
+        const QString file = m_controller->qeltsFilePath();
+        step == "again" ? m_account->delayNext(AccountCall::Patch, 1, -1)
+                        : m_account->failNext(AccountCall::Patch, 1, 500); // no list sees it
+        m_controller->editQeltText("q1", "x");
+        QTRY_VERIFY(calls("PATCH") == 1 && !m_controller->isListing());
+        const int before = lists().size();
+        if (step == "restart")
+            start();
+        if (step == "again") {
+            m_controller->setUser("me@example.org", "t0k");
+            QVERIFY(m_controller->count() == 0 && !m_controller->isSyncing()); // nor the edit
+        }
+        if (step == "web")
+            m_account->remove("q2");
+        if (step == "unreadable")
+            m_account->add("q3").createdAt = QDateTime();
+        QTRY_VERIFY(lists().size() >= before + 2 ? !m_controller->isListing()
+                                                 : (m_controller->startSync(), false));
+        QTEST(lists().at(before).queryItem("modified_after"), "first");
+        QTEST(lists().at(before + 1).queryItem("modified_after"), "second");
+        QVERIFY(QFile::exists(file) == (step != "again") && m_controller->count() == (step == "web" ? 1 : 2));
+    }
+};
+
+ZQ_TEST_MAIN(TestQeltsSync)
+#include "test_qelts_sync.moc"
