@@ -41,6 +41,14 @@ QRegion roundedRegionAt(const QRect& rect, int radius)
     return utils::roundedRegion(rect.size(), radius).translated(rect.topLeft());
 }
 
+// The cache keeps a picture until its user removes it: a file the card no longer shows is let go here.
+void replaceRecord(ListItemRecord& current, const ListItemRecord& record)
+{
+    if (!current.path.isEmpty() && current.path != record.path)
+        ImageCache::instance().remove(current.path);
+    current = record;
+}
+
 } // namespace
 
 QeltGraphicsItem::QeltGraphicsItem(QeltsImageController* images, Callback click, Callback open,
@@ -79,13 +87,13 @@ void QeltGraphicsItem::setCreatedAt(qint64 createdAt)
 void QeltGraphicsItem::setRenderedRecord(const ListItemRecord& record)
 {
     prepareGeometryChange();
-    m_rendered = record;
+    replaceRecord(m_rendered, record);
 }
 
 void QeltGraphicsItem::setOriginalRecord(const ListItemRecord& record)
 {
     prepareGeometryChange();
-    m_original = record;
+    replaceRecord(m_original, record);
 }
 
 void QeltGraphicsItem::setTargetPos(const QPointF& pos)

@@ -83,8 +83,8 @@ protected:
 private:
     void setupForm();
     void doSearch(const QString& text, bool isUpdating);
-    void onSearchResult(const QJsonDocument& reply, const QString& text);
-    void onSearchError(const QJsonObject& error, const QString& text);
+    void onSearchResult(const QJsonDocument& reply, const QString& text, quint64 serial);
+    void onSearchError(const QJsonObject& error, const QString& text, quint64 serial);
     void updatePageLabel();
     void goToPage(int page);
     void showMessage(const QString& text);
@@ -114,5 +114,6 @@ private:
     int m_searchPage = 0;
     int m_searchPages = 0;
     int m_searchTotal = 0;
+    quint64 m_searchSerial = 0; // of the latest search request
     int m_viewMode = 2;
 };

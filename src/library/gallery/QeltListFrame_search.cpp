@@ -44,22 +44,24 @@ void QeltListFrame::doSearch(const QString& text, bool isUpdating)
                            {QStringLiteral("size"), kSearchPageSize},
                            {QStringLiteral("from"), m_searchPage * kSearchPageSize}};
     QPointer<QeltListFrame> self(this);
+    // Only the latest request's answer is shown: an earlier page of the same query would join its hits.
+    const quint64 serial = ++m_searchSerial;
     APIHandler::send(
         QStringLiteral("/v1/search/qelts"), QStringLiteral("POST"), body,
-        [self, text](const QJsonDocument& reply) {
+        [self, text, serial](const QJsonDocument& reply) {
             if (self)
-                self->onSearchResult(reply, text);
+                self->onSearchResult(reply, text, serial);
         },
-        [self, text](const QJsonObject& error) {
+        [self, text, serial](const QJsonObject& error) {
             if (self)
-                self->onSearchError(error, text);
+                self->onSearchError(error, text, serial);
         });
 }
 
-void QeltListFrame::onSearchResult(const QJsonDocument& reply, const QString& text)
+void QeltListFrame::onSearchResult(const QJsonDocument& reply, const QString& text, quint64 serial)
 {
     emit searchReplyArrived(text);
-    if (m_form->searchBox->text() != text)
+    if (serial != m_searchSerial || m_form->searchBox->text() != text)
         return;
     const SearchReply result = readSearchReply(reply);
     m_searchTotal = result.total;
@@ -71,11 +73,11 @@ void QeltListFrame::onSearchResult(const QJsonDocument& reply, const QString& te
     QTimer::singleShot(1, this, &QeltListFrame::onQeltsChanged);
 }
 
-void QeltListFrame::onSearchError(const QJsonObject& error, const QString& text)
+void QeltListFrame::onSearchError(const QJsonObject& error, const QString& text, quint64 serial)
 {
     emit searchReplyArrived(text);
     // An answer to a query the user has already replaced is as stale as a successful one.
-    if (m_form->searchBox->text() != text)
+    if (serial != m_searchSerial || m_form->searchBox->text() != text)
         return;
     showMessage(tr("error: id: %1, message: %2")
                     .arg(error.value(QStringLiteral("id")).toString(),

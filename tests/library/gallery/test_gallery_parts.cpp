@@ -1,4 +1,5 @@
 #include "core/ui/widgets.h"
+#include "library/ImageCache.h"
 #include "library/gallery/AnimationSet.h"
 #include "library/gallery/DeletionAnimation.h"
 #include "library/gallery/QSearchInput.h"
@@ -11,6 +12,7 @@
 #include <QGraphicsSceneHoverEvent>
 #include <QGraphicsSceneMouseEvent>
 #include <QPainter>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -135,6 +137,20 @@ private slots:
             send<QGraphicsSceneMouseEvent>(scene, card.get(), QEvent::GraphicsSceneMouseRelease, release);
         QCOMPARE(g_calls, calls);
         scene.removeItem(card.get());
+    }
+
+    void replacedImageLeavesTheCache()
+    {
+        QTemporaryDir dir;
+        ListItemRecord record{"u", QSize(4, 4), dir.filePath("a.png"), QImage()};
+        QVERIFY(QImage(4, 4, QImage::Format_RGB32).save(record.path));
+        auto card = makeCard();
+        card->setRenderedRecord(record);
+        ImageCache::instance().get(record.path, "q1");
+        ImageCache::instance().waitForLoaders();
+        card->setRenderedRecord(ListItemRecord()); // a new address: the old picture must not stay decoded
+        QVERIFY(ImageCache::instance().get(record.path, "q1").isNull());
+        ImageCache::instance().waitForLoaders();
     }
 
     void animationSetFadesThenFinishesInOrder()
