@@ -116,6 +116,29 @@ private slots:
         }
     }
 
+    void parentGoneMidRenderGivesNullImage_data()
+    {
+        QTest::addColumn<bool>("whileGrabbing");
+        QTest::newRow("before the page's result") << false;
+        QTest::newRow("while grabbing") << true;
+    }
+
+    // The view dies with its parent; the renderer outlives both and must still answer.
+    void parentGoneMidRenderGivesNullImage()
+    {
+        QFETCH(bool, whileGrabbing);
+        auto* owner = new QWidget;
+        owner->show();
+        ImageCreator orphan(kPage, owner);
+        QSignalSpy ready(&orphan, &ImageCreator::imageReady);
+        QVERIFY(orphan.create(kWide));
+        if (whileGrabbing)
+            QTRY_VERIFY_WITH_TIMEOUT(owner->findChild<QWebEngineView*>()->width() <= 1000, kTimeoutMs);
+        delete owner;
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
+        QVERIFY(ready[0][0].value<QImage>().isNull() && !orphan.create(kSmall));
+    }
+
     void laterRequestOrCancelEndsTheRunningRender_data()
     {
         QTest::addColumn<bool>("whileGrabbing");
