@@ -64,6 +64,20 @@ private slots:
         QCOMPARE(visited.last(), last);
     }
 
+    void resolutionBecomesDotsPerMeter_data()
+    {
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<int>("dotsPerMeter");
+        QTest::newRow("screen") << 96 << 3779;
+        QTest::newRow("damaged preset") << std::numeric_limits<int>::max() << std::numeric_limits<int>::max();
+    }
+
+    void resolutionBecomesDotsPerMeter()
+    {
+        QFETCH(int, dpi);
+        QTEST(imageChunks::dotsPerMeter(dpi), "dotsPerMeter");
+    }
+
     void renderedImageFollowsThePreset_data()
     {
         QTest::addColumn<Preset>("preset");
