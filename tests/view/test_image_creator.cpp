@@ -153,6 +153,15 @@ private slots:
         QVERIFY(ready[0][0].value<QImage>().isNull() && !orphan.create(kSmall));
     }
 
+    void destroyedRendererSendsNothing()
+    {
+        auto* doomed = new ImageCreator(kPage, &parent);
+        QSignalSpy ready(doomed, &ImageCreator::imageReady);
+        QVERIFY(doomed->create(kSmall));
+        delete doomed;
+        QCOMPARE(ready.count(), 0);
+    }
+
     void laterRequestOrCancelEndsTheRunningRender_data()
     {
         QTest::addColumn<bool>("whileGrabbing");
