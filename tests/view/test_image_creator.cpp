@@ -64,6 +64,20 @@ private slots:
         QCOMPARE(visited.last(), last);
     }
 
+    void resolutionBecomesDotsPerMeter_data()
+    {
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<int>("dotsPerMeter");
+        QTest::newRow("screen") << 96 << 3779;
+        QTest::newRow("damaged preset") << std::numeric_limits<int>::max() << std::numeric_limits<int>::max();
+    }
+
+    void resolutionBecomesDotsPerMeter()
+    {
+        QFETCH(int, dpi);
+        QTEST(imageChunks::dotsPerMeter(dpi), "dotsPerMeter");
+    }
+
     void renderedImageFollowsThePreset_data()
     {
         QTest::addColumn<Preset>("preset");
@@ -114,6 +128,38 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(ready.count(), expected, kTimeoutMs);
             QVERIFY(ready.last()[0].value<QImage>().isNull());
         }
+    }
+
+    void parentGoneMidRenderGivesNullImage_data()
+    {
+        QTest::addColumn<bool>("whileGrabbing");
+        QTest::newRow("before the page's result") << false;
+        QTest::newRow("while grabbing") << true;
+    }
+
+    // The view dies with its parent; the renderer outlives both and must still answer.
+    void parentGoneMidRenderGivesNullImage()
+    {
+        QFETCH(bool, whileGrabbing);
+        auto* owner = new QWidget;
+        owner->show();
+        ImageCreator orphan(kPage, owner);
+        QSignalSpy ready(&orphan, &ImageCreator::imageReady);
+        QVERIFY(orphan.create(kWide));
+        if (whileGrabbing)
+            QTRY_VERIFY_WITH_TIMEOUT(owner->findChild<QWebEngineView*>()->width() <= 1000, kTimeoutMs);
+        delete owner;
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
+        QVERIFY(ready[0][0].value<QImage>().isNull() && !orphan.create(kSmall));
+    }
+
+    void destroyedRendererSendsNothing()
+    {
+        auto* doomed = new ImageCreator(kPage, &parent);
+        QSignalSpy ready(doomed, &ImageCreator::imageReady);
+        QVERIFY(doomed->create(kSmall));
+        delete doomed;
+        QCOMPARE(ready.count(), 0);
     }
 
     void laterRequestOrCancelEndsTheRunningRender_data()

@@ -55,12 +55,22 @@ ImageCreator::ImageCreator(const QUrl& url, QWidget* parent)
     view->show();
     wrapper = std::make_unique<WebViewWrapper>(view.data(), url, 0);
     connect(wrapper.get(), &WebViewWrapper::resultApplied, this, &ImageCreator::onResultApplied);
+    // The view may die with the parent in the middle of a render: its steps stop there, and the
+    // caller still waits for an answer.
+    connect(view, &QObject::destroyed, this, [this] {
+        pending = ImageRequest();
+        if (!current.text.isEmpty())
+            finish(QImage());
+    });
     screenRect = utils::screenGeometry(parent);
 }
 
 ImageCreator::~ImageCreator()
 {
     wrapper.reset();
+    // No answer from a renderer that is being destroyed.
+    if (view)
+        disconnect(view, nullptr, this, nullptr);
     delete view.data();
 }
 
@@ -120,7 +130,7 @@ bool ImageCreator::checkCancelled()
 
 void ImageCreator::onResultApplied(ContentInfo info)
 {
-    if (current.text.isEmpty() || checkCancelled())
+    if (current.text.isEmpty() || !view || checkCancelled())
         return;
     if (info.error || info.width > kMaxContentSide || info.height > kMaxContentSide) {
         finish(QImage());
@@ -154,7 +164,7 @@ void ImageCreator::moveToChunk()
 
 void ImageCreator::grabChunk()
 {
-    if (current.text.isEmpty() || checkCancelled())
+    if (current.text.isEmpty() || !view || checkCancelled())
         return;
     try {
         {

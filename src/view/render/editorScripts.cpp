@@ -95,9 +95,10 @@ QString fontSizeScript(int size)
 
 QString colorScript(const QColor& text, const QColor& background)
 {
+    // One element, refilled and moved last: a renderer sets colours twice per image, for its whole life.
     return QStringLiteral(
-               "var style = document.createElement('style');var text = document.createTextNode('body "
-               "{ background-color: %1; color: %2; }');style.appendChild(text);"
+               "var style = document.getElementById('zqColors') || document.createElement('style');"
+               "style.id = 'zqColors';style.textContent = 'body { background-color: %1; color: %2; }';"
                "document.head.appendChild(style);")
         .arg(background.name(), text.name());
 }

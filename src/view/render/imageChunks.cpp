@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <cmath>
+#include <limits>
 
 namespace imageChunks {
 
@@ -52,7 +53,8 @@ int layoutWidth(int screenWidth, double fontPx)
 
 int dotsPerMeter(int dpi)
 {
-    return static_cast<int>(dpi / 0.0254);
+    // A damaged preset's resolution must not overflow the conversion.
+    return static_cast<int>(qMin(dpi / 0.0254, double(std::numeric_limits<int>::max())));
 }
 
 } // namespace imageChunks
