@@ -1,5 +1,7 @@
 #include "library/QeltImageRecord.h"
 
+#include "library/savedFile.h"
+
 #include <QDataStream>
 
 namespace imageIndexFile {
@@ -23,15 +25,14 @@ void writeEntry(QDataStream& out, const ImageEntry& entry)
 ReadResult read(QIODevice* device, QeltImageIndex& index, qint32* version)
 {
     QDataStream in(device);
-    in.setVersion(QDataStream::Qt_5_15);
-    qint32 fileVersion = 0;
-    in >> fileVersion;
-    if (version)
-        *version = in.status() == QDataStream::Ok ? fileVersion : 0;
-    if (in.status() != QDataStream::Ok)
+    switch (utils::readStoredVersion(in, kVersion, version)) {
+    case utils::StoredVersion::Missing:
         return ReadResult::NoVersion;
-    if (fileVersion != kVersion)
+    case utils::StoredVersion::Other:
         return ReadResult::WrongVersion;
+    case utils::StoredVersion::Ok:
+        break;
+    }
     while (!in.atEnd()) {
         QString id;
         QeltImageRecord record;

@@ -43,15 +43,14 @@ bool QeltsContainer::load(const QString& path)
 QeltsContainer::ReadResult QeltsContainer::read(QIODevice* device, qint32* version)
 {
     QDataStream in(device);
-    in.setVersion(QDataStream::Qt_5_15);
-    qint32 fileVersion = 0;
-    in >> fileVersion;
-    if (version)
-        *version = in.status() == QDataStream::Ok ? fileVersion : 0;
-    if (in.status() != QDataStream::Ok)
+    switch (utils::readStoredVersion(in, kFileVersion, version)) {
+    case utils::StoredVersion::Missing:
         return ReadResult::NoVersion;
-    if (fileVersion != kFileVersion)
+    case utils::StoredVersion::Other:
         return ReadResult::WrongVersion;
+    case utils::StoredVersion::Ok:
+        break;
+    }
     while (!in.atEnd()) {
         auto qelt = std::make_shared<ZorvaneQelt>();
         in >> qelt->id >> qelt->latex >> qelt->text >> qelt->confidence >> qelt->modified_at >>

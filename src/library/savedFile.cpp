@@ -1,5 +1,6 @@
 #include "library/savedFile.h"
 
+#include <QDataStream>
 #include <QDebug>
 #include <QSaveFile>
 
@@ -26,6 +27,19 @@ bool saveFile(const QString& path, const std::function<bool(QIODevice*)>& write,
         return false;
     }
     return true;
+}
+
+StoredVersion readStoredVersion(QDataStream& in, qint32 expected, qint32* version)
+{
+    in.setVersion(QDataStream::Qt_5_15);
+    qint32 read = 0;
+    in >> read;
+    const bool ok = in.status() == QDataStream::Ok;
+    if (version)
+        *version = ok ? read : 0;
+    if (!ok)
+        return StoredVersion::Missing;
+    return read == expected ? StoredVersion::Ok : StoredVersion::Other;
 }
 
 } // namespace utils

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QDataStream;
 class QIODevice;
 
 namespace utils {
@@ -14,5 +15,11 @@ namespace utils {
 // commit with its reason; returns whether the new file is in place.
 bool saveFile(const QString& path, const std::function<bool(QIODevice*)>& write, const QString& owner,
               const QString& what);
+
+enum class StoredVersion { Ok, Missing, Other };
+
+// Reads the version that opens a stored file, in the stream form both files use; reports what was read
+// through `version` (0 when nothing could be) so that callers can log it.
+StoredVersion readStoredVersion(QDataStream& in, qint32 expected, qint32* version);
 
 } // namespace utils
