@@ -2,7 +2,8 @@
 
 // What the application tells the parts that must not disturb the user, such as the updater before it
 // replaces the program.
-class AppInterface {
+class AppInterface
+{
 public:
     virtual ~AppInterface() = default;
     virtual bool IsIdle() const = 0;
