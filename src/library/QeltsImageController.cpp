@@ -9,7 +9,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QSet>
+#include <QFileInfo>
+#include <QHash>
 #include <QThread>
 
 QeltsImageController::QeltsImageController(QObject* parent)
@@ -35,7 +36,8 @@ QeltsImageController::~QeltsImageController()
 
 QString QeltsImageController::indexFilePath()
 {
-    return utils::dataFolder().isEmpty() ? QString() : utils::statePath() + QStringLiteral("/images.dat");
+    const QString state = utils::usableStatePath();
+    return state.isEmpty() ? QString() : state + QStringLiteral("/images.dat");
 }
 
 void QeltsImageController::addQelt(const std::shared_ptr<ZorvaneQelt>& qelt, const QPixmap& original)
@@ -172,7 +174,7 @@ void QeltsImageController::loadIndex()
     m_index.clear();
     const QString path = indexFilePath();
     if (path.isEmpty())
-        return; // no data folder: nothing to read, and no image folder to clean
+        return; // no usable data folder: nothing to read, and no image folder to clean
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning().noquote() << "[QeltsImageController]"
@@ -206,21 +208,21 @@ void QeltsImageController::loadIndex()
 void QeltsImageController::removeUnknownFiles()
 {
     const QString folder = utils::imagesFolder();
-    if (folder.isEmpty()) {
-        qCritical() << "[QeltsImageController] No folder for images; nothing cleaned up";
-        return;
-    }
-    QSet<QString> files;
+    if (folder.isEmpty())
+        return; // logged where the folder was found unusable
+    // Compared as cleaned absolute paths: an index written under "share//..." names the same files.
+    const auto key = [](const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); };
+    QHash<QString, QString> files; // cleaned path -> path as listed
     const QFileInfoList found =
         QDir(folder).entryInfoList({QStringLiteral("*.png")}, QDir::Files | QDir::NoSymLinks | QDir::Hidden);
     for (const QFileInfo& info : found) {
         // Only the files we named; a PNG someone else put here is not ours to delete.
         if (utils::isOwnImageFileName(info.fileName()))
-            files.insert(info.absoluteFilePath());
+            files.insert(key(info.absoluteFilePath()), info.absoluteFilePath());
     }
     for (QeltImageRecord& record : m_index) {
         for (ImageEntry* entry : {&record.renderedList, &record.originalList, &record.originalFull}) {
-            if (entry->isMissing() || !files.remove(entry->file))
+            if (entry->isMissing() || !files.remove(key(entry->file)))
                 entry->clear();
         }
     }
