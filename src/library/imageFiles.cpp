@@ -20,10 +20,10 @@ QString dataFolder()
 
 QString imagesFolder()
 {
-    const QString dataPath = dataFolder();
-    return dataPath.isEmpty()
-               ? QString()
-               : usableFolder(dataPath + QStringLiteral("/images"), "Failed to create path for images");
+    // Without the state folder no index keeps them, and no clean-up would ever find them again.
+    if (usableStatePath().isEmpty())
+        return QString();
+    return usableFolder(dataFolder() + QStringLiteral("/images"), "Failed to create path for images");
 }
 
 QString newImagePath()

@@ -18,7 +18,8 @@ namespace utils {
 QString dataFolder();
 
 // "images" under the application's data folder, made when missing. Empty, logged once, when there is no
-// usable data folder or the folder cannot be made: callers then write and delete nothing.
+// usable data or state folder (no index would name the files) or the folder cannot be made: callers
+// then write and delete nothing.
 QString imagesFolder();
 
 // A path in the image folder, 32 hex digits and ".png", that names no file yet; empty without a folder.
