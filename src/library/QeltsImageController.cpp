@@ -10,7 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
+#include <QSet>
 #include <QThread>
 
 QeltsImageController::QeltsImageController(QObject* parent)
@@ -210,19 +210,19 @@ void QeltsImageController::removeUnknownFiles()
     const QString folder = utils::imagesFolder();
     if (folder.isEmpty())
         return; // logged where the folder was found unusable
-    // Compared as cleaned absolute paths: an index written under "share//..." names the same files.
-    const auto key = [](const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); };
-    QHash<QString, QString> files; // cleaned path -> path as listed
+    // The folder is cleaned where it is made, so the listing's paths are clean; a stored path is cleaned
+    // before it is looked up, since an index written under "share//..." names the same files.
+    QSet<QString> files;
     const QFileInfoList found =
         QDir(folder).entryInfoList({QStringLiteral("*.png")}, QDir::Files | QDir::NoSymLinks | QDir::Hidden);
     for (const QFileInfo& info : found) {
         // Only the files we named; a PNG someone else put here is not ours to delete.
         if (utils::isOwnImageFileName(info.fileName()))
-            files.insert(key(info.absoluteFilePath()), info.absoluteFilePath());
+            files.insert(info.absoluteFilePath());
     }
     for (QeltImageRecord& record : m_index) {
         for (ImageEntry* entry : {&record.renderedList, &record.originalList, &record.originalFull}) {
-            if (entry->isMissing() || !files.remove(key(entry->file)))
+            if (entry->isMissing() || !files.remove(QDir::cleanPath(entry->file)))
                 entry->clear();
         }
     }
