@@ -58,8 +58,11 @@ void SettingsDialog::setUpShortcuts()
         connect(hotkey.cancel, &QPushButton::clicked, this, &SettingsDialog::cancelRecording);
     }
     m_poller = new KeyboardPoller(this);
-    connect(m_poller, &KeyboardPoller::held, this,
-            [this](const Shortcut& held) { feedRecorder(held.modifiers, held.key); });
+    // The poll sees the whole keyboard: only keys meant for this window count.
+    connect(m_poller, &KeyboardPoller::held, this, [this](const Shortcut& held) {
+        if (isActiveWindow())
+            feedRecorder(held.modifiers, held.key);
+    });
     showShortcuts();
 }
 
