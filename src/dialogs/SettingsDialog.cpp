@@ -14,6 +14,8 @@
 
 namespace {
 
+const char kShownProperty[] = "zqShown";
+
 QVector<utils::shortcuts::Shortcut> storedShortcuts()
 {
     return {utils::shortcutLatex(), utils::shortcutReload(), utils::shortcutLatexEdit(),
@@ -81,6 +83,17 @@ void SettingsDialog::showEvent(QShowEvent* event)
     onFormattingEdited();
 }
 
+void SettingsDialog::showChecked(QAbstractButton* box, bool checked)
+{
+    box->setChecked(checked);
+    box->setProperty(kShownProperty, checked);
+}
+
+bool SettingsDialog::changedByUser(const QAbstractButton* box)
+{
+    return box->isChecked() != box->property(kShownProperty).toBool();
+}
+
 QVector<QPair<QCheckBox*, const SettingKey<bool>*>> SettingsDialog::boolOptions() const
 {
     return {{m_form->cb_start_balloon, &kKeyShowStartBalloon},
@@ -97,9 +110,9 @@ QVector<QPair<QCheckBox*, const SettingKey<bool>*>> SettingsDialog::boolOptions(
 void SettingsDialog::setUpGeneralTab()
 {
     for (const auto& [box, key] : boolOptions())
-        box->setChecked(key->get());
-    m_form->cb_improve->setChecked(kKeyImproveZorvaneOCR.get());
-    m_form->cb_autostart->setChecked(utils::isAutostartEnabled());
+        showChecked(box, key->get());
+    showChecked(m_form->cb_improve, kKeyImproveZorvaneOCR.get());
+    showChecked(m_form->cb_autostart, utils::isAutostartEnabled());
     // Start at login starts the AppImage; a program run from elsewhere has nothing to start.
     if (utils::appImagePath().isEmpty()) {
         m_form->cb_autostart->setEnabled(false);
@@ -110,18 +123,19 @@ void SettingsDialog::setUpGeneralTab()
 void SettingsDialog::saveGeneralTab()
 {
     for (const auto& [box, key] : boolOptions())
-        if (box->isChecked() != key->get())
+        if (changedByUser(box))
             key->set(box->isChecked());
-    if (m_form->cb_autostart->isEnabled() && m_form->cb_autostart->isChecked() != utils::isAutostartEnabled())
+    if (m_form->cb_autostart->isEnabled() && changedByUser(m_form->cb_autostart))
         utils::setAutostart(m_form->cb_autostart->isChecked());
     // The service keeps the consent too; the request stores it here at once.
-    if (m_form->cb_improve->isChecked() != kKeyImproveZorvaneOCR.get())
+    if (changedByUser(m_form->cb_improve))
         APIHandler::SetImproveOCRSetting(m_form->cb_improve->isChecked(), nullptr);
 }
 
 void SettingsDialog::setUpPdfTab()
 {
     m_form->le_pdf_folder->setText(kKeyPdfDownloadsFolder.get());
+    m_form->le_pdf_folder->setProperty(kShownProperty, m_form->le_pdf_folder->text());
     connect(m_form->but_pdf_folder, &QPushButton::clicked, this, [this] {
         const QString folder = FileDialog::getExistingDirectory(this, tr("Folder for converted PDFs"),
                                                                 m_form->le_pdf_folder->text());
@@ -132,7 +146,7 @@ void SettingsDialog::setUpPdfTab()
 
 void SettingsDialog::savePdfTab()
 {
-    if (m_form->le_pdf_folder->text() != kKeyPdfDownloadsFolder.get())
+    if (m_form->le_pdf_folder->text() != m_form->le_pdf_folder->property(kShownProperty).toString())
         kKeyPdfDownloadsFolder.set(m_form->le_pdf_folder->text());
 }
 

@@ -76,6 +76,11 @@ private:
         QPushButton* cancel;
     };
 
+    // A check box as the window opened with it. Only what the user changes is written back, so that a
+    // value changed elsewhere meanwhile (the consent fetched from the service, say) is not overwritten.
+    static void showChecked(QAbstractButton* box, bool checked);
+    static bool changedByUser(const QAbstractButton* box);
+
     // SettingsDialog.cpp: the general and PDF tabs, saving, the end of the window.
     // The check boxes that each stand for one stored flag.
     QVector<QPair<QCheckBox*, const SettingKey<bool>*>> boolOptions() const;
@@ -100,7 +105,8 @@ private:
     void setUpFormattingTab(const utils::ResultFormat& format);
     void showFormat(const utils::ResultFormat& format);
     void onFormattingEdited();
-    QList<bool> shownFormats() const;
+    // MathML (MS Word), MathML, AsciiMath, TSV, CSV.
+    QList<QCheckBox*> formatBoxes() const;
     void saveFormattingTab();
 
     // SettingsDialog_presets.cpp

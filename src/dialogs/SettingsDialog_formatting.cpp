@@ -60,10 +60,9 @@ void SettingsDialog::setUpFormattingTab(const utils::ResultFormat& format)
     f.scrollArea->setStyleSheet(utils::styles::formattingScrollArea());
 
     showFormat(format);
-    const QList<QCheckBox*> formats = {f.cb_format_mathmlword, f.cb_format_mathml, f.cb_format_asciimath,
-                                       f.cb_format_tsv, f.cb_format_csv};
+    const QList<QCheckBox*> formats = formatBoxes();
     for (int i = 0; i < formats.size(); ++i)
-        formats[i]->setChecked(utils::isFormatShown(kFormatNames[i]));
+        showChecked(formats[i], utils::isFormatShown(kFormatNames[i]));
 
     for (QButtonGroup* group : {m_inlineGroup, m_blockGroup, m_numberedGroup})
         connect(group, &QButtonGroup::idToggled, this, [this](int, bool on) {
@@ -121,11 +120,10 @@ void SettingsDialog::onFormattingEdited()
     emit FormattingChanged(format);
 }
 
-QList<bool> SettingsDialog::shownFormats() const
+QList<QCheckBox*> SettingsDialog::formatBoxes() const
 {
-    return {m_form->cb_format_mathmlword->isChecked(), m_form->cb_format_mathml->isChecked(),
-            m_form->cb_format_asciimath->isChecked(), m_form->cb_format_tsv->isChecked(),
-            m_form->cb_format_csv->isChecked()};
+    return {m_form->cb_format_mathmlword, m_form->cb_format_mathml, m_form->cb_format_asciimath,
+            m_form->cb_format_tsv, m_form->cb_format_csv};
 }
 
 void SettingsDialog::saveFormattingTab()
@@ -137,13 +135,18 @@ void SettingsDialog::saveFormattingTab()
         m_announcedFormat = format;
         emit FormattingChanged(format);
     }
-    const QList<bool> shown = shownFormats();
-    QList<bool> stored;
-    for (const QString& name : kFormatNames)
-        stored.append(utils::isFormatShown(name));
-    if (shown == stored)
+    const QList<QCheckBox*> boxes = formatBoxes();
+    bool changed = false;
+    for (int i = 0; i < boxes.size(); ++i) {
+        if (changedByUser(boxes[i])) {
+            utils::setFormatShown(kFormatNames[i], boxes[i]->isChecked());
+            changed = true;
+        }
+    }
+    if (!changed)
         return;
-    for (int i = 0; i < kFormatNames.size(); ++i)
-        utils::setFormatShown(kFormatNames[i], shown[i]);
+    QList<bool> shown;
+    for (const QCheckBox* box : boxes)
+        shown.append(box->isChecked());
     emit NonLatexFormatsChanged(shown);
 }

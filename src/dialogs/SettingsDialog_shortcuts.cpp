@@ -51,7 +51,7 @@ void SettingsDialog::setUpShortcuts()
                m_form->but_cancel_markdownedit}};
     for (int row = 0; row < m_rows.size(); ++row) {
         const HotkeyRow& hotkey = m_rows[row];
-        hotkey.enabled->setChecked(utils::isShortcutEnabled(hotkey.name));
+        showChecked(hotkey.enabled, utils::isShortcutEnabled(hotkey.name));
         hotkey.field->installEventFilter(this);
         connect(hotkey.change, &QPushButton::clicked, this, [this, row] { startRecording(row); });
         connect(hotkey.save, &QPushButton::clicked, this, &SettingsDialog::saveRecording);
@@ -121,7 +121,7 @@ void SettingsDialog::saveShortcuts()
         if (m_recorder.value(row) != kStoredHotkeys[row].get())
             kStoredHotkeys[row].set(m_recorder.value(row));
         const HotkeyRow& hotkey = m_rows[row];
-        if (hotkey.enabled->isChecked() != utils::isShortcutEnabled(hotkey.name))
+        if (changedByUser(hotkey.enabled))
             utils::setShortcutEnabled(hotkey.name, hotkey.enabled->isChecked());
     }
 }

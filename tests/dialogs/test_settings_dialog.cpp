@@ -277,11 +277,16 @@ private slots:
         QTRY_COMPARE(m_service.requestsTo("/v1/user/settings").size(), 1);
         QCOMPARE(m_service.requests().first().json(), (QJsonObject{{"improve_zorvane", false}}));
         QVERIFY(QFile::exists(utils::autostartFilePath()));
-        // Without an AppImage there is nothing to start at login; unchanged consent is not sent again.
+        // Without an AppImage there is nothing to start at login. Consent the service changed while the
+        // window was open (its settings fetched as it opened) is neither sent back nor overwritten.
         open();
         QVERIFY(!child<QCheckBox>("cb_autostart")->isEnabled());
+        kKeyImproveZorvaneOCR.set(true);
+        kKeyShowOCRFeedback.set(false);
         end(End::Ok);
         QCOMPARE(m_service.requestCount(), 1);
+        QCOMPARE(kKeyImproveZorvaneOCR.get(), true);
+        QCOMPARE(kKeyShowOCRFeedback.get(), false);
     }
 
     void presetsTabChoosesEditsAndSavesPresets()

@@ -164,7 +164,7 @@ private slots:
         next->click();
         next->click();
         QCOMPARE(child<QLabel>(dialog, "lb_page")->text(), QString("3 / 3"));
-        QVERIFY(!next->isVisible());
+        QVERIFY(!next->isVisible() && child<QPushButton>(dialog, "but_done")->isVisible());
         child<QPushButton>(dialog, "but_done")->click();
         QTRY_VERIFY(!dialog);
     }
