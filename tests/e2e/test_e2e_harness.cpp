@@ -9,6 +9,7 @@
 #include "api/CreateQeltRequest.h"
 #include "api/GenerateLoginProcessIdRequest.h"
 #include "api/GetLoginProcessStatusRequest.h"
+#include "api/GetQeltRequest.h"
 #include "api/LoginIdResult.h"
 #include "api/LoginProcessResult.h"
 #include "api/Provider.h"
@@ -201,44 +202,49 @@ private slots:
         const QByteArray options = R"json({"math_inline_delimiters":["\\(","\\)"],"rm_spaces":true})json";
 
         auto* request = ZorvaneAPI::Provider::instance().createQeltRequest();
-    request->exec(jpeg, options);
-    auto result = resultOf<ZorvaneAPI::QeltResult>(request);
-    QVERIFY2(result && !result->hasError() && result->qelt, "the upload got no Qelt back");
+        request->exec(jpeg, options);
+        auto result = resultOf<ZorvaneAPI::QeltResult>(request);
+        QVERIFY2(result && !result->hasError() && result->qelt, "the upload got no Qelt back");
 
-    const auto uploads = e2e::recordedRequests("POST", "/v1/qelts-multipart");
-    QVERIFY(!uploads.isEmpty());
-    const QJsonObject upload = uploads.last();
-    QCOMPARE(upload.value("host").toString(), QStringLiteral("api.zorvane.com"));
-    QCOMPARE(header(upload, "authorization"), "Bearer " + e2e::kToken.toUtf8());
-    const QJsonArray parts = upload.value("parts").toArray();
-    QCOMPARE(parts.size(), 2);
-    const QJsonObject file = parts.at(0).toObject(), json = parts.at(1).toObject();
-    QCOMPARE(file.value("name").toString(), QStringLiteral("file"));
-    QCOMPARE(file.value("filename").toString(), QStringLiteral("image.jpg"));
-    QCOMPARE(file.value("content_type").toString(), QStringLiteral("image/jpeg"));
-    QVERIFY2(decoded(file.value("data_base64")) == jpeg, "the image part differs from the JPEG sent");
-    QCOMPARE(json.value("name").toString(), QStringLiteral("options_json"));
-    QCOMPARE(json.value("content_type").toString(), QString());
-    QCOMPARE(decoded(json.value("data_base64")), options);
+        const auto uploads = e2e::recordedRequests("POST", "/v1/qelts-multipart");
+        QVERIFY(!uploads.isEmpty());
+        const QJsonObject upload = uploads.last();
+        QCOMPARE(upload.value("host").toString(), QStringLiteral("api.zorvane.com"));
+        QCOMPARE(header(upload, "authorization"), "Bearer " + e2e::kToken.toUtf8());
+        const QJsonArray parts = upload.value("parts").toArray();
+        QCOMPARE(parts.size(), 2);
+        const QJsonObject file = parts.at(0).toObject(), json = parts.at(1).toObject();
+        QCOMPARE(file.value("name").toString(), QStringLiteral("file"));
+        QCOMPARE(file.value("filename").toString(), QStringLiteral("image.jpg"));
+        QCOMPARE(file.value("content_type").toString(), QStringLiteral("image/jpeg"));
+        QVERIFY2(decoded(file.value("data_base64")) == jpeg, "the image part differs from the JPEG sent");
+        QCOMPARE(json.value("name").toString(), QStringLiteral("options_json"));
+        QCOMPARE(json.value("content_type").toString(), QString());
+        QCOMPARE(decoded(json.value("data_base64")), options);
 
-    QNetworkAccessManager plain;
-    auto image = finished(plain.get(QNetworkRequest(QUrl(result->qelt->originalImageUrl))));
-    QVERIFY2(image && image->error() == QNetworkReply::NoError,
-             qPrintable("the original image did not load from " + result->qelt->originalImageUrl));
-    QCOMPARE(QImage::fromData(image->readAll()).size(), picture.size());
-}
+        auto* fetch = ZorvaneAPI::Provider::instance().getQeltRequest();
+        fetch->exec(result->qelt->id);
+        auto fetched = resultOf<ZorvaneAPI::QeltResult>(fetch);
+        QVERIFY2(fetched && fetched->qelt && fetched->qelt->id == result->qelt->id,
+                 "the uploaded Qelt cannot be fetched");
+
+        QNetworkAccessManager plain;
+        auto image = finished(plain.get(QNetworkRequest(QUrl(result->qelt->originalImageUrl))));
+        QVERIFY2(image && image->error() == QNetworkReply::NoError,
+                 qPrintable("the original image did not load from " + result->qelt->originalImageUrl));
+        QCOMPARE(QImage::fromData(image->readAll()).size(), picture.size());
+    }
 
     void updateManifestIsOnTheSite()
-{
-    QNetworkAccessManager plain;
-    auto reply = finished(plain.get(QNetworkRequest(QUrl(utils::siteUrl() + "/lin_app/version.json"))));
-    QVERIFY(reply && reply->error() == QNetworkReply::NoError);
-    const QJsonObject manifest = QJsonDocument::fromJson(reply->readAll()).object();
-    QVERIFY(manifest.value("version").isString());
-    QVERIFY(manifest.value("url").toString().startsWith("https://"));
-}
-}
-;
+    {
+        QNetworkAccessManager plain;
+        auto reply = finished(plain.get(QNetworkRequest(QUrl(utils::siteUrl() + "/lin_app/version.json"))));
+        QVERIFY(reply && reply->error() == QNetworkReply::NoError);
+        const QJsonObject manifest = QJsonDocument::fromJson(reply->readAll()).object();
+        QVERIFY(manifest.value("version").isString());
+        QVERIFY(manifest.value("url").toString().startsWith("https://"));
+    }
+};
 
 int main(int argc, char* argv[])
 {
