@@ -233,7 +233,12 @@ void RecognitionUpload::OnRecognitionFinished(const QByteArray& optionsJson, con
                                               bool autoOpenQelt)
 {
     logInfo() << "End uploading image, attempt:" << attempt << ", time:" << clockText();
+    // A receiver may sign out (cancelPending) while a signal of this image is being delivered: what
+    // follows then belongs to nobody.
+    const QPointer<QObject> batch = m_inFlight;
     emit activity();
+    if (batch != m_inFlight)
+        return;
 
     const Verdict verdict = judge(*result, attempt);
     if (verdict.logFailure)
@@ -252,7 +257,7 @@ void RecognitionUpload::OnRecognitionFinished(const QByteArray& optionsJson, con
         emit rateLimited(verdict.rateLimitMessage);
     if (!verdict.errorText.isEmpty())
         emit errorMessage(verdict.errorText);
-    if (verdict.deliver)
+    if (verdict.deliver && batch == m_inFlight)
         ImageQeltRecognizedHandler(result->qelt, pm, autoOpenQelt);
 }
 
