@@ -104,7 +104,7 @@ void UpdateController::initRolloutSettings()
         return;
     }
     // Drawn once per installation; the stored number keeps it in its place of the roll-out.
-    QRandomGenerator generator(quint32(QDateTime::currentSecsSinceEpoch()));
+    QRandomGenerator generator{quint32(QDateTime::currentSecsSinceEpoch())};
     m_rolloutPercent = int(generator.generate() % 99);
     kKeyUpdatePercent.set(m_rolloutPercent);
 }
