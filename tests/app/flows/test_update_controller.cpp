@@ -26,47 +26,36 @@ const QString kAppVersion = QStringLiteral("03.00.0128");
 const QString kNewVersion = QStringLiteral("03.00.0129");
 const QString kManifestPath = QStringLiteral("/lin_app/version.json");
 const QString kDownloadPath = QStringLiteral("/download/new.AppImage");
+const QString kReady = QString::number(UpdateReady);
 
 class TestApp : public AppInterface
 {
 public:
     bool idle = true;
     mutable int asked = 0;
-    bool IsIdle() const override
-    {
-        ++asked;
-        return idle;
-    }
+    bool IsIdle() const override { return ++asked, idle; }
 };
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    if (QFileInfo(path).isDir())
-        return "<dir>";
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
 
 QByteArray manifest(const QString& version, int percent, const QString& url = "{site}" + kDownloadPath)
 {
     return QJsonDocument(QJsonObject{{"version", version}, {"percent", percent}, {"url", url}}).toJson();
 }
 
-UpdateIntervals quickIntervals()
+// The contents of a file; "-" when there is none, "dir" for a folder.
+QByteArray contentOf(const QString& path)
 {
-    UpdateIntervals intervals;
-    intervals.firstCheckMs = INT_MAX;
-    intervals.checkMs = INT_MAX;
-    intervals.installPollMs = 1;
-    intervals.awayMs = 0;
-    intervals.giveUpMs = LLONG_MAX / 2;
-    return intervals;
+    QFile file(path);
+    if (QFileInfo(path).isDir())
+        return "dir";
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("-");
+}
+
+void place(const QString& path, const QByteArray& content)
+{
+    if (content == "dir")
+        QDir().mkpath(path + "/inside");
+    else if (QFile file(path); content != "-" && file.open(QIODevice::WriteOnly))
+        file.write(content);
 }
 
 } // namespace
@@ -79,34 +68,32 @@ class TestUpdateController : public QObject
     std::unique_ptr<QTemporaryDir> m_folder;
     TestApp m_app;
     QString m_appImage;
-    QString m_dataFolder;
-    QByteArray m_program; // a program that answers the probe, marked as the new version
+    QString m_setup;
+    QByteArray m_program; // answers the probe; marked as the new version
 
-    std::unique_ptr<UpdateController> makeController(const UpdateIntervals& intervals = quickIntervals())
+    std::unique_ptr<UpdateController> makeController(qint64 awayMs = 0, qint64 giveUpMs = LLONG_MAX / 2,
+                                                     int firstCheckMs = INT_MAX)
     {
+        UpdateIntervals intervals;
+        intervals.firstCheckMs = firstCheckMs;
+        intervals.checkMs = INT_MAX;
+        intervals.installPollMs = 1;
+        intervals.awayMs = awayMs;
+        intervals.giveUpMs = giveUpMs;
         return std::make_unique<UpdateController>(
             kAppVersion, ZorvaneAPI::Provider::instance().networkAccessManager(), &m_app, nullptr, intervals);
     }
 
-    QString setupPath() const { return m_dataFolder + "/setup"; }
-
     // How a check ended: "completed" when the new program was swapped in, else the result's number.
-    static QString outcome(QSignalSpy& finished, QSignalSpy& completed)
-    {
-        if (!QTest::qWaitFor([&] { return finished.count() + completed.count() > 0; }, 20000))
-            return "none";
-        if (completed.count() > 0)
-            return "completed";
-        return QString::number(finished.first().first().value<CheckUpdateResult>());
-    }
-
-    // A user-started check that leaves the new program downloaded and offered.
-    bool downloadAndOffer(UpdateController& controller)
+    static QString outcome(UpdateController& controller, const std::function<void()>& start)
     {
         QSignalSpy finished(&controller, &UpdateController::CheckUpdateFinished);
         QSignalSpy completed(&controller, &UpdateController::UpdateCompleted);
-        controller.UserCheckUpdate();
-        return outcome(finished, completed) == QString::number(UpdateReady) && QFile::exists(setupPath());
+        start();
+        if (!QTest::qWaitFor([&] { return finished.count() + completed.count() > 0; }, 20000))
+            return "none";
+        return completed.count() ? "completed"
+                                 : QString::number(finished.first().first().value<CheckUpdateResult>());
     }
 
 private slots:
@@ -115,10 +102,9 @@ private slots:
         APIHandler::init(ZorvaneAPI::Provider::instance().networkAccessManager());
         APIHandler::setLogFlushIntervalForTesting(3600000);
         QFile standIn(qEnvironmentVariable("ZQ_UPDATE_STANDIN"));
-        QVERIFY2(standIn.open(QIODevice::ReadOnly), qPrintable(standIn.fileName()));
+        QVERIFY(standIn.open(QIODevice::ReadOnly));
         m_program = standIn.readAll() + "NEW";
-        m_dataFolder = QStandardPaths::standardLocations(QStandardPaths::AppLocalDataLocation).value(0);
-        QVERIFY(!m_dataFolder.isEmpty());
+        m_setup = QStandardPaths::standardLocations(QStandardPaths::AppLocalDataLocation).value(0) + "/setup";
     }
 
     void init()
@@ -126,23 +112,21 @@ private slots:
         zq::test::clearSettings();
         kKeyUpdatePercent.set(50);
         APIHandler::overrideNetworkAvailabilityForTesting(true);
-        QDir(m_dataFolder).removeRecursively();
+        QDir(QFileInfo(m_setup).path()).removeRecursively();
         m_folder = std::make_unique<QTemporaryDir>();
         m_appImage = m_folder->filePath("Zorvane.AppImage");
-        QVERIFY(writeFile(m_appImage, "OLD"));
+        place(m_appImage, "OLD");
         qputenv("APPIMAGE", m_appImage.toUtf8());
         m_app = TestApp();
         m_service = std::make_unique<ScopedFakeService>();
-        m_service->on(
-            "GET", kManifestPath,
-            Reply::raw(manifest(kNewVersion, 100, m_service->baseUrl() + kDownloadPath), "application/json"));
+        m_service->on("GET", kManifestPath,
+                      Reply::raw(manifest(kNewVersion, 100, m_service->baseUrl() + kDownloadPath)));
         m_service->on("GET", kDownloadPath, Reply::raw(m_program));
     }
 
     void cleanup()
     {
         m_service.reset();
-        m_folder.reset();
         qunsetenv("APPIMAGE");
         qunsetenv("ZQ_STANDIN_EXIT");
         APIHandler::overrideNetworkAvailabilityForTesting(std::nullopt);
@@ -157,36 +141,36 @@ private slots:
         QTest::addColumn<QString>("how"); // "user", "staff", "offline", "failing probe" or ""
         QTest::addColumn<QString>("expected");
         QTest::addColumn<int>("downloads");
-        const auto row = [](const char* name, const QByteArray& manifestBody, int rollout, const char* how,
+        const auto row = [](const char* name, const QByteArray& body, int rollout, const char* how,
                             int expected, int downloads, const QByteArray& download = "{program}",
                             int status = 200) {
-            QTest::newRow(name) << manifestBody << status << download << rollout << QString(how)
+            QTest::newRow(name) << body << status << download << rollout << QString(how)
                                 << (expected < 0 ? QString("completed") : QString::number(expected))
                                 << downloads;
         };
+        const QByteArray newer = manifest(kNewVersion, 100);
         row("same version", manifest(kAppVersion, 100), 0, "", UpToDate, 0);
         row("lower version", manifest("02.99.9999", 100), 0, "", UpToDate, 0);
-        row("newer, for everybody", manifest(kNewVersion, 100), 98, "", -1, 1);
+        row("newer, for everybody", newer, 98, "", -1, 1);
         row("percent 30, this installation 30", manifest(kNewVersion, 30), 30, "", -1, 1);
         row("percent 30, this installation 31", manifest(kNewVersion, 30), 31, "", RolloutPercentTooSmall, 0);
         row("percent 30, 31, asked by the user", manifest(kNewVersion, 30), 31, "user", UpdateReady, 1);
         row("percent 0, staff", manifest(kNewVersion, 0), 31, "staff", -1, 1);
         row("production address rewritten", manifest(kNewVersion, 100, "https://zorvane.com" + kDownloadPath),
             0, "", -1, 1);
-        row("offline", manifest(kNewVersion, 100), 0, "offline", NoNetwork, 0);
+        row("offline", newer, 0, "offline", NoNetwork, 0);
         row("manifest not JSON", "<html>", 0, "", InvalidResponse, 0);
         row("manifest a JSON array", "[1,2]", 0, "", InvalidResponse, 0);
-        row("manifest fails", manifest(kNewVersion, 100), 0, "", NetworkFailure, 0, "{program}", 500);
-        row("manifest redirects", manifest(kNewVersion, 100), 0, "", NetworkFailure, 0, "{program}", 302);
+        row("manifest fails", newer, 0, "", NetworkFailure, 0, "{program}", 500);
+        row("manifest redirects", newer, 0, "", NetworkFailure, 0, "{program}", 302);
         row("plain http elsewhere", manifest(kNewVersion, 100, "http://localhost:{port}" + kDownloadPath), 0,
             "", InvalidResponse, 0);
-        row("download empty", manifest(kNewVersion, 100), 0, "", DownloadFailed, 1, "");
-        row("download a web page", manifest(kNewVersion, 100), 0, "", DownloadFailed, 1,
-            "<html>login</html>");
-        row("ELF header, no program", manifest(kNewVersion, 100), 0, "", DownloadFailed, 1,
+        row("download empty", newer, 0, "", DownloadFailed, 1, "");
+        row("download a web page", newer, 0, "", DownloadFailed, 1, "<html>login</html>");
+        row("ELF header, no program", newer, 0, "", DownloadFailed, 1,
             "\x7f"
             "ELF\2\1\1junk");
-        row("program fails its probe", manifest(kNewVersion, 100), 0, "failing probe", DownloadFailed, 1);
+        row("program fails its probe", newer, 0, "failing probe", DownloadFailed, 1);
     }
 
     void checkEndsAsTheManifestAndTheDownloadSay()
@@ -205,81 +189,64 @@ private slots:
         kKeyUpdatePercent.set(rollout);
         if (how == "staff")
             utils::setAuthInfo("dev@zorvane.com", "t0k");
-        if (how == "offline")
-            APIHandler::overrideNetworkAvailabilityForTesting(false);
+        APIHandler::overrideNetworkAvailabilityForTesting(how != "offline");
         if (how == "failing probe")
             qputenv("ZQ_STANDIN_EXIT", "3");
         auto controller = makeController();
         QCOMPARE(controller->rolloutPercent(), rollout);
-        QSignalSpy finished(controller.get(), &UpdateController::CheckUpdateFinished);
-        QSignalSpy completed(controller.get(), &UpdateController::UpdateCompleted);
 
-        if (how == "user")
-            controller->UserCheckUpdate();
-        else
-            controller->checkForUpdate();
-
-        QCOMPARE(outcome(finished, completed), expected);
+        QCOMPARE(
+            outcome(*controller,
+                    [&] { how == "user" ? controller->UserCheckUpdate() : controller->checkForUpdate(); }),
+            expected);
         QCOMPARE(m_service->requestsTo(kManifestPath).size(), how == "offline" ? 0 : 1);
         QCOMPARE(m_service->requestsTo(kDownloadPath).size(), downloads);
-        QCOMPARE(readFile(m_appImage), expected == "completed" ? m_program : QByteArray("OLD"));
-        QCOMPARE(QFile::exists(setupPath()), expected == QString::number(UpdateReady));
-        if (expected == "completed")
-            QCOMPARE(readFile(setupPath() + ".prev"), QByteArray("OLD"));
-        QCOMPARE(finished.count() + completed.count(), 1);
+        QCOMPARE(contentOf(m_appImage), expected == "completed" ? m_program : QByteArray("OLD"));
+        QCOMPARE(contentOf(m_setup + ".prev"), expected == "completed" ? QByteArray("OLD") : QByteArray("-"));
+        // Only a download that waits for the user stays on disk.
+        QCOMPARE(QFile::exists(m_setup), expected == kReady);
     }
 
-    void installWaitsForAnIdleApplication()
+    void silentInstallWaitsForAnIdleMomentAndAnAbsentUser_data()
     {
-        m_app.idle = false;
-        auto controller = makeController();
+        QTest::addColumn<bool>("idle");
+        QTest::addColumn<qint64>("awayMs");
+        QTest::addColumn<qint64>("giveUpMs");
+        QTest::addColumn<QString>("then"); // what makes the waiting end
+        QTest::newRow("busy, then idle") << false << qint64(0) << LLONG_MAX / 2 << "idle";
+        QTest::newRow("user not away, asks") << true << LLONG_MAX / 4 << LLONG_MAX / 2 << "user asks";
+        QTest::newRow("busy for too long") << false << qint64(0) << qint64(0) << "";
+    }
+
+    void silentInstallWaitsForAnIdleMomentAndAnAbsentUser()
+    {
+        QFETCH(bool, idle);
+        QFETCH(qint64, awayMs);
+        QFETCH(qint64, giveUpMs);
+        QFETCH(QString, then);
+        m_app.idle = idle;
+        auto controller = makeController(awayMs, giveUpMs);
+        if (then.isEmpty()) {
+            QCOMPARE(outcome(*controller, [&] { controller->checkForUpdate(); }), kReady);
+            QCOMPARE(contentOf(m_appImage), QByteArray("OLD"));
+            return;
+        }
         QSignalSpy completed(controller.get(), &UpdateController::UpdateCompleted);
-        QSignalSpy finished(controller.get(), &UpdateController::CheckUpdateFinished);
         controller->checkForUpdate();
         QTRY_VERIFY(m_app.asked >= 3);
         QVERIFY(controller->isWaitingToInstall());
-        QCOMPARE(readFile(m_appImage), QByteArray("OLD"));
-
-        m_app.idle = true;
-        QTRY_COMPARE(completed.count(), 1);
-        QCOMPARE(readFile(m_appImage), m_program);
-        QCOMPARE(finished.count(), 0);
+        QCOMPARE(contentOf(m_appImage), QByteArray("OLD"));
+        if (then == "idle") {
+            m_app.idle = true;
+            QTRY_COMPARE(completed.count(), 1);
+        } else {
+            // Offered at once, without a second download.
+            QCOMPARE(outcome(*controller, [&] { controller->UserCheckUpdate(); }), kReady);
+            QCOMPARE(m_service->requestsTo(kDownloadPath).size(), 1);
+            controller->RunUpdate();
+        }
+        QCOMPARE(contentOf(m_appImage), m_program);
         QVERIFY(!controller->isWaitingToInstall());
-    }
-
-    void installWaitsUntilTheUserIsAway()
-    {
-        UpdateIntervals intervals = quickIntervals();
-        intervals.awayMs = LLONG_MAX / 4;
-        auto controller = makeController(intervals);
-        QSignalSpy completed(controller.get(), &UpdateController::UpdateCompleted);
-        controller->checkForUpdate();
-        QTRY_VERIFY(m_app.asked >= 3);
-        QCOMPARE(completed.count(), 0);
-        QCOMPARE(readFile(m_appImage), QByteArray("OLD"));
-
-        // The user who asks meanwhile is offered the waiting update at once, without a second download.
-        QSignalSpy finished(controller.get(), &UpdateController::CheckUpdateFinished);
-        controller->UserCheckUpdate();
-        QCOMPARE(finished.count(), 1);
-        QCOMPARE(finished.first().first().value<CheckUpdateResult>(), UpdateReady);
-        QCOMPARE(m_service->requestsTo(kDownloadPath).size(), 1);
-        controller->RunUpdate();
-        QCOMPARE(completed.count(), 1);
-        QCOMPARE(readFile(m_appImage), m_program);
-    }
-
-    void noIdleMomentInTimeOffersTheUpdate()
-    {
-        m_app.idle = false;
-        UpdateIntervals intervals = quickIntervals();
-        intervals.giveUpMs = 0;
-        auto controller = makeController(intervals);
-        QSignalSpy finished(controller.get(), &UpdateController::CheckUpdateFinished);
-        QSignalSpy completed(controller.get(), &UpdateController::UpdateCompleted);
-        controller->checkForUpdate();
-        QCOMPARE(outcome(finished, completed), QString::number(UpdateReady));
-        QCOMPARE(readFile(m_appImage), QByteArray("OLD"));
     }
 
     void silentInstallsOfOneVersionStopAfterThree_data()
@@ -290,9 +257,9 @@ private slots:
         QTest::addColumn<int>("countAfter");
         QTest::newRow("first download") << "" << 0 << "completed" << 1;
         QTest::newRow("third download") << kNewVersion << 2 << "completed" << 3;
-        QTest::newRow("fourth download") << kNewVersion << 3 << QString::number(UpdateReady) << 3;
+        QTest::newRow("fourth download") << kNewVersion << 3 << kReady << 3;
         QTest::newRow("another version's attempts") << "03.00.0127" << 3 << "completed" << 1;
-        QTest::newRow("the running version's attempts are forgotten") << kAppVersion << 5 << "completed" << 1;
+        QTest::newRow("the running version's are forgotten") << kAppVersion << 5 << "completed" << 1;
     }
 
     void silentInstallsOfOneVersionStopAfterThree()
@@ -301,114 +268,72 @@ private slots:
         QFETCH(int, lastCount);
         QFETCH(QString, expected);
         QFETCH(int, countAfter);
-        if (!lastVersion.isEmpty()) {
-            kKeyLastUpdateVersion.set(lastVersion);
-            kKeyLastUpdateCount.set(lastCount);
-        }
+        kKeyLastUpdateVersion.set(lastVersion);
+        kKeyLastUpdateCount.set(lastCount);
         auto controller = makeController();
-        QCOMPARE(kKeyLastUpdateVersion.contains(), !lastVersion.isEmpty() && lastVersion != kAppVersion);
-        QSignalSpy finished(controller.get(), &UpdateController::CheckUpdateFinished);
-        QSignalSpy completed(controller.get(), &UpdateController::UpdateCompleted);
-        controller->checkForUpdate();
-        QCOMPARE(outcome(finished, completed), expected);
+        QCOMPARE(outcome(*controller, [&] { controller->checkForUpdate(); }), expected);
         QCOMPARE(kKeyLastUpdateVersion.get(), kNewVersion);
         QCOMPARE(kKeyLastUpdateCount.get(), countAfter);
         QVERIFY(!controller->hasPeriodicCheck());
     }
 
-    void rolloutNumberIsDrawnOncePerInstallation()
+    void checksByItselfOneAtATimeWithOneRolloutNumber()
     {
         kKeyUpdatePercent.remove();
-        const int drawn = makeController()->rolloutPercent();
+        m_service->on("GET", kManifestPath, Reply::raw(manifest(kAppVersion, 100)).withDelay(5));
+        auto controller = makeController(0, 0, 0);
+        QSignalSpy finished(controller.get(), &UpdateController::CheckUpdateFinished);
+        QTRY_COMPARE(finished.count(), 1);
+        controller->checkForUpdate();
+        controller->UserCheckUpdate(); // takes the outcome of the check on its way
+        QTRY_COMPARE(finished.count(), 2);
+        QCOMPARE(m_service->requestsTo(kManifestPath).size(), 2);
+
+        const int drawn = controller->rolloutPercent();
         QVERIFY(drawn >= 0 && drawn <= 98);
         QCOMPARE(kKeyUpdatePercent.get(), drawn);
         QCOMPARE(makeController()->rolloutPercent(), drawn);
     }
 
-    void checksByItselfAfterStart()
-    {
-        UpdateIntervals intervals = quickIntervals();
-        intervals.firstCheckMs = 0;
-        m_service->on("GET", kManifestPath, Reply::raw(manifest(kAppVersion, 100), "application/json"));
-        auto controller = makeController(intervals);
-        QSignalSpy finished(controller.get(), &UpdateController::CheckUpdateFinished);
-        QTRY_COMPARE(finished.count(), 1);
-        QCOMPARE(m_service->requestsTo(kManifestPath).size(), 1);
-        QVERIFY(controller->hasPeriodicCheck());
-    }
-
-    void aCheckWhileOneIsOnItsWayTakesItsOutcome()
-    {
-        m_service->on("GET", kManifestPath,
-                      Reply::raw(manifest(kAppVersion, 100), "application/json").withDelay(10));
-        auto controller = makeController();
-        QSignalSpy finished(controller.get(), &UpdateController::CheckUpdateFinished);
-        controller->checkForUpdate();
-        controller->UserCheckUpdate();
-        QTRY_COMPARE(finished.count(), 1);
-        QCOMPARE(finished.first().first().value<CheckUpdateResult>(), UpToDate);
-        QCOMPARE(m_service->requestsTo(kManifestPath).size(), 1);
-    }
-
     void swapReplacesTheProgramOrPutsEverythingBack_data()
     {
-        QTest::addColumn<QString>("appImage"); // "", "unset" or "missing"
-        QTest::addColumn<QByteArray>("prevBefore");
-        QTest::addColumn<QByteArray>("bakBefore");
+        QTest::addColumn<QByteArray>("before"); // AppImage|prev|bak
         QTest::addColumn<int>("failingRename");
-        QTest::addColumn<QByteArray>("appImageAfter");
-        QTest::addColumn<QByteArray>("prevAfter");
-        QTest::addColumn<QByteArray>("bakAfter");
+        QTest::addColumn<QByteArray>("after");
         QTest::addColumn<QString>("error");
-        const QByteArray none = "<none>";
-        const QByteArray fresh = "{program}";
-        QTest::newRow("first update") << "" << none << none << 0 << fresh << QByteArray("OLD") << none << "";
-        QTest::newRow("older copies move along") << "" << QByteArray("PREV") << QByteArray("BAK") << 0
-                                                 << fresh << QByteArray("OLD") << QByteArray("PREV") << "";
-        QTest::newRow("keeping prev fails") << "" << QByteArray("PREV") << none << 1 << QByteArray("OLD")
-                                            << QByteArray("PREV") << none << "Can't rename file";
+        QTest::newRow("first update") << QByteArray("OLD|-|-") << 0 << QByteArray("NEW|OLD|-") << "";
+        QTest::newRow("older copies move along")
+            << QByteArray("OLD|PREV|BAK") << 0 << QByteArray("NEW|OLD|PREV") << "";
+        QTest::newRow("keeping prev fails")
+            << QByteArray("OLD|PREV|-") << 1 << QByteArray("OLD|PREV|-") << "Can't rename file";
         QTest::newRow("moving the program aside fails")
-            << "" << QByteArray("PREV") << none << 2 << QByteArray("OLD") << QByteArray("PREV") << none
-            << "Can't rename file";
-        QTest::newRow("putting the new program in place fails")
-            << "" << QByteArray("PREV") << none << 3 << QByteArray("OLD") << QByteArray("PREV") << none
-            << "Can't rename file";
-        QTest::newRow("the first rename fails without prev")
-            << "" << none << none << 1 << QByteArray("OLD") << none << none << "Can't rename file";
+            << QByteArray("OLD|PREV|-") << 2 << QByteArray("OLD|PREV|-") << "Can't rename file";
+        QTest::newRow("putting the new one in place fails")
+            << QByteArray("OLD|PREV|-") << 3 << QByteArray("OLD|PREV|-") << "Can't rename file";
         QTest::newRow("a folder in the way of bak")
-            << "" << QByteArray("PREV") << QByteArray("<dir>") << 0 << QByteArray("OLD") << QByteArray("PREV")
-            << QByteArray("<dir>") << "Can't rename file";
-        QTest::newRow("no APPIMAGE") << "unset" << none << none << 0 << QByteArray("OLD") << none << none
+            << QByteArray("OLD|PREV|dir") << 0 << QByteArray("OLD|PREV|dir") << "Can't rename file";
+        QTest::newRow("no APPIMAGE") << QByteArray("unset|-|-") << 0 << QByteArray("OLD|-|-")
                                      << "APPIMAGE environment variable is empty";
         QTest::newRow("program file gone")
-            << "missing" << none << none << 0 << none << none << none << "AppImage file doesn't exist: ";
+            << QByteArray("-|-|-") << 0 << QByteArray("-|-|-") << "AppImage file doesn't exist: ";
     }
 
     void swapReplacesTheProgramOrPutsEverythingBack()
     {
-        QFETCH(QString, appImage);
-        QFETCH(QByteArray, prevBefore);
-        QFETCH(QByteArray, bakBefore);
+        QFETCH(QByteArray, before);
         QFETCH(int, failingRename);
-        QFETCH(QByteArray, appImageAfter);
-        QFETCH(QByteArray, prevAfter);
-        QFETCH(QByteArray, bakAfter);
+        QFETCH(QByteArray, after);
         QFETCH(QString, error);
         auto controller = makeController();
-        QVERIFY(downloadAndOffer(*controller));
-
-        const QString prev = setupPath() + ".prev";
-        const QString bak = prev + ".bak";
-        if (prevBefore != "<none>")
-            QVERIFY(writeFile(prev, prevBefore));
-        if (bakBefore == "<dir>")
-            QVERIFY(QDir().mkpath(bak + "/inside"));
-        else if (bakBefore != "<none>")
-            QVERIFY(writeFile(bak, bakBefore));
-        if (appImage == "unset")
+        QCOMPARE(outcome(*controller, [&] { controller->UserCheckUpdate(); }), kReady);
+        const QStringList paths{m_appImage, m_setup + ".prev", m_setup + ".prev.bak"};
+        const QList<QByteArray> contents = before.split('|');
+        if (contents[0] == "unset")
             qunsetenv("APPIMAGE");
-        if (appImage == "missing")
-            QVERIFY(QFile::remove(m_appImage));
+        else if (contents[0] == "-")
+            QFile::remove(m_appImage);
+        place(paths[1], contents[1]);
+        place(paths[2], contents[2]);
         int renames = 0;
         controller->setRenameForTesting([&](const QString& from, const QString& to) {
             return ++renames != failingRename && QFile::rename(from, to);
@@ -419,64 +344,52 @@ private slots:
         controller->RunUpdate();
 
         QCOMPARE(completed.count(), error.isEmpty() ? 1 : 0);
-        QCOMPARE(failed.count(), error.isEmpty() ? 0 : 1);
-        if (!error.isEmpty())
-            QVERIFY2(failed.first().first().toString().startsWith("Update failed.\n" + error),
-                     qPrintable(failed.first().first().toString()));
-        appImageAfter.replace("{program}", m_program);
-        QCOMPARE(readFile(m_appImage), appImageAfter);
-        QCOMPARE(readFile(prev), prevAfter);
-        QCOMPARE(readFile(bak), bakAfter);
-        // The download is kept only when it could not be put in place.
-        QCOMPARE(QFile::exists(setupPath()), !error.isEmpty());
+        QVERIFY(failed.value(0).value(0).toString().startsWith("Update failed.\n" + error) !=
+                error.isEmpty());
+        QByteArrayList found;
+        for (const QString& path : paths)
+            found << contentOf(path).replace(m_program, "NEW");
+        QCOMPARE(found.join('|'), after);
+        QCOMPARE(QFile::exists(m_setup), !error.isEmpty());
         QVERIFY(controller->updateFilePath().isEmpty());
     }
 
-    void writeOfTheDownloadMustBeWhole_data()
+    void downloadIsWrittenWholeOrNotAtAll()
     {
-        QTest::addColumn<int>("failAt");
-        QTest::addColumn<bool>("whole");
-        QTest::newRow("disk full at once") << 0 << false;
-        QTest::newRow("disk full midway") << 5 << false;
-        QTest::newRow("room enough") << 100 << true;
-    }
-
-    void writeOfTheDownloadMustBeWhole()
-    {
-        QFETCH(int, failAt);
-        QFETCH(bool, whole);
-        zq::test::FailingDevice device(failAt);
-        QCOMPARE(UpdateController::writeWhole(device, m_program.left(10)), whole);
+        const std::pair<int, bool> cases[] = {{0, false}, {5, false}, {100, true}};
+        for (const auto& [failAt, whole] : cases) {
+            zq::test::FailingDevice device(failAt);
+            QCOMPARE(UpdateController::writeWhole(device, m_program.left(10)), whole);
+        }
     }
 
     void noticeTellsTheUserOnlyWhatTheyAskedFor_data()
     {
         QTest::addColumn<int>("result");
         QTest::addColumn<bool>("userAsked");
-        QTest::addColumn<bool>("offer");
+        QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("balloon");
-        QTest::newRow("ready, periodic") << int(UpdateReady) << false << true << "New version is available.";
-        QTest::newRow("ready, asked") << int(UpdateReady) << true << true << "New version is available.";
-        QTest::newRow("failure, periodic") << int(NetworkFailure) << false << false << "";
-        QTest::newRow("failure, asked")
-            << int(NetworkFailure) << true << false << "Check for updates\nNetwork error";
-        QTest::newRow("up to date, asked")
-            << int(UpToDate) << true << false << "Check for updates\nAlready up-to-date";
-        QTest::newRow("unknown, asked") << 42 << true << false << "Check for updates\nUnknown error";
+        QTest::newRow("ready, periodic") << int(UpdateReady) << false << "Update now"
+                                         << "New version is available.";
+        QTest::newRow("failure, periodic") << int(NetworkFailure) << false << ""
+                                           << "";
+        QTest::newRow("failure, asked") << int(NetworkFailure) << true << "Check for Updates..."
+                                        << "Check for updates\nNetwork error";
+        QTest::newRow("unknown, asked") << 42 << true << "Check for Updates..."
+                                        << "Check for updates\nUnknown error";
     }
 
     void noticeTellsTheUserOnlyWhatTheyAskedFor()
     {
         QFETCH(int, result);
         QFETCH(bool, userAsked);
-        QFETCH(bool, offer);
+        QFETCH(QString, action);
         QFETCH(QString, balloon);
         const UpdateNotice notice = updateNotice(CheckUpdateResult(result), userAsked);
-        QCOMPARE(notice.offerUpdate, offer);
-        QCOMPARE(notice.restoreCheckAction, !offer && userAsked);
-        QVERIFY2(balloon.isEmpty() ? notice.balloon.isEmpty() : notice.balloon.startsWith(balloon),
-                 qPrintable(notice.balloon));
-        QCOMPARE(notice.actionText, offer ? "Update now" : userAsked ? "Check for Updates..." : "");
+        QCOMPARE(notice.offerUpdate, result == UpdateReady);
+        QCOMPARE(notice.restoreCheckAction, result != UpdateReady && userAsked);
+        QCOMPARE(notice.actionText, action.isEmpty() ? QString() : action);
+        QCOMPARE(notice.balloon.left(balloon.size()), balloon.isEmpty() ? QString() : balloon);
     }
 };
 

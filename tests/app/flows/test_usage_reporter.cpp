@@ -1,5 +1,5 @@
-// Usage events and feedback over real HTTP: the bodies, the resending of events until the service takes
-// them, the retries of feedback and what the user hears of it.
+// Usage events and feedback over real HTTP: the bodies, events sent again until the service takes them,
+// feedback retried on transport errors, and the one word the user hears about it.
 #include "api/ApiTestSupport.h"
 
 #include "api/APIHandler.h"
@@ -15,25 +15,21 @@ using zq::test::ScopedFakeService;
 
 Q_DECLARE_METATYPE(zq::test::Reply)
 
-namespace {
-
-const QString kEvents = QStringLiteral("/v1/events");
-const QString kFeedback = QStringLiteral("/v1/user/feedback");
-
-int eventsNamed(const QVector<zq::test::RecordedRequest>& requests, const QString& name)
-{
-    return int(std::count_if(requests.begin(), requests.end(),
-                             [&](const auto& request) { return request.json()["name"] == name; }));
-}
-
-} // namespace
-
 class TestUsageReporter : public QObject
 {
     Q_OBJECT
 
     std::unique_ptr<ScopedFakeService> m_service;
     std::unique_ptr<UsageReporter> m_reporter;
+
+    QVector<QJsonObject> sent(const QString& path, const QString& name = QString()) const
+    {
+        QVector<QJsonObject> bodies;
+        for (const auto& request : m_service->requestsTo(path))
+            if (name.isEmpty() || request.json()["name"] == name)
+                bodies << request.json();
+        return bodies;
+    }
 
 private slots:
     void initTestCase()
@@ -51,8 +47,8 @@ private slots:
         m_reporter = std::make_unique<UsageReporter>();
         m_reporter->setEventResendInterval(1);
         m_reporter->setFeedbackRetryInterval(1);
-        m_service->on("POST", kEvents, Reply::json(QJsonObject{}));
-        m_service->on("POST", kFeedback, Reply::json(QJsonObject{}));
+        m_service->on("POST", "/v1/events", Reply::json(QJsonObject{}));
+        m_service->on("POST", "/v1/user/feedback", Reply::json(QJsonObject{}));
     }
 
     void cleanup()
@@ -62,125 +58,104 @@ private slots:
         APIHandler::overrideNetworkAvailabilityForTesting(std::nullopt);
     }
 
-    void eventBodyTakesTheSavedEmailWhenNoneIsGiven_data()
-    {
-        QTest::addColumn<QString>("given");
-        QTest::addColumn<QString>("saved");
-        QTest::addColumn<QString>("sent");
-        QTest::newRow("neither") << ""
-                                 << ""
-                                 << "";
-        QTest::newRow("saved only") << ""
-                                    << "saved@example.org"
-                                    << "saved@example.org";
-        QTest::newRow("given wins") << "given@example.org"
-                                    << "saved@example.org"
-                                    << "given@example.org";
-    }
-
-    void eventBodyTakesTheSavedEmailWhenNoneIsGiven()
-    {
-        QFETCH(QString, given);
-        QFETCH(QString, saved);
-        QFETCH(QString, sent);
-        kKeySavedEmail.set(saved);
-
-        m_reporter->SendEvent(QStringLiteral("install"), given);
-        QTRY_COMPARE(m_service->requestsTo(kEvents).size(), 1);
-
-        QJsonObject expected{{"app_id", utils::deviceId()},
-                             {"name", "install"},
-                             {"platform", "linux"},
-                             {"version", "03.00.0128"}};
-        if (!sent.isEmpty())
-            expected["metadata"] = QJsonObject{{"user_email", sent}};
-        QCOMPARE(m_service->requestsTo(kEvents).first().json(), expected);
-    }
-
     void eventIsSentAgainUntilAccepted_data()
     {
         QTest::addColumn<QString>("hindrance");
         QTest::addColumn<QList<Reply>>("refusals");
-        QTest::newRow("signed out at first") << "signed out" << QList<Reply>();
-        QTest::newRow("offline at first") << "offline" << QList<Reply>();
-        QTest::newRow("transport errors")
-            << "" << QList<Reply>{Reply::text(500), Reply::json(zq::test::qeltJson()).closedAfter(3)};
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("signed out at first, no e-mail") << "signed out" << QList<Reply>() << ""
+                                                        << "";
+        QTest::newRow("offline at first, saved e-mail") << "offline" << QList<Reply>() << ""
+                                                        << "saved@example.org";
+        QTest::newRow("transport errors, given e-mail")
+            << "" << QList<Reply>{Reply::text(500), Reply::json(QJsonObject{}).closedAfter(1)}
+            << "given@example.org"
+            << "saved@example.org";
         QTest::newRow("errors in the answer")
-            << "" << QList<Reply>{Reply::json(zq::test::errorsJson({"busy", "Busy."})), Reply::raw("")};
+            << "" << QList<Reply>{Reply::json(zq::test::errorsJson({"busy", "Busy."})), Reply::raw("")} << ""
+            << "";
     }
 
     void eventIsSentAgainUntilAccepted()
     {
         QFETCH(QString, hindrance);
         QFETCH(QList<Reply>, refusals);
+        QFETCH(QString, given);
+        QFETCH(QString, saved);
         for (const Reply& reply : refusals)
-            m_service->enqueue("POST", kEvents, reply);
+            m_service->enqueue("POST", "/v1/events", reply);
+        kKeySavedEmail.set(saved);
         if (hindrance == "signed out")
             utils::setAuthInfo(QString(), QString());
-        if (hindrance == "offline")
-            APIHandler::overrideNetworkAvailabilityForTesting(false);
+        APIHandler::overrideNetworkAvailabilityForTesting(hindrance != "offline");
 
-        // The hindrance fails the first send before it returns.
-        m_reporter->SendEvent(QStringLiteral("initial_login"), QStringLiteral("a@example.org"));
+        // The hindrance fails the first send before it returns; then it goes away.
+        m_reporter->SendEvent(QStringLiteral("install"), given);
         QCOMPARE(m_service->requestCount(), 0);
         utils::setAuthInfo(QStringLiteral("a@example.org"), QStringLiteral("t0k"));
         APIHandler::overrideNetworkAvailabilityForTesting(true);
+        QTRY_COMPARE(sent("/v1/events", "install").size(), refusals.size() + 1);
 
-        QTRY_COMPARE(eventsNamed(m_service->requestsTo(kEvents), "initial_login"), refusals.size() + 1);
-        // Once taken it is not sent again: a later event arrives after it and alone.
+        QJsonObject body{{"app_id", utils::deviceId()},
+                         {"name", "install"},
+                         {"platform", "linux"},
+                         {"version", "03.00.0128"}};
+        if (!(given + saved).isEmpty())
+            body["metadata"] = QJsonObject{{"user_email", given.isEmpty() ? saved : given}};
+        for (const QJsonObject& event : sent("/v1/events", "install"))
+            QCOMPARE(event, body);
+        // Once taken it is not sent again: a later event arrives after it, alone.
         m_reporter->SendEvent(QStringLiteral("later"), QString());
-        QTRY_COMPARE(eventsNamed(m_service->requestsTo(kEvents), "later"), 1);
-        QCOMPARE(eventsNamed(m_service->requestsTo(kEvents), "initial_login"), refusals.size() + 1);
+        QTRY_COMPARE(sent("/v1/events", "later").size(), 1);
+        QCOMPARE(sent("/v1/events", "install").size(), refusals.size() + 1);
     }
 
-    void feedbackOutcomeReachesTheUser_data()
+    void feedbackEndsInOneWordToTheUser_data()
     {
         QTest::addColumn<QString>("hindrance");
         QTest::addColumn<QList<Reply>>("replies");
         QTest::addColumn<int>("sends");
         QTest::addColumn<bool>("accepted");
         const Reply failed = Reply::text(503);
-        const Reply serviceError = Reply::json(zq::test::errorsJson({"too_long", "Too long."}));
         QTest::newRow("accepted") << "" << QList<Reply>() << 1 << true;
         QTest::newRow("accepted on the third send") << "" << QList<Reply>{failed, failed} << 3 << true;
         QTest::newRow("four transport errors")
             << "" << QList<Reply>{failed, failed, failed, failed} << 4 << false;
-        QTest::newRow("refused by the service") << "" << QList<Reply>{serviceError} << 1 << false;
+        QTest::newRow("refused by the service")
+            << "" << QList<Reply>{Reply::json(zq::test::errorsJson({"too_long", "Too long."}))} << 1 << false;
         QTest::newRow("offline") << "offline" << QList<Reply>() << 0 << false;
         QTest::newRow("token missing in the store") << "stored token" << QList<Reply>() << 0 << false;
         QTest::newRow("no token at all") << "provider token" << QList<Reply>() << 0 << false;
     }
 
-    void feedbackOutcomeReachesTheUser()
+    void feedbackEndsInOneWordToTheUser()
     {
         QFETCH(QString, hindrance);
         QFETCH(QList<Reply>, replies);
         QFETCH(int, sends);
         QFETCH(bool, accepted);
         for (const Reply& reply : replies)
-            m_service->enqueue("POST", kFeedback, reply);
-        if (hindrance == "offline")
-            APIHandler::overrideNetworkAvailabilityForTesting(false);
-        if (hindrance == "stored token" || hindrance == "provider token")
+            m_service->enqueue("POST", "/v1/user/feedback", reply);
+        APIHandler::overrideNetworkAvailabilityForTesting(hindrance != "offline");
+        if (hindrance.endsWith("token"))
             utils::setAuthInfo(QString(), QString());
         if (hindrance == "provider token")
             ZorvaneAPI::Provider::instance().setToken(QString());
-        QSignalSpy balloons(m_reporter.get(), &UsageReporter::trayMessage);
-        QSignalSpy errors(m_reporter.get(), &UsageReporter::errorMessage);
+        QStringList words;
+        connect(m_reporter.get(), &UsageReporter::trayMessage, this,
+                [&](auto text) { words << "tray:" + text; });
+        connect(m_reporter.get(), &UsageReporter::errorMessage, this,
+                [&](auto text) { words << "error:" + text; });
 
         m_reporter->SendFeedback(QStringLiteral("Great tool.\nThanks"), QStringLiteral("me@example.org"));
 
-        // One word for the user, once every send is over.
-        QTRY_COMPARE(balloons.count() + errors.count(), 1);
-        QCOMPARE(m_service->requestsTo(kFeedback).size(), sends);
-        if (accepted)
-            QCOMPARE(balloons.first().first().toString(), QStringLiteral("Feedback has been sent"));
-        else
-            QCOMPARE(errors.first().first().toString(), QStringLiteral("Failed to send feedback"));
-        for (const auto& request : m_service->requestsTo(kFeedback))
-            QCOMPARE(request.json(), (QJsonObject{{"text", "Great tool.\nThanks"},
-                                                  {"platform", QSysInfo::prettyProductName()},
-                                                  {"version", "03.00.0128"}}));
+        QTRY_COMPARE(words.size(), 1);
+        QCOMPARE(words.first(), accepted ? "tray:Feedback has been sent" : "error:Failed to send feedback");
+        const QJsonObject body{{"text", "Great tool.\nThanks"},
+                               {"platform", QSysInfo::prettyProductName()},
+                               {"version", "03.00.0128"}};
+        QCOMPARE(sent("/v1/user/feedback"), QVector<QJsonObject>(sends, body));
     }
 };
 
