@@ -17,7 +17,7 @@ class QProcess;
 class QTimer;
 
 // How one update check ended; the application's texts for each are in UpdateNotice.h.
-enum CheckUpdateResult {
+enum CheckUpdateResult : int {
     UpdateReady = 0,
     NoNetwork = 1,
     NetworkFailure = 2,
