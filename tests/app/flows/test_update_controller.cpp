@@ -71,15 +71,18 @@ class TestUpdateController : public QObject
     QString m_setup;
     QByteArray m_program; // answers the probe; marked as the new version
 
-    std::unique_ptr<UpdateController> makeController(qint64 awayMs = 0, qint64 giveUpMs = LLONG_MAX / 2,
-                                                     int firstCheckMs = INT_MAX)
+    static UpdateIntervals quick()
     {
         UpdateIntervals intervals;
-        intervals.firstCheckMs = firstCheckMs;
-        intervals.checkMs = INT_MAX;
+        intervals.firstCheckMs = intervals.checkMs = INT_MAX;
         intervals.installPollMs = 1;
-        intervals.awayMs = awayMs;
-        intervals.giveUpMs = giveUpMs;
+        intervals.awayMs = 0;
+        intervals.giveUpMs = LLONG_MAX / 2;
+        return intervals;
+    }
+
+    std::unique_ptr<UpdateController> makeController(const UpdateIntervals& intervals = quick())
+    {
         return std::make_unique<UpdateController>(
             kAppVersion, ZorvaneAPI::Provider::instance().networkAccessManager(), &m_app, nullptr, intervals);
     }
@@ -138,7 +141,7 @@ private slots:
         QTest::addColumn<int>("manifestStatus");
         QTest::addColumn<QByteArray>("downloadBody");
         QTest::addColumn<int>("rollout");
-        QTest::addColumn<QString>("how"); // "user", "staff", "offline", "failing probe" or ""
+        QTest::addColumn<QString>("how"); // "user", "staff", "offline", "failing/hanging probe" or ""
         QTest::addColumn<QString>("expected");
         QTest::addColumn<int>("downloads");
         const auto row = [](const char* name, const QByteArray& body, int rollout, const char* how,
@@ -171,6 +174,7 @@ private slots:
             "\x7f"
             "ELF\2\1\1junk");
         row("program fails its probe", newer, 0, "failing probe", DownloadFailed, 1);
+        row("program hangs on its probe", newer, 0, "hanging probe", DownloadFailed, 1);
     }
 
     void checkEndsAsTheManifestAndTheDownloadSay()
@@ -190,9 +194,11 @@ private slots:
         if (how == "staff")
             utils::setAuthInfo("dev@zorvane.com", "t0k");
         APIHandler::overrideNetworkAvailabilityForTesting(how != "offline");
-        if (how == "failing probe")
-            qputenv("ZQ_STANDIN_EXIT", "3");
-        auto controller = makeController();
+        UpdateIntervals intervals = quick();
+        if (how == "hanging probe")
+            intervals.probeTimeoutMs = 50;
+        qputenv("ZQ_STANDIN_EXIT", how == "failing probe" ? "3" : how == "hanging probe" ? "hang" : "0");
+        auto controller = makeController(intervals);
         QCOMPARE(controller->rolloutPercent(), rollout);
 
         QCOMPARE(
@@ -216,6 +222,7 @@ private slots:
         QTest::newRow("busy, then idle") << false << qint64(0) << LLONG_MAX / 2 << "idle";
         QTest::newRow("user not away, asks") << true << LLONG_MAX / 4 << LLONG_MAX / 2 << "user asks";
         QTest::newRow("busy for too long") << false << qint64(0) << qint64(0) << "";
+        QTest::newRow("silent install fails") << true << qint64(0) << LLONG_MAX / 2 << "";
     }
 
     void silentInstallWaitsForAnIdleMomentAndAnAbsentUser()
@@ -225,7 +232,12 @@ private slots:
         QFETCH(qint64, giveUpMs);
         QFETCH(QString, then);
         m_app.idle = idle;
-        auto controller = makeController(awayMs, giveUpMs);
+        UpdateIntervals intervals = quick();
+        intervals.awayMs = awayMs;
+        intervals.giveUpMs = giveUpMs;
+        auto controller = makeController(intervals);
+        if (QByteArray(QTest::currentDataTag()).contains("fails"))
+            qunsetenv("APPIMAGE");
         if (then.isEmpty()) {
             QCOMPARE(outcome(*controller, [&] { controller->checkForUpdate(); }), kReady);
             QCOMPARE(contentOf(m_appImage), QByteArray("OLD"));
@@ -277,22 +289,29 @@ private slots:
         QVERIFY(!controller->hasPeriodicCheck());
     }
 
-    void checksByItselfOneAtATimeWithOneRolloutNumber()
+    void checksOneAtATimeSoonAfterStartThenPeriodically()
     {
         kKeyUpdatePercent.remove();
         m_service->on("GET", kManifestPath, Reply::raw(manifest(kAppVersion, 100)).withDelay(5));
-        auto controller = makeController(0, 0, 0);
+        auto controller = makeController();
         QSignalSpy finished(controller.get(), &UpdateController::CheckUpdateFinished);
-        QTRY_COMPARE(finished.count(), 1);
         controller->checkForUpdate();
         controller->UserCheckUpdate(); // takes the outcome of the check on its way
-        QTRY_COMPARE(finished.count(), 2);
-        QCOMPARE(m_service->requestsTo(kManifestPath).size(), 2);
-
+        QTRY_COMPARE(finished.count(), 1);
+        QCOMPARE(m_service->requestsTo(kManifestPath).size(), 1);
         const int drawn = controller->rolloutPercent();
         QVERIFY(drawn >= 0 && drawn <= 98);
         QCOMPARE(kKeyUpdatePercent.get(), drawn);
-        QCOMPARE(makeController()->rolloutPercent(), drawn);
+
+        UpdateIntervals intervals = quick();
+        intervals.firstCheckMs = 0;
+        controller = makeController(intervals);
+        QCOMPARE(controller->rolloutPercent(), drawn);
+        QTRY_COMPARE(m_service->requestsTo(kManifestPath).size(), 2);
+        intervals = quick();
+        intervals.checkMs = 1;
+        controller = makeController(intervals);
+        QTRY_VERIFY(m_service->requestsTo(kManifestPath).size() >= 4);
     }
 
     void swapReplacesTheProgramOrPutsEverythingBack_data()
