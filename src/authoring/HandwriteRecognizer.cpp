@@ -35,12 +35,12 @@ QString HandwriteRecognizer::failureText(const QeltResult& result)
                 "Could not access server. Please check your network connection and try again.");
         return ZorvaneAPI::http::genericFailureText();
     }
-    if (!result.errors.isEmpty()) {
-        QString text;
-        for (const ZorvaneAPI::ApiError& error : result.errors)
-            text += error.message + QLatin1Char('\n');
-        return text;
-    }
+    QString messages;
+    for (const ZorvaneAPI::ApiError& error : result.errors)
+        messages += error.message + QLatin1Char('\n');
+    // Errors without words tell the user nothing.
+    if (!messages.trimmed().isEmpty())
+        return messages;
     return result.hasError() ? ZorvaneAPI::http::genericFailureText() : QString();
 }
 

@@ -136,6 +136,8 @@ void StrokeModel::eraseAlong(const QPointF& from, const QPointF& to)
 
 void StrokeModel::apply(const Step& step, bool forward)
 {
+    const bool appends = forward && step.removed.isEmpty() && step.added.size() == 1 &&
+                         step.added.first().first == m_strokes.size();
     if (forward) {
         for (const auto& [index, stroke] : step.removed)
             m_strokes.removeAt(index);
@@ -146,6 +148,12 @@ void StrokeModel::apply(const Step& step, bool forward)
             m_strokes.removeAt(it->first);
         for (auto it = step.removed.crbegin(); it != step.removed.crend(); ++it)
             m_strokes.insert(it->first, it->second);
+    }
+    if (appends) {
+        m_bounds.append(boundsOf(m_strokes.last()));
+        m_pointCount += m_strokes.last().size();
+        emit strokeAppended();
+        return;
     }
     m_bounds.clear();
     m_bounds.reserve(m_strokes.size());

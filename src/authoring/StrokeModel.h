@@ -49,8 +49,10 @@ public:
     void reset();
 
 signals:
-    // The finished strokes changed (added, erased, undone, redone, reset).
+    // The finished strokes changed (erased, undone, redone, reset)...
     void strokesChanged();
+    // ...or one stroke was put after the others, and nothing else changed.
+    void strokeAppended();
     // The pen's stroke under way grew by a point, began or ended.
     void currentStrokeChanged();
     void historyChanged();

@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr int kPiecePoints = 32;
+
 QPainterPath pathOf(const Stroke& stroke)
 {
     QPainterPath path;
@@ -50,6 +52,7 @@ void HandwriteView::setModel(StrokeModel* model)
     m_model = model;
     if (m_model) {
         connect(m_model, &StrokeModel::strokesChanged, this, &HandwriteView::rebuildStrokes);
+        connect(m_model, &StrokeModel::strokeAppended, this, &HandwriteView::appendStroke);
         connect(m_model, &StrokeModel::currentStrokeChanged, this, &HandwriteView::updateCurrentStroke);
     }
     rebuildStrokes();
@@ -149,41 +152,43 @@ void HandwriteView::resizeEvent(QResizeEvent* event)
 
 void HandwriteView::rebuildStrokes()
 {
-    for (QGraphicsPathItem* item : qAsConst(m_items))
-        delete item;
+    qDeleteAll(m_items);
     m_items.clear();
     if (!m_model)
         return;
-    for (const Stroke& stroke : m_model->strokes()) {
-        QGraphicsPathItem* item = scene()->addPath(pathOf(stroke), m_inputEnabled ? kDrawPen : kDimmedPen);
-        m_items.append(item);
+    for (const Stroke& stroke : m_model->strokes())
+        m_items.append(scene()->addPath(pathOf(stroke), m_inputEnabled ? kDrawPen : kDimmedPen));
+}
+
+void HandwriteView::appendStroke()
+{
+    if (!m_model || m_model->strokes().size() != m_items.size() + 1) {
+        rebuildStrokes();
+        return;
     }
+    m_items.append(
+        scene()->addPath(pathOf(m_model->strokes().last()), m_inputEnabled ? kDrawPen : kDimmedPen));
 }
 
 void HandwriteView::updateCurrentStroke()
 {
     const Stroke empty;
     const Stroke& stroke = m_model ? m_model->currentStroke() : empty;
-    if (stroke.isEmpty()) {
-        delete m_currentItem;
-        m_currentItem = nullptr;
-        m_currentPoints = 0;
-        return;
-    }
-    if (!m_currentItem) {
-        m_currentItem = scene()->addPath(QPainterPath(), kDrawPen);
+    if (stroke.size() < m_currentPoints || stroke.isEmpty()) {
+        qDeleteAll(m_currentItems);
+        m_currentItems.clear();
         m_currentPoints = 0;
     }
-    // Each new point extends the path by one line; a long stroke never costs its whole length again.
-    QPainterPath path =
-        m_currentPoints > 0 && stroke.size() > m_currentPoints ? m_currentItem->path() : QPainterPath();
-    if (path.isEmpty()) {
-        path = pathOf(stroke);
-    } else {
-        for (int i = m_currentPoints; i < stroke.size(); ++i)
-            path.lineTo(stroke[i]);
+    const QPen& pen = m_model && m_model->tool() == StrokeModel::Tool::Eraser ? kEraserPen : kDrawPen;
+    while (m_currentPoints < stroke.size()) {
+        // A piece starts at the last point of the one before, so that the pieces join.
+        const int first = std::max(0, m_currentPoints - 1);
+        if (m_currentItems.isEmpty() || m_currentPoints - m_pieceStart >= kPiecePoints) {
+            m_pieceStart = first;
+            m_currentItems.append(scene()->addPath(QPainterPath(), pen));
+        }
+        const int last = std::min(int(stroke.size()), m_pieceStart + kPiecePoints + 1);
+        m_currentItems.last()->setPath(pathOf(stroke.mid(m_pieceStart, last - m_pieceStart)));
+        m_currentPoints = last;
     }
-    m_currentPoints = stroke.size();
-    m_currentItem->setPen(m_model->tool() == StrokeModel::Tool::Eraser ? kEraserPen : kDrawPen);
-    m_currentItem->setPath(path);
 }

@@ -32,9 +32,9 @@ public:
     void setInputEnabled(bool enabled);
     bool isInputEnabled() const { return m_inputEnabled; }
 
-    // The finished strokes' items, in drawing order, and the item of the stroke under way.
+    // The finished strokes' items, in drawing order, and the items of the stroke under way.
     QList<QGraphicsPathItem*> strokeItems() const { return m_items; }
-    QGraphicsPathItem* currentItem() const { return m_currentItem; }
+    QList<QGraphicsPathItem*> currentItems() const { return m_currentItems; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -45,13 +45,17 @@ protected:
 
 private:
     void rebuildStrokes();
+    void appendStroke();
     void updateCurrentStroke();
     QPointF scenePoint(const QPointF& viewportPos) const;
 
     QPointer<StrokeModel> m_model;
     QList<QGraphicsPathItem*> m_items;
-    QGraphicsPathItem* m_currentItem = nullptr;
-    int m_currentPoints = 0; // of the model's stroke under way that the current item already draws
+    // The stroke under way in pieces of a few points: a new point redraws only the last piece, so a
+    // long stroke costs no more per point than a short one.
+    QList<QGraphicsPathItem*> m_currentItems;
+    int m_currentPoints = 0; // of the model's stroke under way that the pieces already draw
+    int m_pieceStart = 0;    // the first point of the last piece
     int m_background = Dots;
     bool m_inputEnabled = true;
 };

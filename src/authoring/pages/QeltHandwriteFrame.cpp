@@ -25,6 +25,7 @@ QeltHandwriteFrame::QeltHandwriteFrame(QWidget* parent)
 {
     setupForm();
     connect(m_model, &StrokeModel::strokesChanged, this, &QeltHandwriteFrame::updateButtons);
+    connect(m_model, &StrokeModel::strokeAppended, this, &QeltHandwriteFrame::updateButtons);
     connect(m_model, &StrokeModel::historyChanged, this, &QeltHandwriteFrame::updateButtons);
     connect(m_model, &StrokeModel::currentStrokeChanged, this, &QeltHandwriteFrame::updateButtons);
     connect(m_recognizer, &HandwriteRecognizer::busyChanged, this, &QeltHandwriteFrame::onScanningChanged);
