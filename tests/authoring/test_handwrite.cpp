@@ -156,6 +156,8 @@ private slots:
                                              << "" << 0 << false << false;
         QTest::newRow("eraser over nothing is no step") << "e 0,0 90,90"
                                                         << "" << 0 << false << false;
+        QTest::newRow("taking the eraser ends the stroke") << "P 0,10 50,10; e 0,80"
+                                                           << "10" << 2 << true << false;
     }
 
     void editingKeepsTheRightStrokes()

@@ -129,6 +129,10 @@ private slots:
         QFETCH(QString, text);
         m_create->reset(markdown);
         QSignalSpy created(m_library.get(), &QeltsController::showCreatedQelt);
+        type(m_create.get(), " \n\t "); // nothing to make a Qelt of
+        click(m_create.get(), "but_save");
+        QVERIFY(!m_create->isWaiting() && !child<QPushButton>(m_create.get(), "but_save")->isEnabled());
+        m_create->reset(markdown);
         type(m_create.get(), text);
         click(m_create.get(), "but_save");
         click(m_create.get(), "but_save"); // the same text is not sent twice
