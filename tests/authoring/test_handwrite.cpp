@@ -285,7 +285,8 @@ private slots:
             m_service->enqueue("POST", "/v1/qelts/strokes", limit("scripted_failure"));
             break;
         case 5: {
-            FakeQelt empty{"blank1"};
+            FakeQelt empty;
+            empty.id = "blank1";
             empty.createdAt = empty.modifiedAt = m_account->now();
             m_service->enqueue("POST", "/v1/qelts/strokes", Reply::json(empty.json(m_service->baseUrl())));
             break;

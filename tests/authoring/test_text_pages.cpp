@@ -54,7 +54,7 @@ class TestTextPages : public QObject
     {
         auto result = std::make_shared<std::optional<QVariant>>();
         pane->wrapper()->runJavaScript(script, [result](const QVariant& value) { *result = value; });
-        QTest::qWaitFor([&] { return result->has_value(); }, 30000);
+        (void)QTest::qWaitFor([&] { return result->has_value(); }, 30000);
         return result->value_or(QVariant());
     }
 

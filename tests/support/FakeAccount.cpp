@@ -63,8 +63,9 @@ struct FakeAccount::State
 
     FakeQelt& add(const QString& id, const QString& latex, const QString& text)
     {
-        FakeQelt& qelt = qelts[id.toLower()] = FakeQelt{id, latex, text};
-        qelt.createdAt = qelt.modifiedAt = tick();
+        const QDateTime now = tick();
+        FakeQelt& qelt = qelts[id.toLower()] =
+            FakeQelt{id, latex, text, QStringLiteral("completed"), 0.9, now, now};
         return qelt;
     }
 
