@@ -137,8 +137,8 @@ private slots:
         QTest::newRow("eraser takes what it crosses")
             << "p 0,10 50,10; p 0,30 50,30; p 0,60 50,60; e 25,0 25,35"
             << "60" << 2 << true << false;
-        QTest::newRow("eraser passing near") << "p 0,10 50,10; e 0,17 50,17"
-                                             << "" << 0 << true << false;
+        QTest::newRow("eraser passing at its reach") << "p 0,10 50,10; e 0,18 50,18"
+                                                     << "" << 0 << true << false;
         QTest::newRow("eraser passing by") << "p 0,10 50,10; e 0,19 50,19"
                                            << "10" << 2 << true << false;
         QTest::newRow("eraser on a dot") << "p 40,40; e 44,44"
@@ -335,6 +335,7 @@ private slots:
     {
         QSignalSpy exited(m_pad.get(), &QeltHandwriteFrame::exit);
         QSignalSpy feedback(m_pad.get(), &QeltHandwriteFrame::sendFeedback);
+        QVERIFY(child<QFrame>("errorFrame")->isHidden());
         click("scanButton"); // an empty pad sends nothing: its hint asks for a drawing
         auto* hint = child<AnimatedLabel>("hintLabel");
         QVERIFY(hint->isVisible());
@@ -360,6 +361,10 @@ private slots:
         QVERIFY(!child<QPushButton>("drawButton")->isChecked());
         draw({{{30, 0}, {30, 80}}});
         QVERIFY(m_pad->model()->isEmpty() && m_pad->model()->canUndo());
+        click("undoButton");
+        QCOMPARE(m_pad->view()->strokeItems().size(), 1);
+        click("redoButton");
+        QVERIFY(m_pad->model()->isEmpty() && !child<QPushButton>("redoButton")->isEnabled());
 
         m_pad->clear();
         m_pad->setDrawMode();
