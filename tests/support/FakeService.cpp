@@ -144,12 +144,21 @@ FakeService::Route& FakeService::routeFor(const QByteArray& method, const QStrin
 
 void FakeService::on(const QByteArray& method, const QString& path, const Reply& reply)
 {
-    routeFor(method, path).handler = [reply](const RecordedRequest&) { return reply; };
+    on(method, path, [reply](const RecordedRequest&) { return reply; });
 }
 
 void FakeService::on(const QByteArray& method, const QString& path, Handler handler)
 {
-    routeFor(method, path).handler = std::move(handler);
+    // A route set again counts as the latest, also against the prefix routes set in between.
+    Route route{method, path, nullptr, {}};
+    for (int i = 0; i < m_routes.size(); ++i) {
+        if (m_routes[i].method == method && m_routes[i].path == path) {
+            route = m_routes.takeAt(i);
+            break;
+        }
+    }
+    route.handler = std::move(handler);
+    m_routes.append(route);
 }
 
 void FakeService::enqueue(const QByteArray& method, const QString& path, const Reply& reply)

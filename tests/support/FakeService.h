@@ -96,9 +96,9 @@ struct Reply
 
 // A small HTTP/1.1 server on 127.0.0.1 and a free port, standing in for the recognition service.
 // Routes are matched by method and path; a route path ending in "*" takes every path that starts
-// with the rest, when no route names the path exactly. Replies queued with enqueue() are used once, in
-// order, before the route's standing reply. Unmatched requests get 404. Everything runs on the thread that
-// owns the object, so QSignalSpy and QTRY_* work in tests without sleeps.
+// with the rest, when no route names the path exactly; of two such, the one set last. Replies queued with
+// enqueue() are used once, in order, before the route's standing reply. Unmatched requests get 404.
+// Everything runs on the thread that owns the object, so QSignalSpy and QTRY_* work in tests without sleeps.
 class FakeService : public QObject
 {
     Q_OBJECT
