@@ -72,7 +72,11 @@ void WebViewWrapper::setTextAligned(const QString& text, const QString& alignmen
 
 void WebViewWrapper::apply(const QString& script, bool withWidth)
 {
-    ++textsGiven;
+    give(script, withWidth, ++textsGiven);
+}
+
+void WebViewWrapper::give(const QString& script, bool withWidth, quint64 number)
+{
     if (loadFailed) {
         // Nothing will ever render here; the caller still waits for an answer.
         QTimer::singleShot(0, this, [this] { onApplied(ContentInfo()); });
@@ -81,9 +85,11 @@ void WebViewWrapper::apply(const QString& script, bool withWidth)
     if (!loaded || applying) {
         pendingScript = script;
         pendingWithWidth = withWidth;
+        pendingNumber = number;
         return;
     }
     applying = true;
+    applyingNumber = number;
     if (cover)
         resizeCover();
     runText(script, withWidth);
@@ -126,6 +132,7 @@ void WebViewWrapper::onTextResult(const QVariant& result)
 void WebViewWrapper::processResult(const QVariant& result)
 {
     applying = false;
+    renderedNumber = applyingNumber;
     getFormats();
     finishApplying(ContentInfo::fromReply(result));
 }
@@ -143,12 +150,13 @@ void WebViewWrapper::finishApplying(const ContentInfo& info)
     // A text handed over by a receiver of the signal is newer than the one that waited.
     const QString next = std::exchange(pendingScript, QString());
     const bool nextWithWidth = pendingWithWidth;
+    const quint64 nextNumber = pendingNumber;
     const quint64 given = textsGiven;
     QPointer<WebViewWrapper> alive(this);
     onApplied(info);
     if (!alive || next.isEmpty() || textsGiven != given)
         return;
-    apply(next, nextWithWidth);
+    give(next, nextWithWidth, nextNumber);
 }
 
 void WebViewWrapper::setFontSize(int size)
@@ -178,9 +186,9 @@ void WebViewWrapper::getFormats()
 {
     if (!loaded)
         return;
-    runJavaScript(editorScripts::formatsScript(), [this](const QVariant& result) {
+    runJavaScript(editorScripts::formatsScript(), [this, number = renderedNumber](const QVariant& result) {
         if (const auto formats = editorScripts::formatsFromReply(result))
-            emit getNonLatexFormats(*formats);
+            emit getNonLatexFormats(*formats, number);
     });
 }
 
@@ -257,7 +265,7 @@ void WebViewWrapper::onLoadFinished(bool ok)
     loaded = true;
     emit loadFinished();
     if (!applying && !pendingScript.isEmpty())
-        apply(std::exchange(pendingScript, QString()), pendingWithWidth);
+        give(std::exchange(pendingScript, QString()), pendingWithWidth, pendingNumber);
 }
 
 int WebViewWrapper::defaultFontSize()

@@ -1,0 +1,206 @@
+#pragma once
+
+#include "api/APIHandler.h"
+#include "core/identity.h"
+#include "core/userState.h"
+#include "library/QeltControllerSwitch.h"
+#include "library/QeltsController.h"
+#include "support/FakeService.h"
+#include "support/TestEnvironment.h"
+#include "view/page/QeltViewFrame.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace zq::test {
+
+constexpr int kPageTimeoutMs = 60000;
+
+// A view page on two real controllers, in a window of its own, with the fake service serving the Qelts'
+// images and taking the usage events. The window plays the main window's part for sizes: it clears the
+// flag that each size report carries.
+struct ViewPageHarness
+{
+    QNetworkAccessManager manager;
+    FakeService service;
+    QeltsController library{nullptr, &manager};
+    QeltsController search{nullptr, &manager};
+    QeltControllerSwitch switcher{&library, &search};
+    QWidget window;
+    QeltViewFrame* page = nullptr;
+    QWidget other;
+    int sizeReports = 0;
+
+    ViewPageHarness()
+    {
+        APIHandler::init(&manager);
+        APIHandler::overrideNetworkAvailabilityForTesting(true);
+        APIHandler::setLogFlushIntervalForTesting(3'600'000);
+        utils::overrideBaseUrlsForTesting(service.baseUrl());
+        utils::overrideGatewayUrlForTesting(service.baseUrl());
+        utils::setAuthInfo(QStringLiteral("someone@example.org"), QStringLiteral("t0k"));
+        service.on("POST", "/v1/logs", Reply::json(QJsonObject()));
+        service.on("GET", "/img/*", Reply::raw(png(QSize(60, 30), Qt::darkCyan), "image/png"));
+        page = new QeltViewFrame(&switcher, &window);
+        auto* layout = new QVBoxLayout(&window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(page);
+        window.resize(900, 760);
+        QObject::connect(page, &QeltViewFrame::UpdateSize, [this](QSize, QSize, bool* handled) {
+            ++sizeReports;
+            *handled = false;
+        });
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            qWarning("The view page window was not exposed");
+    }
+
+    ~ViewPageHarness()
+    {
+        delete page;
+        APIHandler::overrideNetworkAvailabilityForTesting(std::nullopt);
+        utils::overrideBaseUrlsForTesting(QString());
+        utils::overrideGatewayUrlForTesting(QString());
+    }
+
+    static QByteArray png(const QSize& size, Qt::GlobalColor colour)
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return bytes;
+    }
+
+    // A Qelt of the library; created one second after the one before, so that the order is the adding one.
+    ZorvaneQeltPtr add(const QString& id, const QString& latex, const QString& text, bool original = true)
+    {
+        static qint64 created = 1'700'000'000;
+        created += 1;
+        auto qelt = std::make_shared<ZorvaneQelt>(id, created + 5, created);
+        qelt->latex = latex;
+        qelt->text = text;
+        qelt->confidence = 0.9;
+        if (original)
+            qelt->originalImageUrl =
+                service.baseUrl() + QStringLiteral("/img/") + id + QStringLiteral(".png");
+        library.addQelt(qelt, true);
+        return qelt;
+    }
+
+    template <typename T> T* widget(const char* name) const
+    {
+        return page->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    QTabWidget* tabs() const { return widget<QTabWidget>("tab_scanResult"); }
+    QString currentTab() const { return tabs()->tabText(tabs()->currentIndex()); }
+    QStringList tabTitles() const
+    {
+        QStringList titles;
+        for (int i = 0; i < tabs()->count(); ++i)
+            titles << tabs()->tabText(i);
+        return titles;
+    }
+
+    // The fields of the rows in a rows widget, in row order; rows on their way out are left out.
+    QList<QLineEdit*> rows(const char* container) const
+    {
+        QList<QLineEdit*> fields;
+        for (QLineEdit* field :
+             widget<QWidget>(container)->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (!field->isHidden())
+                fields << field;
+        }
+        return fields;
+    }
+    QStringList rowTexts(const char* container) const
+    {
+        QStringList texts;
+        for (const QLineEdit* field : rows(container))
+            texts << field->text();
+        return texts;
+    }
+    QList<QLineEdit*> ocrRows() const { return rows("latexresult_widget"); }
+    QList<QLineEdit*> dataRows() const { return rows("scrollAreaWidgetContents"); }
+    QList<QLineEdit*> originalRows() const { return rows("urlresult_widget"); }
+    // The group titles of the Data tab, in order.
+    QStringList dataTitles() const
+    {
+        QStringList titles;
+        for (const QLabel* label : widget<QWidget>("scrollAreaWidgetContents")
+                                       ->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (!label->isHidden())
+                titles << label->text();
+        }
+        return titles;
+    }
+    static bool badgeShown(const QLineEdit* field)
+    {
+        const QLabel* badge = field->findChild<QLabel*>();
+        return badge && !badge->isHidden();
+    }
+
+    // Shows the Qelt with `ocrRow` remembered, and waits until the page has its formats and has selected
+    // (and copied) that row again, as it does for every Qelt it shows.
+    bool showSettled(const ZorvaneQeltPtr& qelt, int ocrRow = 3)
+    {
+        utils::setRowMemory({ocrRow, 0, 0});
+        page->ShowQelt(qelt);
+        return QTest::qWaitFor(
+            [this, ocrRow, id = qelt->id] {
+                const QList<QLineEdit*> fields = ocrRows();
+                return page->currentQeltId() == id && ocrRow - 3 < fields.size() &&
+                       badgeShown(fields.at(ocrRow - 3));
+            },
+            kPageTimeoutMs);
+    }
+
+    // The text of the message box that `action` opens, which is then closed; empty when none opened.
+    static QString boxOpenedBy(const std::function<void()>& action)
+    {
+        QString text;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&text, &closer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                text = box->text();
+                box->done(QMessageBox::Ok);
+                closer.stop();
+            }
+        });
+        closer.start(10);
+        action();
+        return text;
+    }
+
+    // The usage events sent so far, after the waiting ones are sent.
+    QList<QJsonObject> events(const QString& name)
+    {
+        APIHandler::flushLogsNow();
+        QList<QJsonObject> found;
+        for (const RecordedRequest& request : service.requestsTo(QStringLiteral("/v1/logs"))) {
+            for (const QJsonValue& record : request.json().value("logs").toArray()) {
+                if (record.toObject().value("event").toString() == name)
+                    found << record.toObject().value("data").toObject();
+            }
+        }
+        return found;
+    }
+};
+
+} // namespace zq::test
