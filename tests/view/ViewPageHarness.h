@@ -118,16 +118,10 @@ struct ViewPageHarness
         return titles;
     }
 
-    // The fields of the rows in a rows widget, in row order; rows on their way out are left out.
+    // The fields of the rows in a rows widget, in row order.
     QList<QLineEdit*> rows(const char* container) const
     {
-        QList<QLineEdit*> fields;
-        for (QLineEdit* field :
-             widget<QWidget>(container)->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly)) {
-            if (!field->isHidden())
-                fields << field;
-        }
-        return fields;
+        return widget<QWidget>(container)->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly);
     }
     QStringList rowTexts(const char* container) const
     {
@@ -144,11 +138,15 @@ struct ViewPageHarness
     {
         QStringList titles;
         for (const QLabel* label : widget<QWidget>("scrollAreaWidgetContents")
-                                       ->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
-            if (!label->isHidden())
-                titles << label->text();
-        }
+                                       ->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+            titles << label->text();
         return titles;
+    }
+    // The result view renders nothing: its cover, up while a text is applied, is down.
+    bool idle() const
+    {
+        const QWidget* cover = widget<QWidget>("web")->findChild<QWidget*>(QStringLiteral("applyingCover"));
+        return cover && cover->isHidden();
     }
     static bool badgeShown(const QLineEdit* field)
     {

@@ -53,7 +53,7 @@ QeltViewFrame::QeltViewFrame(QeltControllerSwitch* switcher, QWidget* parent)
     for (QeltsController* controller : controllersOf(switcher))
         connect(controller, &QeltsController::qeltRemoved, this, &QeltViewFrame::OnQeltRemoved);
     ui.setupUi(this);
-    ui.tab_scanResult->setStyleSheet(ui.tab_scanResult->styleSheet() + utils::styles::tabWidget());
+    ui.tab_scanResult->setStyleSheet(utils::styles::tabWidget());
     for (QPushButton* button :
          {ui.but_create_qelt, ui.but_delete, ui.but_handwrite_qelt, ui.but_settings, ui.but_show_list,
           ui.but_show_pdf_converter, ui.but_take_qelt, ui.but_upload_qelt})

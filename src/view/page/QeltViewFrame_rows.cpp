@@ -63,9 +63,11 @@ void QeltViewFrame::ClearLayout(QLayout* layout)
     while (QLayoutItem* item = layout->takeAt(0)) {
         if (QLayout* nested = item->layout())
             ClearLayout(nested);
-        // The widget may be the one whose event is being handled: it goes once the event is done.
+        // The widget may be the one whose event is being handled: it leaves the page now and is deleted
+        // once the event is done.
         if (QWidget* widget = item->widget()) {
             widget->hide();
+            widget->setParent(nullptr);
             widget->deleteLater();
         }
         delete item;
