@@ -9,11 +9,11 @@
 #include <QDir>
 #include <QRegularExpression>
 
-#include <climits>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <climits>
 
 class TestViewPageParts : public QObject
 {
@@ -89,8 +89,8 @@ private slots:
             << QByteArray(R"({"formats":[{"type":"inchi","value":""},{"type":"latex","value":"x"},)"
                           R"({"type":"mathml"},{"value":"v"},7,{"type":"smiles","value":"CCO"}]})")
             << QStringList() << QStringList() << false << true;
-        QTest::newRow("no array") << QByteArray(R"({"formats":{"type":"mathml","value":"a"}})") << QStringList()
-                                  << QStringList() << true << true;
+        QTest::newRow("no array") << QByteArray(R"({"formats":{"type":"mathml","value":"a"}})")
+                                  << QStringList() << QStringList() << true << true;
         QTest::newRow("values that are not strings")
             << QByteArray(R"({"formats":[{"type":"mathml","value":5},{"type":["inchi"],"value":"i"}]})")
             << QStringList() << QStringList() << true << true;
@@ -125,7 +125,8 @@ private slots:
         const auto noCsvOrMathml = [](const QString& name) { return name != "csv" && name != "mathml"; };
         QCOMPARE(formats.dataGroups("Open DOCX", "Export CSV", noCsvOrMathml),
                  (QList<QStringList>{{"Open DOCX"}, {}, {}, {}, {}, {}, {}, {"t"}}));
-        QCOMPARE(PageFormats().dataGroups("D", "C", all), (QList<QStringList>{{"D"}, {}, {}, {}, {}, {}, {}, {}}));
+        QCOMPARE(PageFormats().dataGroups("D", "C", all),
+                 (QList<QStringList>{{"D"}, {}, {}, {}, {}, {}, {}, {}}));
     }
 
     void savedImageNames_data()
@@ -134,9 +135,11 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("third");
-        QTest::newRow("png") << 0 << "zorvane 2024-03-05 07-08-09.png" << "zorvane 2024-03-05 07-08-09-(1).png"
+        QTest::newRow("png") << 0 << "zorvane 2024-03-05 07-08-09.png"
+                             << "zorvane 2024-03-05 07-08-09-(1).png"
                              << "zorvane 2024-03-05 07-08-09-(1)-(2).png";
-        QTest::newRow("tiff") << 1 << "zorvane 2024-03-05 07-08-09.tiff" << "zorvane 2024-03-05 07-08-09-(1).tiff"
+        QTest::newRow("tiff") << 1 << "zorvane 2024-03-05 07-08-09.tiff"
+                              << "zorvane 2024-03-05 07-08-09-(1).tiff"
                               << "zorvane 2024-03-05 07-08-09-(1)-(2).tiff";
     }
 
