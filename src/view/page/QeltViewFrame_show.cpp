@@ -383,7 +383,11 @@ void QeltViewFrame::SelectRememberedRow(int list)
         ScrollDataTo(row);
         SelectFormat(1, row, +1);
     } else if (list == 0) {
-        delete rememberedRowTimer.data();
+        // Replaced, not deleted: this may run inside the earlier timer's own timeout.
+        if (rememberedRowTimer) {
+            rememberedRowTimer->stop();
+            rememberedRowTimer->deleteLater();
+        }
         rememberedRowTimer = new QTimer(this);
         QTimer* timer = rememberedRowTimer;
         connect(timer, &QTimer::timeout, this, [this, timer] {
