@@ -25,7 +25,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
+#include <functional>
 #include <memory>
 
 namespace zq::test {
@@ -165,6 +168,38 @@ struct ViewPageHarness
                                        ->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
             titles << label->text();
         return titles;
+    }
+    // The editor page's chemistry engine, which starts after the page has loaded, is ready.
+    bool chemistryReady() const
+    {
+        QWebEnginePage* shown = widget<QWebEngineView>("web")->page();
+        auto state = std::make_shared<QString>();
+        return waitUntil([shown, state] {
+            shown->runJavaScript(QStringLiteral("document.documentElement.dataset.chemistry || ''"),
+                                 [state](const QVariant& value) { *state = value.toString(); });
+            return *state == QLatin1String("ready");
+        });
+    }
+
+    // The buttons of a row, in order: copy, then edit and search where the row has them.
+    static QList<QPushButton*> rowButtons(QLineEdit* field)
+    {
+        const std::function<QLayout*(QLayout*)> rowOf = [&rowOf, field](QLayout* layout) -> QLayout* {
+            if (layout->indexOf(field) >= 0)
+                return layout;
+            for (int i = 0; i < layout->count(); ++i) {
+                if (QLayout* inner =
+                        layout->itemAt(i)->layout() ? rowOf(layout->itemAt(i)->layout()) : nullptr)
+                    return inner;
+            }
+            return nullptr;
+        };
+        QList<QPushButton*> buttons;
+        if (QLayout* row = rowOf(field->parentWidget()->layout())) {
+            for (int i = row->indexOf(field) + 1; i < row->count(); ++i)
+                buttons << qobject_cast<QPushButton*>(row->itemAt(i)->widget());
+        }
+        return buttons;
     }
     // The result view renders nothing: its cover, up while a text is applied, is down.
     bool idle() const

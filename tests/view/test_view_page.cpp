@@ -151,6 +151,9 @@ private slots:
         QCOMPARE(h->tabTitles(), tabs); // the chat tab never, the solver not yet
         QCOMPARE(h->currentTab(), current.isEmpty() ? before : current);
         QCOMPARE(h->widget<QStackedWidget>("conf_stack")->currentIndex(), strip);
+        if (!original && current == "OCR") // nothing to show or toggle above the result
+            QVERIFY(h->widget<QLabel>("lb_originOCR")->isHidden() &&
+                    h->widget<QPushButton>("showOriginal")->isHidden());
     }
 
     // A Qelt equal to the shown one, or differing only in its status, is not rendered again.
@@ -292,18 +295,20 @@ private slots:
         QTest::addColumn<QStringList>("headers");
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<QStringList>("data");
+        QTest::addColumn<int>("buttons");
         QTest::newRow("smiles") << QString() << "Ethanol: <smiles>CCO</smiles>"
                                 << QStringList{"ZMD", "Smiles", "MOL", "InChI ", "InChI key"}
                                 << QStringList{"Ethanol: <smiles>CCO</smiles>", "CCO", "*",
                                                "InChI=1S/C2H6O/c1-2-3/h3H,2H2,1H3",
                                                "LFQSCWFLJHTTHZ-UHFFFAOYSA-N"}
-                                << QStringList{"DOCX(MS WORD)"};
+                                << QStringList{"DOCX(MS WORD)"} << 3 + 2 + 3 * 1;
         QTest::newRow("table") << "x" << kTable << QStringList{"Markdown tables"}
                                << QStringList{"x", kTable, "*", "*",
                                               "| Name | Value |\n|:---|:---:|\n| $x^2$ | 50 |"}
                                << QStringList{"DOCX(MS WORD)", "CSV",       "MathML (MS Word)",
                                               "MathML",        "AsciiMath", "SVG",
-                                              "HTML",          "TSV"};
+                                              "HTML",          "TSV"}
+                               << 4 * 3 + 2;
     }
 
     void chemistryAndTablesGroupRows()
@@ -313,6 +318,8 @@ private slots:
         QFETCH(QStringList, headers);
         QFETCH(QStringList, rows);
         QFETCH(QStringList, data);
+        QFETCH(int, buttons);
+        QVERIFY(h->chemistryReady()); // until then the page knows a SMILES string but not its molecule
         QVERIFY(h->showSettled(h->add(id("grouped"), latex, text)));
         QStringList titles;
         for (const QLabel* label : h->widget<QWidget>("latexresult_widget")
@@ -326,6 +333,12 @@ private slots:
                 QCOMPARE(fields.at(i)->text(), rows.at(i));
         }
         QCOMPARE(h->dataTitles(), data);
+        // Text and LaTeX rows copy, edit and search; SMILES and table rows copy and search; MOL and InChI
+        // rows only copy.
+        QCOMPARE(h->widget<QWidget>("latexresult_widget")
+                     ->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly)
+                     .size(),
+                 buttons);
         const bool table = text == kTable;
         QCOMPARE(!h->widget<QPushButton>("but_copy_tsv")->isHidden(), table);
         QCOMPARE(!h->widget<QPushButton>("but_export_csv")->isHidden(), table);
