@@ -1,7 +1,9 @@
 // The readers of the editor page's replies get what a page could answer, the escaping what a user could
-// type: a reply yields a size or an error, formats an object or nothing, an escaped text reads back.
+// type: a reply yields a size or an error, formats an object or nothing, the formats the view page's lists,
+// an escaped text reads back.
 
 #include "view/render/ContentInfo.h"
+#include "view/render/PageFormats.h"
 #include "view/render/editorScripts.h"
 
 #include <QJsonArray>
@@ -55,6 +57,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const auto formats = editorScripts::formatsFromReply(QString::fromUtf8(bytes));
     if (formats && formats->isEmpty())
+        std::abort();
+
+    // The formats object sorted into the view page's lists: no empty value is kept, and the Data groups
+    // always start with the DOCX action.
+    const PageFormats sorted = PageFormats::fromReply(QJsonDocument::fromJson(bytes).object());
+    for (const QStringList* list : {&sorted.html, &sorted.tsv, &sorted.csv, &sorted.mathmlword, &sorted.mathml,
+                                    &sorted.svg, &sorted.smiles, &sorted.mol, &sorted.inchi, &sorted.inchiKey,
+                                    &sorted.tableMarkdown, &sorted.asciimath}) {
+        if (list->contains(QString()))
+            std::abort();
+    }
+    const QList<QStringList> groups = sorted.dataGroups(QStringLiteral("D"), QStringLiteral("C"),
+                                                        [](const QString&) { return true; });
+    if (groups.size() != 8 || groups.first() != QStringList{QStringLiteral("D")} ||
+        (sorted.isEmpty() && !sorted.onlySmiles()) || groups.at(1).isEmpty() != sorted.csv.isEmpty())
         std::abort();
 
     // The bytes as UTF-16, so that every code unit occurs.
