@@ -92,6 +92,12 @@ void QeltsController::setUser(const QString& user, const QString& token)
     }
     m_syncTimer->start(m_intervals.tickMs);
     QTimer::singleShot(1, this, &QeltsController::startSync);
+    if (m_library) {
+        // The tick still retries this controller's edits; the file and the lists are the library's.
+        emit qeltsCountChanged();
+        emit syncStateChanged();
+        return;
+    }
 
     QDateTime lastModified;
     const QString hex = userHex(user);
