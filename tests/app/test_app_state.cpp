@@ -1,10 +1,25 @@
 #include "api/APIHandler.h"
+#include "api/Provider.h"
+#include "app/Application.h"
+#include "app/RestartLauncher.h"
+#include "app/SignInState.h"
+#include "app/SingleInstance.h"
+#include "app/startup.h"
 #include "core/identity.h"
+#include "core/paths.h"
+#include "core/settings.h"
+#include "core/switches.h"
+#include "core/userState.h"
+#include "library/QeltControllerSwitch.h"
 #include "library/QeltsController.h"
 #include "support/FakeAccount.h"
 #include "support/TestMain.h"
 
+#include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QLocalSocket>
 
 using namespace zq::test;
 
@@ -12,6 +27,16 @@ namespace {
 
 const QString kUser = QStringLiteral("me@example.org");
 const QString kToken = QStringLiteral("t0k");
+
+// The names of the diagnostic events that reached the gateway.
+QStringList eventsAt(const FakeService& service)
+{
+    QStringList names;
+    for (const RecordedRequest& request : service.requestsTo("/v1/logs"))
+        for (const QJsonValue& record : request.json().value("logs").toArray())
+            names << record.toObject().value("event").toString();
+    return names;
+}
 
 } // namespace
 
@@ -51,8 +76,13 @@ private slots:
         clearSettings();
         m_service = std::make_unique<FakeService>();
         m_account = std::make_unique<FakeAccount>(*m_service);
+        m_service->on("GET", "/v1/user/settings", Reply::json(QJsonObject{{"improve_ocr", true}}));
+        m_service->on("POST", "/v1/logs", Reply::json(QJsonObject()));
         utils::overrideBaseUrlsForTesting(m_service->baseUrl());
         APIHandler::overrideNetworkAvailabilityForTesting(true);
+        // An earlier case's library file would be this case's start.
+        for (const QFileInfo& file : QDir(utils::statePath()).entryInfoList(QDir::Files))
+            QFile::remove(file.filePath());
     }
 
     void searchResultsKeepNoLibraryOfTheirOwn()
@@ -118,7 +148,226 @@ private slots:
         QCOMPARE(c.library->count(), 1);
         QCOMPARE(deletes("q2"), offline ? 2 : 1);
     }
+    void storedAccountCountsOnlyWhole_data()
+    {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("e-mail and token") << QStringList{kUser, kToken} << true;
+        QTest::newRow("e-mail without a token") << QStringList{kUser, ""} << false;
+        QTest::newRow("token without an e-mail") << QStringList{"", kToken} << false;
+        QTest::newRow("e-mail alone") << QStringList{kUser} << false;
+        QTest::newRow("a third entry") << QStringList{kUser, kToken, "x"} << false;
+        QTest::newRow("nothing") << QStringList() << false;
+    }
+    void storedAccountCountsOnlyWhole()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(bool, signedIn);
+        kKeyAuthInfo.set(stored);
+        // A token left over in the factory from before counts for nothing either.
+        ZorvaneAPI::Provider::instance().setToken(QStringLiteral("stale"));
+        QeltsController library(nullptr, &m_manager);
+        QeltsController search(nullptr, &m_manager);
+        SignInState state(library, search);
+        state.readStored();
+        state.startControllers();
+        QCOMPARE(state.isSignedIn(), signedIn);
+        QCOMPARE(state.email(), signedIn ? kUser : QString());
+        QCOMPARE(ZorvaneAPI::Provider::instance().token(), signedIn ? kToken : QString());
+        QCOMPARE(library.qeltsFilePath().isEmpty(), !signedIn);
+        if (signedIn)
+            QTRY_VERIFY(lists().size() == 1 && lists().first().header("authorization") == "Bearer t0k");
+        else
+            QVERIFY(lists().isEmpty() && !library.isListing());
+    }
+
+    void signInAndOutMoveTheAccount()
+    {
+        m_account->add("q1");
+        kKeyUserName.set(QStringLiteral("me"));
+        QeltsController library(nullptr, &m_manager);
+        QeltsController search(nullptr, &m_manager);
+        SignInState state(library, search);
+        state.readStored();
+        state.startControllers();
+        QVERIFY(!state.isSignedIn());
+        state.signIn(kUser, kToken);
+        QVERIFY(state.isSignedIn());
+        QCOMPARE(utils::authInfo(), qMakePair(kUser, kToken));
+        QTRY_COMPARE(library.count(), 1);
+        library.saveToDisk();
+        const QString file = library.qeltsFilePath();
+        QVERIFY(QFile::exists(file));
+
+        state.signOut();
+        QVERIFY(!state.isSignedIn() && !ZorvaneAPI::Provider::instance().hasToken());
+        QCOMPARE(utils::authInfo(), qMakePair(QString(), QString()));
+        QVERIFY(!kKeyUserName.contains());
+        // Nothing of the account stays in memory or on disk.
+        QVERIFY(library.count() == 0 && search.count() == 0 && !QFile::exists(file));
+        APIHandler::flushLogsNow();
+        QVERIFY(eventsAt(*m_service).contains("logout"));
+    }
+
+    void restartCommands_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("appImage");
+        QTest::addColumn<QString>("program"); // empty: nothing starts
+        QTest::addColumn<QStringList>("expected");
+        const QString bin = QStringLiteral("/opt/zq/zorvane-qelting-tool");
+        const QString hide = kHideStartBalloonSwitch;
+        QTest::newRow("quit") << 0 << QStringList{bin} << ""
+                              << "" << QStringList();
+        QTest::newRow("another code") << 1 << QStringList{bin, "a"} << ""
+                                      << "" << QStringList();
+        QTest::newRow("restart") << 212 << QStringList{bin, "a", "b"} << "" << bin << QStringList{"a", "b"};
+        QTest::newRow("restart keeps no balloon as it was")
+            << 212 << QStringList{bin, hide} << "" << bin << QStringList{hide};
+        QTest::newRow("silent restart adds no balloon")
+            << 213 << QStringList{bin, "a"} << "" << bin << QStringList{"a", hide};
+        QTest::newRow("silent restart adds it once")
+            << 213 << QStringList{bin, hide, "a"} << "" << bin << QStringList{hide, "a"};
+        QTest::newRow("the switch as program name is no switch")
+            << 213 << QStringList{hide} << "" << hide << QStringList{hide};
+        QTest::newRow("inside an AppImage the file starts, not the mounted binary")
+            << 213 << QStringList{"/tmp/.mount_x/usr/bin/zq", "a"} << "/home/u/Zq.AppImage"
+            << "/home/u/Zq.AppImage" << QStringList{"a", hide};
+    }
+    void restartCommands()
+    {
+        QFETCH(int, code);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, appImage);
+        QFETCH(QString, program);
+        QFETCH(QStringList, expected);
+        const auto command = RestartLauncher::command(code, arguments, appImage);
+        QCOMPARE(command.has_value(), !program.isEmpty());
+        if (command) {
+            QCOMPARE(command->program, program);
+            QCOMPARE(command->arguments, expected);
+        }
+    }
+
+    void versionFromArguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("version");
+        const QString builtIn = utils::kAppVersion;
+        QTest::newRow("none") << QStringList{"zq"} << builtIn;
+        QTest::newRow("given") << QStringList{"zq", "-set_version", "04.00.0001"} << "04.00.0001";
+        QTest::newRow("the first counts")
+            << QStringList{"zq", "-set_version", "1", "-set_version", "2"} << "1";
+        QTest::newRow("last argument, no value")
+            << QStringList{"zq", "-hide-start-balloon", "-set_version"} << builtIn;
+        QTest::newRow("another case") << QStringList{"zq", "-Set_version", "9"} << builtIn;
+    }
+    void versionFromArguments()
+    {
+        QFETCH(QStringList, arguments);
+        QTEST(Application::versionFromArguments(arguments), "version");
+    }
+
+    void platformChoice_data()
+    {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QByteArray>("platform");
+        QTest::newRow("X11 session") << ""
+                                     << ":0" << QByteArray("xcb");
+        QTest::newRow("Wayland with Xwayland") << ""
+                                               << ":1" << QByteArray("xcb");
+        QTest::newRow("Wayland without Xwayland") << ""
+                                                  << "" << QByteArray();
+        QTest::newRow("asked for Wayland") << "wayland"
+                                           << ":1" << QByteArray();
+        QTest::newRow("asked for offscreen") << "offscreen"
+                                             << "" << QByteArray();
+    }
+    void platformChoice()
+    {
+        QFETCH(QString, asked);
+        QFETCH(QString, display);
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-0"));
+        if (!asked.isEmpty())
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), asked);
+        if (!display.isEmpty())
+            environment.insert(QStringLiteral("DISPLAY"), display);
+        QTEST(startup::platformFor(environment), "platform");
+    }
+
+    void idleUnlessTheUserMayBeAtWork()
+    {
+        auto* app = static_cast<Application*>(qApp);
+        QVERIFY(app->IsIdle());
+        auto* dialog = new QDialog;
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QWidget mainWindow;
+        app->busyWindows().addWhileOpen(dialog);
+        app->busyWindows().addWhileVisible(&mainWindow);
+        QVERIFY(!app->IsIdle()); // open, even before it shows
+        dialog->show();
+        dialog->close();
+        QTRY_VERIFY(app->IsIdle());
+        mainWindow.show();
+        QVERIFY(!app->IsIdle());
+        mainWindow.hide();
+        QVERIFY(app->IsIdle());
+    }
+
+    // The one run of this process's application: from the stored account to the end, and a restart.
+    void runStartsForTheStoredAccountAndEndsInOrder()
+    {
+        auto* app = static_cast<Application*>(qApp);
+        m_account->add("q1");
+        kKeyAuthInfo.set(QStringList{kUser, kToken});
+        QList<RestartLauncher::Command> launched;
+        RestartLauncher::setLauncherForTesting([&launched](const RestartLauncher::Command& command) {
+            launched << command;
+            return true;
+        });
+        bool signedInDuringRun = false;
+        QTimer::singleShot(0, app, [&] {
+            const auto end = qScopeGuard([app] { app->SilentRestart(); });
+            signedInDuringRun = app->IsLoggedIn();
+            QVERIFY(app->singleInstance().isListening());
+            // A capture asked for from the library in search mode goes back to the library.
+            app->controllerSwitch().setMode(1);
+            app->MakeScreenshot();
+            QCOMPARE(app->controllerSwitch().mode(), 0);
+            QTRY_VERIFY(app->library().count() == 1);
+        });
+        QCOMPARE(app->Run(), RestartLauncher::kSilentRestartCode);
+        RestartLauncher::setLauncherForTesting({});
+        QVERIFY(signedInDuringRun);
+        QCOMPARE(app->searchResults().count(), 0);
+        QCOMPARE(lists().size(), 1); // the library's alone
+        // Cleanup: the events sent, the library saved, the instance let go.
+        QVERIFY(eventsAt(*m_service).contains("app_start"));
+        QVERIFY(QFile::exists(app->library().qeltsFilePath()));
+        QVERIFY(!app->singleInstance().isListening());
+        QLocalSocket knock;
+        knock.connectToServer(SingleInstance::kServerName);
+        QVERIFY(!knock.waitForConnected(100));
+        QCOMPARE(launched.size(), 1);
+        QCOMPARE(launched.first().program, QCoreApplication::arguments().first());
+        QCOMPARE(launched.first().arguments, QCoreApplication::arguments().mid(1) << kHideStartBalloonSwitch);
+        QVERIFY(kKeyTutorialWasShown.contains());
+    }
 };
 
-ZQ_TEST_MAIN(TestAppState)
+// The application object itself is the one QApplication of this process.
+int main(int argc, char* argv[])
+{
+    zq::test::prepareEnvironment();
+    // The single-instance socket of this run, apart from any other run's on the machine.
+    qputenv("TMPDIR", QFile::encodeName(zq::test::homePath()));
+    Application app(argc, argv);
+    zq::test::prepareApplication();
+    TestAppState test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_app_state.moc"
