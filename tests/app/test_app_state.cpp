@@ -2,6 +2,7 @@
 #include "api/Provider.h"
 #include "app/Application.h"
 #include "app/RestartLauncher.h"
+#include "app/SaveTimer.h"
 #include "app/SignInState.h"
 #include "app/SingleInstance.h"
 #include "app/startup.h"
@@ -207,6 +208,26 @@ private slots:
         QVERIFY(library.count() == 0 && search.count() == 0 && !QFile::exists(file));
         APIHandler::flushLogsNow();
         QVERIFY(eventsAt(*m_service).contains("logout"));
+    }
+
+    void saveTimerSavesOnlyWhileSignedIn_data()
+    {
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("signed in") << true;
+        QTest::newRow("signed out") << false;
+    }
+    void saveTimerSavesOnlyWhileSignedIn()
+    {
+        QFETCH(bool, signedIn);
+        m_account->add("q1");
+        QeltsController library(nullptr, &m_manager);
+        library.setUser(kUser, kToken);
+        QTRY_COMPARE(library.count(), 1);
+        int asked = 0;
+        SaveTimer timer(
+            library, [&] { return ++asked, signedIn; }, nullptr, 5);
+        QTRY_VERIFY(asked >= 2);
+        QCOMPARE(QFile::exists(library.qeltsFilePath()), signedIn);
     }
 
     void restartCommands_data()
