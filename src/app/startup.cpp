@@ -5,6 +5,7 @@
 #include "core/Logger.h"
 #include "core/SystemInfo.h"
 #include "core/crashreporter.h"
+#include "core/memory.h"
 #include "core/metatypes.h"
 #include "core/paths.h"
 #include "core/settings.h"
@@ -32,6 +33,7 @@ QByteArray platformFor(const QProcessEnvironment& environment)
 
 void prepareProcess()
 {
+    utils::returnLargeBlocksWhenFreed();
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     const SystemInfo& system = utils::systemInfo();
     if (system.isRedHat() || system.isManjaro())
