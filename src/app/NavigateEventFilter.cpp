@@ -59,7 +59,8 @@ bool NavigateEventFilter::nativeEventFilter(const QByteArray& eventType, void* m
     for (const NavigationKey& key : kKeys) {
         if (press->detail != utils::x11KeysymToKeycode(key.keysym, QX11Info::display()))
             continue;
-        emit(this->*((press->state & kShiftOrControl) ? key.modified : key.plain))();
+        const auto signal = (press->state & kShiftOrControl) ? key.modified : key.plain;
+        (this->*signal)();
         return true;
     }
     return false;

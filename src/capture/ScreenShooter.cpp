@@ -25,6 +25,10 @@ ScreenShooter::ScreenShooter(ScreenGrabber* grabber, QWidget* parent) : QWidget(
 ScreenShooter::~ScreenShooter()
 {
     closeDialogs();
+    // The overlays go with this widget's children, after this object has stopped being a ScreenShooter.
+    for (ScreenShooterDialog* overlay :
+         findChildren<ScreenShooterDialog*>(QString(), Qt::FindDirectChildrenOnly))
+        disconnect(overlay, &QObject::destroyed, this, nullptr);
 }
 
 QList<ScreenShooterDialog*> ScreenShooter::overlays() const

@@ -147,7 +147,7 @@ bool ShortcutsEventFilterLin::nativeEventFilter(const QByteArray& eventType, voi
             const Grab& hotkey = *hotkeys[i];
             if (hotkey.keycode != 0 && press->detail == hotkey.keycode &&
                 press->state == (hotkey.modifiers | mask)) {
-                emit(this->*activated[i])();
+                (this->*activated[i])();
                 return true;
             }
         }
