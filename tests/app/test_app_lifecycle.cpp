@@ -1,4 +1,5 @@
 #include "app/RestartLauncher.h"
+#include "app/SingleInstance.h"
 #include "core/paths.h"
 #include "core/settings.h"
 #include "core/switches.h"
@@ -11,6 +12,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -120,6 +123,21 @@ private slots:
         QCOMPARE(m_service->requestsTo("/v1/qelts").size(), 1);
         const QStringList files = QDir(utils::statePath()).entryList({QStringLiteral("qelts-*.dat")});
         QCOMPARE(files.size(), 1);
+    }
+
+    void laterStartWritesZeroToTheRunningOne()
+    {
+        // This test plays the running instance.
+        QLocalServer running;
+        QVERIFY(running.listen(SingleInstance::kServerName));
+        Child later(m_service->baseUrl(), {});
+        QVERIFY(running.waitForNewConnection(30000));
+        QLocalSocket* knock = running.nextPendingConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(later.process.state() == QProcess::NotRunning, 30000);
+        QCOMPARE(later.process.exitCode(), 1);
+        knock->waitForReadyRead(1000);
+        QCOMPARE(knock->readAll(), QByteArray("0"));
+        QVERIFY(eventsAt(*m_service).isEmpty());
     }
 
     void silentRestartStartsTheAppImageOnce()

@@ -6,13 +6,17 @@
 #include "app/SignInState.h"
 #include "app/SingleInstance.h"
 #include "app/startup.h"
+#include "core/autostart.h"
 #include "core/identity.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "core/shortcuts.h"
 #include "core/switches.h"
 #include "core/userState.h"
+#include "core/x11/ShortcutsEventFilter.h"
 #include "library/QeltControllerSwitch.h"
 #include "library/QeltsController.h"
+#include "library/imageFiles.h"
 #include "support/FakeAccount.h"
 #include "support/TestMain.h"
 
@@ -21,6 +25,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QLocalSocket>
+#include <QTemporaryDir>
 
 using namespace zq::test;
 
@@ -176,10 +181,18 @@ private slots:
         QCOMPARE(state.email(), signedIn ? kUser : QString());
         QCOMPARE(ZorvaneAPI::Provider::instance().token(), signedIn ? kToken : QString());
         QCOMPARE(library.qeltsFilePath().isEmpty(), !signedIn);
-        if (signedIn)
+        if (signedIn) {
             QTRY_VERIFY(lists().size() == 1 && lists().first().header("authorization") == "Bearer t0k");
-        else
+            // The search results' own requests carry the token too.
+            m_account->add("q9");
+            QVERIFY(search.addQelt(ZorvaneQelt::fromJson(m_account->find("q9")->json(m_service->baseUrl())),
+                                   false));
+            search.editQeltText("q9", "edited");
+            QTRY_VERIFY(!m_service->requestsTo("/v1/qelts/q9").isEmpty());
+            QCOMPARE(m_service->requestsTo("/v1/qelts/q9").first().header("authorization"), "Bearer t0k");
+        } else {
             QVERIFY(lists().isEmpty() && !library.isListing());
+        }
     }
 
     void signInAndOutMoveTheAccount()
@@ -202,6 +215,7 @@ private slots:
 
         state.signOut();
         QVERIFY(!state.isSignedIn() && !ZorvaneAPI::Provider::instance().hasToken());
+        QCOMPARE(state.email(), QString());
         QCOMPARE(utils::authInfo(), qMakePair(QString(), QString()));
         QVERIFY(!kKeyUserName.contains());
         // Nothing of the account stays in memory or on disk.
@@ -228,6 +242,30 @@ private slots:
             library, [&] { return ++asked, signedIn; }, nullptr, 5);
         QTRY_VERIFY(asked >= 2);
         QCOMPARE(QFile::exists(library.qeltsFilePath()), signedIn);
+    }
+
+    void valueTypesTravelAsStoredValues_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        for (const char* name :
+             {"ZorvaneQelt", "utils::shortcuts::Shortcut", "utils::ResultFormat", "utils::PRESETS",
+              "utils::UserSetting", "utils::ROW_MEMORY", "DownloadedImageInfoList"})
+            QTest::newRow(name) << QByteArray(name);
+    }
+    void valueTypesTravelAsStoredValues()
+    {
+        QFETCH(QByteArray, name);
+        const int type = QMetaType::type(name.constData());
+        QVERIFY(type != QMetaType::UnknownType);
+        // A value goes into a variant stream and comes back, as settings and queued signals carry it.
+        void* value = QMetaType::create(type);
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        QVERIFY(QMetaType::save(out, type, value));
+        QDataStream in(bytes);
+        QVERIFY(QMetaType::load(in, type, value));
+        QMetaType::destroy(type, value);
+        QVERIFY(QMetaType::type("ContentInfo") != QMetaType::UnknownType);
     }
 
     void restartCommands_data()
@@ -344,6 +382,13 @@ private slots:
         auto* app = static_cast<Application*>(qApp);
         m_account->add("q1");
         kKeyAuthInfo.set(QStringList{kUser, kToken});
+        // An image file that no index names is left from an earlier run: the start removes it.
+        const QString stray = utils::imagesFolder() + QStringLiteral("/0123456789abcdef0123456789abcdef.png");
+        QVERIFY(QFile(stray).open(QIODevice::WriteOnly));
+        QTemporaryDir folder;
+        const QString appImage = folder.filePath(QStringLiteral("Zorvane.AppImage"));
+        QVERIFY(QFile(appImage).open(QIODevice::WriteOnly));
+        qputenv("APPIMAGE", QFile::encodeName(appImage));
         QList<RestartLauncher::Command> launched;
         RestartLauncher::setLauncherForTesting([&launched](const RestartLauncher::Command& command) {
             launched << command;
@@ -354,6 +399,17 @@ private slots:
             const auto end = qScopeGuard([app] { app->SilentRestart(); });
             signedInDuringRun = app->IsLoggedIn();
             QVERIFY(app->singleInstance().isListening());
+            // The socket's name is the same for every user of the machine; the socket is this user's.
+            const QFileInfo socket(QDir::tempPath() + QLatin1Char('/') + SingleInstance::kServerName);
+            QVERIFY(socket.exists());
+            QCOMPARE(socket.permissions() &
+                         (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+                     QFile::Permissions());
+            QVERIFY(!QFile::exists(stray));
+            QVERIFY(utils::isAutostartEnabled());
+            QTRY_COMPARE(m_service->requestsTo("/v1/user/settings").size(), 1);
+            // Without an X display there is no global hotkey to hold.
+            QVERIFY(!app->hotkeyFilter()->setLatexShortcut(utils::shortcutLatex()));
             // A capture asked for from the library in search mode goes back to the library.
             app->controllerSwitch().setMode(1);
             app->MakeScreenshot();
@@ -373,9 +429,10 @@ private slots:
         knock.connectToServer(SingleInstance::kServerName);
         QVERIFY(!knock.waitForConnected(100));
         QCOMPARE(launched.size(), 1);
-        QCOMPARE(launched.first().program, QCoreApplication::arguments().first());
+        QCOMPARE(launched.first().program, appImage);
         QCOMPARE(launched.first().arguments, QCoreApplication::arguments().mid(1) << kHideStartBalloonSwitch);
         QVERIFY(kKeyTutorialWasShown.contains());
+        qunsetenv("APPIMAGE");
     }
 };
 
@@ -385,6 +442,9 @@ int main(int argc, char* argv[])
     zq::test::prepareEnvironment();
     // The single-instance socket of this run, apart from any other run's on the machine.
     qputenv("TMPDIR", QFile::encodeName(zq::test::homePath()));
+    // As main prepares the process: the value types and the attributes come before the application.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    startup::prepareProcess();
     Application app(argc, argv);
     zq::test::prepareApplication();
     TestAppState test;

@@ -1,5 +1,7 @@
+#include "app/Hotkeys.h"
 #include "app/NavigateEventFilter.h"
 #include "core/settings.h"
+#include "core/userState.h"
 #include "core/x11/ShortcutsEventFilterLin.h"
 
 #include "support/TestMain.h"
@@ -290,6 +292,61 @@ private slots:
             QVERIFY(!heldWithAnyLock(key, 0) && !heldWithAnyLock(key, ControlMask | Mod1Mask));
         if (heldKey)
             QVERIFY(held(KeySym(heldKey), heldModifiers) && held(KeySym(heldKey), heldModifiers | LockMask));
+    }
+
+    void hotkeysFollowTheirSettings_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("text"); // empty: nothing held
+        QTest::addColumn<int>("key");
+        const QVariant none;
+        QTest::newRow("capture, default") << "latex" << true << none << "CTRL+ALT+M" << int(XK_m);
+        QTest::newRow("open window, default") << "open" << true << none << "CTRL+ALT+O" << int(XK_o);
+        QTest::newRow("LaTeX editor, default") << "latexedit" << true << none << "CTRL+ALT+K" << int(XK_k);
+        QTest::newRow("Markdown editor, stored")
+            << "markdownedit" << true
+            << QVariant::fromValue(Shortcut(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_7))
+            << "CTRL+SHIFT+7" << int(XK_7);
+        QTest::newRow("capture, disabled") << "latex" << false << none << "" << 0;
+        QTest::newRow("open window, unreadable")
+            << "open" << true << QVariant(QStringLiteral("x")) << "" << 0;
+    }
+    void hotkeysFollowTheirSettings()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, enabled);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, text);
+        QFETCH(int, key);
+        struct Hotkey
+        {
+            const SettingKey<QVariant>* setting;
+            QString (Hotkeys::*update)();
+            KeySym defaultKey;
+        };
+        const QMap<QString, Hotkey> byName{
+            {"latex", {&kKeyShortcutLatex, &Hotkeys::updateLatex, XK_m}},
+            {"open", {&kKeyShortcutReload, &Hotkeys::updateReload, XK_o}},
+            {"latexedit", {&kKeyShortcutLatexEdit, &Hotkeys::updateLatexEdit, XK_k}},
+            {"markdownedit", {&kKeyShortcutMarkdownEdit, &Hotkeys::updateMarkdownEdit, XK_n}}};
+        const auto [setting, update, defaultKey] = byName.value(name);
+        Hotkeys hotkeys(nullptr);
+        QVERIFY(!(hotkeys.*update)().isEmpty()); // the default first: a change must let it go
+        utils::setShortcutEnabled(name, enabled);
+        if (stored.isValid())
+            setting->set(stored);
+        QCOMPARE((hotkeys.*update)(), text);
+        QVERIFY(!heldWithAnyLock(defaultKey, ControlMask | Mod1Mask) || KeySym(key) == defaultKey);
+        if (key)
+            QVERIFY(
+                held(KeySym(key), text.contains("SHIFT") ? ControlMask | ShiftMask : ControlMask | Mod1Mask));
+        // Released again, for the cases after this one.
+        for (auto set :
+             {&ShortcutsEventFilter::setLatexShortcut, &ShortcutsEventFilter::setReloadShortcut,
+              &ShortcutsEventFilter::setMarkdownEditShortcut, &ShortcutsEventFilter::setLatexEditShortcut})
+            (hotkeys.filter()->*set)(Shortcut());
     }
 
     void grabHeldByAnotherClientFails()
