@@ -1,8 +1,8 @@
 // The real program as the lifecycle tests run it: its service is the test's fake, it says on standard
 // output when it is ready and when a later start knocked, and it ends with the code that a line
-// "exit <code>" on standard input names. Each start leaves a note (its process id and arguments) in the
-// folder ZQ_CHILD_MARKERS; a start that finds a note there already, the copy a restart made, ends as
-// soon as it is ready.
+// "exit <code>" on standard input names, through the application's restart slots for 212 and 213. Each start
+// leaves a note (its process id and arguments) in the folder ZQ_CHILD_MARKERS; a start that finds a note
+// there already, the copy a restart made, ends as soon as it is ready.
 #include "api/APIHandler.h"
 #include "app/Application.h"
 #include "app/SingleInstance.h"
@@ -66,7 +66,13 @@ int main(int argc, char* argv[])
                 return;
             }
             int code = 0;
-            if (std::sscanf(line, "exit %d", &code) == 1)
+            if (std::sscanf(line, "exit %d", &code) != 1)
+                return;
+            if (code == 212)
+                app.Restart();
+            else if (code == 213)
+                app.SilentRestart();
+            else
                 app.exit(code);
         });
     });

@@ -114,15 +114,18 @@ private slots:
         QVERIFY(!second.said("ready"));
         QTRY_VERIFY(first.said("knocked"));
 
-        first.tell("exit 0");
+        // A restart: one copy starts with the same arguments, and ends by itself once it is up.
+        first.tell("exit 212");
         QTRY_COMPARE_WITH_TIMEOUT(first.process.state(), QProcess::NotRunning, 30000);
-        QCOMPARE(first.process.exitCode(), 0);
-        QCOMPARE(first.starts(), 1);
-        // One start ran, and its end sent the events and saved the library.
-        QCOMPARE(eventsAt(*m_service).count("app_start"), 1);
-        QCOMPARE(m_service->requestsTo("/v1/qelts").size(), 1);
-        const QStringList files = QDir(utils::statePath()).entryList({QStringLiteral("qelts-*.dat")});
-        QCOMPARE(files.size(), 1);
+        QCOMPARE(first.process.exitCode(), RestartLauncher::kRestartCode);
+        // The end saved the library.
+        QCOMPARE(QDir(utils::statePath()).entryList({QStringLiteral("qelts-*.dat")}).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(first.starts(), 2, 30000);
+        QTRY_VERIFY(first.note(1).contains("arguments"));
+        QCOMPARE(first.note(1).value("arguments").toArray(), QJsonArray{QStringLiteral(ZQ_APP_CHILD)});
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(first.note(1).value("pid").toDouble()), 0) != 0, 30000);
+        // The first start's events and the copy's, sent as each ended; the second start sent none.
+        QTRY_COMPARE(eventsAt(*m_service).count("app_start"), 2);
     }
 
     void laterStartWritesZeroToTheRunningOne()

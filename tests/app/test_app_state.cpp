@@ -398,6 +398,7 @@ private slots:
         QTimer::singleShot(0, app, [&] {
             const auto end = qScopeGuard([app] { app->SilentRestart(); });
             signedInDuringRun = app->IsLoggedIn();
+            QVERIFY(!QGuiApplication::quitOnLastWindowClosed()); // a tray program ends by its menu
             QVERIFY(app->singleInstance().isListening());
             // The socket's name is the same for every user of the machine; the socket is this user's.
             const QFileInfo socket(QDir::tempPath() + QLatin1Char('/') + SingleInstance::kServerName);
