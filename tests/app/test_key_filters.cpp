@@ -171,8 +171,8 @@ private slots:
     void cleanup()
     {
         // The filter keeps its grabs when it goes; disabled hotkeys are released.
-        for (const QString& name : {"latex", "open", "latexedit", "markdownedit"})
-            utils::setShortcutEnabled(name, false);
+        for (const char* name : {"latex", "open", "latexedit", "markdownedit"})
+            utils::setShortcutEnabled(QString::fromLatin1(name), false);
         m_hotkeys->updateLatex(), m_hotkeys->updateReload(), m_hotkeys->updateLatexEdit(),
             m_hotkeys->updateMarkdownEdit();
         m_hotkeys.reset();
