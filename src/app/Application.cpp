@@ -4,20 +4,28 @@
 #include "api/Provider.h"
 #include "app/Hotkeys.h"
 #include "app/NavigateEventFilter.h"
+#include "app/OnDemandWindows.h"
+#include "app/RateLimitDialog.h"
 #include "app/RestartLauncher.h"
 #include "app/SaveTimer.h"
 #include "app/SingleInstance.h"
+#include "app/flows/RecognitionUpload.h"
+#include "app/flows/UpdateNotice.h"
+#include "app/flows/UsageReporter.h"
+#include "auth/LoginDialog.h"
 #include "core/SystemInfo.h"
 #include "core/autostart.h"
 #include "core/identity.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "core/switches.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/fonts.h"
 #include "core/x11/ShortcutsEventFilter.h"
+#include "dialogs/FeedbackDialog.h"
+#include "dialogs/SettingsDialog.h"
 #include "library/QeltControllerSwitch.h"
 
-#include <QAction>
 #include <QDebug>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -41,20 +49,56 @@ Application::Application(int& argc, char** argv)
     APIHandler::init(ZorvaneAPI::Provider::instance().networkAccessManager());
     m_version = versionFromArguments(arguments());
     setQuitOnLastWindowClosed(false);
-    // The recognition upload takes the captured region here once it joins.
+
+    m_recognition = new RecognitionUpload(&m_qeltsController, m_version, this);
+    m_usage = new UsageReporter(this);
+    connect(&m_screenShooter, &ScreenShooter::screenshotReady, this,
+            [this](const QPixmap& pixmap) { RecognizeImage(pixmap, true); });
 
     // The hotkey filter sees the raw events first, the navigation filter second.
     m_hotkeys = new Hotkeys(this);
     m_navigateFilter = new NavigateEventFilter(this);
     installNativeEventFilter(m_navigateFilter);
-    connect(m_hotkeys->filter(), &ShortcutsEventFilter::LatexActivated, this, &Application::MakeScreenshot);
-    // The other three hotkeys open the main window and its editors, which join with the main window.
+    ShortcutsEventFilter* hotkeys = m_hotkeys->filter();
+    connect(hotkeys, &ShortcutsEventFilter::LatexActivated, this, &Application::MakeScreenshot);
+    connect(hotkeys, &ShortcutsEventFilter::ReloadActivated, this, &Application::OpenAppWindow);
+    connect(hotkeys, &ShortcutsEventFilter::LatexEditActivated, this, &Application::OpenLatexEditWindow);
+    connect(hotkeys, &ShortcutsEventFilter::MarkdownEditActivated, this,
+            &Application::OpenMarkdownEditWindow);
+
+    m_tray = new Tray(this);
+    connect(m_tray, &Tray::commanded, this, &Application::onTrayCommand);
+    m_windows = new OnDemandWindows(*m_hotkeys, m_busyWindows, this);
+    connectFlows();
 
     m_singleInstance = new SingleInstance(this);
     connect(m_singleInstance, &SingleInstance::knocked, this, &Application::OnInstanceMessage);
 }
 
 Application::~Application() = default;
+
+void Application::connectFlows()
+{
+    connect(m_recognition, &RecognitionUpload::activity, this, &Application::markActivity);
+    // A cancelled capture brings back the main window it hid once the main window joins.
+    connect(m_recognition, &RecognitionUpload::errorMessage, this, &Application::ShowErrorMessage);
+    connect(m_recognition, &RecognitionUpload::rateLimited, this, &Application::ShowRateLimitDialog);
+    connect(m_recognition, &RecognitionUpload::filesUnreadable, this, [](const QString& text) {
+        MessageBox::warning(nullptr, applicationName(), text, QMessageBox::Ok, QMessageBox::NoButton);
+    });
+    // A recognised Qelt shows on the view page once the main window joins.
+    connect(m_usage, &UsageReporter::trayMessage, this, &Application::ShowTrayMessage);
+    connect(m_usage, &UsageReporter::errorMessage, this, &Application::ShowErrorMessage);
+
+    connect(m_windows, &OnDemandWindows::activity, this, &Application::markActivity);
+    connect(m_windows, &OnDemandWindows::settingsMade, this, &Application::connectSettings);
+    connect(m_windows, &OnDemandWindows::feedbackMade, this, [this](FeedbackDialog* dialog) {
+        connect(dialog, &FeedbackDialog::SendFeedback, this, &Application::SendFeedback);
+    });
+    connect(m_windows, &OnDemandWindows::loginMade, this, [this](LoginDialog* dialog) {
+        connect(dialog, &LoginDialog::loggedIn, this, &Application::OnLoggedIn);
+    });
+}
 
 ShortcutsEventFilter* Application::hotkeyFilter() const
 {
@@ -87,29 +131,50 @@ void Application::Init()
                                 !utils::systemInfo().isElementary());
     m_saveTimer = new SaveTimer(
         m_qeltsController, [this] { return IsLoggedIn(); }, this);
-    // The tray icon and its menu, the main window and the updater join here.
+    UpdateShortcutReload();
+    if (kKeySystemTrayAvailable.get())
+        m_tray->showIcon(m_intervals.themeCheckMs);
+    // The main window is made and wired here once it joins.
+
+    m_updateController = new UpdateController(
+        m_version, ZorvaneAPI::Provider::instance().networkAccessManager(), this, this, m_intervals.update);
+    connect(m_updateController, &UpdateController::UpdateCompleted, this, &Application::SilentRestart);
+    connect(m_updateController, &UpdateController::CheckUpdateFinished, this,
+            &Application::OnCheckUpdateFinished);
+    connect(m_updateController, &UpdateController::updateFailed, this, [](const QString& text) {
+        MessageBox::warning(nullptr, applicationName(), text, QMessageBox::Ok, QMessageBox::NoButton);
+    });
 
     m_signIn.readStored();
     if (!kKeyTutorialWasShown.contains())
         kKeyTutorialWasShown.set(true);
-    // The "install" usage event and its flag join with the event sender: the flag alone would lose it.
+    if (!kKeyEventInstall.contains()) {
+        SendEvent(QStringLiteral("install"), QString());
+        kKeyEventInstall.set(true);
+    }
     m_qeltsController.imageController()->loadIndex();
     m_signIn.startControllers();
-    UpdateShortcutReload();
     UpdateShortcutsGetLatexAndLogOut();
     UpdateShortcutLatexEdit();
     UpdateShortcutMarkdownEdit();
     if (ZorvaneAPI::Provider::instance().hasToken())
         APIHandler::GetImproveOCRSetting();
     for (QeltsController* controller : {&m_qeltsController, &m_searchController}) {
-        connect(controller, &QeltsController::receivedForbidden, this, &Application::LogOut);
+        // Both may be refused one after the other; the second finds the user signed out already.
+        connect(controller, &QeltsController::receivedForbidden, this, [this] {
+            if (IsLoggedIn())
+                LogOut();
+        });
         connect(controller, &QeltsController::failedToRemoveAllQelts, this,
                 [this] { ShowErrorMessage(tr("Failed to delete all Qelts.  Try again later.")); });
     }
     if (!utils::autostartChanged())
         utils::setAutostart(true);
-    // The sign-in window (signed out) or the main window (no tray) opens here, and the start balloon
-    // shows, once they join.
+    // Without a tray the main window is the only way in; it opens here once it joins.
+    if (!IsLoggedIn())
+        ShowLoginDialog();
+    if (kKeyShowStartBalloon.get() && !arguments().contains(kHideStartBalloonSwitch))
+        ShowTrayMessage(tr("The application was started.\n"));
     APIHandler::event(QStringLiteral("app_start"));
 }
 
@@ -118,8 +183,14 @@ void Application::Cleanup()
     APIHandler::flushLogsNow();
     if (IsLoggedIn())
         m_qeltsController.saveToDisk();
-    // The settings window, the main window, the tray icon and the updater are let go here once they join.
+    // The window would set the hotkeys again as it goes, after the filters are gone.
+    if (SettingsDialog* settings = m_windows->settings())
+        settings->disconnect();
+    // The main window is let go here once it joins.
     m_singleInstance->close();
+    m_tray->hideIcon();
+    delete m_updateController;
+    m_updateController = nullptr;
 }
 
 bool Application::IsLoggedIn() const
@@ -129,18 +200,18 @@ bool Application::IsLoggedIn() const
 
 bool Application::IsIdle() const
 {
-    return !m_busyWindows.any();
+    return !m_busyWindows.any() && !m_windows->aboutRunning();
 }
 
 void Application::ShowErrorMessage(const QString& text)
 {
-    qWarning().noquote() << "[Application] Error shown:" << text;
-    MessageBox::warning(nullptr, applicationName(), text, QMessageBox::Ok, QMessageBox::NoButton);
+    qInfo().noquote() << "[Application] Error shown:" << text;
+    m_tray->showError(text);
 }
 
 void Application::ShowTrayMessage(const QString& text)
 {
-    qInfo().noquote() << "[Application] Notice:" << text;
+    m_tray->showNotice(text);
 }
 
 void Application::OnInstanceMessage()
@@ -148,67 +219,8 @@ void Application::OnInstanceMessage()
     ShowTrayMessage(applicationName() + QStringLiteral(" is running"));
 }
 
-void Application::MakeScreenshot()
+void Application::markActivity()
 {
-    // The updater's activity mark and the gallery's search reset join with them.
-    m_controllerSwitch->setMode(0);
-    if (!IsLoggedIn()) {
-        // The sign-in window opens here once it joins.
-        qInfo() << "[Application] Capture asked for while signed out";
-        return;
-    }
-    // The main window is hidden here, when the settings ask for it, once it joins.
-    m_windowHiddenForCapture = false;
-    // Without a window of ours to leave the screen, the capture starts at once; a menu entry just
-    // picked is still on the screen for a moment.
-    const bool fromMenu = qobject_cast<QAction*>(sender()) != nullptr;
-    const int delay = m_windowHiddenForCapture || fromMenu ? kCaptureDelayMs : 0;
-    QTimer::singleShot(delay, Qt::PreciseTimer, &m_screenShooter, &ScreenShooter::makeScreenshot);
-}
-
-void Application::OnLoggedIn(QString email, QString token)
-{
-    m_signIn.signIn(email, token);
-    APIHandler::GetImproveOCRSetting();
-    UpdateShortcutsGetLatexAndLogOut();
-    // The "initial_login" usage event joins with the event sender, the main window's account fetch and
-    // its showing without a tray with the main window.
-}
-
-void Application::LogOut()
-{
-    m_signIn.signOut();
-    UpdateShortcutsGetLatexAndLogOut();
-    // The main window closes and the sign-in window opens here once they join.
-}
-
-void Application::Restart()
-{
-    exit(RestartLauncher::kRestartCode);
-}
-
-void Application::SilentRestart()
-{
-    exit(RestartLauncher::kSilentRestartCode);
-}
-
-void Application::UpdateShortcutsGetLatexAndLogOut()
-{
-    // Its text goes to the tray menu and the empty gallery once they join.
-    m_hotkeys->updateLatex();
-}
-
-void Application::UpdateShortcutReload()
-{
-    m_hotkeys->updateReload();
-}
-
-void Application::UpdateShortcutLatexEdit()
-{
-    m_hotkeys->updateLatexEdit();
-}
-
-void Application::UpdateShortcutMarkdownEdit()
-{
-    m_hotkeys->updateMarkdownEdit();
+    if (m_updateController)
+        m_updateController->ResetActivity();
 }

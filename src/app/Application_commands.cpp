@@ -1,0 +1,299 @@
+// The application's commands: what the menus, the hotkeys and the windows ask for, the sign-in state, the
+// recognition upload's face, and the update offers.
+#include "app/Application.h"
+
+#include "api/APIHandler.h"
+#include "api/Provider.h"
+#include "app/Hotkeys.h"
+#include "app/OnDemandWindows.h"
+#include "app/RateLimitDialog.h"
+#include "app/RestartLauncher.h"
+#include "app/flows/RecognitionUpload.h"
+#include "app/flows/UpdateNotice.h"
+#include "app/flows/UsageReporter.h"
+#include "core/identity.h"
+#include "core/settings.h"
+#include "core/ui/FileDialog.h"
+#include "dialogs/SettingsDialog.h"
+#include "library/QeltControllerSwitch.h"
+
+#include <QAction>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QTimer>
+#include <QUrl>
+
+void Application::onTrayCommand(Tray::Command command)
+{
+    switch (command) {
+    case Tray::Command::GetLatex:
+        beginCapture(true);
+        break;
+    case Tray::Command::OpenWindow:
+        OpenAppWindow();
+        break;
+    case Tray::Command::UserGuide:
+        ShowUserGuide();
+        break;
+    case Tray::Command::MyAccount:
+        ShowMyAccount();
+        break;
+    case Tray::Command::Tutorial:
+        ShowTutorial();
+        break;
+    case Tray::Command::Settings:
+        ShowSettings(SettingsDialog::GeneralTab);
+        break;
+    case Tray::Command::Feedback:
+        SendFeedbackClicked();
+        break;
+    case Tray::Command::About:
+        ShowAbout();
+        break;
+    case Tray::Command::CheckUpdates:
+        CheckUpdates();
+        break;
+    case Tray::Command::LogOut:
+        LogOut();
+        break;
+    case Tray::Command::Quit:
+        quitFromMenu();
+        break;
+    case Tray::Command::UpdateNow:
+        if (m_updateController)
+            m_updateController->RunUpdate();
+        break;
+    }
+}
+
+void Application::quitFromMenu()
+{
+    // The main window keeps what the user was at once it joins.
+    quit();
+}
+
+void Application::MakeScreenshot()
+{
+    beginCapture(qobject_cast<QAction*>(sender()) != nullptr);
+}
+
+void Application::beginCapture(bool afterMenu)
+{
+    markActivity();
+    // The gallery's search is cleared here once the main window joins.
+    m_controllerSwitch->setMode(0);
+    if (!IsLoggedIn()) {
+        ShowLoginDialog();
+        return;
+    }
+    // The main window is hidden here, when the settings ask for it, once it joins.
+    m_windowHiddenForCapture = false;
+    // Without a window of ours to leave the screen, the capture starts at once.
+    const int delay = m_windowHiddenForCapture || afterMenu ? kCaptureDelayMs : 0;
+    QTimer::singleShot(delay, Qt::PreciseTimer, &m_screenShooter, &ScreenShooter::makeScreenshot);
+}
+
+void Application::UploadQelt()
+{
+    markActivity();
+    // The gallery's search is cleared here once the main window joins.
+    m_controllerSwitch->setMode(0);
+    if (!IsLoggedIn()) {
+        ShowLoginDialog();
+        return;
+    }
+    const QStringList files = FileDialog::getOpenFileNames(nullptr, tr("Upload Qelt"),
+                                                           kKeyLastOpenedFolder.get(), kImageFileFilter);
+    m_recognition->uploadFiles(files);
+}
+
+void Application::RecognizeImage(QPixmap pixmap, bool autoOpenQelt)
+{
+    m_recognition->RecognizeImage(pixmap, autoOpenQelt);
+}
+
+void Application::SendImageToRecongnition(QByteArray optionsJson, QByteArray file, int attempt, QPixmap pm,
+                                          bool autoOpenQelt)
+{
+    m_recognition->SendImageToRecongnition(optionsJson, file, attempt, pm, autoOpenQelt);
+}
+
+void Application::QeltRecognizedHandler(ZorvaneQeltPtr qelt)
+{
+    m_recognition->QeltRecognizedHandler(qelt);
+}
+
+void Application::ImageQeltRecognizedHandler(ZorvaneQeltPtr qelt, QPixmap pm, bool autoOpenQelt)
+{
+    m_recognition->ImageQeltRecognizedHandler(qelt, pm, autoOpenQelt);
+}
+
+void Application::ShowRateLimitDialog(const QString& message)
+{
+    // Over the main window while that is shown, once it joins.
+    RateLimitDialog* dialog = RateLimitDialog::showMessage(message, nullptr);
+    connect(dialog, &RateLimitDialog::contactUs, this, &Application::OnRateLimitContact);
+}
+
+void Application::OnRateLimitContact()
+{
+    // Whoever is signed in or not: sending meets the token test.
+    m_windows->showFeedback(true);
+}
+
+void Application::OpenAppWindow()
+{
+    // The main window joins here.
+    markActivity();
+    if (!IsLoggedIn())
+        ShowLoginDialog();
+}
+
+void Application::OpenLatexEditWindow()
+{
+    // The create page opens in LaTeX mode here once the main window joins.
+}
+
+void Application::OpenMarkdownEditWindow()
+{
+    // The create page opens in Markdown mode here once the main window joins.
+}
+
+void Application::ShowContextMenu(QPoint pos)
+{
+    m_tray->execContextMenu(pos, m_signIn.email());
+}
+
+void Application::ShowUserGuide()
+{
+    QDesktopServices::openUrl(QUrl(utils::siteUrl() + QStringLiteral("/docs/qelt/linux-overview")));
+}
+
+void Application::ShowMyAccount()
+{
+    QDesktopServices::openUrl(QUrl(utils::accountsUrl() + QLatin1Char('/')));
+}
+
+void Application::ShowTutorial()
+{
+    m_windows->showTutorial();
+}
+
+void Application::ShowAbout()
+{
+    m_windows->showAbout();
+}
+
+void Application::ShowSettings(int tabIndex)
+{
+    m_windows->showSettings(tabIndex);
+}
+
+void Application::connectSettings(SettingsDialog* dialog)
+{
+    connect(dialog, &SettingsDialog::UpdateShortcutLatex, this,
+            &Application::UpdateShortcutsGetLatexAndLogOut);
+    connect(dialog, &SettingsDialog::UpdateShortcutReload, this, &Application::UpdateShortcutReload);
+    connect(dialog, &SettingsDialog::UpdateShortcutLatexEdit, this, &Application::UpdateShortcutLatexEdit);
+    connect(dialog, &SettingsDialog::UpdateShortcutMarkdownEdit, this,
+            &Application::UpdateShortcutMarkdownEdit);
+    // The formatting and the shown formats go to the main window once it joins.
+}
+
+void Application::SendFeedbackClicked()
+{
+    if (IsLoggedIn())
+        m_windows->showFeedback(true);
+    else
+        m_windows->showFeedbackNeedsSignIn();
+}
+
+void Application::SendFeedback(QString text, QString email)
+{
+    m_usage->SendFeedback(text, email);
+}
+
+void Application::SendEvent(const QString& name, const QString& email)
+{
+    m_usage->SendEvent(name, email);
+}
+
+void Application::CheckUpdates()
+{
+    if (m_tray->updateCheckRunning() || !m_tray->checkUpdatesAction() || !m_updateController)
+        return;
+    m_tray->updateCheckStarted();
+    QMetaObject::invokeMethod(m_updateController, "UserCheckUpdate", Qt::AutoConnection);
+}
+
+void Application::OnCheckUpdateFinished(CheckUpdateResult result)
+{
+    const UpdateNotice notice = updateNotice(result, m_tray->updateCheckRunning());
+    if (notice.offerUpdate) {
+        m_tray->offerUpdate(notice.actionText, notice.balloon);
+    } else if (notice.restoreCheckAction) {
+        m_tray->updateCheckEnded(notice.actionText);
+        m_tray->showNotice(notice.balloon);
+    }
+}
+
+void Application::ShowLoginDialog()
+{
+    m_windows->showLogin(kKeyEventLogin.contains() || kKeyEventSignUp.contains());
+}
+
+void Application::OnLoggedIn(QString email, QString token)
+{
+    m_signIn.signIn(email, token);
+    APIHandler::GetImproveOCRSetting();
+    // The main window fetches the account here once it joins.
+    UpdateShortcutsGetLatexAndLogOut();
+    if (!kKeyEventLogin.contains()) {
+        SendEvent(QStringLiteral("initial_login"), m_signIn.email());
+        kKeyEventLogin.set(true);
+    }
+    // Without a tray the main window shows here once it joins.
+}
+
+void Application::LogOut()
+{
+    m_signIn.signOut();
+    // Nothing of this account's uploads reaches the next one.
+    m_recognition->cancelPending();
+    // The main window empties and closes here once it joins.
+    UpdateShortcutsGetLatexAndLogOut();
+    ShowLoginDialog();
+}
+
+void Application::Restart()
+{
+    // The main window keeps what the user was at here once it joins.
+    exit(RestartLauncher::kRestartCode);
+}
+
+void Application::SilentRestart()
+{
+    exit(RestartLauncher::kSilentRestartCode);
+}
+
+void Application::UpdateShortcutsGetLatexAndLogOut()
+{
+    const QString hotkeyText = m_hotkeys->updateLatex();
+    // The empty gallery's hint shows it once the main window joins.
+    m_tray->showAccount(IsLoggedIn() ? m_signIn.email() : QString(), hotkeyText);
+}
+
+void Application::UpdateShortcutReload()
+{
+    m_tray->showOpenWindowHotkey(m_hotkeys->updateReload());
+}
+
+void Application::UpdateShortcutLatexEdit()
+{
+    m_hotkeys->updateLatexEdit();
+}
+
+void Application::UpdateShortcutMarkdownEdit()
+{
+    m_hotkeys->updateMarkdownEdit();
+}
