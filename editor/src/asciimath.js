@@ -24,6 +24,7 @@ export const SYMBOLS = new Map(Object.entries({
 
 const ACCENTS = new Map(Object.entries({
     '^': 'hat', 'ˆ': 'hat', '\u0302': 'hat', '¯': 'bar', '‾': 'bar', '\u0304': 'bar', '\u0305': 'bar',
+    '\u2015': 'bar',
     '→': 'vec', '\u20d7': 'vec', '~': 'tilde', '˜': 'tilde', '\u0303': 'tilde', '˙': 'dot',
     '\u0307': 'dot', '¨': 'ddot', '\u0308': 'ddot', '⏞': 'obrace', '⏟': 'ubrace', '_': 'ul',
 }));
@@ -95,49 +96,101 @@ function isList(text) {
     return /^[([].*[)\]]$/.test(text) && balanced(`(${text.slice(1, -1)})`) && topLevel(text.slice(1, -1), ',');
 }
 
-// Whether AsciiMath reads text between brackets as a matrix: only bracketed lists of the same
-// bracket, parentheses never inside braces, each with as many commas, separated by commas.
-function readsAsMatrix(text, close = ')') {
-    if (!/^\s*[([][\s\S]*[)\]]\s*$/.test(text))
-        return false;
-    const rows = splitTopLevel(text.trim(), ',').map((row) => row.trim());
-    const bracket = rows[0][0];
-    const commas = rows.map((row) => splitTopLevel(row.slice(1, -1), ',').length - 1);
-    return rows.every((row) => (bracket === '(' ? /^\(.*\)$/ : /^\[.*\]$/).test(row) && balanced(`(${row.slice(1, -1)})`))
-        && (bracket === '[' || (bracket === '(' && close !== '}')) && commas.every((count) => count === commas[0])
-        && (rows.length > 1 || commas[0] > 0);
-}
-
-// AsciiMath's brackets, longer forms first, and quoted text, which holds none.
-const BRACKETS = /"[^"]*"|\(:|\{:|:\)|:\}|<<|>>|:\|:|\|:|:\||[()[\]{}]/g;
+// AsciiMath's brackets.
 const LEFT = new Set(['(', '[', '{', '(:', '{:', '<<', '|:']);
 const RIGHT = new Set([')', ']', '}', ':)', ':}', '>>', ':|']);
 const LONE = { '(:': '⟨', ':)': '⟩', '<<': '⟨', '>>': '⟩', '{:': '', ':}': '', '|:': '|', ':|': '|' };
+const ROW_END = { '(': ')', '[': ']' };
 
-// The brackets of text paired as AsciiMath pairs them (any left with the next free right), as
-// [open, close] offsets, and the offsets of the unpaired ones.
-function pairs(text) {
-    const open = [];
-    const paired = [];
-    const lone = [];
-    for (const match of text.matchAll(BRACKETS)) {
-        if (LEFT.has(match[0]))
-            open.push(match);
-        else if (RIGHT.has(match[0]) && open.length)
-            paired.push([open.pop(), match]);
-        else if (RIGHT.has(match[0]))
-            lone.push(match);
+// Whether AsciiMath reads what a bracket pair holds as a matrix: bracketed lists only, all in ( )
+// or all in [ ] (never ( ) inside braces), each with as many commas, separated by commas.
+function holdsMatrix(text, { open, at, close, end, kids }) {
+    const first = kids[0];
+    if (!first || !ROW_END[first.open] || (first.open === '(' && close === '}')
+        || kids.some((kid) => kid.open !== first.open || kid.close !== ROW_END[first.open]
+            || kid.commas !== first.commas)
+        || (kids.length === 1 && first.commas === 0))
+        return false;
+    let from = at + open.length;
+    return kids.every((kid, index) => {
+        const gap = text.slice(from, kid.at);
+        from = kid.end + kid.close.length;
+        return (index ? /^\s*,\s*$/ : /^\s*$/).test(gap);
+    }) && /^\s*$/.test(text.slice(from, end));
+}
+
+// Calls visit(token, offset) for each bracket and comma of text as AsciiMath reads them: quoted
+// text holds none, and ":|:" is a bar.
+function scan(text, visit) {
+    for (let at = 0; at < text.length; at++) {
+        const ch = text[at];
+        if (ch === '"') {
+            const end = text.indexOf('"', at + 1);
+            at = end < 0 ? text.length : end;
+        } else if (text.startsWith(':|:', at)) {
+            at += 2;
+        } else if ('()[]{}<>:|,'.includes(ch)) {
+            const pair = text.substr(at, 2);
+            const token = LEFT.has(pair) || RIGHT.has(pair) ? pair : ch;
+            if (token === ',' || LEFT.has(token) || RIGHT.has(token))
+                visit(token, at);
+            at += token.length - 1;
+        }
     }
-    return { paired, lone: [...lone, ...open] };
+}
+
+// The brackets that AsciiMath leaves unpaired (it pairs any left with the next free right), as
+// [token, offset] in no order.
+function unpaired(text) {
+    const open = [];
+    const lone = [];
+    scan(text, (token, at) => {
+        if (LEFT.has(token))
+            open.push([token, at]);
+        else if (RIGHT.has(token) && !open.pop())
+            lone.push([token, at]);
+    });
+    return [...lone, ...open];
+}
+
+// The bracket pairs of text, inner ones first, each {open, at, close, end, matrix}.
+function pairs(text) {
+    const stack = [];
+    const found = [];
+    scan(text, (token, at) => {
+        const top = stack[stack.length - 1];
+        if (token === ',') {
+            if (top)
+                top.commas++;
+        } else if (LEFT.has(token)) {
+            stack.push({ open: token, at, commas: 0, kids: [] });
+        } else if (top) {
+            stack.pop();
+            Object.assign(top, { close: token, end: at });
+            top.matrix = holdsMatrix(text, top);
+            found.push(top);
+            if (stack.length)
+                stack[stack.length - 1].kids.push(top);
+        }
+    });
+    return found;
 }
 
 // A bracket without its partner would close the group around it early, or swallow its end
 // (n^([mu) reads [mu) as one group): such a bracket is written as text, which nothing pairs, in
 // an invisible group, since a script or fraction drops a leading "(" even from text.
 function seal(text) {
-    const lone = (token) => (LONE[token] ?? token) && `{:"${LONE[token] ?? token}":}`;
-    return pairs(text).lone.sort((a, b) => b.index - a.index).reduce((out, { 0: token, index }) =>
-        out.slice(0, index) + lone(token) + out.slice(index + token.length), text);
+    if (!/[()[\]{}<>]/.test(text))
+        return text;
+    const lone = unpaired(text).sort((a, b) => a[1] - b[1]);
+    let out = '';
+    let at = 0;
+    for (const [token, index] of lone) {
+        const shown = LONE[token] ?? token;
+        out += text.slice(at, index) + (shown && `{:"${shown}":}`);
+        at = index + token.length;
+    }
+    return out + text.slice(at);
 }
 
 // Whether two texts written together would make another symbol: "|" and ":}" make "|:" and "}".
@@ -153,14 +206,16 @@ function enclose(open, text, close) {
 }
 
 // Text as the bracketed argument of a command or script.
-function inBrackets(text) {
-    const sealed = seal(text);
-    return enclose('(', sealed, readsAsMatrix(sealed) ? '{::})' : ')');
+function inBrackets(text, sealed = seal(text)) {
+    const edge = sealed.trim();
+    const list = /[([]/.test(edge[0]) && /[)\]]/.test(edge[edge.length - 1]) && sealed.includes(',');
+    const outer = list ? pairs(`(${sealed})`) : [{}];
+    return enclose('(', sealed, outer[outer.length - 1].matrix ? '{::})' : ')');
 }
 
 function group(text) {
     const sealed = seal(text);
-    return isAtom(sealed) ? sealed : inBrackets(sealed);
+    return isAtom(sealed) ? sealed : inBrackets(text, sealed);
 }
 
 // Scripts read best without blanks around their operators: x_(i+1), lim_(x->0); two symbols
@@ -253,12 +308,31 @@ function join(pieces) {
         out += piece.text;
         previous = piece;
     }
-    // A bracketed list alone between brackets of separate pieces reads as a matrix: f((a,b)).
-    const apart = (open, close) => starts.some((start) => start > open.index && start <= close.index);
-    return pairs(out).paired.filter(([open, close]) => readsAsMatrix(out.slice(open.index + open[0].length, close.index),
-        close[0]) && apart(open, close))
-        .map(([, close]) => close.index).sort((a, b) => b - a)
-        .reduce((text, at) => `${text.slice(0, at)}{::}${text.slice(at)}`, out);
+    return keepLists(out, starts);
+}
+
+// A bracketed list alone between brackets of separate pieces reads as a matrix, f((a,b)): an
+// empty group after it keeps it a list. starts: where each piece begins in text.
+function keepLists(text, starts) {
+    const pieceOf = (offset) => {
+        let low = 0;
+        let high = starts.length;
+        while (low < high) {
+            const middle = (low + high) >> 1;
+            [low, high] = starts[middle] <= offset ? [middle + 1, high] : [low, middle];
+        }
+        return low;
+    };
+    const ends = (text.includes(',') ? pairs(text) : [])
+        .filter((pair) => pair.matrix && pieceOf(pair.at) !== pieceOf(pair.end))
+        .map((pair) => pair.end).sort((a, b) => a - b);
+    let out = '';
+    let at = 0;
+    for (const end of ends) {
+        out += `${text.slice(at, end)}{::}`;
+        at = end;
+    }
+    return out + text.slice(at);
 }
 
 function rowPieces(children) {

@@ -35,7 +35,7 @@ function accepts(packages, { tex, display }) {
 // keep a font that draws them distinctly.
 const SAME = { '\u00af': '\u203e', '\u2223': '|', '\u2217': '*', '\u2032': "'", '\u2033': "' '", '\u2212': '-',
     '\u2026': '. . .', '\u2329': '\u27e8', '\u232a': '\u27e9', '\u27f6': '\u2192', '\u27f5': '\u2190', '\u27f9': '\u21d2',
-    '\u02d9': '.', '\u00a8': '. .' };
+    '\u02d9': '.', '\u00a8': '. .', '\u2015': '\u203e', '\u0332': '\u203e' };
 const FONTS = { 'bold-italic': 'bb', bold: 'bb', 'double-struck': 'bbb', script: 'cc', fraktur: 'fr', 'sans-serif': 'sf',
     monospace: 'tt' };
 function shape(node, font = '') {
