@@ -107,6 +107,9 @@ public:
 
     // The upper-case hex of the UTF-8 bytes of the signed-in e-mail address; names the per-user file.
     static QString userHex(const QString& user);
+    // The stored list cursor, "modified_after" of the first list after a restart; null when the text
+    // is no UTC date-time.
+    static QDateTime readListCursor(const QString& stored);
 
     static constexpr int kMergeSliceMs = 4;
 
@@ -128,6 +131,9 @@ private:
     void startEditWatch();
     void stopEditWatchIfIdle();
     void storePendingDeletions();
+    void storeListCursor();
+    // A 3xx answer, logged: redirects are not followed, so it is a failure whatever its body says.
+    static bool isRedirect(QNetworkReply* reply);
     void onQeltsLoaded(bool succeeded, bool forbidden);
     void mergeSome();
     static QString replyDetails(QNetworkReply* reply, const QByteArray& body);
@@ -169,6 +175,10 @@ private:
     QString m_lastFailedPatchId;
     QString m_qeltsFilePath;
     SettingKey<QVariantList> m_pendingDeletionsKey{QString(), QVariantList()};
+    // "LISTV1-" + user hex: the cursor of the last list page merged whole, saved with the Qelts file.
+    SettingKey<QString> m_listCursorKey{QString(), QString()};
+    QDateTime m_listCursor;
+    quint64 m_userCalls = 0; // tells whether a receiver of a signal of setUser set another user
     bool m_listRunning = false;
     QDateTime m_lastListTime;
     QPointer<QObject> m_mainWindow;
