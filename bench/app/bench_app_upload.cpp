@@ -1,0 +1,180 @@
+// The capture road of the running application on this display (4K under scripts/bench), with no window of
+// ours on the screen: from the global hotkey, typed through XTest by another X client, to the upload
+// request arriving at the fake service over loopback. Split where the work changes hands: hotkey to the
+// frozen overlays exposed (the screen grab and the overlays), the drag on the overlays (the X server and
+// the selection), and the selected region to the request received (our JPEG, options and request), whose
+// share of the whole is the figure to watch.
+
+#include "api/APIHandler.h"
+#include "app/Application.h"
+#include "app/startup.h"
+#include "capture/ScreenShooterDialog.h"
+#include "core/identity.h"
+#include "core/userState.h"
+#include "support/FakeAccount.h"
+#include "support/TestEnvironment.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QScreen>
+#include <QWindow>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int kRuns = 15;
+
+double median(QVector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
+}
+
+bool waitFor(const std::function<bool()>& done, int ms = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+bool overlaysExposed(const ScreenShooter& shooter)
+{
+    const auto overlays = shooter.overlays();
+    return overlays.size() == QGuiApplication::screens().size() &&
+           std::all_of(overlays.begin(), overlays.end(), [](ScreenShooterDialog* overlay) {
+               return overlay->windowHandle() && overlay->windowHandle()->isExposed();
+           });
+}
+
+// Another X client that types and drags.
+class Typist
+{
+public:
+    Typist() : m_display(XOpenDisplay(nullptr)) {}
+    ~Typist()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    Typist(const Typist&) = delete;
+    Typist& operator=(const Typist&) = delete;
+    bool ok() const { return m_display != nullptr; }
+
+    void hotkey()
+    {
+        const KeySym keys[] = {XK_Control_L, XK_Alt_L, XK_m};
+        for (KeySym key : keys)
+            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), True, CurrentTime);
+        for (KeySym key : keys)
+            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), False, CurrentTime);
+        XFlush(m_display);
+    }
+    void drag(QPoint from, QPoint to)
+    {
+        XTestFakeMotionEvent(m_display, -1, from.x(), from.y(), CurrentTime);
+        XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
+        XTestFakeMotionEvent(m_display, -1, (from.x() + to.x()) / 2, (from.y() + to.y()) / 2, CurrentTime);
+        XTestFakeMotionEvent(m_display, -1, to.x(), to.y(), CurrentTime);
+        XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
+        XFlush(m_display);
+    }
+
+private:
+    Display* m_display;
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    zq::test::prepareEnvironment();
+    qputenv("TMPDIR", QFile::encodeName(zq::test::homePath()));
+    qputenv("QT_LOGGING_RULES", "*.info=false");
+    startup::prepareProcess();
+    Application app(argc, argv);
+    zq::test::FakeService service;
+    zq::test::FakeAccount account(service);
+    int created = 0;
+    service.on("POST", "/v1/qelts-multipart", [&](const zq::test::RecordedRequest&) {
+        return zq::test::Reply::json(
+            account.add(QStringLiteral("cap%1").arg(++created), QStringLiteral("x^2"))
+                .json(service.baseUrl()));
+    });
+    service.on("GET", "/v1/user/settings", zq::test::Reply::json(QJsonObject()));
+    service.on("GET", "/lin_app/version.json", zq::test::Reply::json(QJsonObject{{"version", "00.00.0001"}}));
+    for (const char* path : {"/v1/logs", "/v1/events"})
+        service.on("POST", path, zq::test::Reply::json(QJsonObject()));
+    utils::overrideBaseUrlsForTesting(service.baseUrl());
+    APIHandler::overrideNetworkAvailabilityForTesting(true);
+    utils::setAuthInfo(QStringLiteral("me@example.org"), QStringLiteral("t0k"));
+    if (!app.CheckSingleInstance())
+        return 1;
+    app.Init();
+    Typist typist;
+    if (!typist.ok() || !waitFor([&] { return !app.library().isListing(); })) {
+        std::printf("no X display or no library\n");
+        return 1;
+    }
+    ScreenShooter& shooter = app.screenShooter();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    std::printf("screen %dx%d\n", screen.width(), screen.height());
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 regionAt = -1;
+    qint64 receivedAt = -1;
+    QObject::connect(&shooter, &ScreenShooter::screenshotReady, [&](const QPixmap& pixmap) {
+        if (!pixmap.isNull())
+            regionAt = clock.nsecsElapsed();
+    });
+    QObject::connect(&service, &zq::test::FakeService::received,
+                     [&](const zq::test::RecordedRequest& request) {
+                         if (request.path == QLatin1String("/v1/qelts-multipart"))
+                             receivedAt = clock.nsecsElapsed();
+                     });
+
+    QVector<double> toOverlay, drag, toRequest, whole, share;
+    for (int i = 0; i < kRuns; ++i) {
+        const qint64 libraryBefore = app.library().count();
+        regionAt = receivedAt = -1;
+        const qint64 start = clock.nsecsElapsed();
+        typist.hotkey();
+        if (!waitFor([&] { return overlaysExposed(shooter); })) {
+            std::printf("overlays never showed\n");
+            return 1;
+        }
+        const qint64 shown = clock.nsecsElapsed();
+        typist.drag(screen.topLeft() + QPoint(200, 150), screen.topLeft() + QPoint(1000, 450));
+        if (!waitFor([&] { return receivedAt >= 0 && app.library().count() > libraryBefore; })) {
+            std::printf("the upload never arrived\n");
+            return 1;
+        }
+        toOverlay.append((shown - start) / 1e6);
+        drag.append((regionAt - shown) / 1e6);
+        toRequest.append((receivedAt - regionAt) / 1e6);
+        whole.append((receivedAt - start) / 1e6);
+        share.append(double(receivedAt - regionAt) / double(receivedAt - start));
+        waitFor([&] { return shooter.overlays().isEmpty(); });
+    }
+    std::printf("hotkey to overlays exposed (grab, overlays):   median %8.1f ms\n", median(toOverlay));
+    std::printf("overlays to region (XTest drag, selection):    median %8.1f ms\n", median(drag));
+    std::printf("region to upload received (JPEG, request):     median %8.1f ms\n", median(toRequest));
+    std::printf("hotkey to upload received:                     median %8.1f ms (%d runs)\n", median(whole),
+                kRuns);
+    std::printf("share of region to upload in the whole:        median %8.2f\n", median(share));
+    std::fflush(stdout);
+    app.Cleanup();
+    return 0;
+}
