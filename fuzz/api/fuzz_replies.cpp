@@ -1,15 +1,18 @@
 // Every reader of a reply gets the same bytes: the chat answer stream (in the chunks the first byte
-// picks, as a network reply delivers them), the generic sender's reply, the upload's reply and an
-// output path from the service.
+// picks, as a network reply delivers them), the generic sender's reply, the upload's reply, an
+// output path from the service, and the browser sign-in's status reply and process id.
 #include "api/APIHandler.h"
 #include "api/GetConversionOutputRequest.h"
+#include "api/LoginProcessResult.h"
 #include "api/UploadFileRequest.h"
 #include "api/eventStream.h"
+#include "auth/flow/LoginFlow.h"
 #include "core/identity.h"
 
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QUrl>
+#include <QUrlQuery>
 
 #include <cstdint>
 #include <cstdlib>
@@ -78,6 +81,35 @@ void readOutputPath(const QString& path)
               u.port() == base.port() && u.userInfo().isEmpty());
 }
 
+// A sign-in ends only with an account, and a process id reaches the browser only inside the accounts
+// page's query.
+void readLoginReplies(const QJsonObject& object, const QString& processId)
+{
+    ZorvaneAPI::LoginProcessResult result;
+    result.errors = ZorvaneAPI::parseErrors(object);
+    for (const auto& [key, field] : {std::pair{"status", &result.status}, std::pair{"email", &result.email},
+                                     std::pair{"token", &result.token}})
+        if (object.value(QLatin1String(key)).isString())
+            *field = object.value(QLatin1String(key)).toString();
+    if (LoginFlow::stepFor(result) == LoginFlow::Step::SignedIn)
+        check(!result.email.isEmpty() && !result.token.isEmpty() && result.errors.isEmpty());
+
+    static const QUrl accounts = [] {
+        utils::overrideBaseUrlsForTesting(QStringLiteral("https://api.example.test"));
+        return QUrl(utils::accountsUrl());
+    }();
+    for (const auto page : {LoginFlow::Page::Login, LoginFlow::Page::SignUp}) {
+        const QUrl url = LoginFlow::pageUrl(page, processId);
+        check(url.isEmpty() != LoginFlow::isUsableProcessId(processId));
+        if (url.isEmpty())
+            continue;
+        const QUrl reread = QUrl::fromEncoded(url.toEncoded(), QUrl::StrictMode);
+        check(reread.isValid() && reread.host() == accounts.host() && reread.userInfo().isEmpty() &&
+              (reread.path() == "/login" || reread.path() == "/signup") && reread.fragment().isNull());
+        check(QUrlQuery(reread).queryItemValue("login_uuid", QUrl::FullyDecoded) == processId);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -91,6 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     APIHandler::improveOcrSettingFrom(outcome.document);
 
     const QJsonObject object = QJsonDocument::fromJson(bytes).object();
+    readLoginReplies(object, object.value("uuid").isString() ? object.value("uuid").toString()
+                                                             : QString::fromUtf8(bytes));
     check(ZorvaneAPI::UploadFileRequest::urlFrom(object).has_value() == object.value("url").isString());
     return 0;
 }

@@ -49,6 +49,8 @@ struct FakeAccount::State
     QMap<QString, FakeQelt> qelts; // by lower-case id: the client asks in lower case whatever it was sent
     QDateTime clock = QDateTime(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
     int created = 0;
+    int drawn = 0;
+    int drawingFetches = 0;
     QHash<int, QVector<Fault>> faults;
 
     QDateTime tick() { return clock = clock.addSecs(1); }
@@ -61,8 +63,9 @@ struct FakeAccount::State
 
     FakeQelt& add(const QString& id, const QString& latex, const QString& text)
     {
-        FakeQelt& qelt = qelts[id.toLower()] = FakeQelt{id, latex, text};
-        qelt.createdAt = qelt.modifiedAt = tick();
+        const QDateTime now = tick();
+        FakeQelt& qelt = qelts[id.toLower()] =
+            FakeQelt{id, latex, text, QStringLiteral("completed"), 0.9, now, now};
         return qelt;
     }
 
@@ -125,6 +128,46 @@ struct FakeAccount::State
         const QString id = QStringLiteral("created%1").arg(++created);
         return Reply::json(add(id, latex, text).json(baseUrl))
             .withHeader("zorvane-request-id", "request-" + id.toUtf8());
+    }
+
+    Reply strokes(const RecordedRequest& request)
+    {
+        const QJsonObject body = request.json();
+        const QJsonArray xs = body.value("strokes").toObject().value("x").toArray();
+        const QJsonArray ys = body.value("strokes").toObject().value("y").toArray();
+        if (!body.value("strokes").isObject() || xs.size() != ys.size() ||
+            body.value("config").toObject().value("zmd_version").toString().isEmpty())
+            return error(400, "invalid_strokes");
+        int points = 0;
+        for (int i = 0; i < xs.size(); ++i) {
+            if (!xs[i].isArray() || !ys[i].isArray() || xs[i].toArray().size() != ys[i].toArray().size())
+                return error(400, "invalid_strokes");
+            for (const QJsonArray& coordinates : {xs[i].toArray(), ys[i].toArray()}) {
+                for (const QJsonValue& value : coordinates) {
+                    if (!value.isDouble())
+                        return error(400, "invalid_strokes");
+                }
+            }
+            points += xs[i].toArray().size();
+        }
+        const QString latex =
+            points ? QStringLiteral("strokes %1, points %2").arg(xs.size()).arg(points) : "";
+        FakeQelt& qelt =
+            add(QStringLiteral("drawn%1").arg(++drawn), latex, latex.isEmpty() ? "" : "$" + latex + "$");
+        qelt.pendingFetches = drawingFetches;
+        qelt.status = qelt.pendingFetches > 0 ? "processing" : "completed";
+        return Reply::json(qelt.json(baseUrl))
+            .withHeader("zorvane-request-id", "request-" + qelt.id.toUtf8());
+    }
+
+    Reply fetch(const RecordedRequest& request)
+    {
+        FakeQelt* qelt = live(request.path.section('/', 3));
+        if (!qelt)
+            return error(404, "qelt_not_found");
+        if (qelt->pendingFetches > 0 && --qelt->pendingFetches == 0)
+            qelt->status = "completed";
+        return Reply::json(qelt->json(baseUrl));
     }
 
     Reply patch(const RecordedRequest& request)
@@ -196,6 +239,13 @@ FakeAccount::FakeAccount(FakeService& service) : m_state(std::make_shared<State>
     route("DELETE", "/v1/qelts/*", AccountCall::Delete, &State::deleteOne);
     route("DELETE", "/v1/qelts", AccountCall::DeleteAll, &State::deleteAll);
     route("POST", "/v1/search/qelts", AccountCall::Search, &State::search);
+    route("POST", "/v1/qelts/strokes", AccountCall::Strokes, &State::strokes);
+    route("GET", "/v1/qelts/*", AccountCall::Fetch, &State::fetch);
+}
+
+void FakeAccount::processDrawingsFor(int fetches)
+{
+    m_state->drawingFetches = fetches;
 }
 
 FakeQelt& FakeAccount::add(const QString& id, const QString& latex, const QString& text)

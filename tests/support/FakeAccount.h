@@ -20,13 +20,14 @@ struct FakeQelt
     QDateTime modifiedAt;
     int renders = 1; // every edit renders anew, under a new image address
     bool deleted = false;
+    int pendingFetches = 0; // a drawing's Qelt stays "processing" for this many more fetches
 
     // The Qelt object as the service writes it; the image addresses lie under baseUrl.
     QJsonObject json(const QString& baseUrl) const;
 };
 
 // The calls of the account whose answers a test can script.
-enum class AccountCall { List, Create, Patch, Delete, DeleteAll, Search };
+enum class AccountCall { List, Create, Patch, Delete, DeleteAll, Search, Strokes, Fetch };
 
 // The signed-in user's account on a FakeService: a set of Qelts that the service's Qelt routes serve and
 // change. GET "/v1/qelts" lists, oldest change first, what changed after "modified_after" (deleted ones
@@ -42,6 +43,9 @@ public:
 
     // A Qelt made on the service side (by another device, say); change its fields at will.
     FakeQelt& add(const QString& id, const QString& latex = QString(), const QString& text = QString());
+    // The next drawings stay "processing" until they have been fetched this many times.
+    void processDrawingsFor(int fetches);
+
     // Changes made on the service side, as PATCH and DELETE make them.
     void edit(const QString& id, const QString& latex, const QString& text);
     void remove(const QString& id);

@@ -1,5 +1,7 @@
 #include "support/FakeService.h"
 
+#include "support/TlsServer.h"
+
 #include <QHostAddress>
 #include <QPointer>
 #include <QRegularExpression>
@@ -101,7 +103,18 @@ Reply Reply::eventStream(const QList<QByteArray>& pieces, int pauseMs)
 
 FakeService::FakeService(QObject* parent) : QObject(parent), m_server(new QTcpServer(this))
 {
-    m_server->listen(QHostAddress::LocalHost, 0);
+    listen(QHostAddress::LocalHost, 0);
+}
+
+FakeService::FakeService(const Tls& tls, QObject* parent)
+    : QObject(parent), m_server(new TlsServer(tls.certificate, tls.key, this)), m_baseUrl(tls.baseUrl)
+{
+    listen(tls.address, tls.port);
+}
+
+void FakeService::listen(const QHostAddress& address, quint16 port)
+{
+    m_server->listen(address, port);
     connect(m_server, &QTcpServer::newConnection, this, &FakeService::onNewConnection);
 }
 
@@ -116,7 +129,7 @@ FakeService::~FakeService()
 
 QString FakeService::baseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(port());
+    return m_baseUrl.isEmpty() ? QStringLiteral("http://127.0.0.1:%1").arg(port()) : m_baseUrl;
 }
 
 FakeService::Route& FakeService::routeFor(const QByteArray& method, const QString& path)
@@ -131,12 +144,21 @@ FakeService::Route& FakeService::routeFor(const QByteArray& method, const QStrin
 
 void FakeService::on(const QByteArray& method, const QString& path, const Reply& reply)
 {
-    routeFor(method, path).handler = [reply](const RecordedRequest&) { return reply; };
+    on(method, path, [reply](const RecordedRequest&) { return reply; });
 }
 
 void FakeService::on(const QByteArray& method, const QString& path, Handler handler)
 {
-    routeFor(method, path).handler = std::move(handler);
+    // A route set again counts as the latest, also against the prefix routes set in between.
+    Route route{method, path, nullptr, {}};
+    for (int i = 0; i < m_routes.size(); ++i) {
+        if (m_routes[i].method == method && m_routes[i].path == path) {
+            route = m_routes.takeAt(i);
+            break;
+        }
+    }
+    route.handler = std::move(handler);
+    m_routes.append(route);
 }
 
 void FakeService::enqueue(const QByteArray& method, const QString& path, const Reply& reply)
@@ -195,6 +217,7 @@ void FakeService::onReadyRead(QTcpSocket* socket)
         return;
     if (auto request = takeRequest(connection->buffer)) {
         m_requests.append(*request);
+        emit received(*request);
         connection->busy = true;
         respond(socket, *request);
     }
@@ -203,7 +226,9 @@ void FakeService::onReadyRead(QTcpSocket* socket)
 void FakeService::respond(QTcpSocket* socket, const RecordedRequest& request)
 {
     Reply reply = Reply::text(404, "no route for " + request.method + ' ' + request.path.toUtf8());
-    if (Route* route = findRoute(request)) {
+    if (const auto refusal = m_guard ? m_guard(request) : std::nullopt) {
+        reply = *refusal;
+    } else if (Route* route = findRoute(request)) {
         if (!route->queue.isEmpty())
             reply = route->queue.takeFirst();
         else if (route->handler)

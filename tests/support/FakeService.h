@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QTcpServer>
 #include <QUrlQuery>
 #include <QVector>
 
 #include <functional>
+#include <optional>
 
 namespace zq::test {
 
@@ -92,9 +96,9 @@ struct Reply
 
 // A small HTTP/1.1 server on 127.0.0.1 and a free port, standing in for the recognition service.
 // Routes are matched by method and path; a route path ending in "*" takes every path that starts
-// with the rest, when no route names the path exactly. Replies queued with enqueue() are used once, in
-// order, before the route's standing reply. Unmatched requests get 404. Everything runs on the thread that
-// owns the object, so QSignalSpy and QTRY_* work in tests without sleeps.
+// with the rest, when no route names the path exactly; of two such, the one set last. Replies queued with
+// enqueue() are used once, in order, before the route's standing reply. Unmatched requests get 404.
+// Everything runs on the thread that owns the object, so QSignalSpy and QTRY_* work in tests without sleeps.
 class FakeService : public QObject
 {
     Q_OBJECT
@@ -102,22 +106,47 @@ class FakeService : public QObject
 public:
     using Handler = std::function<Reply(const RecordedRequest&)>;
 
+    // HTTPS in place of HTTP: where to listen, with which certificate, and the base URL under which the
+    // clients reach it (the host names the certificate names), for the addresses the service hands out.
+    struct Tls
+    {
+        QHostAddress address = QHostAddress::LocalHost;
+        quint16 port = 0;
+        QSslCertificate certificate;
+        QSslKey key;
+        QString baseUrl;
+    };
+
     explicit FakeService(QObject* parent = nullptr);
+    explicit FakeService(const Tls& tls, QObject* parent = nullptr);
     ~FakeService() override;
 
+    bool isListening() const { return m_server->isListening(); }
+    QString errorString() const { return m_server->errorString(); }
     quint16 port() const { return m_server->serverPort(); }
-    // "http://127.0.0.1:<port>", with no trailing slash, as the base-URL functions return theirs.
+    // "http://127.0.0.1:<port>", or the TLS base URL, with no trailing slash, as the base-URL functions
+    // return theirs.
     QString baseUrl() const;
 
     void on(const QByteArray& method, const QString& path, const Reply& reply);
     void on(const QByteArray& method, const QString& path, Handler handler);
     void enqueue(const QByteArray& method, const QString& path, const Reply& reply);
     void clearRoutes();
+    // Sees every request before its route; a reply it gives answers in the route's place (a refused
+    // token, say).
+    void setGuard(std::function<std::optional<Reply>(const RecordedRequest&)> guard)
+    {
+        m_guard = std::move(guard);
+    }
 
     QVector<RecordedRequest> requests() const { return m_requests; }
     QVector<RecordedRequest> requestsTo(const QString& path) const;
     int requestCount() const { return m_requests.size(); }
     void clearRequests() { m_requests.clear(); }
+
+signals:
+    // Each request as it arrives, before it is answered.
+    void received(const zq::test::RecordedRequest& request);
 
 private:
     struct Connection
@@ -142,8 +171,12 @@ private:
     Route* findRoute(const RecordedRequest& request);
     Route& routeFor(const QByteArray& method, const QString& path);
 
+    void listen(const QHostAddress& address, quint16 port);
+
     QTcpServer* m_server;
+    QString m_baseUrl;
     QList<Route> m_routes;
+    std::function<std::optional<Reply>(const RecordedRequest&)> m_guard;
     QVector<RecordedRequest> m_requests;
     QHash<QTcpSocket*, Connection> m_connections;
 };

@@ -1,0 +1,140 @@
+#include "app/flows/UsageReporter.h"
+
+#include "api/APIHandler.h"
+#include "api/Provider.h"
+#include "core/identity.h"
+#include "core/settings.h"
+
+#include <QDebug>
+#include <QPointer>
+#include <QSysInfo>
+#include <QTimer>
+
+namespace {
+
+QDebug logInfo()
+{
+    return qInfo().noquote() << "[UsageReporter]";
+}
+
+QDebug logWarning()
+{
+    return qWarning().noquote() << "[UsageReporter]";
+}
+
+} // namespace
+
+UsageReporter::UsageReporter(QObject* parent) : QObject(parent) {}
+
+QJsonObject UsageReporter::eventBody(const QString& name, const QString& email)
+{
+    QJsonObject body{
+        {QStringLiteral("app_id"), utils::deviceId()},
+        {QStringLiteral("name"), name},
+        {QStringLiteral("platform"), QStringLiteral("linux")},
+        {QStringLiteral("version"), utils::kAppVersion},
+    };
+    const QString userEmail = email.isEmpty() ? kKeySavedEmail.get() : email;
+    if (!userEmail.isEmpty())
+        body.insert(QStringLiteral("metadata"), QJsonObject{{QStringLiteral("user_email"), userEmail}});
+    return body;
+}
+
+QJsonObject UsageReporter::feedbackBody(const QString& text)
+{
+    return QJsonObject{
+        {QStringLiteral("text"), text},
+        {QStringLiteral("platform"), QSysInfo::prettyProductName()},
+        {QStringLiteral("version"), utils::kAppVersion},
+    };
+}
+
+void UsageReporter::SendEvent(const QString& name, const QString& email)
+{
+    logInfo() << "Send event:" << name;
+    SendEventData(eventBody(name, email));
+}
+
+void UsageReporter::SendEventData(const QJsonObject& body)
+{
+    QPointer<UsageReporter> self(this);
+    APIHandler::send(
+        QStringLiteral("/v1/events"), QStringLiteral("POST"), body,
+        [self](const QJsonDocument&) {
+            if (self)
+                self->OnEventSent();
+        },
+        [self, body](const QJsonObject&) {
+            if (self)
+                self->OnEventError(body);
+        });
+}
+
+void UsageReporter::OnEventSent()
+{
+    logInfo() << "Metric data sent successfully";
+}
+
+void UsageReporter::OnEventError(const QJsonObject& body)
+{
+    // Before sign-in and while offline alike: the event waits for a send that goes through.
+    QTimer::singleShot(m_eventResendMs, this, [this, body] { SendEventData(body); });
+}
+
+void UsageReporter::SendFeedback(const QString& text, const QString& /*email*/)
+{
+    if (!ZorvaneAPI::Provider::instance().hasToken()) {
+        logWarning() << "Failed to send feedback, token is empty";
+        feedbackFailed();
+        return;
+    }
+    SendFeedbackImpl(feedbackBody(text), 0);
+}
+
+void UsageReporter::SendFeedbackImpl(const QJsonObject& body, int attempt)
+{
+    QPointer<UsageReporter> self(this);
+    APIHandler::send(
+        QStringLiteral("/v1/user/feedback"), QStringLiteral("POST"), body,
+        [self](const QJsonDocument&) {
+            if (self)
+                self->OnFeedbackSent();
+        },
+        [self, body, attempt](const QJsonObject& failure) {
+            if (self)
+                self->OnFeedbackError(failure, body, attempt);
+        });
+}
+
+void UsageReporter::OnFeedbackSent()
+{
+    emit trayMessage(tr("Feedback has been sent"));
+}
+
+void UsageReporter::OnFeedbackError(const QJsonObject& failure, const QJsonObject& body, int attempt)
+{
+    const QString id = failure.value(QStringLiteral("id")).toString();
+    const QJsonValue message = failure.value(QStringLiteral("message"));
+    if (id == QLatin1String("network_reply_error")) {
+        logWarning() << "Failed to send feedback, error:" << message;
+        if (attempt < kLastFeedbackAttempt) {
+            QTimer::singleShot(m_feedbackRetryMs, this,
+                               [this, body, attempt] { OnFeedbackRetry(body, attempt); });
+            return;
+        }
+    } else {
+        // No token, no network, or the service refused it: trying again would not help.
+        logWarning() << "Failed to send feedback" << id << message;
+    }
+    feedbackFailed();
+}
+
+void UsageReporter::OnFeedbackRetry(const QJsonObject& body, int attempt)
+{
+    SendFeedbackImpl(body, attempt + 1);
+}
+
+void UsageReporter::feedbackFailed()
+{
+    emit errorMessage(tr("Failed to send feedback"));
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+
+// The one-time usage events ("install", "initial_login") and the user's feedback text, sent through the
+// generic sender. Events are sent again until the service takes them; feedback is retried on transport
+// errors and the user hears how it went. GUI thread only.
+//
+// The application calls SendEvent where it raises an event, connects each feedback window's
+// SendFeedback(text, email) to SendFeedback (also the one the rate-limit form's contact link opens), and
+// connects trayMessage -> ShowTrayMessage, errorMessage -> ShowErrorMessage.
+class UsageReporter : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kEventResendIntervalMs = 5000;
+    static constexpr int kFeedbackRetryIntervalMs = 3000;
+    // Attempts count from 0: feedback is sent at most four times.
+    static constexpr int kLastFeedbackAttempt = 3;
+
+    explicit UsageReporter(QObject* parent = nullptr);
+
+    void setEventResendInterval(int ms) { m_eventResendMs = ms; }
+    void setFeedbackRetryInterval(int ms) { m_feedbackRetryMs = ms; }
+
+    // email empty: the saved e-mail, if any.
+    static QJsonObject eventBody(const QString& name, const QString& email);
+    static QJsonObject feedbackBody(const QString& text);
+
+public slots:
+    void SendEvent(const QString& name, const QString& email);
+    void SendEventData(const QJsonObject& body);
+    // The e-mail that the feedback window passes along is not sent.
+    void SendFeedback(const QString& text, const QString& email);
+    void SendFeedbackImpl(const QJsonObject& body, int attempt);
+
+signals:
+    void trayMessage(QString text);
+    void errorMessage(QString text);
+
+private:
+    void OnEventSent();
+    void OnEventError(const QJsonObject& body);
+    void OnFeedbackSent();
+    void OnFeedbackError(const QJsonObject& failure, const QJsonObject& body, int attempt);
+    void OnFeedbackRetry(const QJsonObject& body, int attempt);
+    void feedbackFailed();
+
+    int m_eventResendMs = kEventResendIntervalMs;
+    int m_feedbackRetryMs = kFeedbackRetryIntervalMs;
+};
