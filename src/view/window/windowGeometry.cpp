@@ -17,6 +17,12 @@ int sideOf(qint64 wanted, int minimum)
     return int(std::clamp<qint64>(wanted, minimum, kFar));
 }
 
+// A change of a side or an edge, within what any desktop could use.
+int deltaOf(qint64 wanted)
+{
+    return int(std::clamp<qint64>(wanted, -kFar, kFar));
+}
+
 } // namespace
 
 QRect firstRect(const QRect& screen)
@@ -35,9 +41,9 @@ bool isUsableStoredRect(const QRect& rect)
 
 QRect recentred(const QRect& current, const QSize& size)
 {
-    const int half = (size.width() - current.width()) / 2;
+    const int half = deltaOf((qint64(size.width()) - current.width()) / 2);
     return QRect(QPoint(current.left() - half, current.top()),
-                 QPoint(current.right() + half, current.top() + size.height() - 1));
+                 QPoint(current.right() + half, current.top() + deltaOf(qint64(size.height()) - 1)));
 }
 
 QRect fitted(QRect rect, const QRect& available, int top)
@@ -70,8 +76,9 @@ QRect changedBy(const QRect& current, int deltaWidth, int deltaHeight)
 
 QRect adaptedToContent(const QRect& current, const QSize& oldSize, const QSize& newSize, int minimumWidth)
 {
-    const int deltaWidth = std::max(newSize.width(), minimumWidth - 20) - oldSize.width();
-    const int deltaHeight = newSize.height() - oldSize.height();
+    const int deltaWidth =
+        deltaOf(std::max<qint64>(newSize.width(), qint64(minimumWidth) - 20) - oldSize.width());
+    const int deltaHeight = deltaOf(qint64(newSize.height()) - oldSize.height());
     QRect rect = current.adjusted(-(deltaWidth / 2), 0, deltaWidth / 2, deltaHeight);
     if (rect.height() < kMinimumHeight)
         rect.setHeight(kMinimumHeight);
