@@ -1,15 +1,21 @@
 // The library's files and image decoding: loading and saving (through QSaveFile, as the product does)
 // a Qelts file and an image index of 100,000 entries against a bare QDataStream read or write of the
 // same fields in a plain file, and decoding 1,000 PNG files through the image cache with its 10
-// threads against one. Prints the timings and the ratios; each figure is the best of several rounds.
+// threads against one, and the start's clean-up of an image folder of 30,000 files that the index names
+// against reading the index and listing the folder alone. Prints the timings and the ratios; each
+// figure is the best of several rounds.
 
 #include "library/ImageCache.h"
 #include "library/QeltImageRecord.h"
 #include "library/QeltsContainer.h"
+#include "library/QeltsImageController.h"
+#include "library/imageFiles.h"
 #include "library/savedFile.h"
+#include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -189,14 +195,50 @@ void benchDecoding(const QString& folder)
                 "Image cache, 1000 PNGs", pooled, single, single / pooled, QThread::idealThreadCount());
 }
 
+// Every stored path is matched against the listing as a cleaned absolute path.
+void benchCleanUp()
+{
+    constexpr int kRecordsNamed = 10000;
+    const QString images = utils::imagesFolder();
+    QeltImageIndex index;
+    for (int i = 0; i < kRecordsNamed; ++i) {
+        QeltImageRecord record;
+        for (ImageEntry* entry : {&record.renderedList, &record.originalList, &record.originalFull}) {
+            const QString path = utils::newImagePath();
+            QFile(path).open(QIODevice::WriteOnly);
+            *entry = {path, QSize(300, 150)};
+        }
+        index.insert(QString::number(i), record);
+    }
+    QFile file(QeltsImageController::indexFilePath());
+    file.open(QIODevice::WriteOnly);
+    imageIndexFile::write(&file, index);
+    file.close();
+    QeltsImageController controller;
+    const double ours = bestOf([&] { controller.loadIndex(); });
+    const double baseline = bestOf([&] {
+        QeltImageIndex read;
+        QFile stored(QeltsImageController::indexFilePath());
+        stored.open(QIODevice::ReadOnly);
+        imageIndexFile::read(&stored, read);
+        QDir(images).entryInfoList({QStringLiteral("*.png")}, QDir::Files | QDir::NoSymLinks | QDir::Hidden);
+    });
+    report("Start clean-up, 30000 files", ours, baseline, 2.0);
+    if (controller.index().size() != kRecordsNamed || QDir(images).count() < 3 * kRecordsNamed)
+        std::printf("   clean-up lost files it should keep\n");
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    zq::test::prepareEnvironment();
     QCoreApplication app(argc, argv);
+    zq::test::prepareApplication();
     QTemporaryDir folder;
     benchQeltsFile(folder.path());
     benchImageIndex(folder.path());
     benchDecoding(folder.path());
+    benchCleanUp();
     return 0;
 }

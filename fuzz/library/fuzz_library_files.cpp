@@ -1,11 +1,12 @@
 // The library's stored and received forms from arbitrary bytes; the first byte picks the reader: the
 // Qelts file, the image index file, the downloaded-image list that crosses threads, a list page of the
-// service, or a search reply. Readers must neither crash nor keep records from a read they report as
-// failed (the sanitizers watch the rest).
+// service, a search reply, or the list cursor kept in the settings. Readers must neither crash nor keep
+// records from a read they report as failed (the sanitizers watch the rest).
 
 #include "library/DownloadedImageInfo.h"
 #include "library/QeltImageRecord.h"
 #include "library/QeltsContainer.h"
+#include "library/QeltsController.h"
 #include "library/QeltsListDownloader.h"
 #include "library/searchReply.h"
 
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QByteArray bytes(reinterpret_cast<const char*>(data) + 1, int(size - 1));
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
-    switch (data[0] % 5) {
+    switch (data[0] % 6) {
     case 0: {
         QeltsContainer container(nullptr);
         if (container.read(&device) != QeltsContainer::ReadResult::Ok && container.count() != 0)
@@ -53,12 +54,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         break;
     }
-    default: {
+    case 4: {
         const SearchReply reply = readSearchReply(QJsonDocument::fromJson(bytes));
+        if (reply.total < 0 || reply.total > kMaxSearchResults)
+            std::abort();
         for (const ZorvaneQeltPtr& qelt : reply.qelts) {
             if (!qelt || qelt->status == QLatin1String("pending"))
                 std::abort();
         }
+        break;
+    }
+    default: {
+        const QDateTime cursor = QeltsController::readListCursor(QString::fromUtf8(bytes));
+        if (cursor.isValid() && cursor.timeSpec() != Qt::UTC)
+            std::abort();
         break;
     }
     }

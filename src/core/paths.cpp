@@ -4,7 +4,11 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QProcessEnvironment>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTextStream>
 
@@ -17,6 +21,20 @@ namespace {
 QString dataLocation()
 {
     return QStandardPaths::standardLocations(QStandardPaths::AppLocalDataLocation).value(0);
+}
+
+// Each fault is told once: the library asks for its folders at every download and every save.
+void logCriticalOnce(const QString& line)
+{
+    static QMutex mutex;
+    static QSet<QString> told;
+    {
+        QMutexLocker lock(&mutex);
+        if (told.contains(line))
+            return;
+        told.insert(line);
+    }
+    qCritical().noquote() << line;
 }
 
 [[noreturn]] void endForLackOfState(const char* message)
@@ -38,6 +56,33 @@ QString statePath()
     if (!dir.exists() && !dir.mkpath(QStringLiteral(".")))
         endForLackOfState("Failed to create path for state");
     return path;
+}
+
+QString usableFolder(const QString& path, const char* failure)
+{
+    const QFileInfo info(path);
+    if ((info.isDir() || (!info.exists() && QDir().mkpath(path))) && QFileInfo(path).isWritable())
+        return path;
+    logCriticalOnce(QStringLiteral("%1: %2").arg(QLatin1String(failure), path));
+    return QString();
+}
+
+QString usableDataPath()
+{
+    const QString location = dataLocation();
+    if (location.isEmpty()) {
+        logCriticalOnce(QStringLiteral("Path for data not found"));
+        return QString();
+    }
+    // Cleaned here, where every stored path begins: "share/" and "share" must name the same files.
+    return usableFolder(QDir::cleanPath(location), "Folder for data cannot be used");
+}
+
+QString usableStatePath()
+{
+    const QString data = usableDataPath();
+    return data.isEmpty() ? QString()
+                          : usableFolder(data + QStringLiteral("/state"), "Failed to create path for state");
 }
 
 QString logsPath()

@@ -42,10 +42,8 @@ void ImageDownloader::setRetryDelaysForTesting(int firstMs, int maxMs)
 
 void ImageDownloader::download(QString qeltId, QString url, bool saveAdditional)
 {
-    if (utils::imagesFolder().isEmpty()) {
-        qCritical().noquote() << "[ImageDownloader] No folder for images; not downloading" << url;
-        return;
-    }
+    if (utils::imagesFolder().isEmpty())
+        return; // nowhere to keep it; the folder's fault is logged once
     if (!m_networkManager) {
         m_networkManager = new QNetworkAccessManager(this);
         m_retryTimer = new QTimer(this);

@@ -2,9 +2,9 @@
 
 #include "api/APIHandler.h"
 #include "api/CreateQeltTiming.h"
+#include "api/http.h"
 #include "core/ResultFormat.h"
 #include "core/identity.h"
-#include "core/network.h"
 #include "core/settings.h"
 #include "library/QeltsListDownloader.h"
 
@@ -49,6 +49,13 @@ QString QeltsController::replyDetails(QNetworkReply* reply, const QByteArray& bo
              QString::fromUtf8(body));
 }
 
+bool QeltsController::isRedirect(QNetworkReply* reply)
+{
+    return ZorvaneAPI::http::refusesRedirect(
+        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+        QStringLiteral("QeltsController"));
+}
+
 QString QeltsController::userHex(const QString& user)
 {
     return QString::fromLatin1(user.toUtf8().toHex().toUpper());
@@ -62,9 +69,7 @@ QString QeltsController::qeltPath(const QString& id)
 
 QNetworkRequest QeltsController::makeRequest(const QString& path, bool withBody) const
 {
-    QNetworkRequest request(QUrl(utils::apiUrl() + path));
-    request.setRawHeader("Authorization", "Bearer " + m_token.toUtf8());
-    request.setHeader(QNetworkRequest::UserAgentHeader, utils::appVersionString());
+    QNetworkRequest request = ZorvaneAPI::http::authorizedRequest(utils::apiUrl() + path, m_token);
     if (withBody)
         request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     return request;
@@ -119,17 +124,18 @@ void QeltsController::onCreateFinished(QNetworkReply* reply)
 {
     CreateQeltTiming& timing = CreateQeltTiming::instance();
     timing.receivedStamp = CreateQeltTiming::now();
-    reply->deleteLater();
+    ZorvaneAPI::http::settleReply(*reply);
     // A later create took the slot: this answer is dropped, as one that never came.
     if (reply != m_createReply)
         return;
     m_createReply = nullptr;
     const QByteArray body = reply->readAll();
-    utils::restoreNetworkAccess(reply);
     if (reply->error() != QNetworkReply::NoError) {
         qWarning().noquote() << "[QeltsController] Net error: " << replyDetails(reply, body);
         return;
     }
+    if (isRedirect(reply))
+        return;
     const QJsonDocument document = QJsonDocument::fromJson(body);
     if (body.isEmpty() || !document.isObject()) {
         qWarning().noquote() << "[QeltsController] Failed to parse json, answer: " << body;
@@ -245,11 +251,32 @@ void QeltsController::removeQeltLocally(const ZorvaneQeltPtr& qelt, bool queueDe
     }
     m_container.remove(qelt->id, qelt->created_at, true);
     emit qeltRemoved(qelt->id, neighbour);
-    if (queueDeletion) {
-        m_pendingDeletions.insert(qelt->id);
-        storePendingDeletions();
-        sendPendingDeletions();
+    if (!queueDeletion)
+        return;
+    if (m_library) {
+        m_library->queueDeletion(qelt->id);
+        return;
     }
+    m_pendingDeletions.insert(qelt->id);
+    storePendingDeletions();
+    sendPendingDeletions();
+}
+
+void QeltsController::queueDeletion(const QString& id)
+{
+    if (const ZorvaneQeltPtr qelt = m_container.find(id)) {
+        removeQeltLocally(qelt, true);
+        emit qeltsCountChanged();
+        return;
+    }
+    m_pendingDeletions.insert(id);
+    storePendingDeletions();
+    sendPendingDeletions();
+}
+
+void QeltsController::setLibrary(QeltsController* library)
+{
+    m_library = library != this ? library : nullptr;
 }
 
 void QeltsController::removeAllQelts()
@@ -266,12 +293,13 @@ void QeltsController::removeAllQelts()
 
 void QeltsController::onDeleteAllFinished(QNetworkReply* reply)
 {
-    utils::restoreNetworkAccess(reply);
-    reply->deleteLater();
+    ZorvaneAPI::http::settleReply(*reply);
     if (reply == m_deleteAllReply)
         m_deleteAllReply = nullptr;
     const QByteArray body = reply->readAll();
-    if (reply->error() == QNetworkReply::NoError) {
+    if (reply->error() == QNetworkReply::NoError && isRedirect(reply)) {
+        emit failedToRemoveAllQelts(); // the service may keep every Qelt: so does this library
+    } else if (reply->error() == QNetworkReply::NoError) {
         m_container.clear();
         m_imageController.clear();
         emit qeltsCountChanged();
@@ -297,7 +325,9 @@ void QeltsController::saveToDisk()
 {
     if (m_qeltsFilePath.isEmpty())
         return;
-    m_container.save(m_qeltsFilePath);
+    // The cursor goes with the Qelts it was merged into, never ahead of them.
+    if (m_container.save(m_qeltsFilePath))
+        storeListCursor();
     storePendingDeletions();
     m_imageController.saveIndex();
 }

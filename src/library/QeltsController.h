@@ -63,12 +63,18 @@ public:
     void editQeltText(const QString& id, const QString& text);
     void removeQelt(const QString& id);
     void removeQeltLocally(const ZorvaneQeltPtr& qelt, bool queueDeletion);
+    // Removes the Qelt here when held, and deletes it on the service in any case, stored until done.
+    void queueDeletion(const QString& id);
     void removeAllQelts();
     void clear();
     void saveToDisk();
 
     // The user's Qelts file and stored deletions; an empty token signs out (the file is deleted).
+    // A controller given a library (the search results') takes only the token, for its own requests.
     void setUser(const QString& user, const QString& token);
+    // Makes this controller hold the search results of `library`, which alone keeps the user's file,
+    // lists the account's changes and stores the deletions: one made here is queued there.
+    void setLibrary(QeltsController* library);
     // A list download of what changed on the service, unless one runs.
     void startSync();
     // The periodic tick: pending deletions and edits, and a list download when it is due.
@@ -107,6 +113,9 @@ public:
 
     // The upper-case hex of the UTF-8 bytes of the signed-in e-mail address; names the per-user file.
     static QString userHex(const QString& user);
+    // The stored list cursor, "modified_after" of the first list after a restart; null when the text
+    // is no UTC date-time.
+    static QDateTime readListCursor(const QString& stored);
 
     static constexpr int kMergeSliceMs = 4;
 
@@ -128,6 +137,9 @@ private:
     void startEditWatch();
     void stopEditWatchIfIdle();
     void storePendingDeletions();
+    void storeListCursor();
+    // A 3xx answer, logged: redirects are not followed, so it is a failure whatever its body says.
+    static bool isRedirect(QNetworkReply* reply);
     void onQeltsLoaded(bool succeeded, bool forbidden);
     void mergeSome();
     static QString replyDetails(QNetworkReply* reply, const QByteArray& body);
@@ -169,8 +181,13 @@ private:
     QString m_lastFailedPatchId;
     QString m_qeltsFilePath;
     SettingKey<QVariantList> m_pendingDeletionsKey{QString(), QVariantList()};
+    // "LISTV1-" + user hex: the cursor of the last list page merged whole, saved with the Qelts file.
+    SettingKey<QString> m_listCursorKey{QString(), QString()};
+    QDateTime m_listCursor;
+    quint64 m_userCalls = 0; // tells whether a receiver of a signal of setUser set another user
     bool m_listRunning = false;
     QDateTime m_lastListTime;
     QPointer<QObject> m_mainWindow;
+    QPointer<QeltsController> m_library;
     SyncIntervals m_intervals;
 };

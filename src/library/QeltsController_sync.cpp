@@ -4,10 +4,9 @@
 #include "library/QeltsController.h"
 
 #include "api/APIHandler.h"
-#include "core/network.h"
+#include "api/http.h"
 #include "core/paths.h"
 #include "library/QeltsListDownloader.h"
-#include "library/imageFiles.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -50,12 +49,17 @@ bool isGone(QNetworkReply* reply)
 
 void QeltsController::setUser(const QString& user, const QString& token)
 {
+    const quint64 call = ++m_userCalls;
     if (!m_qeltsFilePath.isEmpty() && QFile::exists(m_qeltsFilePath))
         QFile::remove(m_qeltsFilePath);
     m_qeltsFilePath.clear();
     if (m_pendingDeletionsKey.isValid())
         m_pendingDeletionsKey.remove();
+    if (m_listCursorKey.isValid())
+        m_listCursorKey.remove();
     m_pendingDeletionsKey = SettingKey<QVariantList>(QString(), QVariantList());
+    m_listCursorKey = SettingKey<QString>(QString(), QString());
+    m_listCursor = QDateTime();
     if (m_listDownloader) {
         m_listDownloader->disconnect(this);
         m_listDownloader->deleteLater();
@@ -92,28 +96,49 @@ void QeltsController::setUser(const QString& user, const QString& token)
     }
     m_syncTimer->start(m_intervals.tickMs);
     QTimer::singleShot(1, this, &QeltsController::startSync);
-
-    QDateTime lastModified;
-    const QString hex = userHex(user);
-    if (!utils::dataFolder().isEmpty()) { // without one the Qelts live in memory only
-        m_qeltsFilePath = QStringLiteral("%1/qelts-%2.dat").arg(utils::statePath(), hex);
-        m_pendingDeletionsKey = SettingKey<QVariantList>(QStringLiteral("REMV2-") + hex, QVariantList());
+    if (m_library) {
+        // The tick still retries this controller's edits; the file and the lists are the library's.
+        emit qeltsCountChanged();
+        emit syncStateChanged();
+        return;
     }
+
+    const QString hex = userHex(user);
+    // Kept in the settings even without a data folder: a deletion must not come back after a restart.
+    m_pendingDeletionsKey = SettingKey<QVariantList>(QStringLiteral("REMV2-") + hex, QVariantList());
+    m_listCursorKey = SettingKey<QString>(QStringLiteral("LISTV1-") + hex, QString());
+    const QString state = utils::usableStatePath(); // without one the Qelts live in memory only
+    if (!state.isEmpty())
+        m_qeltsFilePath = QStringLiteral("%1/qelts-%2.dat").arg(state, hex);
+    QDateTime lastModified;
     if (!m_qeltsFilePath.isEmpty() && QFile::exists(m_qeltsFilePath)) {
         QElapsedTimer timer;
         timer.start();
-        if (!m_container.load(m_qeltsFilePath))
+        if (!m_container.load(m_qeltsFilePath)) {
             emit receivedForbidden();
-        else if (const ZorvaneQeltPtr last = m_container.last())
-            lastModified = QDateTime::fromSecsSinceEpoch(last->modified_at, Qt::UTC);
+            // The application signs out from that signal: this start is over, and nothing of it may
+            // reach the service with the token that was just dropped.
+            if (call != m_userCalls)
+                return;
+        } else {
+            lastModified = readListCursor(m_listCursorKey.get());
+            // No cursor stored yet: the newest-created Qelt's change, which may pass changes that no
+            // list has reported; the stored cursor never does.
+            if (!lastModified.isValid() && !m_container.isEmpty())
+                lastModified = QDateTime::fromSecsSinceEpoch(m_container.last()->modified_at, Qt::UTC);
+        }
         if (timer.elapsed() >= 1000)
             APIHandler::log(QStringLiteral("loading %1").arg(timer.elapsed()), QStringLiteral("info"),
                             QString());
     }
-    if (m_pendingDeletionsKey.isValid()) {
-        for (const QVariant& id : m_pendingDeletionsKey.get())
-            m_pendingDeletions.insert(id.toString());
+    for (const QVariant& id : m_pendingDeletionsKey.get())
+        m_pendingDeletions.insert(id.toString());
+    // A file saved before a deletion still holds the Qelt; it stays deleted here while its DELETE waits.
+    for (const QString& id : m_pendingDeletions) {
+        if (const ZorvaneQeltPtr qelt = m_container.find(id))
+            m_container.remove(id, qelt->created_at, true);
     }
+    m_listCursor = lastModified;
 
     m_listDownloader = new QeltsListDownloader(token, lastModified);
     m_listDownloader->moveToThread(&m_workerThread);
@@ -125,6 +150,23 @@ void QeltsController::setUser(const QString& user, const QString& token)
             });
     emit qeltsCountChanged();
     emit syncStateChanged();
+}
+
+QDateTime QeltsController::readListCursor(const QString& stored)
+{
+    // Written in UTC with a "Z"; anything else read back is no cursor at all.
+    const QDateTime cursor = QDateTime::fromString(stored, Qt::ISODate);
+    return cursor.isValid() && cursor.timeSpec() == Qt::UTC ? cursor : QDateTime();
+}
+
+void QeltsController::storeListCursor()
+{
+    if (!m_listCursorKey.isValid())
+        return;
+    if (m_listCursor.isValid())
+        m_listCursorKey.set(m_listCursor.toUTC().toString(Qt::ISODate));
+    else
+        m_listCursorKey.remove();
 }
 
 void QeltsController::onSyncTimer()
@@ -213,8 +255,7 @@ void QeltsController::sendPendingDeletions()
 void QeltsController::onDeleteFinished(QNetworkReply* reply, const QString& id)
 {
     emit syncStateChanged();
-    utils::restoreNetworkAccess(reply);
-    reply->deleteLater();
+    ZorvaneAPI::http::settleReply(*reply);
     if (reply == m_deleteReply)
         m_deleteReply = nullptr;
     const QByteArray body = reply->readAll();
@@ -225,6 +266,8 @@ void QeltsController::onDeleteFinished(QNetworkReply* reply, const QString& id)
         qWarning().noquote() << "[QeltsController] Net error: " << replyDetails(reply, body);
         return;
     }
+    if (isRedirect(reply))
+        return; // pending still; the next tick asks again
     qInfo().noquote() << (gone ? "[QeltsController] qelt already gone: " : "[QeltsController] qelt removed: ")
                       << id;
     if (m_pendingDeletions.erase(id)) {
@@ -252,8 +295,7 @@ void QeltsController::sendPatches()
 void QeltsController::onPatchFinished(QNetworkReply* reply, const QString& id)
 {
     emit syncStateChanged();
-    utils::restoreNetworkAccess(reply);
-    reply->deleteLater();
+    ZorvaneAPI::http::settleReply(*reply);
     if (reply == m_patchReply)
         m_patchReply = nullptr;
     const QByteArray body = reply->readAll();
@@ -262,6 +304,8 @@ void QeltsController::onPatchFinished(QNetworkReply* reply, const QString& id)
                              << "No updates but got patch request response";
         return;
     }
+    if (reply->error() == QNetworkReply::NoError && isRedirect(reply))
+        return; // not taken: queued still, sent again by the next tick
     if (reply->error() == QNetworkReply::NoError) {
         m_lastFailedPatchId.clear();
         APIHandler::log(QStringLiteral("qelt patched: %1").arg(id), QStringLiteral("info"), QString());
@@ -337,6 +381,9 @@ void QeltsController::mergeSome()
     const bool changed = merge.changed;
     if (merge.pendingChanged)
         storePendingDeletions();
+    // The page is in: what the service reported up to here is part of what the next save stores.
+    if (m_listDownloader)
+        m_listCursor = m_listDownloader->modifiedAfter();
     m_merge.reset();
     m_listRunning = false;
     emit syncStateChanged();

@@ -35,7 +35,8 @@ QeltsImageController::~QeltsImageController()
 
 QString QeltsImageController::indexFilePath()
 {
-    return utils::dataFolder().isEmpty() ? QString() : utils::statePath() + QStringLiteral("/images.dat");
+    const QString state = utils::usableStatePath();
+    return state.isEmpty() ? QString() : state + QStringLiteral("/images.dat");
 }
 
 void QeltsImageController::addQelt(const std::shared_ptr<ZorvaneQelt>& qelt, const QPixmap& original)
@@ -172,7 +173,7 @@ void QeltsImageController::loadIndex()
     m_index.clear();
     const QString path = indexFilePath();
     if (path.isEmpty())
-        return; // no data folder: nothing to read, and no image folder to clean
+        return; // no usable data folder: nothing to read, and no image folder to clean
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning().noquote() << "[QeltsImageController]"
@@ -206,10 +207,10 @@ void QeltsImageController::loadIndex()
 void QeltsImageController::removeUnknownFiles()
 {
     const QString folder = utils::imagesFolder();
-    if (folder.isEmpty()) {
-        qCritical() << "[QeltsImageController] No folder for images; nothing cleaned up";
-        return;
-    }
+    if (folder.isEmpty())
+        return; // logged where the folder was found unusable
+    // The folder is cleaned where it is made, so the listing's paths are clean; a stored path is cleaned
+    // before it is looked up, since an index written under "share//..." names the same files.
     QSet<QString> files;
     const QFileInfoList found =
         QDir(folder).entryInfoList({QStringLiteral("*.png")}, QDir::Files | QDir::NoSymLinks | QDir::Hidden);
@@ -220,7 +221,7 @@ void QeltsImageController::removeUnknownFiles()
     }
     for (QeltImageRecord& record : m_index) {
         for (ImageEntry* entry : {&record.renderedList, &record.originalList, &record.originalFull}) {
-            if (entry->isMissing() || !files.remove(entry->file))
+            if (entry->isMissing() || !files.remove(QDir::cleanPath(entry->file)))
                 entry->clear();
         }
     }

@@ -1,9 +1,9 @@
 #include "library/QeltsListDownloader.h"
 
 #include "api/APIHandler.h"
+#include "api/http.h"
 #include "core/crashreporter.h"
 #include "core/identity.h"
-#include "core/network.h"
 
 #include <QDebug>
 #include <QJsonArray>
@@ -103,10 +103,8 @@ void QeltsListDownloader::start()
     }
     QUrl url(utils::globalGatewayUrl() + QStringLiteral("/v1/qelts"));
     url.setQuery(query);
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, utils::appVersionString());
-    request.setRawHeader("Authorization", "Bearer " + m_token.toUtf8());
-    m_currentReply = m_networkAccessManager->get(request);
+    m_currentReply = m_networkAccessManager->get(
+        ZorvaneAPI::http::authorizedRequest(url.toString(QUrl::FullyEncoded), m_token));
 }
 
 void QeltsListDownloader::replyFinished(QNetworkReply* reply)
@@ -129,13 +127,17 @@ void QeltsListDownloader::replyFinished(QNetworkReply* reply)
 
 void QeltsListDownloader::handleReply(QNetworkReply* reply)
 {
-    utils::restoreNetworkAccess(reply);
+    ZorvaneAPI::http::settleReply(*reply);
     const QNetworkReply::NetworkError error = reply->error();
     QByteArray body = reply->readAll();
     bool ok = false;
     bool forbidden = false;
     if (error == QNetworkReply::NoError) {
-        ok = parseList(body);
+        // A redirect's body is no page of ours: nothing is merged and the cursor stays.
+        ok = !ZorvaneAPI::http::refusesRedirect(
+                 reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                 QStringLiteral("QeltsListDownloader")) &&
+             parseList(body);
     } else {
         forbidden = error == QNetworkReply::AuthenticationRequiredError;
         if (body.size() > kLoggedBodyLimit) {
@@ -149,7 +151,6 @@ void QeltsListDownloader::handleReply(QNetworkReply* reply)
         APIHandler::log(reply->errorString(), QStringLiteral("error"), QString());
     }
     m_currentReply = nullptr;
-    reply->deleteLater();
     emit qeltsLoaded(ok, forbidden);
 }
 

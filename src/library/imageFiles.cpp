@@ -1,11 +1,12 @@
 #include "library/imageFiles.h"
 
+#include "core/paths.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QUuid>
 
 std::atomic<int> galleryCardWidth{0};
@@ -14,32 +15,22 @@ namespace utils {
 
 QString dataFolder()
 {
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    if (path.isEmpty())
-        qCritical() << "Path for data not found";
-    return path;
+    return usableDataPath();
 }
 
 QString imagesFolder()
 {
-    const QString dataPath = dataFolder();
-    if (dataPath.isEmpty())
+    // Without the state folder no index keeps them, and no clean-up would ever find them again.
+    if (usableStatePath().isEmpty())
         return QString();
-    const QString path = dataPath + QStringLiteral("/images");
-    if (!QFileInfo(path).isDir() && !QDir().mkpath(path)) {
-        qCritical() << "Failed to create path for images";
-        return QString();
-    }
-    return path;
+    return usableFolder(dataFolder() + QStringLiteral("/images"), "Failed to create path for images");
 }
 
 QString newImagePath()
 {
     const QString folder = imagesFolder();
-    if (folder.isEmpty()) {
-        qCritical() << "Folder for images not found";
-        return QString();
-    }
+    if (folder.isEmpty())
+        return QString(); // the folder's fault is logged once, where it was found
     QString path;
     do {
         path =

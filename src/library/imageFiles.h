@@ -13,12 +13,13 @@ extern std::atomic<int> galleryCardWidth;
 
 namespace utils {
 
-// The application's data folder; empty, with a critical log line, when the system names none. The
-// library checks it before it touches the state folder, which would end the process without one.
+// The application's data folder (`utils::usableDataPath`): empty, logged once, when the system names
+// none or it cannot be written. The library then keeps its Qelts and images in memory only.
 QString dataFolder();
 
-// "images" under the application's data folder, made when missing. Empty, with a critical log line,
-// when there is no data folder or the folder cannot be made: callers then write and delete nothing.
+// "images" under the application's data folder, made when missing. Empty, logged once, when there is no
+// usable data or state folder (no index would name the files) or the folder cannot be made: callers
+// then write and delete nothing.
 QString imagesFolder();
 
 // A path in the image folder, 32 hex digits and ".png", that names no file yet; empty without a folder.

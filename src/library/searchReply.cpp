@@ -9,7 +9,8 @@ SearchReply readSearchReply(const QJsonDocument& reply)
 {
     SearchReply result;
     const QJsonObject object = reply.object();
-    result.total = std::max(0, object.value(QStringLiteral("results")).toInt(0));
+    const double total = object.value(QStringLiteral("results")).toDouble(0);
+    result.total = total >= 1 ? int(std::min(total, double(kMaxSearchResults))) : 0;
     for (const QJsonValue& hit : object.value(QStringLiteral("hits")).toArray()) {
         ZorvaneQeltPtr qelt = ZorvaneQelt::fromSearchHit(hit.toObject());
         if (qelt && qelt->status != QStringLiteral("pending"))

@@ -13,4 +13,7 @@ struct SearchReply
     std::vector<ZorvaneQeltPtr> qelts;
 };
 
+// The largest total taken from a reply: the pager's arithmetic stays within an int.
+constexpr int kMaxSearchResults = 1000000000;
+
 SearchReply readSearchReply(const QJsonDocument& reply);

@@ -3,6 +3,7 @@
 #include "api/APIHandler.h"
 #include "core/identity.h"
 #include "core/paths.h"
+#include "library/ImageCache.h"
 #include "library/ImageDownloader.h"
 #include "library/QeltsImageController.h"
 #include "library/imageFiles.h"
@@ -13,9 +14,39 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QMutex>
+#include <QScopeGuard>
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace zq::test;
 Q_DECLARE_METATYPE(zq::test::Reply)
+
+namespace {
+
+QStringList g_warnings;
+QtMessageHandler g_previousHandler = nullptr;
+
+void recordWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg)
+        g_warnings << message;
+    g_previousHandler(type, context, message);
+}
+
+// A named pipe: a loader reading it waits until the test writes the picture, so the test decides
+// when a load ends.
+QString makeHeldFile(const QTemporaryDir& dir)
+{
+    const QString path = dir.filePath("held.png");
+    return mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
+}
+
+} // namespace
 
 // Image files from the service to the disk, the index of them, and decoding them for the gallery.
 class TestImagePipeline : public QObject
@@ -37,6 +68,19 @@ class TestImagePipeline : public QObject
     QString url(const QString& path) const { return m_service->baseUrl() + path; }
 
     static QByteArray entry(const QString& file, int w, int h) { return fields(file, qint32(w), qint32(h)); }
+
+    // Ends the load of a held file, once its loader has opened it.
+    static void feed(const QString& held)
+    {
+        // Encoded first: the loader holds the image plugins' lock while it waits for the bytes.
+        const QByteArray bytes = png(8, 4);
+        int fd = -1;
+        // Opened once: the macro evaluates its condition again after the wait.
+        QTRY_VERIFY(fd >= 0 ||
+                    (fd = ::open(QFile::encodeName(held).constData(), O_WRONLY | O_NONBLOCK)) >= 0);
+        QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+        ::close(fd);
+    }
 
 private slots:
     void initTestCase() { utils::registerLibraryMetaTypes(); }
@@ -144,15 +188,24 @@ private slots:
     void startCleansImageFolder_data()
     {
         QTest::addColumn<int>("version");
-        QTest::newRow("our index") << 1;
-        QTest::newRow("other version") << 2;
+        QTest::addColumn<QString>("form"); // of the data home, or of the path the index names
+        QTest::newRow("our index") << 1 << "";
+        QTest::newRow("other version") << 2 << "";
+        QTest::newRow("data home ending in a slash") << 1 << "slash";
+        QTest::newRow("index naming a doubled slash") << 1 << "doubled";
     }
 
     void startCleansImageFolder()
     {
         QFETCH(int, version);
+        QFETCH(QString, form);
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
+        if (form == "slash")
+            qputenv("XDG_DATA_HOME", dataHome + '/');
         const QString folder = utils::imagesFolder();
         const QString named = folder + "/0123456789abcdef0123456789abcdef.png";
+        const QString stored = form == "doubled" ? QString(named).replace("/images/", "//images/") : named;
         const QString orphan = folder + "/aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.png";
         const QString vanished = folder + "/bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb.png";
         const QString foreign = folder + "/holiday.png";
@@ -162,7 +215,7 @@ private slots:
         }
         QFile index(QeltsImageController::indexFilePath());
         QVERIFY(index.open(QIODevice::WriteOnly));
-        index.write(fields(qint32(version), QString("q")) + entry(named, 3, 3) + entry(vanished, 3, 3) +
+        index.write(fields(qint32(version), QString("q")) + entry(stored, 3, 3) + entry(vanished, 3, 3) +
                     entry(QString(), 0, 0) + fields(QString("o"), QString("r")));
         index.close();
         QeltsImageController controller;
@@ -174,10 +227,107 @@ private slots:
         controller.saveIndex();
         QVERIFY(index.open(QIODevice::ReadOnly));
         // Saved as laid out: id, the three entries (file, width, height), the two URLs.
-        QCOMPARE(index.readAll(), version == 1 ? fields(qint32(1), QString("q")) + entry(named, 3, 3) +
+        QCOMPARE(index.readAll(), version == 1 ? fields(qint32(1), QString("q")) + entry(stored, 3, 3) +
                                                      entry(QString(), 0, 0) + entry(QString(), 0, 0) +
                                                      fields(QString("o"), QString("r"))
                                                : fields(qint32(1)));
+    }
+
+    void cacheLoadsEachPathOnce_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QStringList>("owners"); // asking, in order, before the load ends
+        QTest::addColumn<bool>("listening");
+        QTest::addColumn<bool>("removedWhileLoading");
+        QTest::addColumn<QStringList>("told");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("asked twice while loading")
+            << true << QStringList{"a", "b"} << true << false << QStringList{"a"} << true;
+        QTest::newRow("removed while loading")
+            << true << QStringList{"a"} << true << true << QStringList{} << false;
+        QTest::newRow("nobody listening")
+            << true << QStringList{"a"} << false << false << QStringList{} << true;
+        QTest::newRow("missing file")
+            << false << QStringList{"a", "b"} << true << false << QStringList{} << false;
+    }
+
+    void cacheLoadsEachPathOnce()
+    {
+        QFETCH(bool, exists);
+        QFETCH(QStringList, owners);
+        QFETCH(bool, listening);
+        QFETCH(bool, removedWhileLoading);
+        QFETCH(bool, kept);
+        QTemporaryDir dir;
+        const QString path = exists ? makeHeldFile(dir) : dir.filePath("gone.png");
+        QVERIFY(!path.isEmpty());
+        ImageCache cache(2);
+        auto release = qScopeGuard([&] { // a failed check leaves no loader waiting for the end
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        });
+        QMutex mutex;
+        QStringList told;
+        if (listening)
+            cache.setListener([&](const QString& owner) {
+                QMutexLocker lock(&mutex);
+                told << owner;
+            });
+        g_warnings.clear();
+        g_previousHandler = qInstallMessageHandler(recordWarning);
+        auto restore = qScopeGuard([] { qInstallMessageHandler(g_previousHandler); });
+
+        for (const QString& owner : owners)
+            QVERIFY(cache.get(path, owner).isNull());
+        if (removedWhileLoading)
+            cache.remove(path);
+        if (exists)
+            feed(path);
+        cache.waitForLoaders();
+        QTEST(told, "told");
+        const QImage again = cache.get(path, "later");
+        QCOMPARE(!again.isNull(), kept);
+        QCOMPARE(again.width(), kept ? 8 : 0);
+        if (exists && !kept)
+            feed(path); // asked anew: loaded anew
+        cache.waitForLoaders();
+        QCOMPARE(g_warnings.filter("Failed to load image from file:").size(), exists ? 0 : 1);
+        cache.remove(path); // a missing file is tried again only once it was let go
+        QVERIFY(cache.get(path, "again").isNull());
+        if (exists)
+            feed(path);
+        cache.waitForLoaders();
+        QCOMPARE(g_warnings.filter("Failed to load image from file:").size(), exists ? 0 : 2);
+    }
+
+    // At exit the cache goes while loaders still run; the listener, gone with its page, must not hear.
+    void cacheGoingAwayLetsItsListenerGoFirst()
+    {
+        QTemporaryDir dir;
+        const QString held = makeHeldFile(dir);
+        const QString queued = dir.filePath("queued.png");
+        QVERIFY(!held.isEmpty() && QImage(2, 2, QImage::Format_RGB32).save(queued));
+        std::atomic<bool> released{false};
+        std::atomic<int> told{0};
+        auto cache = std::make_unique<ImageCache>(1);
+        std::shared_ptr<void> alive(nullptr, [&released](void*) { released = true; });
+        cache->setListener([alive = std::move(alive), &told](const QString&) { ++told; });
+        QVERIFY(cache->get(held, "a").isNull()); // its loader waits for the picture
+        QVERIFY(cache->get(queued, "b").isNull());
+        std::thread closing([&cache] { cache.reset(); });
+        bool fed = false;
+        auto finish = qScopeGuard([&] {
+            if (!fed)
+                feed(held);
+            closing.join();
+        });
+        QTRY_VERIFY(released);
+        feed(held);
+        fed = true;
+        closing.join();
+        finish.dismiss();
+        QCOMPARE(told.load(), 0);
     }
 };
 

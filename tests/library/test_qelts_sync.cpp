@@ -1,10 +1,31 @@
+#include "libraryTestSupport.h"
+
 #include "api/APIHandler.h"
 #include "core/identity.h"
+#include "core/paths.h"
+#include "library/ImageDownloader.h"
 #include "library/QeltsController.h"
 #include "support/FakeAccount.h"
 #include "support/TestMain.h"
 
+#include <QDirIterator>
 #include <QNetworkReply>
+#include <QProcess>
+#include <QScopeGuard>
+
+namespace {
+
+QStringList g_critical; // critical lines logged while a test listens
+QtMessageHandler g_previousHandler = nullptr;
+
+void recordCritical(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtCriticalMsg)
+        g_critical << message;
+    g_previousHandler(type, context, message);
+}
+
+} // namespace
 
 using namespace zq::test;
 
@@ -47,6 +68,12 @@ private slots:
         m_account->add("q1");
         utils::overrideBaseUrlsForTesting(m_service->baseUrl());
         APIHandler::overrideNetworkAvailabilityForTesting(true);
+    }
+
+    void cleanup()
+    {
+        if (m_controller)
+            m_controller->setUser(QString(), QString()); // deletes the user's file
     }
 
     void deletionEndsWhenTheQeltIsGone_data()
@@ -205,6 +232,179 @@ private slots:
         QTEST(lists().at(before).queryItem("modified_after"), "first");
         QTEST(lists().at(before + 1).queryItem("modified_after"), "second");
         QVERIFY(QFile::exists(file) == (step != "again") && m_controller->count() == (step == "web" ? 1 : 2));
+    }
+
+    // A Qelt made here is newer than changes on the web that no list has reported yet.
+    void aRestartAsksFromTheLastPageMerged_data()
+    {
+        QTest::addColumn<QString>("madeHere");
+        QTest::newRow("typed text") << "text";
+        QTest::newRow("capture") << "capture";
+    }
+    void aRestartAsksFromTheLastPageMerged()
+    {
+        QFETCH(QString, madeHere);
+        m_account->add("q2");
+        start();
+        m_account->remove("q2");
+        if (madeHere == "text") {
+            QSignalSpy created(m_controller.get(), &QeltsController::showCreatedQelt);
+            m_controller->createTextQelt("y", false);
+            QTRY_COMPARE(created.count(), 1);
+        } else {
+            m_controller->addQelt(makeQelt("capture", QDateTime::currentSecsSinceEpoch()), true);
+        }
+        m_controller->saveToDisk();
+        const int before = lists().size();
+        start();
+        QCOMPARE(lists().at(before).queryItem("modified_after"), QString("2024-01-01T00:00:02Z"));
+        QVERIFY(!m_controller->qeltById("q2"));
+        QCOMPARE(m_controller->count(), 2);
+    }
+
+    // The application signs out when the Qelts file cannot be read: the start it interrupts must
+    // neither list with the dropped token nor show anything.
+    void signOutDuringTheStartEndsIt_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // empty: a folder in its place
+        QTest::newRow("another version") << fields(qint32(3));
+        QTest::newRow("cut short") << fields(qint32(2), QString("q1"));
+        QTest::newRow("a folder in its place") << QByteArray();
+    }
+    void signOutDuringTheStartEndsIt()
+    {
+        QFETCH(QByteArray, file);
+        const QString path = QStringLiteral("%1/qelts-%2.dat")
+                                 .arg(utils::statePath(), QeltsController::userHex("me@example.org"));
+        QFile stored(path);
+        QVERIFY(file.isEmpty() ? QDir().mkpath(path) : stored.open(QIODevice::WriteOnly));
+        stored.write(file);
+        stored.close();
+        auto removeFolder = qScopeGuard([&] { QDir(path).removeRecursively(); });
+        m_controller = std::make_unique<QeltsController>(nullptr, &m_manager);
+        connect(m_controller.get(), &QeltsController::receivedForbidden, m_controller.get(),
+                [this] { m_controller->setUser(QString(), QString()); });
+        m_controller->setUser("me@example.org", "t0k");
+        bool settled = false; // after the first list would have started
+        QTimer::singleShot(20, this, [&settled] { settled = true; });
+        QTRY_VERIFY(settled);
+        QVERIFY(!m_controller->isListing());
+        QCOMPARE(m_controller->count(), 0);
+        QCOMPARE(lists().size(), 0);
+        QCOMPARE(QFileInfo::exists(path), file.isEmpty());
+    }
+
+    void aDeletionCutShortByACrashStaysDeletedOffline()
+    {
+        m_account->add("q2");
+        start();
+        m_controller->saveToDisk();
+        m_controller.reset();
+        QProcess probe;
+        probe.start(ZQ_LIBRARY_PROBE, {"me@example.org", "t0k", "q1"});
+        QVERIFY(probe.waitForFinished(60000));
+        QCOMPARE(probe.exitStatus(), QProcess::CrashExit);
+        APIHandler::overrideNetworkAvailabilityForTesting(false);
+        m_controller = std::make_unique<QeltsController>(nullptr, &m_manager);
+        m_controller->setUser("me@example.org", "t0k");
+        QVERIFY(!m_controller->qeltById("q1"));
+        QCOMPARE(m_controller->count(), 1);
+        QCOMPARE(m_controller->pendingDeletions(), std::set<QString>{"q1"});
+    }
+
+    void anUnusableDataFolderLeavesTheLibraryInMemory_data()
+    {
+        QTest::addColumn<QString>("blocked"); // made a file under a fresh data home
+        QTest::newRow("data folder is a file") << "Zorvane/Zorvane Qelting Tool";
+        QTest::newRow("its parent is a file") << "Zorvane";
+        QTest::newRow("state folder is a file") << "Zorvane/Zorvane Qelting Tool/state";
+    }
+    void anUnusableDataFolderLeavesTheLibraryInMemory()
+    {
+        QFETCH(QString, blocked);
+        QTemporaryDir home;
+        QVERIFY(QDir().mkpath(QFileInfo(home.filePath(blocked)).path()));
+        QVERIFY(QFile(home.filePath(blocked)).open(QIODevice::WriteOnly));
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+        g_critical.clear();
+        g_previousHandler = qInstallMessageHandler(recordCritical);
+        auto restore = qScopeGuard([&] {
+            qInstallMessageHandler(g_previousHandler);
+            qputenv("XDG_DATA_HOME", dataHome);
+        });
+
+        start(); // alive, and listing
+        QeltsImageController* images = m_controller->imageController();
+        images->loadIndex();
+        const QString original = m_controller->qeltById("q1")->originalImageUrl;
+        QVERIFY(images->originalListImage("q1", original, true).isMissing());
+        m_controller->removeQelt("q1");
+        QTRY_VERIFY(m_controller->pendingDeletions().empty());
+        QVERIFY(m_account->find("q1")->deleted);
+        m_controller->saveToDisk();
+        QMetaObject::invokeMethod(
+            images->downloader(), [] {}, Qt::BlockingQueuedConnection);
+        QCOMPARE(images->downloader()->pendingCount() + images->downloader()->inFlightCount(), 0);
+        QCOMPARE(m_service->requestsTo(QUrl(original).path()).size(), 0);
+        QDirIterator files(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        QCOMPARE(files.next(), home.filePath(blocked));
+        QVERIFY(!files.hasNext());
+        QCOMPARE(g_critical.size(), 1);
+    }
+
+    void redirectsAreFailuresThatLoseNothing_data()
+    {
+        QTest::addColumn<QString>("call");
+        for (const char* call : {"list", "create", "patch", "delete", "delete all"})
+            QTest::newRow(call) << call;
+    }
+    void redirectsAreFailuresThatLoseNothing()
+    {
+        QFETCH(QString, call);
+        m_account->add("q2");
+        start();
+        const QMap<QString, AccountCall> calls{{"list", AccountCall::List},
+                                               {"create", AccountCall::Create},
+                                               {"patch", AccountCall::Patch},
+                                               {"delete", AccountCall::Delete},
+                                               {"delete all", AccountCall::DeleteAll}};
+        if (call == "list")
+            m_account->remove("q2"); // a change the redirect's page carries
+        m_account->redirectNext(calls.value(call), 1);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Redirect not followed, HTTP status 302"));
+        QSignalSpy failedAll(m_controller.get(), &QeltsController::failedToRemoveAllQelts);
+        QSignalSpy created(m_controller.get(), &QeltsController::showCreatedQelt);
+        const int before = lists().size();
+        if (call == "list") {
+            m_controller->startSync();
+            QTRY_VERIFY(!m_controller->isListing());
+            QCOMPARE(m_controller->count(), 2);
+            m_controller->startSync(); // asks for the same changes again, and takes them
+            QTRY_VERIFY(lists().size() == before + 2 && !m_controller->isListing());
+            QCOMPARE(lists().at(before + 1).queryItem("modified_after"), QString("2024-01-01T00:00:02Z"));
+            QCOMPARE(m_controller->count(), 1);
+        } else if (call == "create") {
+            m_controller->createTextQelt("y", false);
+            QTRY_VERIFY(!m_service->requestsTo("/v1/qelts/text").isEmpty() && !m_controller->isSyncing());
+            QCOMPARE(created.count(), 0);
+            QCOMPARE(m_controller->count(), 2);
+        } else if (call == "patch") {
+            m_controller->editQeltText("q1", "edited");
+            QTRY_VERIFY((m_controller->onSyncTimer(), m_controller->editQueue().isEmpty()));
+            QCOMPARE(this->calls("PATCH"), 2);
+            QCOMPARE(m_account->find("q1")->text, QString("edited"));
+        } else if (call == "delete") {
+            m_controller->removeQelt("q1");
+            QTRY_VERIFY((m_controller->onSyncTimer(), m_controller->pendingDeletions().empty()));
+            QCOMPARE(this->calls("DELETE"), 2);
+            QVERIFY(m_account->find("q1")->deleted);
+        } else {
+            m_controller->removeAllQelts();
+            QTRY_VERIFY(failedAll.count() == 1 && !m_controller->isSyncing());
+            QCOMPARE(m_controller->count(), 2);
+            QVERIFY(!m_account->find("q1")->deleted);
+        }
     }
 };
 

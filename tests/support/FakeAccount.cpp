@@ -4,6 +4,7 @@
 #include <QMap>
 
 #include <algorithm>
+#include <tuple>
 
 namespace zq::test {
 
@@ -14,6 +15,7 @@ struct Fault
     int status = 0;
     bool close = false;
     int delayMs = 0;
+    bool redirect = false;
 };
 
 Reply error(int status, const QString& id)
@@ -92,6 +94,13 @@ struct FakeAccount::State
             return error(fault.status, "scripted_failure");
         if (fault.close)
             return error(200, "cut_short").closedAfter(0);
+        if (fault.redirect) {
+            const auto kept = std::make_tuple(qelts, clock, created);
+            Reply reply = (this->*handle)(request);
+            std::tie(qelts, clock, created) = kept;
+            reply.status = 302;
+            return reply.withReason("Found").withHeader("Location", (baseUrl + "/moved").toUtf8());
+        }
         Reply reply = (this->*handle)(request).withDelay(std::max(fault.delayMs, 0));
         reply.noAnswer = fault.delayMs < 0;
         return reply;
@@ -289,6 +298,11 @@ void FakeAccount::closeNext(AccountCall call, int count)
 void FakeAccount::delayNext(AccountCall call, int count, int ms)
 {
     m_state->faults[int(call)] += QVector<Fault>(count, Fault{0, false, ms});
+}
+
+void FakeAccount::redirectNext(AccountCall call, int count)
+{
+    m_state->faults[int(call)] += QVector<Fault>(count, Fault{0, false, 0, true});
 }
 
 } // namespace zq::test

@@ -61,8 +61,10 @@ public:
     // ...or drop the connection in the middle of the answer and change nothing...
     void closeNext(AccountCall call, int count);
     // ...or change what they change at once but answer only after `ms` milliseconds; never for a
-    // negative `ms`, which keeps the call in flight until the client gives up.
+    // negative `ms`, which keeps the call in flight until the client gives up...
     void delayNext(AccountCall call, int count, int ms);
+    // ...or answer what they would, but with the status 302 and a Location elsewhere, and change nothing.
+    void redirectNext(AccountCall call, int count);
 
     struct State;
 

@@ -82,13 +82,11 @@ private slots:
         clearSettings();
         h = std::make_unique<ViewPageHarness>();
         QDesktopServices::setUrlHandler("file", &opener, "open");
-        QDesktopServices::setUrlHandler("http", &opener, "open");
     }
 
     void cleanupTestCase()
     {
         QDesktopServices::unsetUrlHandler("file");
-        QDesktopServices::unsetUrlHandler("http");
         h.reset();
     }
 

@@ -1,6 +1,7 @@
 #include "support/TestMain.h"
 #include "view/bridge/WebViewWrapper.h"
 
+#include <QTemporaryDir>
 #include <QWebEngineView>
 
 namespace {
@@ -135,6 +136,32 @@ private slots:
         QVERIFY(!applied[1][0].value<ContentInfo>().error);
         QCOMPARE(run(*wrapper, "[content.textContent.trim(), content.style.width]").toStringList(),
                  (QStringList{"next", ""}));
+    }
+
+    // Texts given while the page cannot load are answered with errors; once it loads, the newest of
+    // them renders and later texts render as usual.
+    void aFailedLoadAnswersErrorsUntilThePageLoads()
+    {
+        QTemporaryDir dir;
+        QWebEngineView other;
+        other.show();
+        QTest::ignoreMessage(QtWarningMsg, "[WebViewWrapper] Failed to load WebPage");
+        WebViewWrapper late(&other, QUrl::fromLocalFile(dir.filePath("missing.html")), 0);
+        QSignalSpy applied(&late, &WebViewWrapper::resultApplied);
+        late.setText("before the failure", false);
+        QTRY_COMPARE_WITH_TIMEOUT(applied.count(), 1, kTimeoutMs);
+        late.setText("waiting", false);
+        late.setText("newest", false);
+        QTRY_COMPARE(applied.count(), 3);
+        for (const QList<QVariant>& answer : applied)
+            QVERIFY(answer[0].value<ContentInfo>().error);
+        other.load(kPage);
+        QTRY_COMPARE_WITH_TIMEOUT(applied.count(), 4, kTimeoutMs);
+        QVERIFY(!applied[3][0].value<ContentInfo>().error);
+        QCOMPARE(run(late, "content.textContent.trim()").toString(), QString("newest"));
+        late.setText("after", false);
+        QTRY_COMPARE_WITH_TIMEOUT(applied.count(), 5, kTimeoutMs);
+        QVERIFY(!applied[4][0].value<ContentInfo>().error);
     }
 };
 

@@ -30,11 +30,13 @@ QeltListFrame::QeltListFrame(QWidget* parent, QeltControllerSwitch* controllers)
 {
     if (!m_switch)
         throw std::runtime_error("[QeltListFrame] Controller switch is null");
-    connect(m_switch->first(), &QeltsController::qeltsCountChanged, this, &QeltListFrame::onQeltsChanged);
-    connect(m_switch->first(), &QeltsController::qeltUpdated, this, &QeltListFrame::onQeltsChanged);
-    for (QeltsController* controller : {m_switch->first(), m_switch->second()})
+    // Both: a card deleted among the search results goes as one deleted in the library does.
+    for (QeltsController* controller : {m_switch->first(), m_switch->second()}) {
+        connect(controller, &QeltsController::qeltsCountChanged, this, &QeltListFrame::onQeltsChanged);
+        connect(controller, &QeltsController::qeltUpdated, this, &QeltListFrame::onQeltsChanged);
         connect(controller->imageController(), &QeltsImageController::imageForListDownloaded, this,
                 &QeltListFrame::onImageForListDownloaded);
+    }
 
     setupForm();
     onQeltsChanged();

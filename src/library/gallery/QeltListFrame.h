@@ -79,6 +79,7 @@ public slots:
 protected:
     void timerEvent(QTimerEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void setupForm();
@@ -114,6 +115,7 @@ private:
     int m_searchPage = 0;
     int m_searchPages = 0;
     int m_searchTotal = 0;
-    quint64 m_searchSerial = 0; // of the latest search request
+    quint64 m_searchSerial = 0;   // of the latest search request
+    bool m_searchLoading = false; // a search's answer is awaited: its message stays until it comes
     int m_viewMode = 2;
 };

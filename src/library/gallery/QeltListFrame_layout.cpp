@@ -96,6 +96,9 @@ void QeltListFrame::refreshCard(QeltGraphicsItem* card, QeltsController* control
 void QeltListFrame::onQeltsChanged()
 {
     updateQeltCountLabel();
+    // The controller was emptied for the page on its way; its answer rebuilds.
+    if (m_searchLoading)
+        return;
     if (m_animationTimerId != 0) {
         m_rebuildRequested = true;
         return;
@@ -124,6 +127,7 @@ void QeltListFrame::onQeltsChanged()
         for (QeltGraphicsItem* card : qAsConst(m_cards))
             destroyCard(card);
         m_cards.clear();
+        updateSceneRect(); // no scroll range left over from the cards that went
         emit cardsLaidOut();
         return;
     }
@@ -222,6 +226,13 @@ void QeltListFrame::resizeEvent(QResizeEvent* event)
     });
 }
 
+void QeltListFrame::showEvent(QShowEvent* event)
+{
+    QFrame::showEvent(event);
+    // Cards made while another page was shown are placed but not yet in the scene.
+    unloadNotVisibleItems();
+}
+
 void QeltListFrame::onImageForListDownloaded()
 {
     if (m_animationTimerId == 0)
@@ -250,8 +261,6 @@ void QeltListFrame::destroyCard(QeltGraphicsItem* card)
 
 void QeltListFrame::updateSceneRect()
 {
-    if (m_cards.isEmpty())
-        return;
     QeltsView* view = m_form->qelts_view;
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     QRectF rect(0, 0, view->width() - scrollBar, view->height());

@@ -37,6 +37,7 @@ void QeltListFrame::doSearch(const QString& text, bool isUpdating)
     if (text != m_searchQuery)
         m_searchPage = 0;
     m_searchQuery = text;
+    m_searchLoading = true;
     m_form->but_delete_all_qelts->setEnabled(false);
     showMessage(isUpdating ? tr("Updating search results...") : tr("Searching your Qelts..."));
     m_switch->second()->clear();
@@ -66,6 +67,14 @@ void QeltListFrame::onSearchResult(const QJsonDocument& reply, const QString& te
     const SearchReply result = readSearchReply(reply);
     m_searchTotal = result.total;
     m_searchPages = (m_searchTotal + kSearchPageSize - 1) / kSearchPageSize;
+    if (m_searchPage > 0 && m_searchPage >= m_searchPages) {
+        // The page went (Qelts deleted meanwhile): the last one that is left, not an empty page
+        // without a pager to step back with.
+        m_searchPage = std::max(0, m_searchPages - 1);
+        doSearch(m_searchQuery, true);
+        return;
+    }
+    m_searchLoading = false;
     updatePageLabel();
     for (const ZorvaneQeltPtr& qelt : result.qelts)
         m_switch->second()->addQelt(qelt, false);
@@ -79,6 +88,7 @@ void QeltListFrame::onSearchError(const QJsonObject& error, const QString& text,
     // An answer to a query the user has already replaced is as stale as a successful one.
     if (serial != m_searchSerial || m_form->searchBox->text() != text)
         return;
+    m_searchLoading = false;
     showMessage(tr("error: id: %1, message: %2")
                     .arg(error.value(QStringLiteral("id")).toString(),
                          error.value(QStringLiteral("message")).toString()));
@@ -89,6 +99,7 @@ void QeltListFrame::onSearchBoxTextChanged(QString text)
     if (!text.isEmpty())
         return;
     m_searchQuery.clear();
+    m_searchLoading = false;
     m_form->but_delete_all_qelts->setEnabled(true);
     m_switch->setMode(0);
     // Back in the library: catch up with what changed on the account while the results were shown.

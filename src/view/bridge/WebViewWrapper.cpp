@@ -78,7 +78,10 @@ void WebViewWrapper::apply(const QString& script, bool withWidth)
 void WebViewWrapper::give(const QString& script, bool withWidth, quint64 number)
 {
     if (loadFailed) {
-        // Nothing will ever render here; the caller still waits for an answer.
+        // Nothing renders until the page loads after all; the caller still waits for an answer. The
+        // newest text waits for that load.
+        pendingScript = script;
+        pendingWithWidth = withWidth;
         QTimer::singleShot(0, this, [this] { onApplied(ContentInfo()); });
         return;
     }
@@ -250,12 +253,11 @@ void WebViewWrapper::onLoadFinished(bool ok)
         warn() << message;
         APIHandler::log(message, QStringLiteral("warn"), QString());
         loadFailed = !loaded;
-        if (loadFailed && !pendingScript.isEmpty()) {
-            pendingScript.clear();
-            onApplied(ContentInfo());
-        }
+        if (loadFailed && !pendingScript.isEmpty())
+            onApplied(ContentInfo()); // and the text keeps waiting, for a load that may yet succeed
         return;
     }
+    loadFailed = false;
     runJavaScript(editorScripts::bodyStyleScript(flags & Selectable), {});
     runJavaScript(editorScripts::fontSizeScript(fontSize), [](const QVariant& result) {
         if (result != QVariant(true))

@@ -89,7 +89,8 @@ private:
     void finishApplying(const ContentInfo& info);
 
     bool loaded = false;
-    // The page could not be loaded: every text is answered with an error at once.
+    // The page could not be loaded (yet): every text is answered with an error at once, and the newest
+    // one waits for a load that succeeds.
     bool loadFailed = false;
     QPointer<QWebEngineView> view;
     QString pendingScript;
