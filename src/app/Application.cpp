@@ -30,6 +30,17 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+namespace {
+
+bool s_makeMainWindow = true;
+
+} // namespace
+
+void Application::setMainWindowForTesting(bool make)
+{
+    s_makeMainWindow = make;
+}
+
 QString Application::versionFromArguments(const QStringList& arguments)
 {
     const int at = arguments.indexOf(QStringLiteral("-set_version"));
@@ -52,8 +63,7 @@ Application::Application(int& argc, char** argv)
 
     m_recognition = new RecognitionUpload(&m_qeltsController, m_version, this);
     m_usage = new UsageReporter(this);
-    connect(&m_screenShooter, &ScreenShooter::screenshotReady, this,
-            [this](const QPixmap& pixmap) { RecognizeImage(pixmap, true); });
+    connect(&m_screenShooter, &ScreenShooter::screenshotReady, this, &Application::onScreenshotReady);
 
     // The hotkey filter sees the raw events first, the navigation filter second.
     m_hotkeys = new Hotkeys(this);
@@ -80,13 +90,19 @@ Application::~Application() = default;
 void Application::connectFlows()
 {
     connect(m_recognition, &RecognitionUpload::activity, this, &Application::markActivity);
-    // A cancelled capture brings back the main window it hid once the main window joins.
+    connect(m_recognition, &RecognitionUpload::captureCancelled, this, [this] {
+        if (m_windowHiddenForCapture && m_mainWindow)
+            OpenAppWindow();
+    });
     connect(m_recognition, &RecognitionUpload::errorMessage, this, &Application::ShowErrorMessage);
     connect(m_recognition, &RecognitionUpload::rateLimited, this, &Application::ShowRateLimitDialog);
     connect(m_recognition, &RecognitionUpload::filesUnreadable, this, [](const QString& text) {
         MessageBox::warning(nullptr, applicationName(), text, QMessageBox::Ok, QMessageBox::NoButton);
     });
-    // A recognised Qelt shows on the view page once the main window joins.
+    connect(m_recognition, &RecognitionUpload::showQelt, this, [this](const ZorvaneQeltPtr& qelt) {
+        if (m_mainWindow)
+            m_mainWindow->ShowQeltView(qelt);
+    });
     connect(m_usage, &UsageReporter::trayMessage, this, &Application::ShowTrayMessage);
     connect(m_usage, &UsageReporter::errorMessage, this, &Application::ShowErrorMessage);
 
@@ -97,6 +113,68 @@ void Application::connectFlows()
     });
     connect(m_windows, &OnDemandWindows::loginMade, this, [this](LoginDialog* dialog) {
         connect(dialog, &LoginDialog::loggedIn, this, &Application::OnLoggedIn);
+    });
+}
+
+void Application::makeMainWindow()
+{
+    m_mainWindow = new LatexResultDialog(m_controllerSwitch.get(),
+                                         ZorvaneAPI::Provider::instance().networkAccessManager());
+    LatexResultDialog* window = m_mainWindow;
+    connect(window, &LatexResultDialog::ShowContextMenu, this, &Application::ShowContextMenu);
+    connect(window, &LatexResultDialog::PopupSettings, this, &Application::ShowSettings);
+    connect(window, &LatexResultDialog::WantRemoveQelt, this, &Application::OnQeltRemoveRequested);
+    connect(window, &LatexResultDialog::MakeScreenshot, this, &Application::MakeScreenshot);
+    connect(window, &LatexResultDialog::UploadQelt, this, &Application::UploadQelt);
+    connect(window, &LatexResultDialog::RestartApp, this, &Application::Restart);
+    connect(window, &LatexResultDialog::ScanError, this, &Application::ShowErrorMessage);
+    connect(window, &LatexResultDialog::RateLimitError, this, &Application::ShowRateLimitDialog);
+    connect(window, &LatexResultDialog::QeltRecognized, this, &Application::QeltRecognizedHandler);
+    connect(window, &LatexResultDialog::SendFeedback, this, &Application::SendFeedbackClicked);
+    m_qeltsController.setMainWindow(window);
+    m_searchController.setMainWindow(window);
+
+    NavigateEventFilter* keys = m_navigateFilter;
+    connect(keys, &NavigateEventFilter::PrevQelt, window, &LatexResultDialog::OnPrevQeltKey);
+    connect(keys, &NavigateEventFilter::NextQelt, window, &LatexResultDialog::OnNextQeltKey);
+    connect(keys, &NavigateEventFilter::FirstQelt, window, &LatexResultDialog::OnFirstQeltKey);
+    connect(keys, &NavigateEventFilter::LastQelt, window, &LatexResultDialog::OnLastQeltKey);
+    connect(keys, &NavigateEventFilter::PrevRow, window, &LatexResultDialog::OnRowUpKey);
+    connect(keys, &NavigateEventFilter::PrevTab, window, &LatexResultDialog::OnPrevTabKey);
+    connect(keys, &NavigateEventFilter::NextRow, window, &LatexResultDialog::OnRowDownKey);
+    connect(keys, &NavigateEventFilter::NextTab, window, &LatexResultDialog::OnNextTabKey);
+    connect(keys, &NavigateEventFilter::DeleteQelt, window, &LatexResultDialog::OnDeleteKey);
+
+    m_windows->setMainWindow(window);
+    m_busyWindows.addWhileVisible(window);
+}
+
+LatexResultDialog* Application::visibleMainWindow() const
+{
+    return m_mainWindow && m_mainWindow->isVisible() ? m_mainWindow.data() : nullptr;
+}
+
+void Application::OnQeltRemoveRequested(const QString& qeltId)
+{
+    m_controllerSwitch->current()->removeQelt(qeltId);
+}
+
+void Application::onScreenshotReady(const QPixmap& pixmap)
+{
+    if (!pixmap.isNull()) {
+        m_captureDelivered = true;
+        RecognizeImage(pixmap, true);
+        return;
+    }
+    // Every overlay answers a release; those of the other screens answer with nothing. The capture was
+    // cancelled only when no overlay brought a region.
+    if (m_cancelCheckQueued)
+        return;
+    m_cancelCheckQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_cancelCheckQueued = false;
+        if (!m_captureDelivered)
+            RecognizeImage(QPixmap(), true);
     });
 }
 
@@ -134,7 +212,8 @@ void Application::Init()
     UpdateShortcutReload();
     if (kKeySystemTrayAvailable.get())
         m_tray->showIcon(m_intervals.themeCheckMs);
-    // The main window is made and wired here once it joins.
+    if (s_makeMainWindow)
+        makeMainWindow();
 
     m_updateController = new UpdateController(
         m_version, ZorvaneAPI::Provider::instance().networkAccessManager(), this, this, m_intervals.update);
@@ -167,11 +246,15 @@ void Application::Init()
         });
         connect(controller, &QeltsController::failedToRemoveAllQelts, this,
                 [this] { ShowErrorMessage(tr("Failed to delete all Qelts.  Try again later.")); });
+        if (m_mainWindow)
+            connect(controller, &QeltsController::qeltsCountChanged, m_mainWindow,
+                    &LatexResultDialog::OnQeltsCountChanged);
     }
     if (!utils::autostartChanged())
         utils::setAutostart(true);
-    // Without a tray the main window is the only way in; it opens here once it joins.
-    if (!IsLoggedIn())
+    if (!kKeySystemTrayAvailable.get())
+        OpenAppWindow(); // the only way in without a tray; signed out, the sign-in window
+    else if (!IsLoggedIn())
         ShowLoginDialog();
     if (kKeyShowStartBalloon.get() && !arguments().contains(kHideStartBalloonSwitch))
         ShowTrayMessage(tr("The application was started.\n"));
@@ -186,7 +269,9 @@ void Application::Cleanup()
     // The window would set the hotkeys again as it goes, after the filters are gone.
     if (SettingsDialog* settings = m_windows->settings())
         settings->disconnect();
-    // The main window is let go here once it joins.
+    m_qeltsController.setMainWindow(nullptr);
+    m_searchController.setMainWindow(nullptr);
+    delete m_mainWindow;
     m_singleInstance->close();
     m_tray->hideIcon();
     delete m_updateController;

@@ -8,6 +8,7 @@
 #include "capture/ScreenShooter.h"
 #include "library/QeltsController.h"
 #include "model/ZorvaneQelt.h"
+#include "view/window/LatexResultDialog.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -48,6 +49,9 @@ public:
 
     // The built-in version, unless "-set_version" is followed by another.
     static QString versionFromArguments(const QStringList& arguments);
+    // Tests of everything but the main window: Init makes none (its web views need QtWebEngine), and every
+    // step that names it is left out, as the steps do while it does not exist.
+    static void setMainWindowForTesting(bool make);
 
     Application(int& argc, char** argv);
     ~Application() override;
@@ -96,6 +100,7 @@ public:
     UsageReporter& usage() { return *m_usage; }
     // Made by Init, gone after Cleanup.
     UpdateController* updateController() const { return m_updateController; }
+    LatexResultDialog* mainWindow() const { return m_mainWindow; }
 
     // Wait before a capture so that a window or menu of ours has left the screen.
     static constexpr int kCaptureDelayMs = 333;
@@ -135,11 +140,17 @@ private:
     // afterMenu: a menu entry just picked is still on the screen for a moment.
     void beginCapture(bool afterMenu);
     void connectFlows();
+    void makeMainWindow();
+    void onScreenshotReady(const QPixmap& pixmap);
+    void OnQeltRemoveRequested(const QString& qeltId);
+    // The main window when it is on the screen.
+    LatexResultDialog* visibleMainWindow() const;
     void connectSettings(SettingsDialog* dialog);
     void markActivity();
     void quitFromMenu();
 
     ScreenShooter m_screenShooter;
+    QPointer<LatexResultDialog> m_mainWindow;
     std::unique_ptr<QeltControllerSwitch> m_controllerSwitch;
     Hotkeys* m_hotkeys = nullptr;
     NavigateEventFilter* m_navigateFilter = nullptr;
@@ -152,6 +163,9 @@ private:
     RecognitionUpload* m_recognition = nullptr;
     UsageReporter* m_usage = nullptr;
     bool m_windowHiddenForCapture = false;
+    // The region of the capture under way has come; the other screens' overlays deliver nothing.
+    bool m_captureDelivered = false;
+    bool m_cancelCheckQueued = false;
     Intervals m_intervals;
     QeltsController m_qeltsController;
     QeltsController m_searchController;

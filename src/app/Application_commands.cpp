@@ -16,6 +16,7 @@
 #include "core/ui/FileDialog.h"
 #include "dialogs/SettingsDialog.h"
 #include "library/QeltControllerSwitch.h"
+#include "library/gallery/QeltListFrame.h"
 
 #include <QAction>
 #include <QDebug>
@@ -68,7 +69,8 @@ void Application::onTrayCommand(Tray::Command command)
 
 void Application::quitFromMenu()
 {
-    // The main window keeps what the user was at once it joins.
+    if (m_mainWindow)
+        m_mainWindow->SaveFeedbackRecord();
     quit();
 }
 
@@ -80,14 +82,19 @@ void Application::MakeScreenshot()
 void Application::beginCapture(bool afterMenu)
 {
     markActivity();
-    // The gallery's search is cleared here once the main window joins.
+    if (m_mainWindow)
+        m_mainWindow->ClearGallerySearch();
     m_controllerSwitch->setMode(0);
     if (!IsLoggedIn()) {
         ShowLoginDialog();
         return;
     }
-    // The main window is hidden here, when the settings ask for it, once it joins.
     m_windowHiddenForCapture = false;
+    m_captureDelivered = false;
+    if (kKeyHideWindowOnCaptureStarted.get() && visibleMainWindow()) {
+        m_mainWindow->hide();
+        m_windowHiddenForCapture = true;
+    }
     // Without a window of ours to leave the screen, the capture starts at once.
     const int delay = m_windowHiddenForCapture || afterMenu ? kCaptureDelayMs : 0;
     QTimer::singleShot(delay, Qt::PreciseTimer, &m_screenShooter, &ScreenShooter::makeScreenshot);
@@ -96,7 +103,8 @@ void Application::beginCapture(bool afterMenu)
 void Application::UploadQelt()
 {
     markActivity();
-    // The gallery's search is cleared here once the main window joins.
+    if (m_mainWindow)
+        m_mainWindow->ClearGallerySearch();
     m_controllerSwitch->setMode(0);
     if (!IsLoggedIn()) {
         ShowLoginDialog();
@@ -130,8 +138,7 @@ void Application::ImageQeltRecognizedHandler(ZorvaneQeltPtr qelt, QPixmap pm, bo
 
 void Application::ShowRateLimitDialog(const QString& message)
 {
-    // Over the main window while that is shown, once it joins.
-    RateLimitDialog* dialog = RateLimitDialog::showMessage(message, nullptr);
+    RateLimitDialog* dialog = RateLimitDialog::showMessage(message, visibleMainWindow());
     connect(dialog, &RateLimitDialog::contactUs, this, &Application::OnRateLimitContact);
 }
 
@@ -143,20 +150,31 @@ void Application::OnRateLimitContact()
 
 void Application::OpenAppWindow()
 {
-    // The main window joins here.
+    if (!m_mainWindow)
+        return;
     markActivity();
-    if (!IsLoggedIn())
+    if (!IsLoggedIn()) {
         ShowLoginDialog();
+        return;
+    }
+    if (m_mainWindow->isMaximized())
+        m_mainWindow->isMinimized() ? m_mainWindow->showMaximized() : m_mainWindow->show();
+    else
+        m_mainWindow->showNormal();
+    m_mainWindow->raise();
+    m_mainWindow->activateWindow();
 }
 
 void Application::OpenLatexEditWindow()
 {
-    // The create page opens in LaTeX mode here once the main window joins.
+    if (IsLoggedIn() && m_mainWindow)
+        m_mainWindow->ShowCreatePage(false);
 }
 
 void Application::OpenMarkdownEditWindow()
 {
-    // The create page opens in Markdown mode here once the main window joins.
+    if (IsLoggedIn() && m_mainWindow)
+        m_mainWindow->ShowCreatePage(true);
 }
 
 void Application::ShowContextMenu(QPoint pos)
@@ -197,7 +215,12 @@ void Application::connectSettings(SettingsDialog* dialog)
     connect(dialog, &SettingsDialog::UpdateShortcutLatexEdit, this, &Application::UpdateShortcutLatexEdit);
     connect(dialog, &SettingsDialog::UpdateShortcutMarkdownEdit, this,
             &Application::UpdateShortcutMarkdownEdit);
-    // The formatting and the shown formats go to the main window once it joins.
+    if (m_mainWindow) {
+        connect(dialog, &SettingsDialog::FormattingChanged, m_mainWindow,
+                &LatexResultDialog::OnFormattingChanged);
+        connect(dialog, &SettingsDialog::NonLatexFormatsChanged, m_mainWindow,
+                &LatexResultDialog::OnNonLatexFormatsChanged);
+    }
 }
 
 void Application::SendFeedbackClicked()
@@ -246,13 +269,16 @@ void Application::OnLoggedIn(QString email, QString token)
 {
     m_signIn.signIn(email, token);
     APIHandler::GetImproveOCRSetting();
-    // The main window fetches the account here once it joins.
+    if (m_mainWindow)
+        m_mainWindow->GetUserSettings();
     UpdateShortcutsGetLatexAndLogOut();
     if (!kKeyEventLogin.contains()) {
         SendEvent(QStringLiteral("initial_login"), m_signIn.email());
         kKeyEventLogin.set(true);
     }
-    // Without a tray the main window shows here once it joins.
+    // Without a tray the main window is the only way back to the program.
+    if (!kKeySystemTrayAvailable.get() && m_mainWindow)
+        m_mainWindow->show();
 }
 
 void Application::LogOut()
@@ -260,26 +286,36 @@ void Application::LogOut()
     m_signIn.signOut();
     // Nothing of this account's uploads reaches the next one.
     m_recognition->cancelPending();
-    // The main window empties and closes here once it joins.
+    if (m_mainWindow) {
+        m_mainWindow->OnLoggedOut();
+        if (kKeySystemTrayAvailable.get())
+            m_mainWindow->close();
+        else
+            m_mainWindow->hide();
+    }
     UpdateShortcutsGetLatexAndLogOut();
     ShowLoginDialog();
 }
 
 void Application::Restart()
 {
-    // The main window keeps what the user was at here once it joins.
+    if (m_mainWindow)
+        m_mainWindow->SaveFeedbackRecord();
     exit(RestartLauncher::kRestartCode);
 }
 
 void Application::SilentRestart()
 {
+    if (m_mainWindow)
+        m_mainWindow->SaveFeedbackRecord();
     exit(RestartLauncher::kSilentRestartCode);
 }
 
 void Application::UpdateShortcutsGetLatexAndLogOut()
 {
     const QString hotkeyText = m_hotkeys->updateLatex();
-    // The empty gallery's hint shows it once the main window joins.
+    if (m_mainWindow)
+        m_mainWindow->gallery()->setHelloHotkey(hotkeyText);
     m_tray->showAccount(IsLoggedIn() ? m_signIn.email() : QString(), hotkeyText);
 }
 

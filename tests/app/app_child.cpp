@@ -49,6 +49,8 @@ int main(int argc, char* argv[])
     const int run = leaveNote(argc, argv);
     utils::overrideBaseUrlsForTesting(qEnvironmentVariable("ZQ_CHILD_SERVICE"));
     APIHandler::overrideNetworkAvailabilityForTesting(true);
+    // A second start, a restart, a damaged settings file: the main window plays no part.
+    Application::setMainWindowForTesting(false);
     return runProgram(argc, argv, [run](Application& app) {
         QObject::connect(&app.singleInstance(), &SingleInstance::knocked, [] { say("knocked"); });
         QTimer::singleShot(0, &app, [&app, run] {

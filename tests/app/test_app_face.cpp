@@ -24,7 +24,6 @@
 #include "support/TestMain.h"
 
 #include <QAbstractItemView>
-#include <QAbstractNativeEventFilter>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QMenu>
@@ -34,12 +33,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
-#include <xcb/xcb.h>
-#undef Status
-#undef KeyPress
+// Last: it brings Xlib, whose macros clash with Qt's names.
+#include "AppHarness.h"
 
 using namespace zq::test;
 using Command = Tray::Command;
@@ -51,118 +46,6 @@ namespace {
 const QString kUser = QStringLiteral("ada@example.org");
 const QString kToken = QStringLiteral("t0ken");
 const char kVersion[] = "09.99.9999";
-
-Application& app()
-{
-    return *static_cast<Application*>(qApp);
-}
-
-QWidget* balloon()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->inherits("QBalloonTip") && widget->isVisible())
-            return widget;
-    return nullptr;
-}
-
-// Title and text of the balloon on screen.
-QStringList balloonTexts()
-{
-    QStringList texts;
-    if (QWidget* tip = balloon())
-        for (const QLabel* label : tip->findChildren<QLabel*>())
-            if (!label->text().isEmpty())
-                texts << label->text();
-    return texts;
-}
-
-QString balloonText()
-{
-    return balloonTexts().value(1);
-}
-
-void closeBalloon()
-{
-    if (QWidget* tip = balloon())
-        tip->close();
-}
-
-QImage picture(const QIcon& icon)
-{
-    return icon.pixmap(32).toImage();
-}
-
-template <typename T> QList<T*> windowsOf()
-{
-    QList<T*> found;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<T*>(widget); window && window->isVisible())
-            found << window;
-    return found;
-}
-
-// Another X client: types, drags, and holds keys as other programs do.
-class Typist
-{
-public:
-    Typist() : m_display(XOpenDisplay(nullptr)) {}
-    ~Typist() { XCloseDisplay(m_display); }
-
-    void type(const QList<KeySym>& keys)
-    {
-        for (KeySym key : keys)
-            XTestFakeKeyEvent(m_display, code(key), True, CurrentTime);
-        for (KeySym key : keys)
-            XTestFakeKeyEvent(m_display, code(key), False, CurrentTime);
-        XSync(m_display, False);
-    }
-    void hotkey() { type({XK_Control_L, XK_Alt_L, XK_m}); }
-    void drag(QPoint from, QPoint to)
-    {
-        XTestFakeMotionEvent(m_display, -1, from.x(), from.y(), CurrentTime);
-        XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
-        XTestFakeMotionEvent(m_display, -1, (from.x() + to.x()) / 2, (from.y() + to.y()) / 2, CurrentTime);
-        XTestFakeMotionEvent(m_display, -1, to.x(), to.y(), CurrentTime);
-        XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
-        XSync(m_display, False);
-    }
-    // Holds Ctrl+Alt+M as another program's hotkey, or lets it go.
-    void holdHotkey(bool hold)
-    {
-        const Window root = DefaultRootWindow(m_display);
-        if (hold)
-            XGrabKey(m_display, code(XK_m), ControlMask | Mod1Mask, root, True, GrabModeAsync, GrabModeAsync);
-        else
-            XUngrabKey(m_display, code(XK_m), ControlMask | Mod1Mask, root);
-        XSync(m_display, False);
-    }
-
-private:
-    KeyCode code(KeySym key) const { return XKeysymToKeycode(m_display, key); }
-    Display* m_display;
-};
-
-// Sees the raw key presses before the application's filters do, and lets them pass.
-class KeyWatcher : public QAbstractNativeEventFilter
-{
-public:
-    KeyWatcher() { qApp->installNativeEventFilter(this); }
-    ~KeyWatcher() override { qApp->removeNativeEventFilter(this); }
-    bool nativeEventFilter(const QByteArray&, void* message, long*) override
-    {
-        presses += (static_cast<xcb_generic_event_t*>(message)->response_type & ~0x80) == XCB_KEY_PRESS;
-        return false;
-    }
-    int presses = 0;
-};
-
-bool overlaysShown()
-{
-    const auto overlays = app().screenShooter().overlays();
-    return !overlays.isEmpty() && std::all_of(overlays.begin(), overlays.end(), [](QWidget* overlay) {
-        return overlay->windowHandle() && overlay->windowHandle()->isExposed();
-    });
-}
 
 } // namespace
 
@@ -817,6 +700,7 @@ int main(int argc, char* argv[])
     for (QByteArray& argument : arguments)
         programArgv << argument.data();
     int programArgc = programArgv.size();
+    Application::setMainWindowForTesting(false);
     Application application(programArgc, programArgv.data());
     prepareApplication();
     TestAppFace test;

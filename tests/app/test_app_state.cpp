@@ -446,6 +446,7 @@ int main(int argc, char* argv[])
     // As main prepares the process: the value types and the attributes come before the application.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     startup::prepareProcess();
+    Application::setMainWindowForTesting(false);
     Application app(argc, argv);
     zq::test::prepareApplication();
     TestAppState test;
