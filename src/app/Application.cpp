@@ -85,7 +85,12 @@ Application::Application(int& argc, char** argv)
     connect(m_singleInstance, &SingleInstance::knocked, this, &Application::OnInstanceMessage);
 }
 
-Application::~Application() = default;
+Application::~Application()
+{
+    // Widgets go while the application object underneath them is whole; its own children go after.
+    delete m_mainWindow;
+    delete m_tray;
+}
 
 void Application::connectFlows()
 {

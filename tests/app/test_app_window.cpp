@@ -97,11 +97,12 @@ private slots:
         QCOMPARE(window()->windowTitle(), QString("Zorvane Qelting Tool - Qelt View"));
         QCOMPARE(window()->viewPage()->currentQeltId(), QString("cap1"));
         // The navigation keys and the page's deletion reach the window and the library.
-        emit app().navigateFilter()->FirstQelt();
-        const QString first = window()->viewPage()->currentQeltId();
-        emit app().navigateFilter()->LastQelt();
-        QCOMPARE(QSet<QString>({first, window()->viewPage()->currentQeltId()}),
-                 QSet<QString>({"old", "cap1"}));
+        const bool shownFirst = app().library().firstQelt()->id == "cap1";
+        if (shownFirst)
+            emit app().navigateFilter()->LastQelt();
+        else
+            emit app().navigateFilter()->FirstQelt();
+        QTRY_COMPARE(window()->viewPage()->currentQeltId(), QString("old"));
         emit window()->WantRemoveQelt("old");
         QVERIFY(!app().library().qeltById("old"));
         QTRY_VERIFY(m_account->find("old")->deleted);
