@@ -662,7 +662,7 @@ private slots:
     void userCheckOffersTheUpdateWhichItsBalloonRuns()
     {
         m_manifest = QJsonObject{{"version", "00.00.0001"}, {"percent", 100}, {"url", ""}};
-        app().CheckUpdates();
+        app().tray().checkUpdatesAction()->trigger();
         QCOMPARE(app().tray().checkUpdatesAction()->text(), QString("Check for Updates... (Running)"));
         QVERIFY(!app().tray().checkUpdatesAction()->isEnabled());
         QTRY_COMPARE(balloonText(), QString("Check for updates\nAlready up-to-date"));
@@ -672,7 +672,7 @@ private slots:
         m_manifest = QJsonObject{
             {"version", "99.00.0000"}, {"percent", 0}, {"url", m_service->baseUrl() + "/download/app"}};
         QSignalSpy completed(app().updateController(), &UpdateController::UpdateCompleted);
-        app().CheckUpdates();
+        app().tray().checkUpdatesAction()->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(app().tray().updateNowAction(), 15000);
         QVERIFY(!app().tray().checkUpdatesAction());
         QTRY_VERIFY(balloonText().startsWith("New version is available."));
@@ -684,6 +684,17 @@ private slots:
         QTRY_COMPARE(completed.count(), 1);
         QVERIFY(appImage.open(QIODevice::ReadOnly) && appImage.read(4) == "\x7f"
                                                                           "ELF");
+    }
+
+    void quitEntryEndsTheEventLoop()
+    {
+        QTimer::singleShot(0, this, [] {
+            for (QAction* action : app().tray().menu()->actions())
+                if (action->text() == "Quit")
+                    action->trigger();
+        });
+        QTimer::singleShot(20000, this, [] { app().exit(99); });
+        QCOMPARE(app().exec(), 0);
     }
 };
 

@@ -13,6 +13,8 @@
 #include "core/identity.h"
 #include "core/settings.h"
 #include "core/userState.h"
+#include "authoring/pages/QeltCreateFrame.h"
+#include "library/QeltsController.h"
 #include "support/BoxWatcher.h"
 #include "support/FakeAccount.h"
 #include "support/PrivateDisplay.h"
@@ -96,27 +98,96 @@ private slots:
         QCOMPARE(window()->currentPage(), int(LatexResultDialog::ViewPage));
         QCOMPARE(window()->windowTitle(), QString("Zorvane Qelting Tool - Qelt View"));
         QCOMPARE(window()->viewPage()->currentQeltId(), QString("cap1"));
-        // The navigation keys and the page's deletion reach the window and the library.
-        const bool shownFirst = app().library().firstQelt()->id == "cap1";
-        if (shownFirst)
-            emit app().navigateFilter()->LastQelt();
-        else
-            emit app().navigateFilter()->FirstQelt();
-        QTRY_COMPARE(window()->viewPage()->currentQeltId(), QString("old"));
+    }
+
+    void navigationKeysMoveTheViewPage_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<bool>("fromFirst");
+        QTest::newRow("next") << QByteArray("NextQelt") << true;
+        QTest::newRow("previous") << QByteArray("PrevQelt") << false;
+        QTest::newRow("first") << QByteArray("FirstQelt") << false;
+        QTest::newRow("last") << QByteArray("LastQelt") << true;
+    }
+    void navigationKeysMoveTheViewPage()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(bool, fromFirst);
+        QeltsController& library = app().library();
+        const ZorvaneQeltPtr from = fromFirst ? library.firstQelt() : library.lastQelt();
+        window()->ShowQeltView(from);
+        QTRY_COMPARE(window()->viewPage()->currentQeltId(), from->id);
+        const ZorvaneQeltPtr expected = key == "NextQelt"    ? library.nextQelt(from)
+                                        : key == "PrevQelt"  ? library.previousQelt(from)
+                                        : key == "FirstQelt" ? library.firstQelt()
+                                                             : library.lastQelt();
+        QVERIFY(expected && expected->id != from->id);
+        QVERIFY(QMetaObject::invokeMethod(app().navigateFilter(), key.constData()));
+        QTRY_COMPARE(window()->viewPage()->currentQeltId(), expected->id);
+    }
+
+    void removalAskedByTheWindowReachesTheLibrary()
+    {
         emit window()->WantRemoveQelt("old");
         QVERIFY(!app().library().qeltById("old"));
         QTRY_VERIFY(m_account->find("old")->deleted);
     }
 
+    void hotkeysOpenTheWindowAndItsEditors_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("page"); // -1: any
+        QTest::addColumn<bool>("markdown");
+        QTest::newRow("open the window") << int(XK_o) << -1 << false;
+        QTest::newRow("LaTeX editor") << int(XK_k) << int(LatexResultDialog::CreatePage) << false;
+        QTest::newRow("Markdown editor") << int(XK_n) << int(LatexResultDialog::CreatePage) << true;
+    }
+    void hotkeysOpenTheWindowAndItsEditors()
+    {
+        QFETCH(int, key);
+        QFETCH(int, page);
+        QFETCH(bool, markdown);
+        window()->ShowGallery();
+        window()->hide();
+        m_typist->type({XK_Control_L, XK_Alt_L, KeySym(key)});
+        QTRY_VERIFY(window()->isVisible());
+        if (page >= 0) {
+            QTRY_COMPARE(window()->currentPage(), page);
+            QCOMPARE(window()->createPage()->isMarkdown(), markdown);
+        }
+    }
+
+    void otherScreensEmptyOverlaysLeaveTheWindowHidden()
+    {
+        // The Qelt comes late; until then the window stays away.
+        m_service->enqueue(
+            "POST", "/v1/qelts-multipart",
+            Reply::json(m_account->add("late", "z").json(m_service->baseUrl())).withDelay(500));
+        app().OpenAppWindow();
+        QTRY_VERIFY(window()->isVisible());
+        const int before = uploads();
+        m_typist->hotkey();
+        QTRY_VERIFY(overlaysShown());
+        m_typist->drag({200, 150}, {700, 350});
+        QTRY_VERIFY(app().recognition().pendingUploads() == 1);
+        // Another screen's overlay answers the same release with nothing.
+        emit app().screenShooter().screenshotReady(QPixmap());
+        QTRY_COMPARE(uploads(), before + 1);
+        QVERIFY(!window()->isVisible());
+        QTRY_VERIFY(window()->isVisible());
+        QCOMPARE(window()->viewPage()->currentQeltId(), QString("late"));
+    }
+
     void cancelledCaptureBringsTheWindowBack()
     {
-        QVERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isVisible());
+        const int before = uploads();
         m_typist->hotkey();
         QTRY_VERIFY(!window()->isVisible());
         QTRY_VERIFY(overlaysShown());
         m_typist->type({XK_Escape});
         QTRY_VERIFY(window()->isVisible());
-        QCOMPARE(uploads(), 1);
+        QCOMPARE(uploads(), before);
     }
 
     void settingsWindowMovesOverTheShownMainWindow()
@@ -160,6 +231,19 @@ private slots:
         app().OnLoggedIn("ada@example.org", "t0ken");
         QTRY_VERIFY(window()->isVisible());
         QTRY_COMPARE(kKeyUserName.get(), QString("ada"));
+    }
+
+    // Last: the end of the program, with a settings window open over the main window.
+    void cleanupLetsEverythingGoInOrder()
+    {
+        app().OpenAppWindow();
+        QTRY_VERIFY(window()->isVisible());
+        app().ShowSettings(0);
+        QPointer<SettingsDialog> settings = app().windows().settings();
+        QCOMPARE(settings->parentWidget(), window());
+        app().Cleanup();
+        QVERIFY(!app().mainWindow() && !settings);
+        QVERIFY(!app().updateController());
     }
 };
 
