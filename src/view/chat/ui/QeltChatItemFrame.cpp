@@ -37,8 +37,10 @@ void QeltChatItemFrame::setImage(const QPixmap& pixmap)
     ui->responseWidget->hide();
 
     const QSize size = chatReplies::fittedImageSize(pixmap.size());
-    if (pixmap.isNull() || !size.isValid())
+    // The page hands the same picture again at every rescale of its own labels.
+    if (pixmap.isNull() || !size.isValid() || pixmap.cacheKey() == drawnKey)
         return;
+    drawnKey = pixmap.cacheKey();
     const QPixmap scaled = pixmap.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPixmap rounded(size);
     rounded.fill(Qt::transparent);

@@ -43,4 +43,6 @@ public slots:
 
 private:
     std::unique_ptr<Ui::QeltChatItemFrame> ui;
+    // The picture drawn last, by its cache key.
+    qint64 drawnKey = 0;
 };
