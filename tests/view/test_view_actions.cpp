@@ -3,6 +3,7 @@
 
 #include "api/APIHandler.h"
 #include "api/Provider.h"
+#include "api/SendMessageRequest.h"
 #include "api/SendMessageResult.h"
 #include "core/identity.h"
 #include "core/userState.h"
@@ -286,7 +287,10 @@ private slots:
     void laterChatRequestsDropEarlierStreams()
     {
         QFETCH(bool, clearing);
-        service->enqueue("POST", "/v4/qelt-chat", Reply::eventStream({sse("one"), sse("one more")}, 300));
+        // The first stream would go on for seconds if it were not closed.
+        service->enqueue(
+            "POST", "/v4/qelt-chat",
+            Reply::eventStream({sse("one"), sse("one more"), sse("and more"), sse("the end")}, 300));
         // Answered after the first stream's last event was written.
         service->on("POST", "/v4/qelt-chat", Reply::eventStream({sse("two")}).withDelay(600));
         service->on("DELETE", "/v4/qelts/q/chat", Reply::json({}).withDelay(600));
@@ -308,6 +312,8 @@ private slots:
             QTRY_COMPARE(answers.last(), QString("two."));
         }
         QCOMPARE(answers.filter("one").size(), 1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(session.findChildren<ZorvaneAPI::SendMessageRequest*>().size(), 0);
     }
 
     // Of two history loads in flight only the later one's reply arrives, whatever their order.
@@ -376,6 +382,7 @@ private slots:
         QTest::newRow("small grows") << QSize(100, 50) << QSize(500, 250);
         QTest::newRow("a line") << QSize(5000, 1) << QSize(500, 1);
         QTest::newRow("none") << QSize() << QSize();
+        QTest::newRow("no width") << QSize(0, 10) << QSize();
     }
 
     void chatPicturesFitInto500()
@@ -387,10 +394,50 @@ private slots:
             pixmap = QPixmap(picture);
             pixmap.fill(Qt::darkCyan);
         }
+        QCOMPARE(chatReplies::fittedImageSize(picture), shown);
         std::unique_ptr<QeltChatItemFrame> bubble(QeltChatItemFrame::createImageItem(nullptr, pixmap));
         QCOMPARE(bubble->imageSize(), shown);
-        QCOMPARE(bubble->findChild<QLabel*>("qeltImage")->text(),
-                 QString(shown.isValid() ? "" : "Loading..."));
+        if (!shown.isValid())
+            return;
+        // The picture itself inside a rounded outline, the corners left clear.
+        const QImage drawn = bubble->findChild<QLabel*>("qeltImage")->pixmap(Qt::ReturnByValue).toImage();
+        if (shown.height() < 20)
+            return;
+        QCOMPARE(drawn.pixelColor(0, 0).alpha(), 0);
+        QCOMPARE(drawn.pixelColor(shown.width() / 2, shown.height() / 2).rgb(), QColor(Qt::darkCyan).rgb());
+        QVERIFY(drawn.pixelColor(shown.width() / 2, shown.height() - 1).red() > 64); // the grey outline
+    }
+
+    void bubblesShowTheirParts_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("shown"); // p prompt, a avatar row, i picture, r response
+        QTest::newRow("picture") << "image"
+                                 << "pai";
+        QTest::newRow("question") << "prompt"
+                                  << "p";
+        QTest::newRow("answer") << "response"
+                                << "ar";
+        QTest::newRow("error") << "error"
+                               << "ar";
+    }
+
+    void bubblesShowTheirParts()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, shown);
+        std::unique_ptr<QeltChatItemFrame> bubble(
+            kind == "image"    ? QeltChatItemFrame::createImageItem(nullptr, QPixmap())
+            : kind == "prompt" ? QeltChatItemFrame::createPromptItem(nullptr, "q")
+            : kind == "error"  ? QeltChatItemFrame::createErrorItem(nullptr, "e")
+                               : QeltChatItemFrame::createResponseItem(nullptr, "r"));
+        QString parts;
+        for (const auto& [letter, name] :
+             {std::pair{'p', "promptWidget"}, std::pair{'a', "zorvaneWidget"},
+              std::pair{'i', "qeltImageWidget"}, std::pair{'r', "responseWidget"}})
+            if (bubble->findChild<QWidget*>(name)->isVisibleTo(bubble.get()))
+                parts += letter;
+        QCOMPARE(parts, shown);
     }
 
     // A question is shown as the user typed it, markup and all.
@@ -408,9 +455,12 @@ private slots:
         RatingFlow flow;
         QCOMPARE(flow.entry("never").rating, -1);
         QVERIFY(flow.record().isEmpty());
+        QSignalSpy settled(&flow, &RatingFlow::settled);
         flow.rate("q", 0);
         QCOMPARE(flow.record().keys(), QStringList{"q"});
         QVERIFY(!flow.record().value("q").complete);
+        QTRY_COMPARE(settled.size(), 1);
+        QCOMPARE(settled.first(), (QVariantList{"q", 0}));
     }
 
     // A waiting thumbs-down goes out bare when the next one comes, when told to, or not at all when its
@@ -458,14 +508,21 @@ private slots:
         service->on("PATCH", "/v1/user/settings",
                     confirmed ? Reply::json({}).withDelay(100) : Reply::text(500));
         QList<bool> pendingWhenRated;
+        QStringList order;
         connect(service.get(), &FakeService::received, [&](const RecordedRequest& r) {
             if (r.path == "/v1/user/ocr_feedback")
-                pendingWhenRated << *RatingFlow::permissionPending();
+                pendingWhenRated << *RatingFlow::permissionPending(), order << "rated";
+        });
+        QObject context;
+        connect(&manager, &QNetworkAccessManager::finished, &context, [&](QNetworkReply* reply) {
+            if (reply->url().path() == "/v1/user/settings")
+                order << "answered";
         });
         RatingFlow flow;
         APIHandler::SetImproveOCRSetting(true, RatingFlow::permissionPending());
         flow.sendWhenPermitted("q", 1);
         QTRY_COMPARE(pendingWhenRated, QList<bool>{false});
+        QCOMPARE(order, (QStringList{"answered", "rated"}));
         QCOMPARE(requestsTo("/v1/user/ocr_feedback").first().json(),
                  (QJsonObject{{"qelt_id", "q"}, {"ocr_feedback", 1}}));
     }
