@@ -243,6 +243,7 @@ private slots:
             QCOMPARE(thumbs().at(0)->isChecked(), e.upChecked);
             QCOMPARE(thumbs().at(1)->isChecked(), e.downChecked);
             QCOMPARE(thumbs().at(0)->isEnabled(), e.enabled);
+            QCOMPARE(thumbs().at(1)->isEnabled(), e.enabled);
             QCOMPARE(tellUsWhyShown(), e.why);
         }
         QCOMPARE(sent("/v1/user/ocr_feedback").size(), 1); // the thumbs-down waits for its reason
@@ -343,10 +344,16 @@ private slots:
             "GET", "/v4/qelts/" + qelt->id + "/chat",
             Reply::json({{"data", QJsonArray{exchange("newer?", "yes"), exchange("older?", "no")}}}));
         h->service.on("POST", "/v4/qelt-chat", Reply::eventStream({sse("a"), sse("a b")}, 50));
+        h->service.on("DELETE", "/v4/qelts/*", Reply::json({}));
         QVERIFY(h->showSettled(qelt));
         QTRY_COMPARE(bubbles().size(), 5);
         QCOMPARE(bubbles().at(1)->promptText(), QString("older?"));
         QCOMPARE(bubbles().at(4)->responseText(), QString("yes"));
+        QTRY_COMPARE(bubbles().first()->imageSize(), QSize(500, 250)); // the 60 x 30 original
+        h->page->LoadChatHistory();
+        QVERIFY(!h->widget<QWidget>("qeltChatFooter")->isEnabled());
+        QTRY_COMPARE(bubbles().size(), 5);
+        QTRY_VERIFY(h->widget<QWidget>("qeltChatFooter")->isEnabled());
 
         auto* input = h->widget<QLineEdit>("edit_query");
         h->page->SendChatMessage(); // empty: nothing
@@ -360,6 +367,16 @@ private slots:
         QCOMPARE(sent("/v4/qelt-chat").first().json(), (QJsonObject{{"query", "<b>why</b>?"},
                                                                     {"qelt_id", qelt->id},
                                                                     {"qelt_content", "$" + kFormula + "$"}}));
+
+        // A failed answer says why in its bubble; clearing leaves the picture alone.
+        h->service.enqueue("POST", "/v4/qelt-chat", Reply::text(500));
+        input->setText("again?");
+        h->page->SendChatMessage();
+        QTRY_VERIFY(bubbles().last()->responseText().startsWith("Send message failed, net error: "));
+        h->page->ClearChat();
+        QCOMPARE(bubbles().size(), 1);
+        QTRY_VERIFY(h->widget<QWidget>("qeltChatFooter")->isEnabled());
+        QCOMPARE(h->service.requestsTo("/v4/qelts/" + qelt->id + "/chat").size(), 3); // two loads, the clear
     }
 };
 
