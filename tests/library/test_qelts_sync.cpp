@@ -342,6 +342,10 @@ private slots:
         m_controller->removeQelt("q1");
         QTRY_VERIFY(m_controller->pendingDeletions().empty());
         QVERIFY(m_account->find("q1")->deleted);
+        QPixmap captured(4, 4); // a capture's picture, kept nowhere
+        captured.fill(Qt::red);
+        for (const char* id : {"c1", "c2"})
+            QVERIFY(m_controller->addQelt(makeQelt(id, QDateTime::currentSecsSinceEpoch()), true, captured));
         m_controller->saveToDisk();
         QMetaObject::invokeMethod(
             images->downloader(), [] {}, Qt::BlockingQueuedConnection);
