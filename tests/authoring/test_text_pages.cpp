@@ -188,6 +188,22 @@ private slots:
         QCOMPARE(m_create->pane()->text(), QString());
     }
 
+    // The page stopped waiting, then the Qelt came after all: "try again" would make a second one.
+    void qeltArrivingAfterTheWaitEndsIt()
+    {
+        m_account->delayNext(AccountCall::Create, 1, 600);
+        m_create->reset(true);
+        m_create->setCreateWait(100);
+        type(m_create.get(), "slow text");
+        QSignalSpy created(m_library.get(), &QeltsController::showCreatedQelt);
+        click(m_create.get(), "but_save");
+        QTRY_VERIFY(status(m_create.get()).startsWith("Your Qelt has not arrived yet."));
+        QVERIFY(created.isEmpty());
+        QTRY_COMPARE(created.count(), 1);
+        QCOMPARE(status(m_create.get()), QString());
+        QCOMPARE(m_create->pane()->text(), QString());
+    }
+
     void textTypedWhileWaitingIsKept()
     {
         m_create->reset(false);
