@@ -146,6 +146,22 @@ private slots:
         QVERIFY(!m_dialog->flow()->isRunning());
     }
 
+    // A window left waiting while the service lets each process expire: every new process opens a page
+    // in the browser, so there are only a few of them.
+    void expiringProcessesOpenOnlyAFewPages()
+    {
+        open(true);
+        start();
+        for (int n = 1; n <= LoginFlow::kMaxRestarts + 1; ++n) {
+            const QString process = QStringLiteral("process%1").arg(n);
+            QTRY_VERIFY(m_logins->polls(process) >= 1);
+            m_logins->forget(process);
+        }
+        QTRY_COMPARE(page(), QString("page_login"));
+        QVERIFY(child<QLabel>("lb_error")->text().contains("expired"));
+        QCOMPARE(m_browser->opened().size(), LoginFlow::kMaxRestarts + 1);
+    }
+
     void passingTroubleIsShownWhilePollingGoesOn()
     {
         m_service->enqueue("GET", "/v1/user/logins/*", Reply::text(503));
