@@ -301,9 +301,11 @@ private slots:
         QCOMPARE(back.count(), 1);
         QCOMPARE(m_edit->pane()->text(), QStringLiteral("my long edit"));
         QVERIFY(status(m_edit.get()).startsWith("This Qelt is no longer in your library."));
+        QVERIFY(!child<QPushButton>(m_edit.get(), "but_save")->isEnabled());
 
         m_edit->editQeltAlt("never-there");
         QVERIFY(m_edit->pane()->text().isEmpty());
+        QCOMPARE(status(m_edit.get()), QStringLiteral("This Qelt is no longer in your library."));
         QVERIFY(!child<QPushButton>(m_edit.get(), "but_save")->isEnabled());
         QCoreApplication::processEvents();
         QCOMPARE(patches("same1").size() + patches("gone1").size(), 0);
