@@ -19,6 +19,7 @@
 #include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPainter>
 #include <QSysInfo>
 #include <QTime>
 #include <QTimer>
@@ -64,12 +65,22 @@ RecognitionUpload::RecognitionUpload(QeltsController* library, const QString& ve
 
 QByteArray RecognitionUpload::encodeJpeg(const QImage& image)
 {
+    QImage opaque = image;
+    if (image.hasAlphaChannel()) {
+        // JPEG keeps no transparency, and a clear pixel would be written black: lay it on a white page.
+        opaque = QImage(image.size(), QImage::Format_RGB32);
+        opaque.fill(Qt::white);
+        QImage source = image;
+        source.setDevicePixelRatio(1.0);
+        QPainter painter(&opaque);
+        painter.drawImage(0, 0, source);
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpg");
     writer.setQuality(kJpegQuality);
-    if (!writer.write(image))
+    if (!writer.write(opaque))
         return QByteArray();
     return bytes;
 }

@@ -157,6 +157,22 @@ private slots:
         QVERIFY(kKeyLastScreenshot.get() >= before && kKeyLastScreenshot.get().timeSpec() == Qt::UTC);
     }
 
+    // A picked PNG with a clear background (as the app's own image export makes them): JPEG keeps no
+    // transparency, and the clear part must not turn black around black writing.
+    void clearBackgroundIsSentAsWhite()
+    {
+        QImage image(80, 30, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        for (int x = 10; x < 70; ++x)
+            image.setPixel(x, 15, qRgba(0, 0, 0, 255));
+        m_upload->RecognizeImage(QPixmap::fromImage(image), false);
+        QVERIFY(settled());
+        const QImage sent = QImage::fromData(uploads().value(0).parts.value(0).data, "JPG");
+        QCOMPARE(sent.size(), image.size());
+        QVERIFY(qGray(sent.pixel(2, 2)) > 240);
+        QVERIFY(qGray(sent.pixel(40, 15)) < 60);
+    }
+
     void eachAnswerEndsAsTheUserExpects_data()
     {
         QTest::addColumn<QList<Reply>>("replies"); // in order; the last one stands for every later upload
