@@ -187,6 +187,8 @@ void RecognitionUpload::uploadFiles(const QStringList& files)
     for (const QString& file : files) {
         QImageReader reader(file);
         reader.setDecideFormatFromContent(true);
+        // The JPEG sent keeps no EXIF data: a photo is turned as its orientation says before it goes.
+        reader.setAutoTransform(true);
         const QImage image = reader.read();
         if (image.isNull()) {
             logWarning() << "Can't read" << file << "as an image:" << reader.errorString();
