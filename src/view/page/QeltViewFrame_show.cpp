@@ -558,7 +558,10 @@ void QeltViewFrame::HideCopiedLabels()
 
 void QeltViewFrame::OnQeltUpdated(QString qeltId)
 {
-    if (qeltId.isEmpty() || qeltId != shownQelt.id)
+    // While another Qelt waits to be shown, the one still on the page is on its way out: its update must
+    // not take the waiting one's place.
+    const QString current = pendingQelt ? pendingQelt->id : shownQelt.id;
+    if (qeltId.isEmpty() || qeltId != current)
         return;
     solvedQeltId.clear();
     if (const ZorvaneQeltPtr qelt = Controller()->qeltById(qeltId))
