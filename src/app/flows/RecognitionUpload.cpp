@@ -70,10 +70,8 @@ QByteArray RecognitionUpload::encodeJpeg(const QImage& image)
         // JPEG keeps no transparency, and a clear pixel would be written black: lay it on a white page.
         opaque = QImage(image.size(), QImage::Format_RGB32);
         opaque.fill(Qt::white);
-        QImage source = image;
-        source.setDevicePixelRatio(1.0);
         QPainter painter(&opaque);
-        painter.drawImage(0, 0, source);
+        painter.drawImage(opaque.rect(), image);
     }
     QByteArray bytes;
     QBuffer buffer(&bytes);
