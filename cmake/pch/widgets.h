@@ -1,5 +1,5 @@
-// The widget-free set and the widgets that nearly every page and every form's uic header uses, for the targets
-// that link Qt Widgets.
+// The widget-free set and the widgets that nearly every page and every form's uic header uses, for the
+// targets that link Qt Widgets.
 #pragma once
 
 #include "logic.h"
