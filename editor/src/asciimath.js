@@ -2,28 +2,29 @@
 
 import { elementChildren, localName, parseXml, textContent } from './xml.js';
 
-const SYMBOLS = new Map(Object.entries({
+export const SYMBOLS = new Map(Object.entries({
     α: 'alpha', β: 'beta', γ: 'gamma', δ: 'delta', ε: 'epsilon', ζ: 'zeta', η: 'eta',
     θ: 'theta', ϑ: 'vartheta', ι: 'iota', κ: 'kappa', λ: 'lambda', μ: 'mu', ν: 'nu', ξ: 'xi', π: 'pi',
     ρ: 'rho', σ: 'sigma', τ: 'tau', υ: 'upsilon', ϕ: 'phi', φ: 'varphi', χ: 'chi', ψ: 'psi',
     ω: 'omega', Γ: 'Gamma', Δ: 'Delta', Θ: 'Theta', Λ: 'Lambda', Ξ: 'Xi', Π: 'Pi', Σ: 'Sigma',
     Φ: 'Phi', Ψ: 'Psi', Ω: 'Omega',
     '\u2212': '-', '±': '+-', '∓': '-+', '×': 'xx', '·': '*', '⋅': '*', '∗': '**', '÷': '-:', '∘': '@',
-    '⊕': 'o+', '⊗': 'ox', '⊙': 'o.', '∑': 'sum', '∏': 'prod', '∫': 'int', '∬': 'iint', '∭': 'iiint',
+    '⊕': 'o+', '⊗': 'ox', '⊙': 'o.', '∑': 'sum', '∏': 'prod', '∫': 'int',
     '∮': 'oint', '∂': 'del', '∇': 'grad', '∞': 'oo', '≤': '<=', '⩽': '<=', '≥': '>=', '⩾': '>=',
-    '≠': '!=', '≈': '~~', '≡': '-=', '∼': '~', '≅': '~=', '∝': 'prop', '≪': '<<', '≫': '>>',
+    '≠': '!=', '≈': '~~', '≡': '-=', '∼': '~', '≅': '~=', '∝': 'prop',
     '∈': 'in', '∉': '!in', '⊂': 'sub', '⊃': 'sup', '⊆': 'sube', '⊇': 'supe', '∪': 'uu', '∩': 'nn',
     '⋃': 'uuu', '⋂': 'nnn', '∅': 'O/', '∀': 'AA', '∃': 'EE', '¬': 'neg', '∧': '^^', '∨': 'vv',
     '→': '->', '⟶': '->', '←': 'larr', '⟵': 'larr', '↔': 'harr', '⇒': '=>', '⟹': '=>', '⇐': 'lArr',
     '⇔': '<=>', '⟺': '<=>', '↦': '|->', '↑': 'uarr', '↓': 'darr', '′': "'", '″': "''", '…': '...',
     '⋯': 'cdots', '⋮': 'vdots', '⋱': 'ddots', 'ℝ': 'RR', 'ℕ': 'NN', 'ℤ': 'ZZ', 'ℚ': 'QQ', 'ℂ': 'CC',
-    '⟨': '(:', '⟩': ':)', '〈': '(:', '〉': ':)', '‖': '||', '∣': '|', '⌊': '|__', '⌋': '__|',
+    '⟨': '(:', '⟩': ':)', '〈': '(:', '〉': ':)', '∣': '|', '⌊': '|__', '⌋': '__|',
     '⌈': '|~', '⌉': '~|', '°': '^@', '⊥': '_|_', '⊤': 'TT', '⊢': '|--', '⊨': '|==', '∠': '/_',
     '△': '/_\\', '∴': ':.', '∵': ':\'', '/': '//', '\u00a0': ' ',
 }));
 
 const ACCENTS = new Map(Object.entries({
     '^': 'hat', 'ˆ': 'hat', '\u0302': 'hat', '¯': 'bar', '‾': 'bar', '\u0304': 'bar', '\u0305': 'bar',
+    '\u2015': 'bar',
     '→': 'vec', '\u20d7': 'vec', '~': 'tilde', '˜': 'tilde', '\u0303': 'tilde', '˙': 'dot',
     '\u0307': 'dot', '¨': 'ddot', '\u0308': 'ddot', '⏞': 'obrace', '⏟': 'ubrace', '_': 'ul',
 }));
@@ -33,17 +34,26 @@ const ACCENTS = new Map(Object.entries({
 const FUNCTIONS = new Set(['sin', 'cos', 'tan', 'cot', 'sec', 'csc', 'sinh', 'cosh', 'tanh', 'coth', 'sech', 'csch',
     'arcsin', 'arccos', 'arctan', 'exp', 'log', 'ln', 'det', 'dim', 'gcd', 'lcm', 'min', 'max', 'lim', 'Lim', 'mod']);
 
+// Functions that take what follows as their argument ("sin a/b" is (sin a)/b), and the commands
+// that take one bracketed argument.
+const APPLIED = new Set([...FUNCTIONS].filter((name) => !['dim', 'min', 'max', 'lim', 'Lim', 'mod'].includes(name)));
+const UNARY = new Set([...APPLIED, 'sqrt', 'hat', 'bar', 'vec', 'tilde', 'dot', 'ddot', 'ul', 'obrace', 'ubrace',
+    'cancel', 'bb', 'bbb', 'cc', 'fr', 'sf', 'tt']);
+
 const FONTS = { bold: 'bb', 'bold-italic': 'bb', 'double-struck': 'bbb', script: 'cc', 'bold-script': 'cc',
     fraktur: 'fr', 'bold-fraktur': 'fr', 'sans-serif': 'sf', 'bold-sans-serif': 'sf', monospace: 'tt' };
 
 // Symbols that AsciiMath would read as one longer symbol when written together ("+-" is ±).
 const GLUES = /[-+=<>!~:|/*@.]/;
 
-const OPEN = new Set(['(', '[', '{', '(:', '|', '||', '|__', '|~']);
-const CLOSE = new Set([')', ']', '}', ':)', '|', '||', '__|', '~|']);
+const OPEN = new Set(['(', '[', '{', '(:', '|', '‖', '|__', '|~']);
+const CLOSE = new Set([')', ']', '}', ':)', '|', '‖', '__|', '~|']);
 const SPACED = new Set(['+', '-', '=', '<', '>', '<=', '>=', '!=', '~~', '-=', '~', '~=', 'prop', '+-', '-+', 'xx',
     '-:', 'in', '!in', 'sub', 'sup', 'sube', 'supe', 'uu', 'nn', '->', 'larr', 'harr', '=>', 'lArr', '<=>',
-    '|->', '^^', 'vv', 'o+', 'ox', '<<', '>>', ':=']);
+    '|->', '^^', 'vv', 'o+', 'ox', '≪', '≫', ':=']);
+
+// Relations TeX merged ("> =") are set off like one.
+const isSpaced = (text) => SPACED.has(text) || /^[-+=<>!~:|/*@.]( [-+=<>!~:|/*@.])+$/.test(text);
 
 const INVISIBLE = /[\u2061-\u2064\u200b]/g;
 
@@ -53,12 +63,20 @@ function symbol(text) {
         return SYMBOLS.get(clean);
     if (/^[A-Za-z][A-Za-z\s]+$/.test(clean) && !FUNCTIONS.has(clean))
         return `"${clean.replace(/\s+/g, ' ')}"`;
+    // TeX merges neighbouring relations into one operator ("> =" of "<g>= 0"); AsciiMath would
+    // read them as another symbol (>= is ≥), so each keeps its own blank.
+    if (clean.length > 1 && clean !== ':=' && Array.from(clean).every((ch) => GLUES.test(ch)))
+        return Array.from(clean).join(' ');
     return Array.from(clean).map((ch) => (SYMBOLS.has(ch) ? ` ${SYMBOLS.get(ch)} ` : ch)).join('').trim();
 }
 
-// A piece that can stand as an argument without brackets: one name, number, symbol or text.
+// A piece that can stand as an argument without brackets: one name, number, symbol, text or
+// sealed bracket, or a command on its bracketed argument (sqrt(x), but not i(B), which reads as i and (B)).
 function isAtom(text) {
-    return /^([A-Za-z]+|[0-9]+(\.[0-9]+)?|[^\sA-Za-z0-9]|"[^"]*")$/u.test(text) || /^[a-z]+\(.*\)$/.test(text) && balanced(text);
+    if (/^([A-Za-z]+|[0-9]+(\.[0-9]+)?|[^\sA-Za-z0-9]|"[^"]*"|\{:"[^"]*":\})$/u.test(text))
+        return true;
+    const command = /^([a-z]+)\(.*\)$/.exec(text);
+    return Boolean(command) && UNARY.has(command[1]) && balanced(text);
 }
 
 function balanced(text) {
@@ -78,12 +96,126 @@ function isList(text) {
     return /^[([].*[)\]]$/.test(text) && balanced(`(${text.slice(1, -1)})`) && topLevel(text.slice(1, -1), ',');
 }
 
-function group(text) {
-    if (/^[()[\]{}]$/.test(text))
-        return `{:"${text}":}`; // a lone bracket would open or close a group
-    if (isAtom(text))
+// AsciiMath's brackets.
+const LEFT = new Set(['(', '[', '{', '(:', '{:', '<<', '|:']);
+const RIGHT = new Set([')', ']', '}', ':)', ':}', '>>', ':|']);
+const LONE = { '(:': '⟨', ':)': '⟩', '<<': '⟨', '>>': '⟩', '{:': '', ':}': '', '|:': '|', ':|': '|' };
+const ROW_END = { '(': ')', '[': ']' };
+
+// Whether AsciiMath reads what a bracket pair holds as a matrix: bracketed lists only, all in ( )
+// or all in [ ] (never ( ) inside braces), each with as many commas, separated by commas.
+function holdsMatrix(text, { open, at, close, end, kids }) {
+    const first = kids[0];
+    if (!first || !ROW_END[first.open] || (first.open === '(' && close === '}')
+        || kids.some((kid) => kid.open !== first.open || kid.close !== ROW_END[first.open]
+            || kid.commas !== first.commas)
+        || (kids.length === 1 && first.commas === 0))
+        return false;
+    let from = at + open.length;
+    return kids.every((kid, index) => {
+        const gap = text.slice(from, kid.at);
+        from = kid.end + kid.close.length;
+        return (index ? /^\s*,\s*$/ : /^\s*$/).test(gap);
+    }) && /^\s*$/.test(text.slice(from, end));
+}
+
+// Calls visit(token, offset) for each bracket and comma of text as AsciiMath reads them: quoted
+// text holds none, and ":|:" is a bar.
+function scan(text, visit) {
+    for (let at = 0; at < text.length; at++) {
+        const ch = text[at];
+        if (ch === '"') {
+            const end = text.indexOf('"', at + 1);
+            at = end < 0 ? text.length : end;
+        } else if (text.startsWith(':|:', at)) {
+            at += 2;
+        } else if ('()[]{}<>:|,'.includes(ch)) {
+            const pair = text.substr(at, 2);
+            const token = LEFT.has(pair) || RIGHT.has(pair) ? pair : ch;
+            if (token === ',' || LEFT.has(token) || RIGHT.has(token))
+                visit(token, at);
+            at += token.length - 1;
+        }
+    }
+}
+
+// The brackets that AsciiMath leaves unpaired (it pairs any left with the next free right), as
+// [token, offset] in no order.
+function unpaired(text) {
+    const open = [];
+    const lone = [];
+    scan(text, (token, at) => {
+        if (LEFT.has(token))
+            open.push([token, at]);
+        else if (RIGHT.has(token) && !open.pop())
+            lone.push([token, at]);
+    });
+    return [...lone, ...open];
+}
+
+// The bracket pairs of text, inner ones first, each {open, at, close, end, matrix}.
+function pairs(text) {
+    const stack = [];
+    const found = [];
+    scan(text, (token, at) => {
+        const top = stack[stack.length - 1];
+        if (token === ',') {
+            if (top)
+                top.commas++;
+        } else if (LEFT.has(token)) {
+            stack.push({ open: token, at, commas: 0, kids: [] });
+        } else if (top) {
+            stack.pop();
+            Object.assign(top, { close: token, end: at });
+            top.matrix = holdsMatrix(text, top);
+            found.push(top);
+            if (stack.length)
+                stack[stack.length - 1].kids.push(top);
+        }
+    });
+    return found;
+}
+
+// A bracket without its partner would close the group around it early, or swallow its end
+// (n^([mu) reads [mu) as one group): such a bracket is written as text, which nothing pairs, in
+// an invisible group, since a script or fraction drops a leading "(" even from text.
+function seal(text) {
+    if (!/[()[\]{}<>]/.test(text))
         return text;
-    return isList(text) ? `(${text}{::})` : `(${text})`;
+    const lone = unpaired(text).sort((a, b) => a[1] - b[1]);
+    let out = '';
+    let at = 0;
+    for (const [token, index] of lone) {
+        const shown = LONE[token] ?? token;
+        out += text.slice(at, index) + (shown && `{:"${shown}":}`);
+        at = index + token.length;
+    }
+    return out + text.slice(at);
+}
+
+// Whether two texts written together would make another symbol: "|" and ":}" make "|:" and "}".
+function glued(left, right) {
+    const last = left[left.length - 1] || '';
+    const first = right[0] || '';
+    return (GLUES.test(last) && GLUES.test(first)) || (/[({]/.test(last) && first === ':')
+        || (last === ':' && /[)}]/.test(first));
+}
+
+function enclose(open, text, close) {
+    return `${open}${glued(open, text) ? ' ' : ''}${text}${glued(text, close) ? ' ' : ''}${close}`;
+}
+
+// Text as the bracketed argument of a command or script.
+function inBrackets(text, sealed = seal(text)) {
+    const edge = sealed.trim();
+    const list = /[([]/.test(edge[0]) && /[)\]]/.test(edge[edge.length - 1]) && sealed.includes(',');
+    const outer = list ? pairs(`(${sealed})`) : [{}];
+    return enclose('(', sealed, outer[outer.length - 1].matrix ? '{::})' : ')');
+}
+
+function group(text) {
+    const sealed = seal(text);
+    return isAtom(sealed) ? sealed : inBrackets(text, sealed);
 }
 
 // Scripts read best without blanks around their operators: x_(i+1), lim_(x->0); two symbols
@@ -97,30 +229,57 @@ function compact(text) {
     });
 }
 
-// Whether a separator occurs in text outside brackets and quotes.
-function topLevel(text, separator) {
+// Text cut at a separator outside brackets and quotes.
+function splitTopLevel(text, separator) {
+    const parts = [];
     let depth = 0;
     let quoted = false;
-    for (const ch of text) {
+    let start = 0;
+    for (let at = 0; at < text.length; at++) {
+        const ch = text[at];
         if (ch === '"')
             quoted = !quoted;
         else if (!quoted && '([{'.includes(ch))
             depth++;
         else if (!quoted && ')]}'.includes(ch))
             depth--;
-        else if (!quoted && depth === 0 && ch === separator)
-            return true;
+        else if (!quoted && depth === 0 && ch === separator) {
+            parts.push(text.slice(start, at));
+            start = at + 1;
+        }
     }
-    return false;
+    return [...parts, text.slice(start)];
+}
+
+// Whether a separator occurs in text outside brackets and quotes.
+function topLevel(text, separator) {
+    return splitTopLevel(text, separator).length > 1;
+}
+
+// Whether text holds a fraction outside brackets: "//" is a slash, "/_" an angle, "O/" the empty set.
+function hasFraction(text) {
+    const parts = splitTopLevel(text, '/');
+    return parts.slice(1).some((after, at) => after !== '' && after[0] !== '_' && parts[at] !== ''
+        && !parts[at].endsWith('O'));
+}
+
+// A function (or its power, sin^2) reads the next piece as its argument, so that a fraction after
+// it would take the function into its numerator: "sin a/b" is (sin a)/b.
+function takesArgument(piece, next) {
+    const name = /^([A-Za-z]+)(?=[_^]|$)/.exec(piece.text);
+    return Boolean(name) && (APPLIED.has(name[1]) || (/^[fg]$/.test(name[1]) && next.text[0] === '('));
 }
 
 // Joins pieces, adding the blanks that keep names apart and set operators off.
 function join(pieces) {
     let out = '';
     let previous = null;
-    for (const piece of pieces) {
+    const starts = [];
+    for (let piece of pieces) {
         if (!piece.text)
             continue;
+        if (previous && takesArgument(previous, piece) && hasFraction(piece.text))
+            piece = { ...piece, text: enclose('{:', piece.text, ':}') };
         if (!piece.text.trim()) {
             // An explicit space (\, or a blank in text) keeps the tokens on either side apart.
             if (out && !out.endsWith(' '))
@@ -128,9 +287,9 @@ function join(pieces) {
             continue;
         }
         if (out && !out.endsWith(' ')) {
-            const spaced = SPACED.has(piece.text) || (previous && SPACED.has(previous.text));
+            const spaced = isSpaced(piece.text) || (previous && isSpaced(previous.text));
             const prefix = piece.kind === 'prefix';
-            if (GLUES.test(out[out.length - 1]) && GLUES.test(piece.text[0]))
+            if (glued(out, piece.text))
                 out += ' ';
             else if (piece.text === ',' || piece.text === ';')
                 out += '';
@@ -145,10 +304,35 @@ function join(pieces) {
             else if (previous && previous.kind === 'function' && piece.kind !== 'open')
                 out += ' ';
         }
+        starts.push(out.length);
         out += piece.text;
         previous = piece;
     }
-    return out;
+    return keepLists(out, starts);
+}
+
+// A bracketed list alone between brackets of separate pieces reads as a matrix, f((a,b)): an
+// empty group after it keeps it a list. starts: where each piece begins in text.
+function keepLists(text, starts) {
+    const pieceOf = (offset) => {
+        let low = 0;
+        let high = starts.length;
+        while (low < high) {
+            const middle = (low + high) >> 1;
+            [low, high] = starts[middle] <= offset ? [middle + 1, high] : [low, middle];
+        }
+        return low;
+    };
+    const ends = (text.includes(',') ? pairs(text) : [])
+        .filter((pair) => pair.matrix && pieceOf(pair.at) !== pieceOf(pair.end))
+        .map((pair) => pair.end).sort((a, b) => a - b);
+    let out = '';
+    let at = 0;
+    for (const end of ends) {
+        out += `${text.slice(at, end)}{::}`;
+        at = end;
+    }
+    return out + text.slice(at);
 }
 
 function rowPieces(children) {
@@ -207,8 +391,8 @@ function matrix(open, table, close) {
 }
 
 function cell(node) {
-    const text = convert(node);
-    return topLevel(text, ',') && !/^\|.*\|$/.test(text) ? `{:${text}:}` : text;
+    const text = seal(convert(node));
+    return topLevel(text, ',') && !/^\|.*\|$/.test(text) ? enclose('{:', text, ':}') : text;
 }
 
 const isStack = (node) => localName(node) === 'mtable'
@@ -233,7 +417,7 @@ function convertRow(node) {
 // A script needs a base of one piece: nothing ({::}^14 C), or a run grouped invisibly.
 function script(base, sub, sup) {
     const single = isAtom(base) || isList(base) || (base[0] === '(' && balanced(base));
-    let out = base === '' ? '{::}' : single ? base : `{:${base}:}`;
+    let out = base === '' ? '{::}' : single ? base : enclose('{:', seal(base), ':}');
     if (sub)
         out += `_${group(compact(sub))}`;
     if (sup)
@@ -267,9 +451,9 @@ function convert(node) {
     case 'mfrac':
         return node.attrs.linethickness === '0' ? matrix('', node, '') : `${group(arg(0))}/${group(arg(1))}`;
     case 'msqrt':
-        return `sqrt(${join(rowPieces(node.children))})`;
+        return `sqrt${inBrackets(join(rowPieces(node.children)))}`;
     case 'mroot':
-        return `root(${arg(1)})(${arg(0)})`;
+        return `root${inBrackets(arg(1))}${inBrackets(arg(0))}`;
     case 'msub':
         return script(arg(0), arg(1), null);
     case 'msup':
@@ -285,9 +469,9 @@ function convert(node) {
         const accent = accentNode ? ACCENTS.get(textContent(accentNode).replace(INVISIBLE, '')) : undefined;
         if (name !== 'munderover' && accent && (localName(accentNode) === 'mo')) {
             if (name === 'mover' && accent !== 'ul' && accent !== 'ubrace')
-                return `${accent}(${base})`;
+                return `${accent}${inBrackets(base)}`;
             if (name === 'munder' && (accent === 'ul' || accent === 'ubrace' || accent === 'bar'))
-                return `${accent === 'bar' ? 'ul' : accent}(${base})`;
+                return `${accent === 'bar' ? 'ul' : accent}${inBrackets(base)}`;
         }
         if (name === 'munder')
             return script(base, arg(1), null);
@@ -306,7 +490,7 @@ function convert(node) {
         return `${symbol(open) || '{:'}${kids.map(convert).join(',')}${symbol(close) || ':}'}`;
     }
     case 'menclose':
-        return node.attrs.notation === 'updiagonalstrike' ? `cancel(${convertRow(node)})` : convertRow(node);
+        return node.attrs.notation === 'updiagonalstrike' ? `cancel${inBrackets(convertRow(node))}` : convertRow(node);
     case 'mphantom':
     case 'annotation':
     case 'annotation-xml':

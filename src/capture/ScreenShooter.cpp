@@ -2,9 +2,11 @@
 
 #include "capture/ScreenGrabber.h"
 #include "capture/ScreenShooterDialog.h"
+#include "core/memory.h"
 
 #include <QDebug>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <stdexcept>
@@ -23,6 +25,10 @@ ScreenShooter::ScreenShooter(ScreenGrabber* grabber, QWidget* parent) : QWidget(
 ScreenShooter::~ScreenShooter()
 {
     closeDialogs();
+    // The overlays go with this widget's children, after this object has stopped being a ScreenShooter.
+    for (ScreenShooterDialog* overlay :
+         findChildren<ScreenShooterDialog*>(QString(), Qt::FindDirectChildrenOnly))
+        disconnect(overlay, &QObject::destroyed, this, nullptr);
 }
 
 QList<ScreenShooterDialog*> ScreenShooter::overlays() const
@@ -77,6 +83,8 @@ void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
             continue;
         served.append(geometry);
         auto* dialog = new ScreenShooterDialog(shot, this);
+        ++m_liveOverlays;
+        connect(dialog, &QObject::destroyed, this, &ScreenShooter::onOverlayDestroyed);
         connect(dialog, &ScreenShooterDialog::screenshotReady, this, &ScreenShooter::screenshotReady);
         dialog->show();
         dialog->raise();
@@ -94,4 +102,13 @@ void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
         }
         connect(a, &ScreenShooterDialog::closed, this, &ScreenShooter::closeDialogs, Qt::QueuedConnection);
     }
+}
+
+void ScreenShooter::onOverlayDestroyed()
+{
+    // The last overlay of a capture takes its screen pictures with it, tens of megabytes each on a 4K
+    // screen; the allocator would keep them, and every capture would leave the program larger. Once the
+    // overlay's window is gone too, they go back to the system.
+    if (--m_liveOverlays == 0)
+        QTimer::singleShot(0, this, [] { utils::releaseFreedMemory(); });
 }

@@ -37,7 +37,9 @@ protected:
 
 private:
     void onScreensGrabbed(const QList<Screenshot>& screenshots);
+    void onOverlayDestroyed();
 
     ScreenGrabber* m_grabber = nullptr;
     QList<QPointer<ScreenShooterDialog>> m_dialogs;
+    int m_liveOverlays = 0; // made and not yet destroyed, closed or not
 };

@@ -251,11 +251,32 @@ void QeltsController::removeQeltLocally(const ZorvaneQeltPtr& qelt, bool queueDe
     }
     m_container.remove(qelt->id, qelt->created_at, true);
     emit qeltRemoved(qelt->id, neighbour);
-    if (queueDeletion) {
-        m_pendingDeletions.insert(qelt->id);
-        storePendingDeletions();
-        sendPendingDeletions();
+    if (!queueDeletion)
+        return;
+    if (m_library) {
+        m_library->queueDeletion(qelt->id);
+        return;
     }
+    m_pendingDeletions.insert(qelt->id);
+    storePendingDeletions();
+    sendPendingDeletions();
+}
+
+void QeltsController::queueDeletion(const QString& id)
+{
+    if (const ZorvaneQeltPtr qelt = m_container.find(id)) {
+        removeQeltLocally(qelt, true);
+        emit qeltsCountChanged();
+        return;
+    }
+    m_pendingDeletions.insert(id);
+    storePendingDeletions();
+    sendPendingDeletions();
+}
+
+void QeltsController::setLibrary(QeltsController* library)
+{
+    m_library = library != this ? library : nullptr;
 }
 
 void QeltsController::removeAllQelts()

@@ -63,12 +63,18 @@ public:
     void editQeltText(const QString& id, const QString& text);
     void removeQelt(const QString& id);
     void removeQeltLocally(const ZorvaneQeltPtr& qelt, bool queueDeletion);
+    // Removes the Qelt here when held, and deletes it on the service in any case, stored until done.
+    void queueDeletion(const QString& id);
     void removeAllQelts();
     void clear();
     void saveToDisk();
 
     // The user's Qelts file and stored deletions; an empty token signs out (the file is deleted).
+    // A controller given a library (the search results') takes only the token, for its own requests.
     void setUser(const QString& user, const QString& token);
+    // Makes this controller hold the search results of `library`, which alone keeps the user's file,
+    // lists the account's changes and stores the deletions: one made here is queued there.
+    void setLibrary(QeltsController* library);
     // A list download of what changed on the service, unless one runs.
     void startSync();
     // The periodic tick: pending deletions and edits, and a list download when it is due.
@@ -182,5 +188,6 @@ private:
     bool m_listRunning = false;
     QDateTime m_lastListTime;
     QPointer<QObject> m_mainWindow;
+    QPointer<QeltsController> m_library;
     SyncIntervals m_intervals;
 };

@@ -96,6 +96,12 @@ void QeltsController::setUser(const QString& user, const QString& token)
     }
     m_syncTimer->start(m_intervals.tickMs);
     QTimer::singleShot(1, this, &QeltsController::startSync);
+    if (m_library) {
+        // The tick still retries this controller's edits; the file and the lists are the library's.
+        emit qeltsCountChanged();
+        emit syncStateChanged();
+        return;
+    }
 
     const QString hex = userHex(user);
     // Kept in the settings even without a data folder: a deletion must not come back after a restart.

@@ -180,15 +180,19 @@ private slots:
         QVERIFY(creator->create(kWide));
         if (whileGrabbing) // the view has the size of a piece
             QTRY_VERIFY_WITH_TIMEOUT(parent.findChild<QWebEngineView*>()->width() <= 1000, kTimeoutMs);
-        if (cancel) {
+        // On a loaded machine the wide render may have ended in the same turn of the loop that saw it
+        // grabbing; then there is nothing left to replace or cancel, and its image stands.
+        const int finished = ready.count();
+        if (cancel && finished == 0) {
             creator->cancel();
             QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
             QVERIFY(ready[0][0].value<QImage>().isNull());
         }
+        const int before = ready.count();
         // The second small image comes after anything the wide render could still send.
         for (int expected : {1, 2}) {
             QVERIFY(creator->create(kSmall));
-            QTRY_COMPARE_WITH_TIMEOUT(ready.count(), expected + int(cancel), kTimeoutMs);
+            QTRY_COMPARE_WITH_TIMEOUT(ready.count(), expected + before, kTimeoutMs);
             QCOMPARE(ready.last()[0].value<QImage>().size(), smallSize);
         }
     }

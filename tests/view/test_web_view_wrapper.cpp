@@ -75,15 +75,22 @@ private slots:
         run(*wrapper, kRecord);
         QSignalSpy applied(wrapper.get(), &WebViewWrapper::resultApplied);
         QSignalSpy formats(wrapper.get(), &WebViewWrapper::getNonLatexFormats);
-        for (const QString& given : {text, QString("two"), QString("three")})
+        wrapper->setText(text, false);
+        const quint64 first = wrapper->lastTextNumber();
+        for (const QString& given : {QString("two"), QString("three")})
             wrapper->setText(given, false);
         wrapper->setLatex(text, true);
+        const quint64 last = wrapper->lastTextNumber();
         QPair<bool, int> afterReply; // {applying, signals so far} as the first text's answer is in
         wrapper->runJavaScript("1", [&](const QVariant&) {
             afterReply = {wrapper->isApplying(), applied.count()};
         });
         QTRY_COMPARE_WITH_TIMEOUT(formats.count(), 2, kTimeoutMs);
         QCOMPARE(afterReply, qMakePair(true, 0));
+        // The formats tell which text they are of: the first, then the last; the two between never ran.
+        QCOMPARE(last, first + 3);
+        QCOMPARE(formats[0][1].value<quint64>(), first);
+        QCOMPARE(formats[1][1].value<quint64>(), last);
         QCOMPARE(run(*wrapper, "calls").toStringList(), (QStringList{text, "\\[" + text + "\\]"}));
         QCOMPARE(applied.count(), 2);
     }

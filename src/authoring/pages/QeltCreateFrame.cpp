@@ -51,7 +51,12 @@ QeltCreateFrame::QeltCreateFrame(QeltControllerSwitch* switcher, QWidget* parent
     reset(true);
 }
 
-QeltCreateFrame::~QeltCreateFrame() = default;
+QeltCreateFrame::~QeltCreateFrame()
+{
+    // The preview's wrapper goes before the preview: the answers that a dying page still gives would
+    // otherwise reach a view half torn down.
+    delete m_pane;
+}
 
 void QeltCreateFrame::reset(bool markdown)
 {

@@ -36,7 +36,12 @@ QeltEditFrame::QeltEditFrame(QeltControllerSwitch* switcher, QWidget* parent)
     reset();
 }
 
-QeltEditFrame::~QeltEditFrame() = default;
+QeltEditFrame::~QeltEditFrame()
+{
+    // The preview's wrapper goes before the preview: the answers that a dying page still gives would
+    // otherwise reach a view half torn down.
+    delete m_pane;
+}
 
 void QeltEditFrame::editQelt(const QString& qeltId)
 {

@@ -35,3 +35,12 @@ quint8 x11Keycode(const Shortcut& shortcut, _XDisplay* display)
 }
 
 } // namespace utils::shortcuts
+
+namespace utils {
+
+quint8 x11KeysymToKeycode(quint32 keysym, _XDisplay* display)
+{
+    return display ? quint8(XKeysymToKeycode(display, KeySym(keysym))) : 0;
+}
+
+} // namespace utils

@@ -14,3 +14,10 @@ quint32 x11ModifierMask(const Shortcut& shortcut);
 quint8 x11Keycode(const Shortcut& shortcut, _XDisplay* display);
 
 } // namespace utils::shortcuts
+
+namespace utils {
+
+// The keycode of an X keysym on `display`; 0 when the keyboard mapping has no key for it.
+quint8 x11KeysymToKeycode(quint32 keysym, _XDisplay* display);
+
+} // namespace utils

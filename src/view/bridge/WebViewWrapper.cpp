@@ -72,7 +72,11 @@ void WebViewWrapper::setTextAligned(const QString& text, const QString& alignmen
 
 void WebViewWrapper::apply(const QString& script, bool withWidth)
 {
-    ++textsGiven;
+    give(script, withWidth, ++textsGiven);
+}
+
+void WebViewWrapper::give(const QString& script, bool withWidth, quint64 number)
+{
     if (loadFailed) {
         // Nothing renders until the page loads after all; the caller still waits for an answer. The
         // newest text waits for that load.
@@ -84,9 +88,11 @@ void WebViewWrapper::apply(const QString& script, bool withWidth)
     if (!loaded || applying) {
         pendingScript = script;
         pendingWithWidth = withWidth;
+        pendingNumber = number;
         return;
     }
     applying = true;
+    applyingNumber = number;
     if (cover)
         resizeCover();
     runText(script, withWidth);
@@ -129,6 +135,7 @@ void WebViewWrapper::onTextResult(const QVariant& result)
 void WebViewWrapper::processResult(const QVariant& result)
 {
     applying = false;
+    renderedNumber = applyingNumber;
     getFormats();
     finishApplying(ContentInfo::fromReply(result));
 }
@@ -146,12 +153,13 @@ void WebViewWrapper::finishApplying(const ContentInfo& info)
     // A text handed over by a receiver of the signal is newer than the one that waited.
     const QString next = std::exchange(pendingScript, QString());
     const bool nextWithWidth = pendingWithWidth;
+    const quint64 nextNumber = pendingNumber;
     const quint64 given = textsGiven;
     QPointer<WebViewWrapper> alive(this);
     onApplied(info);
     if (!alive || next.isEmpty() || textsGiven != given)
         return;
-    apply(next, nextWithWidth);
+    give(next, nextWithWidth, nextNumber);
 }
 
 void WebViewWrapper::setFontSize(int size)
@@ -181,9 +189,9 @@ void WebViewWrapper::getFormats()
 {
     if (!loaded)
         return;
-    runJavaScript(editorScripts::formatsScript(), [this](const QVariant& result) {
+    runJavaScript(editorScripts::formatsScript(), [this, number = renderedNumber](const QVariant& result) {
         if (const auto formats = editorScripts::formatsFromReply(result))
-            emit getNonLatexFormats(*formats);
+            emit getNonLatexFormats(*formats, number);
     });
 }
 
@@ -259,7 +267,7 @@ void WebViewWrapper::onLoadFinished(bool ok)
     loaded = true;
     emit loadFinished();
     if (!applying && !pendingScript.isEmpty())
-        apply(std::exchange(pendingScript, QString()), pendingWithWidth);
+        give(std::exchange(pendingScript, QString()), pendingWithWidth, pendingNumber);
 }
 
 int WebViewWrapper::defaultFontSize()

@@ -47,6 +47,9 @@ public:
     void setTextAligned(const QString& text, const QString& alignment);
     // Runs a text script now, or keeps it as the one waiting script.
     void apply(const QString& script, bool withWidth);
+    // The number of the text handed over last (setLatex, setText, setTextAligned, apply), counting from 1;
+    // the formats of a text carry its number.
+    quint64 lastTextNumber() const { return textsGiven; }
 
     void setFontSize(int size);
     // Kept and applied again after the load, since a script run before it lands in the outgoing document.
@@ -62,7 +65,8 @@ public:
 
 signals:
     void loadFinished();
-    void getNonLatexFormats(QJsonObject obj);
+    // The formats of the text numbered `textNumber`, the one rendered last when they were asked for.
+    void getNonLatexFormats(QJsonObject obj, quint64 textNumber);
     void resultApplied(ContentInfo info);
 
 public slots:
@@ -76,6 +80,7 @@ protected:
 private:
     void onLoadFinished(bool ok);
     void runColors();
+    void give(const QString& script, bool withWidth, quint64 number);
     void runText(const QString& script, bool withWidth);
     void onTextResult(const QVariant& result);
     void processResult(const QVariant& result);
@@ -90,6 +95,9 @@ private:
     QPointer<QWebEngineView> view;
     QString pendingScript;
     bool pendingWithWidth = false;
+    quint64 pendingNumber = 0;
+    quint64 applyingNumber = 0;
+    quint64 renderedNumber = 0;
     bool applying = false;
     int flags = 0;
     int fontSize = 16;

@@ -1,0 +1,213 @@
+// The capture road of the running application on this display (4K under scripts/bench): from the global
+// hotkey, typed through XTest by another X client, to the frozen overlays on screen, with no window of
+// ours to wait for and from a menu entry (which waits for the menu to leave the screen); and the
+// resident memory before the first capture and after each of five captures dragged with the mouse,
+// against the goal of ending within 20 MB of the start.
+
+#include "api/APIHandler.h"
+#include "app/Application.h"
+#include "app/startup.h"
+#include "capture/ScreenShooterDialog.h"
+#include "core/identity.h"
+#include "core/userState.h"
+#include "support/FakeAccount.h"
+#include "support/TestEnvironment.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QScreen>
+#include <QWindow>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int kRuns = 15;
+constexpr int kMenuRuns = 5;
+constexpr int kCaptures = 5;
+
+double median(QVector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
+}
+
+// Resident memory of this process in MB: all of it ("VmRSS"), or its own data alone ("RssAnon"), without
+// the code and files it maps (the first window loads the GL driver, tens of MB on a machine without a GPU).
+double residentMb(const QByteArray& field = "VmRSS:")
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+
+bool waitFor(const std::function<bool()>& done, int ms = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+bool overlaysExposed(const ScreenShooter& shooter)
+{
+    const auto overlays = shooter.overlays();
+    return overlays.size() == QGuiApplication::screens().size() &&
+           std::all_of(overlays.begin(), overlays.end(), [](ScreenShooterDialog* overlay) {
+               return overlay->windowHandle() && overlay->windowHandle()->isExposed();
+           });
+}
+
+// Every overlay closed and deleted, its pictures with it.
+bool overlaysGone(const ScreenShooter& shooter)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return shooter.overlays().isEmpty() && !QApplication::activePopupWidget() &&
+           shooter.findChildren<ScreenShooterDialog*>().isEmpty();
+}
+
+// Another X client that types and drags.
+class Typist
+{
+public:
+    Typist() : m_display(XOpenDisplay(nullptr)) {}
+    ~Typist()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    Typist(const Typist&) = delete;
+    Typist& operator=(const Typist&) = delete;
+    bool ok() const { return m_display != nullptr; }
+
+    void hotkey()
+    {
+        const KeySym keys[] = {XK_Control_L, XK_Alt_L, XK_m};
+        for (KeySym key : keys)
+            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), True, CurrentTime);
+        for (KeySym key : keys)
+            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), False, CurrentTime);
+        XFlush(m_display);
+    }
+    void drag(QPoint from, QPoint to)
+    {
+        XTestFakeMotionEvent(m_display, -1, from.x(), from.y(), CurrentTime);
+        XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
+        XTestFakeMotionEvent(m_display, -1, (from.x() + to.x()) / 2, (from.y() + to.y()) / 2, CurrentTime);
+        XTestFakeMotionEvent(m_display, -1, to.x(), to.y(), CurrentTime);
+        XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
+        XFlush(m_display);
+    }
+
+private:
+    Display* m_display;
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    zq::test::prepareEnvironment();
+    qputenv("TMPDIR", QFile::encodeName(zq::test::homePath()));
+    qputenv("QT_LOGGING_RULES", "*.info=false");
+    startup::prepareProcess();
+    // The test environment's shared GL context is not the program's: it would count a GL driver in.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, false);
+    Application app(argc, argv);
+    zq::test::FakeService service;
+    zq::test::FakeAccount account(service);
+    for (int i = 0; i < 20; ++i)
+        account.add(QStringLiteral("q%1").arg(i), QStringLiteral("x^%1").arg(i));
+    service.on("GET", "/v1/user/settings", zq::test::Reply::json(QJsonObject()));
+    service.on("POST", "/v1/logs", zq::test::Reply::json(QJsonObject()));
+    utils::overrideBaseUrlsForTesting(service.baseUrl());
+    APIHandler::overrideNetworkAvailabilityForTesting(true);
+    utils::setAuthInfo(QStringLiteral("me@example.org"), QStringLiteral("t0k"));
+    if (!app.CheckSingleInstance())
+        return 1;
+    app.Init();
+    Typist typist;
+    if (!typist.ok() || !waitFor([&] { return app.library().count() == 20 && !app.library().isListing(); })) {
+        std::printf("no X display or no library\n");
+        return 1;
+    }
+    ScreenShooter& shooter = app.screenShooter();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    std::printf("screen %dx%d\n", screen.width(), screen.height());
+
+    // Memory first: "before" is the application as it idles before its first capture.
+    waitFor([] { return false; }, 1000);
+    const double before = residentMb();
+    const double beforeData = residentMb("RssAnon:");
+    QVector<double> after, afterData;
+    for (int i = 0; i < kCaptures; ++i) {
+        typist.hotkey();
+        if (!waitFor([&] { return overlaysExposed(shooter); })) {
+            std::printf("overlays never showed\n");
+            return 1;
+        }
+        typist.drag(screen.topLeft() + QPoint(200, 150), screen.topLeft() + QPoint(1000, 450));
+        if (!waitFor([&] { return overlaysGone(shooter); })) {
+            std::printf("overlays never closed\n");
+            return 1;
+        }
+        waitFor([] { return false; }, 300);
+        after.append(residentMb());
+        afterData.append(residentMb("RssAnon:"));
+    }
+    std::printf("resident before the first capture:  %8.1f MB, own data %8.1f MB\n", before, beforeData);
+    for (int i = 0; i < after.size(); ++i)
+        std::printf("after capture %d:                    %8.1f MB (%+.1f), own data %8.1f MB (%+.1f)\n",
+                    i + 1, after.at(i), after.at(i) - before, afterData.at(i), afterData.at(i) - beforeData);
+    std::printf("growth after %d captures, own data: %8.1f MB (goal <= 20)\n", kCaptures,
+                afterData.last() - beforeData);
+
+    QVector<double> hotkeyTimes;
+    for (int i = 0; i < kRuns; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        typist.hotkey();
+        if (!waitFor([&] { return overlaysExposed(shooter); }))
+            return 1;
+        hotkeyTimes.append(timer.nsecsElapsed() / 1e6);
+        shooter.closeDialogs();
+        waitFor([&] { return overlaysGone(shooter); });
+    }
+    QAction menuEntry;
+    QObject::connect(&menuEntry, &QAction::triggered, &app, &Application::MakeScreenshot);
+    QVector<double> menuTimes;
+    for (int i = 0; i < kMenuRuns; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        menuEntry.trigger();
+        if (!waitFor([&] { return overlaysExposed(shooter); }))
+            return 1;
+        menuTimes.append(timer.nsecsElapsed() / 1e6);
+        shooter.closeDialogs();
+        waitFor([&] { return overlaysGone(shooter); });
+    }
+    const double hotkey = median(hotkeyTimes);
+    std::printf("hotkey to overlays exposed, no window shown: median %8.1f ms (%d runs)\n", hotkey, kRuns);
+    std::printf("menu entry to overlays exposed (%d ms wait):  median %8.1f ms (%d runs)\n",
+                Application::kCaptureDelayMs, median(menuTimes), kMenuRuns);
+    std::printf("ratio menu entry / hotkey:                    %8.1f x\n",
+                hotkey > 0 ? median(menuTimes) / hotkey : 0.0);
+    std::fflush(stdout);
+    app.Cleanup();
+    return 0;
+}

@@ -1,0 +1,108 @@
+#include "app/startup.h"
+
+#include "app/Application.h"
+#include "core/FullDumpHandler.h"
+#include "core/Logger.h"
+#include "core/SystemInfo.h"
+#include "core/crashreporter.h"
+#include "core/memory.h"
+#include "core/metatypes.h"
+#include "core/paths.h"
+#include "core/settings.h"
+#include "core/switches.h"
+#include "core/ui/MessageBox.h"
+#include "library/libraryMetaTypes.h"
+#include "model/modelMetaTypes.h"
+#include "view/render/ContentInfo.h"
+
+#include <QDesktopWidget>
+#include <QMetaType>
+#include <QScopeGuard>
+#include <QScreen>
+
+#include <memory>
+
+namespace startup {
+
+QByteArray platformFor(const QProcessEnvironment& environment)
+{
+    if (!environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty())
+        return QByteArray();
+    return environment.value(QStringLiteral("DISPLAY")).isEmpty() ? QByteArray() : QByteArrayLiteral("xcb");
+}
+
+void prepareProcess()
+{
+    utils::returnLargeBlocksWhenFreed();
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    const SystemInfo& system = utils::systemInfo();
+    if (system.isRedHat() || system.isManjaro())
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+    const QByteArray platform = platformFor(QProcessEnvironment::systemEnvironment());
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
+
+    utils::registerModelMetaTypes();
+    qRegisterMetaType<ContentInfo>("ContentInfo");
+    utils::registerMetaTypes();
+    utils::registerLibraryMetaTypes();
+
+    QCoreApplication::setApplicationName(QStringLiteral("Zorvane Qelting Tool"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Zorvane"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("zorvane.com"));
+    // Read when the application object is made, so set before it.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+}
+
+} // namespace startup
+
+namespace {
+
+int runApplication(int& argc, char** argv, const std::function<void(Application&)>& beforeRun)
+{
+    bool reporting = false;
+    // Declared before the application, so that it runs after the application is gone.
+    const auto stopReporting = qScopeGuard([&reporting] {
+        if (reporting)
+            utils::shutdownCrashReporter();
+    });
+    Application app(argc, argv);
+    // The check of a damaged settings file parses it in a child process, which needs the application
+    // object; nothing reads settings before it, the crash reporter (which reads the account) included.
+    utils::migrateSettings();
+    utils::initCrashReporter();
+    reporting = true;
+
+    if (!QApplication::desktop() || QGuiApplication::screens().isEmpty()) {
+        MessageBox::critical(
+            nullptr, QApplication::translate("QApplication", "zorvane-qelting-tool"),
+            QApplication::translate("QApplication", "Couldn't detect desktop on this system."),
+            QMessageBox::Ok, QMessageBox::NoButton);
+        return 1;
+    }
+    Logger logger(QStringLiteral("zorvane"), 14);
+    std::unique_ptr<FullDumpHandler> fullDump;
+    if (hasCommandLineArgument(kFullDumpSwitch)) {
+        fullDump = std::make_unique<FullDumpHandler>();
+        fullDump->install(utils::logsPath());
+    }
+    if (beforeRun)
+        beforeRun(app);
+    const int code = app.Run();
+    fullDump.reset();
+    return code;
+}
+
+} // namespace
+
+int runProgram(int& argc, char** argv, const std::function<void(Application&)>& beforeRun)
+{
+    startup::prepareProcess();
+    try {
+        return runApplication(argc, argv, beforeRun);
+    } catch (...) {
+        // Caught only so that the application is taken down and crash reporting shut down on the way.
+        throw;
+    }
+}

@@ -1,0 +1,249 @@
+// The main window's page switches, the view page's keys and the window's own events.
+#include "authoring/pages/QeltCreateFrame.h"
+#include "authoring/pages/QeltHandwriteFrame.h"
+#include "authoring/pages/TextEditPane.h"
+#include "core/settings.h"
+#include "library/QeltControllerSwitch.h"
+#include "library/QeltsController.h"
+#include "library/gallery/QeltListFrame.h"
+#include "view/page/QeltViewFrame.h"
+#include "view/window/LatexResultDialog.h"
+#include "view/window/WindowSizer.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStackedWidget>
+
+void LatexResultDialog::ShowGallery()
+{
+    collapseEditPanes();
+    if (switcher->mode() != 0)
+        galleryPage->refreshSearch();
+    switchTo(GalleryPage);
+    if (!isVisible())
+        return;
+    if (isMaximized()) {
+        show();
+    } else {
+        showNormal();
+        sizer->recentreTo(sizer->windowSize());
+    }
+    activateWindow();
+}
+
+void LatexResultDialog::ShowQeltView(ZorvaneQeltPtr qelt)
+{
+    if (!qelt) {
+        qWarning() << "[LatexResultDialog] No Qelt to show";
+        return;
+    }
+    collapseEditPanes();
+    switchTo(ViewPage);
+    if (kKeyPopupConfidenceWindow.get()) {
+        isMaximized() ? show() : showNormal();
+        raise();
+        activateWindow();
+        setFocus(Qt::ActiveWindowFocusReason);
+    }
+    if (viewFrame)
+        viewFrame->ShowQelt(qelt);
+}
+
+void LatexResultDialog::ShowQeltById(const QString& qeltId)
+{
+    if (const ZorvaneQeltPtr qelt = switcher->current()->qeltById(qeltId))
+        ShowQeltView(qelt);
+}
+
+void LatexResultDialog::openPage(Page page)
+{
+    switchTo(page);
+    if (isHidden())
+        showNormal();
+    activateWindow();
+    sizer->openPage();
+}
+
+void LatexResultDialog::ShowCreatePage(bool markdown)
+{
+    openPage(CreatePage);
+    // Coming back to the page in the mode it is in keeps what was typed and not yet sent.
+    if (createFrame->isMarkdown() == markdown && !createFrame->pane()->isBlank())
+        return;
+    createFrame->reset(markdown);
+}
+
+void LatexResultDialog::ShowCreatePageKeepMode()
+{
+    ShowCreatePage(createFrame->isMarkdown());
+}
+
+void LatexResultDialog::ShowHandwritePage()
+{
+    const int from = currentPage();
+    openPage(HandwritePage);
+    // Opened from the pad itself, leaving it still leads where it led.
+    if (from != HandwritePage)
+        previousPage = from;
+    if (!handwriteFrame->isScanning()) {
+        handwriteFrame->clear();
+        handwriteFrame->hideError();
+        handwriteFrame->setDrawMode();
+    }
+}
+
+void LatexResultDialog::ShowPdfConverter()
+{
+    openPage(PdfPage);
+}
+
+void LatexResultDialog::OnHandwriteExit()
+{
+    switch (previousPage) {
+    case PdfPage:
+        ShowPdfConverter();
+        return;
+    case CreatePage:
+        ShowCreatePageKeepMode();
+        return;
+    case ViewPage:
+        // The Qelt may have gone meanwhile; the gallery then, rather than staying on the pad.
+        if (viewFrame && switcher->current()->qeltById(viewFrame->currentQeltId())) {
+            ShowQeltById(viewFrame->currentQeltId());
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    ShowGallery();
+}
+
+void LatexResultDialog::OnPrevQeltKey()
+{
+    if (onViewPage())
+        viewFrame->PrevQelt();
+}
+
+void LatexResultDialog::OnNextQeltKey()
+{
+    if (onViewPage())
+        viewFrame->NextQelt();
+}
+
+void LatexResultDialog::OnFirstQeltKey()
+{
+    if (onViewPage())
+        viewFrame->FirstQelt();
+}
+
+void LatexResultDialog::OnLastQeltKey()
+{
+    if (onViewPage())
+        viewFrame->LastQelt();
+}
+
+void LatexResultDialog::OnRowUpKey()
+{
+    if (onViewPage())
+        viewFrame->OnPrevRowKey();
+}
+
+void LatexResultDialog::OnPrevTabKey()
+{
+    if (onViewPage())
+        viewFrame->SelectPrevTab(-1, true);
+}
+
+void LatexResultDialog::OnRowDownKey()
+{
+    if (onViewPage())
+        viewFrame->OnNextRowKey();
+}
+
+void LatexResultDialog::OnNextTabKey()
+{
+    if (onViewPage())
+        viewFrame->SelectNextTab(-1, true);
+}
+
+void LatexResultDialog::OnDeleteKey()
+{
+    if (onViewPage())
+        viewFrame->DeleteQelt();
+}
+
+bool LatexResultDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == this) {
+        const QEvent::Type type = event->type();
+        const bool leftRelease =
+            (type == QEvent::MouseButtonRelease || type == QEvent::NonClientAreaMouseButtonRelease) &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+        // The window manager's frame keeps its releases to itself: hiding ends a resize or move as well.
+        if (leftRelease || type == QEvent::Hide)
+            sizer->settled(currentPage() == ViewPage, currentPage() == GalleryPage);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void LatexResultDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && isFullScreen()) {
+        showNormal();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void LatexResultDialog::reject()
+{
+    if (!kKeySystemTrayAvailable.get()) {
+        showMinimized();
+        return;
+    }
+    QDialog::reject();
+}
+
+void LatexResultDialog::moveEvent(QMoveEvent* event)
+{
+    sizer->moved();
+    QDialog::moveEvent(event);
+}
+
+void LatexResultDialog::resizeEvent(QResizeEvent* event)
+{
+    sizer->resized(event->size(), currentPage() == ViewPage);
+    QDialog::resizeEvent(event);
+}
+
+void LatexResultDialog::closeEvent(QCloseEvent* event)
+{
+    if (kKeySystemTrayAvailable.get()) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    showMinimized();
+}
+
+void LatexResultDialog::showEvent(QShowEvent* event)
+{
+    event->accept();
+    emit Shown();
+}
+
+void LatexResultDialog::changeEvent(QEvent* event)
+{
+    if (event->type() != QEvent::WindowStateChange) {
+        QDialog::changeEvent(event);
+        return;
+    }
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    if ((change->oldState() & Qt::WindowMaximized) &&
+        (windowState() & ~Qt::WindowActive) == Qt::WindowNoState)
+        sizer->restoreFromMaximised(currentPage() == ViewPage, currentPage() == GalleryPage);
+    event->accept();
+}

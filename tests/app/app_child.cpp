@@ -1,0 +1,79 @@
+// The real program as the lifecycle tests run it: its service is the test's fake, it says on standard
+// output when it is ready and when a later start knocked, and it ends with the code that a line
+// "exit <code>" on standard input names, through the application's restart slots for 212 and 213. Each start
+// leaves a note (its process id and arguments) in the folder ZQ_CHILD_MARKERS; a start that finds a note
+// there already, the copy a restart made, ends as soon as it is ready.
+#include "api/APIHandler.h"
+#include "app/Application.h"
+#include "app/SingleInstance.h"
+#include "app/startup.h"
+#include "core/identity.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+void say(const char* line)
+{
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+int leaveNote(int argc, char** argv)
+{
+    const QDir folder(qEnvironmentVariable("ZQ_CHILD_MARKERS"));
+    const int run = folder.entryList(QDir::Files).size();
+    QJsonArray arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    QFile note(folder.filePath(QStringLiteral("run%1").arg(run)));
+    if (note.open(QIODevice::WriteOnly))
+        note.write(QJsonDocument(QJsonObject{{"pid", qint64(getpid())}, {"arguments", arguments}}).toJson());
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const int run = leaveNote(argc, argv);
+    utils::overrideBaseUrlsForTesting(qEnvironmentVariable("ZQ_CHILD_SERVICE"));
+    APIHandler::overrideNetworkAvailabilityForTesting(true);
+    return runProgram(argc, argv, [run](Application& app) {
+        QObject::connect(&app.singleInstance(), &SingleInstance::knocked, [] { say("knocked"); });
+        QTimer::singleShot(0, &app, [&app, run] {
+            say("ready");
+            if (run > 0)
+                app.exit(0);
+        });
+        auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
+        QObject::connect(input, &QSocketNotifier::activated, &app, [&app, input] {
+            char line[64] = {};
+            const ssize_t read = ::read(STDIN_FILENO, line, sizeof line - 1);
+            if (read <= 0) {
+                input->setEnabled(false); // the test is gone
+                app.exit(0);
+                return;
+            }
+            int code = 0;
+            if (std::sscanf(line, "exit %d", &code) != 1)
+                return;
+            if (code == 212)
+                app.Restart();
+            else if (code == 213)
+                app.SilentRestart();
+            else
+                app.exit(code);
+        });
+    });
+}

@@ -1,0 +1,188 @@
+#include "app/RestartLauncher.h"
+#include "app/SingleInstance.h"
+#include "core/paths.h"
+#include "core/settings.h"
+#include "core/switches.h"
+#include "core/userState.h"
+#include "support/FakeAccount.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+using namespace zq::test;
+
+namespace {
+
+const QString kUser = QStringLiteral("me@example.org");
+
+// One start of the real program, with a folder of its own for the notes its starts leave.
+struct Child
+{
+    QProcess process;
+    QTemporaryDir notes;
+    QByteArray output;
+
+    Child(const QString& service, const QStringList& arguments, const QString& appImage = QString())
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ZQ_CHILD_SERVICE"), service);
+        environment.insert(QStringLiteral("ZQ_CHILD_MARKERS"), notes.path());
+        if (!appImage.isEmpty())
+            environment.insert(QStringLiteral("APPIMAGE"), appImage);
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        QObject::connect(&process, &QProcess::readyReadStandardOutput,
+                         [this] { output += process.readAllStandardOutput(); });
+        process.start(QStringLiteral(ZQ_APP_CHILD), arguments);
+    }
+    ~Child()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+    bool said(const QByteArray& line) const { return output.split('\n').contains(line); }
+    void tell(const QByteArray& line) { process.write(line + '\n'); }
+    // The note of the program's n-th start.
+    QJsonObject note(int run) const
+    {
+        QFile file(QDir(notes.path()).filePath(QStringLiteral("run%1").arg(run)));
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
+    }
+    int starts() const { return QDir(notes.path()).entryList(QDir::Files).size(); }
+};
+
+QStringList eventsAt(const FakeService& service)
+{
+    QStringList names;
+    for (const RecordedRequest& request : service.requestsTo("/v1/logs"))
+        for (const QJsonValue& record : request.json().value("logs").toArray())
+            names << record.toObject().value("event").toString();
+    return names;
+}
+
+} // namespace
+
+// The whole program in child processes: one instance per user, the restart, and what the end leaves.
+class TestAppLifecycle : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<FakeAccount> m_account;
+
+private slots:
+    void initTestCase()
+    {
+        // The single-instance socket of this run, apart from any other run's on the machine.
+        qputenv("TMPDIR", QFile::encodeName(homePath()));
+    }
+
+    void init()
+    {
+        clearSettings();
+        m_service = std::make_unique<FakeService>();
+        m_account = std::make_unique<FakeAccount>(*m_service);
+        m_service->on("GET", "/v1/user/settings", Reply::json(QJsonObject{{"improve_ocr", true}}));
+        m_service->on("POST", "/v1/logs", Reply::json(QJsonObject()));
+    }
+
+    void secondStartKnocksAndEndsWithOne()
+    {
+        m_account->add("q1");
+        utils::setAuthInfo(kUser, QStringLiteral("t0k"));
+        Child first(m_service->baseUrl(), {});
+        QTRY_VERIFY_WITH_TIMEOUT(first.said("ready"), 30000);
+        QTRY_VERIFY(!m_service->requestsTo("/v1/qelts").isEmpty());
+
+        Child second(m_service->baseUrl(), {});
+        QVERIFY(second.process.waitForFinished(30000));
+        QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.process.exitCode(), 1);
+        QVERIFY(!second.said("ready"));
+        QTRY_VERIFY(first.said("knocked"));
+
+        // A restart: one copy starts with the same arguments, and ends by itself once it is up.
+        first.tell("exit 212");
+        QTRY_COMPARE_WITH_TIMEOUT(first.process.state(), QProcess::NotRunning, 30000);
+        QCOMPARE(first.process.exitCode(), RestartLauncher::kRestartCode);
+        // The end saved the library.
+        QCOMPARE(QDir(utils::statePath()).entryList({QStringLiteral("qelts-*.dat")}).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(first.starts(), 2, 30000);
+        QTRY_VERIFY(first.note(1).contains("arguments"));
+        QCOMPARE(first.note(1).value("arguments").toArray(), QJsonArray{QStringLiteral(ZQ_APP_CHILD)});
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(first.note(1).value("pid").toDouble()), 0) != 0, 30000);
+        // The first start's events and the copy's, sent as each ended; the second start sent none.
+        QTRY_COMPARE(eventsAt(*m_service).count("app_start"), 2);
+    }
+
+    void laterStartWritesZeroToTheRunningOne()
+    {
+        // This test plays the running instance.
+        QLocalServer running;
+        QVERIFY(running.listen(SingleInstance::kServerName));
+        Child later(m_service->baseUrl(), {});
+        QVERIFY(running.waitForNewConnection(30000));
+        QLocalSocket* knock = running.nextPendingConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(later.process.state() == QProcess::NotRunning, 30000);
+        QCOMPARE(later.process.exitCode(), 1);
+        knock->waitForReadyRead(1000);
+        QCOMPARE(knock->readAll(), QByteArray("0"));
+        QVERIFY(eventsAt(*m_service).isEmpty());
+    }
+
+    void silentRestartStartsTheAppImageOnce()
+    {
+        // The program's file as an AppImage would name it; the restart must start this one.
+        QTemporaryDir folder;
+        const QString appImage = folder.filePath(QStringLiteral("Zorvane.AppImage"));
+        QVERIFY(QFile::link(QStringLiteral(ZQ_APP_CHILD), appImage));
+        utils::setAuthInfo(kUser, QStringLiteral("t0k")); // the events travel with a token only
+        Child first(m_service->baseUrl(), {QStringLiteral("-full-dump")}, appImage);
+        QTRY_VERIFY_WITH_TIMEOUT(first.said("ready"), 30000);
+        first.tell("exit 213");
+        QTRY_COMPARE_WITH_TIMEOUT(first.process.state(), QProcess::NotRunning, 30000);
+        QCOMPARE(first.process.exitCode(), RestartLauncher::kSilentRestartCode);
+
+        QTRY_COMPARE_WITH_TIMEOUT(first.starts(), 2, 30000);
+        QTRY_VERIFY(first.note(1).contains("arguments"));
+        const QJsonObject copy = first.note(1);
+        QCOMPARE(copy.value("arguments").toArray(),
+                 (QJsonArray{appImage, QStringLiteral("-full-dump"), kHideStartBalloonSwitch}));
+        // The copy ends by itself once it is up; it was a start like any other.
+        const pid_t pid = pid_t(copy.value("pid").toDouble());
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(pid, 0) != 0, 30000);
+        QTRY_COMPARE(eventsAt(*m_service).count("app_start"), 2);
+    }
+
+    void damagedSettingsAreSetAsideBeforeAnythingReadsThem()
+    {
+        // The account is read by the crash reporter at start; the polygon makes Qt die while parsing.
+        QVERIFY(writeRawSettings("[General]\nAuthInfo=me@example.org, t0k\n"
+                                 "Polygon=\"@Variant(\\0\\0\\0G\\x7f\\xff\\xff\\xff)\"\n"));
+        Child child(m_service->baseUrl(), {});
+        QTRY_VERIFY_WITH_TIMEOUT(child.said("ready") || child.process.state() == QProcess::NotRunning, 30000);
+        QVERIFY(child.said("ready"));
+        child.tell("exit 0");
+        QTRY_COMPARE_WITH_TIMEOUT(child.process.state(), QProcess::NotRunning, 30000);
+        QCOMPARE(child.process.exitCode(), 0);
+        const QFileInfo settings(settingsFilePath());
+        QCOMPARE(
+            settings.absoluteDir().entryList({settings.fileName() + QStringLiteral(".damaged-*")}).size(), 1);
+    }
+};
+
+ZQ_TEST_MAIN(TestAppLifecycle)
+#include "test_app_lifecycle.moc"

@@ -1,0 +1,211 @@
+// The view page's parts that need no page: sizes, scroll positions, the editor page's formats, and saved
+// image names.
+
+#include "support/TestMain.h"
+#include "view/page/savedImages.h"
+#include "view/page/viewGeometry.h"
+#include "view/render/PageFormats.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <climits>
+
+class TestViewPageParts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void contentSizes_data()
+    {
+        QTest::addColumn<ContentInfo>("info");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("pad");
+        // A screen 1000 px wide, the page's 16 px font: width + 42, height + 16, 100 to 500 px high.
+        QTest::newRow("short content is padded") << ContentInfo{false, 300, 40} << QSize(342, 100) << 22;
+        QTest::newRow("odd padding rounds down") << ContentInfo{false, 300, 41} << QSize(342, 100) << 21;
+        QTest::newRow("tall content is held") << ContentInfo{false, 300, 900} << QSize(342, 500) << 0;
+        QTest::newRow("exactly the least height") << ContentInfo{false, 0, 84} << QSize(42, 100) << 0;
+        QTest::newRow("wide content keeps off the screen's edge")
+            << ContentInfo{false, 5000, 200} << QSize(900, 216) << 0;
+        QTest::newRow("the largest report") << ContentInfo{false, INT_MAX, INT_MAX} << QSize(900, 500) << 0;
+        QTest::newRow("error") << ContentInfo{true, 0, 0} << QSize(480, 80) << 0;
+    }
+
+    void contentSizes()
+    {
+        QFETCH(ContentInfo, info);
+        QFETCH(QSize, size);
+        QFETCH(int, pad);
+        const viewGeometry::ContentSizing sizing = viewGeometry::contentSizing(info, 1000, 16);
+        QCOMPARE(sizing.size, size);
+        QCOMPARE(sizing.pad, pad);
+    }
+
+    void scrollPositionsAndRings_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("maximum");
+        QTest::addColumn<int>("scroll");
+        QTest::addColumn<int>("wrapped");
+        QTest::newRow("first of five") << 0 << 5 << 100 << 0 << 0;
+        QTest::newRow("third of five") << 2 << 5 << 100 << 50 << 2;
+        QTest::newRow("truncated") << 1 << 4 << 100 << 33 << 1;
+        QTest::newRow("last of five") << 4 << 5 << 100 << 100 << 4;
+        QTest::newRow("past the end wraps") << 5 << 5 << 100 << 125 << 0;
+        QTest::newRow("before the start wraps") << -1 << 5 << 100 << -25 << 4;
+        QTest::newRow("one entry") << 0 << 1 << 100 << 0 << 0;
+        QTest::newRow("no entries") << 0 << 0 << 100 << 0 << -1;
+    }
+
+    void scrollPositionsAndRings()
+    {
+        QFETCH(int, index);
+        QFETCH(int, count);
+        QFETCH(int, maximum);
+        QFETCH(int, scroll);
+        QFETCH(int, wrapped);
+        QCOMPARE(viewGeometry::scrollValueFor(index, count, maximum), scroll);
+        QCOMPARE(viewGeometry::wrap(index, count), wrapped);
+    }
+
+    void formatsAreSortedByType_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QStringList>("mathml");
+        QTest::addColumn<QStringList>("inchi");
+        QTest::addColumn<bool>("empty");
+        QTest::addColumn<bool>("onlySmiles");
+        QTest::newRow("in the page's order")
+            << QByteArray(R"({"formats":[{"type":"mathml","value":"a"},{"type":"inchi","value":"i"},)"
+                          R"({"type":"mathml","value":"b"}]})")
+            << QStringList{"a", "b"} << QStringList{"i"} << false << false;
+        QTest::newRow("empty values and unknown types make nothing")
+            << QByteArray(R"({"formats":[{"type":"inchi","value":""},{"type":"latex","value":"x"},)"
+                          R"({"type":"mathml"},{"value":"v"},7,{"type":"smiles","value":"CCO"}]})")
+            << QStringList() << QStringList() << false << true;
+        QTest::newRow("no array") << QByteArray(R"({"formats":{"type":"mathml","value":"a"}})")
+                                  << QStringList() << QStringList() << true << true;
+        QTest::newRow("values that are not strings")
+            << QByteArray(R"({"formats":[{"type":"mathml","value":5},{"type":["inchi"],"value":"i"}]})")
+            << QStringList() << QStringList() << true << true;
+    }
+
+    void formatsAreSortedByType()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QStringList, mathml);
+        QFETCH(QStringList, inchi);
+        QFETCH(bool, empty);
+        QFETCH(bool, onlySmiles);
+        const PageFormats formats = PageFormats::fromReply(QJsonDocument::fromJson(reply).object());
+        QCOMPARE(formats.mathml, mathml);
+        QCOMPARE(formats.inchi, inchi);
+        QCOMPARE(formats.isEmpty(), empty);
+        QCOMPARE(formats.onlySmiles(), onlySmiles);
+        QCOMPARE(PageFormats::first(formats.mathml), mathml.value(0));
+    }
+
+    // The DOCX group always, the CSV action only with CSV values, every other group with its values,
+    // and none of a format the user turned off.
+    void dataGroupsFollowFormatsAndChoices()
+    {
+        PageFormats formats;
+        formats.mathml = QStringList{"m1", "m2"};
+        formats.tsv = QStringList{"t"};
+        formats.csv = QStringList{"c"};
+        const auto all = [](const QString&) { return true; };
+        QCOMPARE(formats.dataGroups("Open DOCX", "Export CSV", all),
+                 (QList<QStringList>{{"Open DOCX"}, {"Export CSV"}, {}, {"m1", "m2"}, {}, {}, {}, {"t"}}));
+        const auto noCsvOrMathml = [](const QString& name) { return name != "csv" && name != "mathml"; };
+        QCOMPARE(formats.dataGroups("Open DOCX", "Export CSV", noCsvOrMathml),
+                 (QList<QStringList>{{"Open DOCX"}, {}, {}, {}, {}, {}, {}, {"t"}}));
+        QCOMPARE(PageFormats().dataGroups("D", "C", all),
+                 (QList<QStringList>{{"D"}, {}, {}, {}, {}, {}, {}, {}}));
+    }
+
+    void savedImageNames_data()
+    {
+        QTest::addColumn<int>("fileType");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("third");
+        QTest::newRow("png") << 0 << "zorvane 2024-03-05 07-08-09.png"
+                             << "zorvane 2024-03-05 07-08-09-(1).png"
+                             << "zorvane 2024-03-05 07-08-09-(1)-(2).png";
+        QTest::newRow("tiff") << 1 << "zorvane 2024-03-05 07-08-09.tiff"
+                              << "zorvane 2024-03-05 07-08-09-(1).tiff"
+                              << "zorvane 2024-03-05 07-08-09-(1)-(2).tiff";
+    }
+
+    // Saves within one second take the next names, and a file already there is never written over.
+    void savedImageNames()
+    {
+        QFETCH(int, fileType);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, third);
+        QTemporaryDir dir;
+        QImage image(8, 6, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        const QString name =
+            savedImages::firstName(dir.path(), QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9)), fileType);
+        QCOMPARE(name, dir.filePath(first));
+        QCOMPARE(savedImages::saveUnder(image, name), dir.filePath(first));
+        QFile other(dir.filePath(second));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("someone else's");
+        other.close();
+        QCOMPARE(savedImages::saveUnder(image, name), dir.filePath(third));
+        QCOMPARE(QImage(dir.filePath(third)).pixelColor(0, 0), QColor(Qt::blue));
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.readAll(), QByteArray("someone else's"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3); // nothing left behind
+    }
+
+    void savingFailsWithoutOverwriting_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("every name taken") << "taken";
+        QTest::newRow("no such folder") << "folder";
+        QTest::newRow("no image") << "null";
+    }
+
+    void savingFailsWithoutOverwriting()
+    {
+        QFETCH(QString, failure);
+        QTemporaryDir dir;
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QString name = dir.filePath("zorvane.png");
+        if (failure == "taken") {
+            // Each name is longer than the one before: the file system's limit on a name comes first.
+            QString candidate = name;
+            int taken = 0;
+            for (int counter = 0; counter <= savedImages::kMaxRenames; ++counter, ++taken) {
+                if (counter > 0)
+                    candidate = savedImages::nextCandidate(candidate, counter);
+                if (!QFile(candidate).open(QIODevice::WriteOnly))
+                    break;
+            }
+            QVERIFY(taken > 10);
+        } else if (failure == "folder") {
+            name = dir.filePath("missing/zorvane.png");
+        } else {
+            image = QImage();
+        }
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[QeltViewFrame::SaveImage\\] "));
+        QCOMPARE(savedImages::saveUnder(image, name), QString());
+        QDir folder(dir.path());
+        for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden))
+            QCOMPARE(file.size(), 0); // every taken name still empty, no temporary file left
+    }
+};
+
+ZQ_TEST_MAIN(TestViewPageParts)
+#include "test_view_page_parts.moc"
