@@ -686,8 +686,10 @@ private slots:
                                                                           "ELF");
     }
 
-    void quitEntryEndsTheEventLoop()
+    void quitEntryEndsTheEventLoopAndCleanupHidesTheIcon()
     {
+        QSystemTrayIcon* icon = app().tray().icon();
+        QCOMPARE(icon->contextMenu(), app().tray().menu());
         QTimer::singleShot(0, this, [] {
             for (QAction* action : app().tray().menu()->actions())
                 if (action->text() == "Quit")
@@ -695,6 +697,9 @@ private slots:
         });
         QTimer::singleShot(20000, this, [] { app().exit(99); });
         QCOMPARE(app().exec(), 0);
+        QVERIFY(icon->isVisible());
+        app().Cleanup();
+        QVERIFY(!icon->isVisible());
     }
 };
 

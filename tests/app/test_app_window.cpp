@@ -24,6 +24,7 @@
 #include "support/PrivateDisplay.h"
 #include "support/TestMain.h"
 #include "view/page/QeltViewFrame.h"
+#include "view/rows/RowFormat.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -295,6 +296,15 @@ private slots:
         QCOMPARE(second->findChild<QTabWidget*>("tabWidget")->currentIndex(),
                  int(SettingsDialog::ImageExportTab));
         QCOMPARE(second->GetResultFormat(), edited);
+        // What it announces reaches the view page.
+        QStringList blockLabels;
+        for (int style : {0, 1}) {
+            utils::ResultFormat announced = edited;
+            announced.blockStyle = style;
+            emit second->FormattingChanged(announced);
+            blockLabels << window()->viewPage()->delimiterLabel(LatexBlock);
+        }
+        QVERIFY2(blockLabels.at(0) != blockLabels.at(1), qPrintable(blockLabels.join(' ')));
         second->reject();
         QTRY_VERIFY(!app().windows().settings());
     }
