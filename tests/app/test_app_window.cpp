@@ -13,6 +13,7 @@
 #include "authoring/pages/QeltCreateFrame.h"
 #include "core/identity.h"
 #include "core/settings.h"
+#include "core/ui/MessageBox.h"
 #include "core/userState.h"
 #include "dialogs/FeedbackDialog.h"
 #include "dialogs/SettingsDialog.h"
@@ -204,11 +205,18 @@ private slots:
         QCOMPARE(utils::feedbackList().keys(), held.keys());
     }
 
-    void removalAskedByTheWindowReachesTheLibrary()
+    void removalAskedByTheWindowOrTheDeleteKeyReachesTheLibrary()
     {
         emit window()->WantRemoveQelt("old");
         QVERIFY(!app().library().qeltById("old"));
         QTRY_VERIFY(m_account->find("old")->deleted);
+        // The delete key on the view page asks first.
+        window()->ShowQeltView(app().library().qeltById("drawn"));
+        QTRY_COMPARE(window()->viewPage()->currentQeltId(), QString("drawn"));
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        QVERIFY(QMetaObject::invokeMethod(app().navigateFilter(), "DeleteQelt"));
+        QVERIFY(!app().library().qeltById("drawn"));
+        QTRY_VERIFY(m_account->find("drawn")->deleted);
     }
 
     void hotkeysOpenTheWindowAndItsEditors_data()
