@@ -10,17 +10,22 @@
 #include "app/RateLimitDialog.h"
 #include "app/flows/RecognitionUpload.h"
 #include "app/startup.h"
+#include "authoring/pages/QeltCreateFrame.h"
 #include "core/identity.h"
 #include "core/settings.h"
 #include "core/userState.h"
-#include "authoring/pages/QeltCreateFrame.h"
+#include "dialogs/FeedbackDialog.h"
+#include "dialogs/SettingsDialog.h"
+#include "library/QeltControllerSwitch.h"
 #include "library/QeltsController.h"
+#include "library/gallery/QeltListFrame.h"
 #include "support/BoxWatcher.h"
 #include "support/FakeAccount.h"
 #include "support/PrivateDisplay.h"
 #include "support/TestMain.h"
 #include "view/page/QeltViewFrame.h"
 
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTabWidget>
 
@@ -88,8 +93,15 @@ private slots:
     {
         QTRY_VERIFY(app().library().count() > 0);
         QVERIFY(window()->isVisible());
+        // A capture goes to the library, whatever the gallery was searching.
+        QLineEdit* search = window()->gallery()->findChild<QLineEdit*>("searchBox");
+        QVERIFY(search);
+        search->setText("y");
+        app().controllerSwitch().setMode(1);
         m_typist->hotkey();
         QTRY_VERIFY(!window()->isVisible());
+        QVERIFY(search->text().isEmpty());
+        QCOMPARE(int(app().controllerSwitch().mode()), 0);
         QTRY_VERIFY(overlaysShown());
         m_typist->drag({200, 150}, {700, 350});
         QTRY_COMPARE(uploads(), 1);
@@ -124,6 +136,71 @@ private slots:
         QVERIFY(expected && expected->id != from->id);
         QVERIFY(QMetaObject::invokeMethod(app().navigateFilter(), key.constData()));
         QTRY_COMPARE(window()->viewPage()->currentQeltId(), expected->id);
+    }
+
+    void tabKeysWrapAroundTheResultTabs()
+    {
+        window()->ShowQeltView(app().library().firstQelt());
+        auto* tabs = window()->viewPage()->findChild<QTabWidget*>("tab_scanResult");
+        QVERIFY(tabs);
+        QTRY_VERIFY(tabs->count() > 1);
+        tabs->setCurrentIndex(tabs->count() - 1);
+        QVERIFY(QMetaObject::invokeMethod(app().navigateFilter(), "NextTab"));
+        QTRY_COMPARE(tabs->currentIndex(), 0);
+        QVERIFY(QMetaObject::invokeMethod(app().navigateFilter(), "PrevTab"));
+        QTRY_COMPARE(tabs->currentIndex(), tabs->count() - 1);
+        // Away from the view page the keys leave it alone.
+        window()->ShowGallery();
+        QVERIFY(QMetaObject::invokeMethod(app().navigateFilter(), "NextTab"));
+        QCOMPARE(tabs->currentIndex(), tabs->count() - 1);
+    }
+
+    void windowRequestsReachTheApplication()
+    {
+        // A Qelt made on an authoring page joins the library and is shown.
+        const ZorvaneQeltPtr made =
+            ZorvaneQelt::fromJson(m_account->add("drawn", "a+b").json(m_service->baseUrl()));
+        QVERIFY(made);
+        emit window()->QeltRecognized(made);
+        QVERIFY(app().library().qeltById("drawn"));
+        QTRY_COMPARE(window()->viewPage()->currentQeltId(), QString("drawn"));
+
+        emit window()->PopupSettings(SettingsDialog::ImageExportTab);
+        QVERIFY(app().windows().settings());
+        QCOMPARE(app().windows().settings()->findChild<QTabWidget*>("tabWidget")->currentIndex(),
+                 int(SettingsDialog::ImageExportTab));
+        app().windows().settings()->reject();
+        QTRY_VERIFY(!app().windows().settings());
+
+        emit window()->SendFeedback();
+        QVERIFY(app().windows().feedback());
+        app().windows().feedback()->close();
+        QTRY_VERIFY(!app().windows().feedback());
+    }
+
+    void restartsStoreTheFeedbackRecordFirst_data()
+    {
+        QTest::addColumn<bool>("afterUpdate");
+        QTest::addColumn<int>("code");
+        QTest::newRow("asked by the window") << false << 212;
+        QTest::newRow("after an update") << true << 213;
+    }
+    void restartsStoreTheFeedbackRecordFirst()
+    {
+        QFETCH(bool, afterUpdate);
+        QFETCH(int, code);
+        // The page holds the record it read when it was built; the store has drifted since.
+        const QMap<QString, FeedbackEntry> held = utils::feedbackList();
+        utils::setFeedbackList({{"stray", FeedbackEntry{1, true}}});
+        // The program's event loop, as Run starts it, ends with the code.
+        QTimer::singleShot(0, this, [this, afterUpdate] {
+            if (afterUpdate)
+                emit app().updateController()->UpdateCompleted();
+            else
+                emit window()->RestartApp();
+        });
+        QCOMPARE(app().exec(), code);
+        QCOMPARE(utils::feedbackList().keys(), held.keys());
     }
 
     void removalAskedByTheWindowReachesTheLibrary()
