@@ -1,6 +1,7 @@
 // Every reader of a reply gets the same bytes: the chat answer stream (in the chunks the first byte
 // picks, as a network reply delivers them), the generic sender's reply, the upload's reply, an
-// output path from the service, and the browser sign-in's status reply and process id.
+// output path from the service, the browser sign-in's status reply and process id, and the view page's
+// DOCX export, solver and chat replies.
 #include "api/APIHandler.h"
 #include "api/GetConversionOutputRequest.h"
 #include "api/LoginProcessResult.h"
@@ -8,6 +9,9 @@
 #include "api/eventStream.h"
 #include "auth/flow/LoginFlow.h"
 #include "core/identity.h"
+#include "view/chat/chatReplies.h"
+#include "view/docx/docxFiles.h"
+#include "view/solver/Solver.h"
 
 #include <QIODevice>
 #include <QJsonDocument>
@@ -110,6 +114,39 @@ void readLoginReplies(const QJsonObject& object, const QString& processId)
     }
 }
 
+// A DOCX reply is a document exactly when it starts as a ZIP archive, and otherwise says why not; a
+// solution is the reply's string; a history gives at most two bubbles an exchange; a failure is told
+// whenever the reply carries a message or errors; a chat picture fits into 500 x 500.
+void readActionReplies(const QByteArray& bytes, const QJsonObject& object)
+{
+    const docxFiles::Reading reading = docxFiles::readReply(bytes);
+    check(reading.isDocument == bytes.startsWith(QByteArray("PK\x03\x04", 4)));
+    check(reading.isDocument || reading.error.value("id").isString());
+
+    const QString summary = Solver::summaryFrom(QJsonDocument::fromJson(bytes));
+    check(summary.isEmpty() || object.value("summary").toString() == summary);
+
+    QVector<std::shared_ptr<ZorvaneQeltChatMsg>> messages;
+    for (const QJsonValue& value : object.value("data").toArray())
+        messages << (value.isObject() ? ZorvaneQeltChatMsg::fromJson(value.toObject()) : nullptr);
+    check(chatReplies::bubblesOf(messages).size() <= 2 * messages.size());
+
+    ZorvaneAPI::Result result;
+    result.errors = ZorvaneAPI::parseErrors(object);
+    result.message = object.value("message").toString();
+    check(chatReplies::failureOf(result, "Failed").has_value() ==
+          (!result.message.isEmpty() || !result.errors.isEmpty()));
+
+    if (bytes.size() >= 8) {
+        int side[2];
+        std::memcpy(side, bytes.constData(), sizeof side);
+        const QSize fitted = chatReplies::fittedImageSize(QSize(side[0], side[1]));
+        check(fitted.isValid() == (side[0] > 0 && side[1] > 0));
+        check(!fitted.isValid() || (fitted.width() >= 1 && fitted.width() <= 500 && fitted.height() >= 1 &&
+                                    fitted.height() <= 500 && qMax(fitted.width(), fitted.height()) == 500));
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -126,5 +163,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     readLoginReplies(object, object.value("uuid").isString() ? object.value("uuid").toString()
                                                              : QString::fromUtf8(bytes));
     check(ZorvaneAPI::UploadFileRequest::urlFrom(object).has_value() == object.value("url").isString());
+    readActionReplies(bytes, object);
     return 0;
 }

@@ -1,12 +1,15 @@
 // Every reader of the settings file, fed with arbitrary bytes. The first byte picks the reader: the whole
 // file as the next start finds it (set aside when unreadable, then the typed reads, which meet our value
-// types inside Qt's variant form), or one stored record, which must write back to what it read.
+// types inside Qt's variant form, and the settings window's presets), or one stored record, which must
+// write back to what it read.
 #include "core/Preset.h"
 #include "core/ResultFormat.h"
+#include "core/builtinPresets.h"
 #include "core/metatypes.h"
 #include "core/settings.h"
 #include "core/shortcuts.h"
 #include "core/userState.h"
+#include "dialogs/logic/PresetChooser.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -46,6 +49,33 @@ struct Setup
     }
 };
 
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+// Whatever was stored, the settings window's presets start from the built-in lists, hold no unsaved
+// values, and the values in use are within the window's bounds.
+void checkPresets()
+{
+    const PresetChooser chooser;
+    const QList<Preset>* builtIn[] = {&builtInPngPresets, &builtInTiffPresets};
+    for (int type : {0, 1}) {
+        const QList<Preset>& presets = chooser.presets(type);
+        check(presets.mid(0, builtIn[type]->size()) == *builtIn[type]);
+        for (const Preset& preset : presets)
+            check(preset.fileType == type && preset.builtInType != Preset::Unsaved);
+    }
+    const Preset& working = chooser.working();
+    check(working.fileType == 0 || working.fileType == 1);
+    check(working.fontSize >= PresetChooser::kMinFontSize && working.fontSize <= PresetChooser::kMaxFontSize);
+    check(working.dpi >= PresetChooser::kMinDpi && working.dpi <= PresetChooser::kMaxDpi);
+    const QList<Preset>& current = chooser.presets(working.fileType);
+    check(chooser.chosenIndex() >= 0 && chooser.chosenIndex() < current.size());
+    check(chooser.isCustom() || working == current[chooser.chosenIndex()]);
+}
+
 void readFile(const QByteArray& bytes)
 {
     static int run = 0;
@@ -67,6 +97,7 @@ void readFile(const QByteArray& bytes)
     (void)utils::feedbackList();
     (void)utils::authInfo();
     (void)utils::shortcutLatex();
+    checkPresets();
     QDir(QFileInfo(path).absolutePath()).removeRecursively();
 }
 

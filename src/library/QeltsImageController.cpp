@@ -51,9 +51,10 @@ void QeltsImageController::addQelt(const std::shared_ptr<ZorvaneQelt>& qelt, con
     record.renderedList.clear();
     record.originalList.clear();
     record.originalFull.clear();
-    if (!original.isNull()) {
-        const QString path = utils::newImagePath();
-        if (!path.isEmpty() && original.save(path, "PNG"))
+    // Without a folder for images the picture is kept nowhere; that fault was logged once already.
+    const QString path = original.isNull() ? QString() : utils::newImagePath();
+    if (!path.isEmpty()) {
+        if (original.save(path, "PNG"))
             record.originalFull = ImageEntry{path, original.size()};
         else
             qCritical("Failed to save image to file: %s", qPrintable(path));

@@ -18,6 +18,8 @@ using zq::test::FakeBrowser;
 using zq::test::FakeLogins;
 using zq::test::Reply;
 
+Q_DECLARE_METATYPE(zq::test::Reply)
+
 class TestLogin : public QObject
 {
     Q_OBJECT
@@ -113,26 +115,37 @@ private slots:
     void signInThatCannotGoOnEndsInAMessage_data()
     {
         QTest::addColumn<QJsonObject>("opened"); // the reply that opens the process; empty: the usual one
+        QTest::addColumn<QJsonObject>("status"); // the first status reply; empty: the usual one
         QTest::addColumn<int>("processes");
         QTest::addColumn<QString>("message");
         const auto uuid = [](const QJsonValue& id) { return QJsonObject{{"uuid", id}}; };
-        QTest::newRow("every process forgotten") << QJsonObject() << LoginFlow::kMaxRestarts + 1 << "expired";
-        QTest::newRow("id with a path") << uuid("../../elsewhere") << 0 << "could not be used";
-        QTest::newRow("id with a query") << uuid("p1?next=https://evil.example") << 0 << "could not be used";
-        QTest::newRow("id with a blank") << uuid("p 1") << 0 << "could not be used";
-        QTest::newRow("id too long") << uuid(QString(LoginFlow::kMaxProcessIdLength + 1, 'a')) << 0
+        const QJsonObject none;
+        QTest::newRow("every process forgotten") << none << none << LoginFlow::kMaxRestarts + 1 << "expired";
+        QTest::newRow("a status of another kind")
+            << none << QJsonObject{{"status", "expired"}} << 1 << "did not complete";
+        QTest::newRow("completed without a token")
+            << none << QJsonObject{{"status", "completed"}, {"email", "ada@example.org"}} << 1
+            << "did not complete";
+        QTest::newRow("id with a path") << uuid("../../elsewhere") << none << 0 << "could not be used";
+        QTest::newRow("id with a query")
+            << uuid("p1?next=https://evil.example") << none << 0 << "could not be used";
+        QTest::newRow("id with a blank") << uuid("p 1") << none << 0 << "could not be used";
+        QTest::newRow("id too long") << uuid(QString(LoginFlow::kMaxProcessIdLength + 1, 'a')) << none << 0
                                      << "could not be used";
-        QTest::newRow("id not a string") << uuid(42) << 0 << "could not be used";
+        QTest::newRow("id not a string") << uuid(42) << none << 0 << "could not be used";
         QTest::newRow("refused with a reason")
             << QJsonObject{{"errors", QJsonArray{QJsonObject{{"id", "x"}, {"message", "Come back later"}}}}}
-            << 0 << "Come back later";
+            << none << 0 << "Come back later";
     }
 
     void signInThatCannotGoOnEndsInAMessage()
     {
         QFETCH(QJsonObject, opened);
+        QFETCH(QJsonObject, status);
         QFETCH(QString, message);
-        if (opened.isEmpty())
+        if (!status.isEmpty())
+            m_service->enqueue("GET", "/v1/user/logins/*", Reply::json(status));
+        else if (opened.isEmpty())
             m_logins->forgetAll();
         else
             m_service->enqueue("POST", "/v1/user/logins", Reply::json(opened));
@@ -146,9 +159,34 @@ private slots:
         QVERIFY(!m_dialog->flow()->isRunning());
     }
 
+    // A window left waiting while the service lets each process expire: every new process opens a page
+    // in the browser, so there are only a few of them.
+    void expiringProcessesOpenOnlyAFewPages()
+    {
+        open(true);
+        start();
+        for (int n = 1; n <= LoginFlow::kMaxRestarts + 1; ++n) {
+            const QString process = QStringLiteral("process%1").arg(n);
+            QTRY_VERIFY(m_logins->polls(process) >= 1);
+            m_logins->forget(process);
+        }
+        QTRY_COMPARE(page(), QString("page_login"));
+        QVERIFY(child<QLabel>("lb_error")->text().contains("expired"));
+        QCOMPARE(m_browser->opened().size(), LoginFlow::kMaxRestarts + 1);
+    }
+
+    void passingTroubleIsShownWhilePollingGoesOn_data()
+    {
+        QTest::addColumn<Reply>("reply");
+        QTest::newRow("service unavailable") << Reply::text(503);
+        const QJsonObject limit{{"id", "too_many_requests_minute"}, {"message", "Slow down"}};
+        QTest::newRow("too many requests") << Reply::json(QJsonObject{{"errors", QJsonArray{limit}}}, 429);
+    }
+
     void passingTroubleIsShownWhilePollingGoesOn()
     {
-        m_service->enqueue("GET", "/v1/user/logins/*", Reply::text(503));
+        QFETCH(Reply, reply);
+        m_service->enqueue("GET", "/v1/user/logins/*", reply);
         open(true);
         QSignalSpy troubled(m_dialog->flow(), &LoginFlow::troubled);
         start();
@@ -170,6 +208,9 @@ private slots:
         start();
         QSignalSpy signedIn(m_dialog.data(), &LoginDialog::loggedIn);
         QTRY_COMPARE(asked, 1);
+        QTest::mouseClick(child<QPushButton>("but_open_again"), Qt::LeftButton);
+        QCOMPARE(m_browser->opened().size(), 2);
+        QCOMPARE(m_browser->opened().last(), m_browser->opened().first());
         QTest::mouseClick(child<QPushButton>("but_cancel"), Qt::LeftButton);
         QCOMPARE(page(), QString("page_login"));
         // The reply arrives and goes with its request; nothing follows it.

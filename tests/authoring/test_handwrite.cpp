@@ -224,6 +224,8 @@ private slots:
         QVERIFY(!m_pad->isScanning() && failed.isEmpty());
         QCOMPARE(m_pad->model()->strokes(), strokes);
         QCOMPARE(m_pad->view()->strokeItems().first()->pen(), kDrawPen);
+        for (const QGraphicsPathItem* item : m_pad->view()->strokeItems())
+            QVERIFY(item->path().elementCount() >= 2); // a dot too is a line, so the pen shows it
         const auto qelt = recognized.first().first().value<ZorvaneQeltPtr>();
         QCOMPARE(qelt->latex, latex);
         QCOMPARE(qelt->status, status);

@@ -188,6 +188,22 @@ private slots:
         QCOMPARE(m_create->pane()->text(), QString());
     }
 
+    // The page stopped waiting, then the Qelt came after all: "try again" would make a second one.
+    void qeltArrivingAfterTheWaitEndsIt()
+    {
+        m_account->delayNext(AccountCall::Create, 1, 600);
+        m_create->reset(true);
+        m_create->setCreateWait(100);
+        type(m_create.get(), "slow text");
+        QSignalSpy created(m_library.get(), &QeltsController::showCreatedQelt);
+        click(m_create.get(), "but_save");
+        QTRY_VERIFY(status(m_create.get()).startsWith("Your Qelt has not arrived yet."));
+        QVERIFY(created.isEmpty());
+        QTRY_COMPARE(created.count(), 1);
+        QCOMPARE(status(m_create.get()), QString());
+        QCOMPARE(m_create->pane()->text(), QString());
+    }
+
     void textTypedWhileWaitingIsKept()
     {
         m_create->reset(false);
@@ -285,9 +301,11 @@ private slots:
         QCOMPARE(back.count(), 1);
         QCOMPARE(m_edit->pane()->text(), QStringLiteral("my long edit"));
         QVERIFY(status(m_edit.get()).startsWith("This Qelt is no longer in your library."));
+        QVERIFY(!child<QPushButton>(m_edit.get(), "but_save")->isEnabled());
 
         m_edit->editQeltAlt("never-there");
         QVERIFY(m_edit->pane()->text().isEmpty());
+        QCOMPARE(status(m_edit.get()), QStringLiteral("This Qelt is no longer in your library."));
         QVERIFY(!child<QPushButton>(m_edit.get(), "but_save")->isEnabled());
         QCoreApplication::processEvents();
         QCOMPARE(patches("same1").size() + patches("gone1").size(), 0);

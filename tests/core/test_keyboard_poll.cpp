@@ -74,6 +74,10 @@ private slots:
         QTest::newRow("nothing") << QVector<quint32>() << Shortcut();
         QTest::newRow("ctrl alt m") << QVector<quint32>{XK_Control_L, XK_Alt_L, XK_m}
                                     << Shortcut(kCtrl | Qt::AltModifier, Qt::Key_M);
+        // The ends of the letters and digits.
+        QTest::newRow("ctrl alt a") << QVector<quint32>{XK_Control_L, XK_Alt_L, XK_a}
+                                    << Shortcut(kCtrl | Qt::AltModifier, Qt::Key_A);
+        QTest::newRow("ctrl 9") << QVector<quint32>{XK_Control_L, XK_9} << Shortcut(kCtrl, Qt::Key_9);
         // The digit under Shift, not the symbol Shift makes of it.
         QTest::newRow("ctrl shift 5") << QVector<quint32>{XK_Control_R, XK_Shift_L, XK_5}
                                       << Shortcut(kCtrl | Qt::ShiftModifier, Qt::Key_5);

@@ -109,12 +109,14 @@ private slots:
             return QJsonObject{{"recognition", recognition}, {"formatting", formatting}, {"other", other}};
         };
         const QJsonObject base{{"qelt_id", "q1"}, {"ocr_feedback", 0}};
-        QJsonObject recognition = base, comment = base, both = base;
+        QJsonObject recognition = base, formatting = base, comment = base, both = base;
         recognition["mistake_category"] = categories(true, false, false);
+        formatting["mistake_category"] = categories(false, true, false);
         comment["comment"] = "x is y";
         both["mistake_category"] = categories(false, true, true);
         both["comment"] = "Bad";
         QTest::newRow("recognition") << QStringList{"cb_recognition"} << "" << recognition;
+        QTest::newRow("formatting") << QStringList{"cb_formatting"} << "" << formatting;
         QTest::newRow("comment only") << QStringList() << "  x is y \n" << comment;
         QTest::newRow("two and a comment") << QStringList{"cb_formatting", "cb_other"} << "Bad" << both;
     }

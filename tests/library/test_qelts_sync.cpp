@@ -262,6 +262,27 @@ private slots:
         QCOMPARE(m_controller->count(), 2);
     }
 
+    // A save that fails leaves the cursor with the Qelts saved last: what came after is asked for again.
+    void aFailedSaveKeepsTheCursorOfTheSavedQelts()
+    {
+        m_account->add("q2");
+        start();
+        m_controller->saveToDisk();
+        const QString file = m_controller->qeltsFilePath();
+        m_account->remove("q2");
+        m_controller->startSync();
+        QTRY_VERIFY(!m_controller->isListing() && !m_controller->qeltById("q2"));
+        // A folder in the file's place fails the save; the file saved before is put back after it.
+        QVERIFY(QFile::rename(file, file + ".kept") && QDir().mkdir(file));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Can't write qelts list to disk"));
+        m_controller->saveToDisk();
+        QVERIFY(QDir().rmdir(file) && QFile::rename(file + ".kept", file));
+        const int before = lists().size();
+        start();
+        QCOMPARE(lists().at(before).queryItem("modified_after"), QString("2024-01-01T00:00:02Z"));
+        QVERIFY(!m_controller->qeltById("q2"));
+    }
+
     // The application signs out when the Qelts file cannot be read: the start it interrupts must
     // neither list with the dropped token nor show anything.
     void signOutDuringTheStartEndsIt_data()
@@ -342,6 +363,10 @@ private slots:
         m_controller->removeQelt("q1");
         QTRY_VERIFY(m_controller->pendingDeletions().empty());
         QVERIFY(m_account->find("q1")->deleted);
+        QPixmap captured(4, 4); // a capture's picture, kept nowhere
+        captured.fill(Qt::red);
+        for (const char* id : {"c1", "c2"})
+            QVERIFY(m_controller->addQelt(makeQelt(id, QDateTime::currentSecsSinceEpoch()), true, captured));
         m_controller->saveToDisk();
         QMetaObject::invokeMethod(
             images->downloader(), [] {}, Qt::BlockingQueuedConnection);

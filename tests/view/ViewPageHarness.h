@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/APIHandler.h"
+#include "api/Provider.h"
 #include "core/identity.h"
 #include "core/userState.h"
 #include "library/QeltControllerSwitch.h"
@@ -76,11 +77,15 @@ struct ViewPageHarness
         APIHandler::setLogFlushIntervalForTesting(3'600'000);
         utils::overrideBaseUrlsForTesting(service.baseUrl());
         utils::overrideGatewayUrlForTesting(service.baseUrl());
-        utils::setAuthInfo(QStringLiteral("someone@example.org"), QStringLiteral("t0k"));
+        ZorvaneAPI::Provider::instance().setAccount(QStringLiteral("someone@example.org"),
+                                                    QStringLiteral("t0k"));
         // The views hold each result back a moment for the page to settle; the tests need not wait that long.
         WebViewWrapper::setResultDelayForTesting(20);
         service.on("POST", "/v1/logs", Reply::json(QJsonObject()));
         service.on("GET", "/img/*", Reply::raw(png(QSize(60, 30), Qt::darkCyan), "image/png"));
+        service.on("POST", "/v1/solve", Reply::json(QJsonObject{{"summary", "x = 1"}}));
+        // Every Qelt shown asks for its chat.
+        service.on("GET", "/v4/qelts/*", Reply::json(QJsonObject{{"data", QJsonArray()}}));
         page = new QeltViewFrame(&switcher, &window);
         auto* layout = new QVBoxLayout(&window);
         layout->setContentsMargins(0, 0, 0, 0);

@@ -828,7 +828,6 @@ private slots:
         const int row = utils::rowMemory().ocrRow;
         QCOMPARE(row, onView && key == "row up" ? 3 : onView && key == "row down" ? 5 : 4);
         QCOMPARE(tabs->currentIndex() != tab, onView && key.endsWith("tab"));
-        QEXPECT_FAIL("delete on the view page", "The view page does not delete Qelts yet", Continue);
         QCOMPARE(removals.count(), onView && key == "delete" ? 1 : 0);
         if (!removals.isEmpty())
             QCOMPARE(removals.first().first().toString(), shown->id);

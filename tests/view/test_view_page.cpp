@@ -100,7 +100,7 @@ private slots:
     {
         const auto qelt = h->add(id("formula"), kFormula, "$" + kFormula + "$");
         QVERIFY(h->showSettled(qelt));
-        QCOMPARE(h->tabTitles(), (QStringList{"OCR", "Data", "Original"}));
+        QCOMPARE(h->tabTitles(), (QStringList{"OCR", "Data", "Original", "Solver"}));
         QCOMPARE(h->rowTexts("latexresult_widget"),
                  (QStringList{kFormula, "$" + kFormula + "$", "$$\r\n" + kFormula + "\r\n$$",
                               "\\begin{equation}\r\n" + kFormula + "\r\n\\end{equation}"}));
@@ -125,9 +125,10 @@ private slots:
         QTest::addColumn<QStringList>("tabs");
         QTest::addColumn<QString>("current");
         QTest::addColumn<int>("strip");
-        const QStringList all{"OCR", "Data", "Original"};
+        const QStringList all{"OCR", "Data", "Original", "Solver"};
         QTest::newRow("content and image") << kFormula << true << "OCR" << all << "OCR" << 0;
-        QTest::newRow("no image") << kFormula << false << "OCR" << QStringList{"OCR", "Data"} << "OCR" << 0;
+        QTest::newRow("no image") << kFormula << false << "OCR" << QStringList{"OCR", "Data", "Solver"}
+                                  << "OCR" << 0;
         QTest::newRow("image only") << QString() << true << "OCR" << QStringList{"Original"} << "Original"
                                     << 1;
         QTest::newRow("last tab kept") << kFormula << true << "Original" << all << "Original" << 0;
@@ -148,7 +149,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(h->idle(), kPageTimeoutMs);
         h->page->ShowQelt(qelt);
         QCOMPARE(h->page->currentQeltId(), qelt->id);
-        QCOMPARE(h->tabTitles(), tabs); // the chat tab never, the solver not yet
+        QCOMPARE(h->tabTitles(), tabs); // the chat tab never
         QCOMPARE(h->currentTab(), current.isEmpty() ? before : current);
         QCOMPARE(h->widget<QStackedWidget>("conf_stack")->currentIndex(), strip);
         if (!original && current == "OCR") // nothing to show or toggle above the result

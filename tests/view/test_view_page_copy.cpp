@@ -252,14 +252,16 @@ private slots:
             << Walk{"OCR", {6, 0, 0}, "dd", "Data", {6, 1, 0}, "data 1"};
         QTest::newRow("up from the first Data row ends on the last OCR row")
             << Walk{"Data", {3, 0, 0}, "u", "OCR", {6, 0, 0}, "ocr 6"};
-        QTest::newRow("down from the last Original row wraps to MS Word")
-            << Walk{"Original", {3, 0, 3}, "d", "OCR", {1, 0, 3}, "mathmlword"};
-        QTest::newRow("up from MS Word wraps to the last Original row")
-            << Walk{"OCR", {1, 0, 0}, "u", "Original", {1, 0, 3}, "original 3"};
+        QTest::newRow("down from the last Original row enters the Solver")
+            << Walk{"Original", {3, 0, 3}, "d", "Solver", {3, 0, 3}, "-"};
+        QTest::newRow("down from the Solver wraps to MS Word")
+            << Walk{"Original", {3, 0, 3}, "dd", "OCR", {1, 0, 3}, "mathmlword"};
+        QTest::newRow("up from MS Word wraps through the Solver to the last Original row")
+            << Walk{"OCR", {1, 0, 0}, "uu", "Original", {1, 0, 3}, "original 3"};
         QTest::newRow("shift down changes the tab only")
             << Walk{"OCR", {4, 0, 0}, "D", "Data", {4, 0, 0}, "-"};
         QTest::newRow("shift up wraps and the tab selects its row")
-            << Walk{"OCR", {4, 0, 1}, "U", "Original", {4, 0, 1}, "original 1"};
+            << Walk{"OCR", {4, 0, 1}, "UU", "Original", {4, 0, 1}, "original 1"};
     }
 
     void keysWalkRowsAndTabs()

@@ -148,10 +148,12 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, "[WebViewWrapper] Failed to load WebPage");
         WebViewWrapper late(&other, QUrl::fromLocalFile(dir.filePath("missing.html")), 0);
         QSignalSpy applied(&late, &WebViewWrapper::resultApplied);
+        QSignalSpy formats(&late, &WebViewWrapper::getNonLatexFormats);
         late.setText("before the failure", false);
         QTRY_COMPARE_WITH_TIMEOUT(applied.count(), 1, kTimeoutMs);
         late.setText("waiting", false);
         late.setText("newest", false);
+        const quint64 newest = late.lastTextNumber();
         QTRY_COMPARE(applied.count(), 3);
         for (const QList<QVariant>& answer : applied)
             QVERIFY(answer[0].value<ContentInfo>().error);
@@ -159,6 +161,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(applied.count(), 4, kTimeoutMs);
         QVERIFY(!applied[3][0].value<ContentInfo>().error);
         QCOMPARE(run(late, "content.textContent.trim()").toString(), QString("newest"));
+        // Its formats carry its number, or the view page takes them for a stale text's.
+        QTRY_COMPARE_WITH_TIMEOUT(formats.count(), 1, kTimeoutMs);
+        QCOMPARE(formats[0][1].value<quint64>(), newest);
         late.setText("after", false);
         QTRY_COMPARE_WITH_TIMEOUT(applied.count(), 5, kTimeoutMs);
         QVERIFY(!applied[4][0].value<ContentInfo>().error);

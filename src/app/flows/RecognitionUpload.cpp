@@ -19,6 +19,7 @@
 #include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPainter>
 #include <QSysInfo>
 #include <QTime>
 #include <QTimer>
@@ -64,12 +65,20 @@ RecognitionUpload::RecognitionUpload(QeltsController* library, const QString& ve
 
 QByteArray RecognitionUpload::encodeJpeg(const QImage& image)
 {
+    QImage opaque = image;
+    if (image.hasAlphaChannel()) {
+        // JPEG keeps no transparency, and a clear pixel would be written black: lay it on a white page.
+        opaque = QImage(image.size(), QImage::Format_RGB32);
+        opaque.fill(Qt::white);
+        QPainter painter(&opaque);
+        painter.drawImage(opaque.rect(), image);
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpg");
     writer.setQuality(kJpegQuality);
-    if (!writer.write(image))
+    if (!writer.write(opaque))
         return QByteArray();
     return bytes;
 }
@@ -176,6 +185,8 @@ void RecognitionUpload::uploadFiles(const QStringList& files)
     for (const QString& file : files) {
         QImageReader reader(file);
         reader.setDecideFormatFromContent(true);
+        // The JPEG sent keeps no EXIF data: a photo is turned as its orientation says before it goes.
+        reader.setAutoTransform(true);
         const QImage image = reader.read();
         if (image.isNull()) {
             logWarning() << "Can't read" << file << "as an image:" << reader.errorString();

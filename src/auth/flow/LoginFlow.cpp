@@ -180,7 +180,6 @@ void LoginFlow::onStatus(const ZorvaneAPI::LoginProcessResult& result)
         return;
     }
     case Step::Poll:
-        m_restarts = 0;
         setTrouble(result.hasError() ? tr("Zorvane cannot be reached at the moment. Still trying...")
                                      : QString());
         m_pollTimer.start(m_pollInterval);

@@ -19,7 +19,8 @@ class LoginFlow : public QObject
 
 public:
     static constexpr int kPollIntervalMs = 5000;
-    // Replacements of a forgotten process in a row before the user is asked to start again.
+    // Replacements of a forgotten process in one sign-in before the user is asked to start again: each
+    // opens a page in the browser, and a window left waiting must not keep opening them.
     static constexpr int kMaxRestarts = 3;
     static constexpr int kMaxProcessIdLength = 128;
 

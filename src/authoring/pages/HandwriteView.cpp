@@ -12,6 +12,8 @@
 namespace {
 
 constexpr int kPiecePoints = 32;
+// Qt drops a line to the point it starts from, and a path of one point draws nothing.
+constexpr double kDotLength = 0.01;
 
 QPainterPath pathOf(const Stroke& stroke)
 {
@@ -19,9 +21,9 @@ QPainterPath pathOf(const Stroke& stroke)
     if (stroke.isEmpty())
         return path;
     path.moveTo(stroke.first());
-    // A dot is a stroke of one point: a line of no length, which the square cap shows.
+    // A dot is a stroke of one point: a line too short to see, which the square cap shows.
     if (stroke.size() == 1)
-        path.lineTo(stroke.first());
+        path.lineTo(stroke.first() + QPointF(kDotLength, 0));
     for (int i = 1; i < stroke.size(); ++i)
         path.lineTo(stroke[i]);
     return path;

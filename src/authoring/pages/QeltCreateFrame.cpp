@@ -45,7 +45,9 @@ QeltCreateFrame::QeltCreateFrame(QeltControllerSwitch* switcher, QWidget* parent
     m_waitTimer.setInterval(kCreateWaitMs);
     connect(&m_waitTimer, &QTimer::timeout, this, [this] {
         qWarning() << "[QeltCreateFrame] No Qelt arrived for the text sent";
-        stopWaiting();
+        // The button works again, but a Qelt that still comes is taken as this text's.
+        m_waiting = false;
+        updateButtons();
         showStatus(tr("Your Qelt has not arrived yet. Your text is kept: you can try again."));
     });
     reset(true);
@@ -99,7 +101,7 @@ void QeltCreateFrame::createQelt()
 
 void QeltCreateFrame::onQeltCreated(const QString& qeltId)
 {
-    if (!m_waiting)
+    if (m_sentText.isEmpty())
         return;
     qInfo() << "[QeltCreateFrame] Created" << qeltId;
     const bool unchanged = m_pane->text() == m_sentText;

@@ -65,6 +65,7 @@ private:
     QeltControllerSwitch* m_switch;
     TextEditPane* m_pane = nullptr;
     bool m_waiting = false;
+    // The text of the last create, until its Qelt has come (also after the wait) or the page is reset.
     QString m_sentText;
     QTimer m_waitTimer;
 };

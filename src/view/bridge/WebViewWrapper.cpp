@@ -82,6 +82,7 @@ void WebViewWrapper::give(const QString& script, bool withWidth, quint64 number)
         // newest text waits for that load.
         pendingScript = script;
         pendingWithWidth = withWidth;
+        pendingNumber = number;
         QTimer::singleShot(0, this, [this] { onApplied(ContentInfo()); });
         return;
     }

@@ -92,7 +92,6 @@ QeltViewFrame::QeltViewFrame(QeltControllerSwitch* switcher, QWidget* parent)
     copiedTimer->setSingleShot(true);
     copiedTimer->setInterval(kCopiedMs);
     connect(copiedTimer, &QTimer::timeout, this, &QeltViewFrame::HideCopiedLabels);
-    feedbackTimer = new QTimer(this);
     resultFormat = utils::resultFormat();
     BuildNewQeltsDot();
     ui.but_copy_tsv->hide();

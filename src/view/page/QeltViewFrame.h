@@ -25,10 +25,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
+class ChatSession;
+class DocxExporter;
 class ImageCreator;
 class QBoxLayout;
+class QDialog;
 class QHBoxLayout;
 class QLabel;
 class QLayout;
@@ -39,20 +43,28 @@ class QTimer;
 class QeltChatItemFrame;
 class QeltControllerSwitch;
 class QeltsController;
+class RatingFlow;
+class Solver;
 class WebViewWrapper;
 
 using ZorvaneQeltConstPtr = std::shared_ptr<const ZorvaneQelt>;
 
 // Page 1 of the main window: one Qelt of the current controller, rendered by the editor page, with its
 // formats as rows on the OCR, Data and Original tabs, navigation through the controller's Qelts, copies
-// to the clipboard by click or key, and image export. One class over several sources by concern:
-// construction and wiring here, showing a Qelt (_show), the rows (_rows), copies and saving (_clipboard),
-// keyboard navigation (_keys), and the service actions (_actions). GUI thread only.
+// to the clipboard by click or key, image and DOCX export, a solver, a chat and recognition feedback. One
+// class over several sources by concern: construction and wiring here, showing a Qelt (_show), the rows
+// (_rows), copies and saving (_clipboard), keyboard navigation (_keys), the DOCX export and the solver
+// (_actions), the chat (_chat), the feedback and deletion (_feedback); the service actions' work is done by
+// collaborators in view/docx, view/solver, view/chat and view/feedback. GUI thread only.
 class QeltViewFrame : public QFrame
 {
     Q_OBJECT
 
 public:
+    // Makes the mistake-report dialog for a Qelt: modal, run with exec, Accepted once it has sent the
+    // report itself. The page owns and deletes what it returns.
+    using ReportDialogFactory = std::function<QDialog*(QWidget* parent, const QString& qeltId)>;
+
     // Throws std::runtime_error when switcher is null.
     QeltViewFrame(QeltControllerSwitch* switcher, QWidget* parent = nullptr);
     ~QeltViewFrame() override;
@@ -144,6 +156,9 @@ public:
     void AnimateThumb(QPushButton* button);
     void UpdateFeedbackButtons();
     void DeleteQelt();
+    // The report dialog lives above the view page; whoever builds the page hands its maker in. Without
+    // one, a report asked for counts as cancelled.
+    void setReportDialogFactory(ReportDialogFactory factory);
 
     // Tabs.
     void OnTabChanged(int index);
@@ -220,6 +235,15 @@ private:
     void ScrollDataTo(int index);
     // The remembered entry of the current tab selected again, once its rows are rebuilt.
     void SelectRememberedRowOfCurrentTab();
+    // The service actions' collaborators and controls; a rating and a report are for the Qelt clicked.
+    void ConnectDocx();
+    void ConnectSolver();
+    void ConnectChat();
+    void ConnectFeedback();
+    void OnRatingSettled(const QString& qeltId, int rating);
+    void OpenReportDialog(const QString& qeltId);
+    void AddChatBubble(QWidget* bubble);
+    QPixmap ChatImage() const;
     void GoToNextTab();
     void GoToPrevTab();
     void ApplyImageLabel(QLabel* label);
@@ -239,7 +263,6 @@ private:
     bool dataSized = false;
     bool solverSized = false;
     utils::ResultFormat resultFormat;
-    QMap<QString, FeedbackEntry> feedbackMap;
     QRect screenRect;
 
     int ocrRow = 0;
@@ -289,21 +312,22 @@ private:
     QLabel* newQeltsDot = nullptr;
     QMovie* loadingMovie = nullptr;
     QTimer* copiedTimer = nullptr;
-    QTimer* feedbackTimer = nullptr;
     QTimer* feedbackRecordTimer = nullptr;
     QPointer<QTimer> rememberedRowTimer;
 
     // The DOCX export.
     QString downloadDir;
-    // The solver; the tab stays out of the tab bar until its operations exist.
-    bool solverInTabBar = false;
+    DocxExporter* docxExporter = nullptr;
+    // The solver.
+    Solver* solver = nullptr;
     QString solvedQeltId;
     QString solutionText;
-    // The chat: the request whose replies count, compared with senders only.
-    const QObject* chatRequest = nullptr;
+    // The chat.
+    ChatSession* chatSession = nullptr;
     QPointer<QeltChatItemFrame> pendingBubble;
     bool stickToBottom = true;
     // The feedback.
-    QString feedbackQeltId;
-    bool improveUpdatePending = false;
+    RatingFlow* ratingFlow = nullptr;
+    ReportDialogFactory reportDialogFactory;
+    QPointer<QDialog> reportDialog;
 };

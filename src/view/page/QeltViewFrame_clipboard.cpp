@@ -9,6 +9,7 @@
 #include "library/QeltControllerSwitch.h"
 #include "library/QeltsController.h"
 #include "view/bridge/ImageCreator.h"
+#include "view/feedback/RatingFlow.h"
 #include "view/page/QeltViewFrame.h"
 #include "view/page/savedImages.h"
 
@@ -276,10 +277,10 @@ void QeltViewFrame::OnDeactivated()
 
 void QeltViewFrame::LoadFeedbackRecord()
 {
-    feedbackMap = utils::feedbackList();
+    ratingFlow->setRecord(utils::feedbackList());
 }
 
 void QeltViewFrame::SaveFeedbackRecord()
 {
-    utils::setFeedbackList(feedbackMap);
+    utils::setFeedbackList(ratingFlow->record());
 }

@@ -1,7 +1,9 @@
-// The two DOCX hints: speech bubbles next to their help buttons, closed by a click elsewhere.
+// The help pop-ups of the DOCX export and the solver: speech bubbles by their help buttons, closed by a
+// click elsewhere.
 
 #include "view/page/QeltViewFrame.h"
 
+#include "ui_HelpTip.h"
 #include "ui_ToolTip.h"
 
 #include <QDialog>
@@ -51,4 +53,25 @@ void QeltViewFrame::ShowDataRowHelp()
                QPolygon({QPoint(8, 12), QPoint(555, 12), QPoint(555, 36), QPoint(8, 36), QPoint(8, 28),
                          QPoint(0, 24), QPoint(8, 20)}),
                QSize(555, 40), QPoint(18, -16));
+}
+
+void QeltViewFrame::ShowSolverHelp()
+{
+    QPushButton* button = ui.but_help;
+    auto* dialog = new QDialog(button, Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                           Qt::NoDropShadowWindowHint);
+    dialog->setAttribute(Qt::WA_TranslucentBackground);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto* frame = new QFrame(dialog);
+    frame->setStyleSheet(QStringLiteral("background-color: rgb(245, 245, 245);"));
+    Ui_HelpTip form;
+    form.setupUi(frame);
+    frame->setFixedSize(410, 260);
+    // A 410 x 248 body whose top edge carries an upward arrow with its tip at x = 362.
+    frame->setMask(QRegion(QPolygon({QPoint(0, 12), QPoint(354, 12), QPoint(362, 0), QPoint(370, 12),
+                                     QPoint(410, 12), QPoint(410, 260), QPoint(0, 260)})));
+    dialog->setFixedSize(410, 280);
+    const QWidget* anchor = button->parentWidget() ? button->parentWidget() : button;
+    dialog->move(anchor->mapToGlobal(QPoint(button->x() - 354, button->y() + button->height() + 10)));
+    dialog->show();
 }

@@ -244,7 +244,7 @@ void QeltViewFrame::UpdateTabs(bool hasOriginal, bool hasContent)
             RemoveTab(ui.tab_original);
         else if (TabIndexOf(kOriginal) < 0)
             InsertTab(ui.tab_original, hasContent ? 2 : 0, "Original");
-        if (!hasContent || !solverInTabBar)
+        if (!hasContent)
             RemoveTab(ui.tab_solver);
         else if (TabIndexOf(kSolver) < 0)
             InsertTab(ui.tab_solver, int(hasOriginal) + 3, "Solver");

@@ -10,6 +10,7 @@
 #include "library/QeltsController.h"
 #include "support/TestMain.h"
 
+#include <QBuffer>
 #include <QJsonDocument>
 #include <QSysInfo>
 #include <QTcpServer>
@@ -155,6 +156,44 @@ private slots:
         QCOMPARE(options["metadata"].toObject(), metadata);
         QCOMPARE(kKeyCountTakenScreenshots.get(), countBefore + 1);
         QVERIFY(kKeyLastScreenshot.get() >= before && kKeyLastScreenshot.get().timeSpec() == Qt::UTC);
+    }
+
+    // A picked PNG with a clear background (as the app's own image export makes them): JPEG keeps no
+    // transparency, and the clear part must not turn black around black writing.
+    void clearBackgroundIsSentAsWhite()
+    {
+        QImage image(80, 30, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        for (int x = 10; x < 70; ++x)
+            image.setPixel(x, 15, qRgba(0, 0, 0, 255));
+        m_upload->RecognizeImage(QPixmap::fromImage(image), false);
+        QVERIFY(settled());
+        const QImage sent = QImage::fromData(uploads().value(0).parts.value(0).data, "JPG");
+        QCOMPARE(sent.size(), image.size());
+        QVERIFY(qGray(sent.pixel(2, 2)) > 240);
+        QVERIFY(qGray(sent.pixel(40, 15)) < 60);
+    }
+
+    // A phone photo keeps its pixels as the sensor saw them and says in its EXIF data how to turn them;
+    // the JPEG sent carries no EXIF data, so the picture goes upright.
+    void photoIsSentAsItsOrientationShowsIt()
+    {
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && region(80, 30).toImage().save(&buffer, "JPG"));
+        // An APP1 segment right after the start of image: "Exif", a big-endian TIFF header and one entry,
+        // Orientation (0x0112) = 6, turned a quarter clockwise.
+        const QByteArray exif = QByteArray::fromHex("ffe10022457869660000"
+                                                    "4d4d002a00000008"
+                                                    "0001011200030000000100060000"
+                                                    "00000000");
+        QTemporaryDir folder;
+        QFile photo(folder.filePath("photo.jpg"));
+        QVERIFY(photo.open(QIODevice::WriteOnly) && photo.write(jpeg.left(2) + exif + jpeg.mid(2)) > 0);
+        photo.close();
+        m_upload->uploadFiles({photo.fileName()});
+        QVERIFY(settled());
+        QCOMPARE(QImage::fromData(uploads().value(0).parts.value(0).data, "JPG").size(), QSize(30, 80));
     }
 
     void eachAnswerEndsAsTheUserExpects_data()

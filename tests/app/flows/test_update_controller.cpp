@@ -316,7 +316,7 @@ private slots:
 
     void swapReplacesTheProgramOrPutsEverythingBack_data()
     {
-        QTest::addColumn<QByteArray>("before"); // AppImage|prev|bak
+        QTest::addColumn<QByteArray>("before"); // AppImage|prev|bak; "|gone": the download removed
         QTest::addColumn<int>("failingRename");
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<QString>("error");
@@ -335,6 +335,8 @@ private slots:
                                      << "APPIMAGE environment variable is empty";
         QTest::newRow("program file gone")
             << QByteArray("-|-|-") << 0 << QByteArray("-|-|-") << "AppImage file doesn't exist: ";
+        QTest::newRow("download gone")
+            << QByteArray("OLD|-|-|gone") << 0 << QByteArray("OLD|-|-") << "Update file doesn't exist: ";
     }
 
     void swapReplacesTheProgramOrPutsEverythingBack()
@@ -353,6 +355,8 @@ private slots:
             QFile::remove(m_appImage);
         place(paths[1], contents[1]);
         place(paths[2], contents[2]);
+        if (contents.value(3) == "gone")
+            QFile::remove(m_setup);
         int renames = 0;
         controller->setRenameForTesting([&](const QString& from, const QString& to) {
             return ++renames != failingRename && QFile::rename(from, to);
@@ -369,7 +373,7 @@ private slots:
         for (const QString& path : paths)
             found << contentOf(path).replace(m_program, "NEW");
         QCOMPARE(found.join('|'), after);
-        QCOMPARE(QFile::exists(m_setup), !error.isEmpty());
+        QCOMPARE(QFile::exists(m_setup), !error.isEmpty() && contents.value(3) != "gone");
         QVERIFY(controller->updateFilePath().isEmpty());
     }
 
