@@ -468,18 +468,6 @@ void TestEndToEnd::step4_viewPageShowsTheQeltAndItsLatexIsCopied()
     STEP_VERIFY(waitFor([&] { return (copied = clipboard("text/plain")) == kLatex.toUtf8(); }),
                 says("another program reads from the clipboard: \"" + QString::fromUtf8(copied) + '"'));
 
-    const QString screenshot = qEnvironmentVariable("ZQ_E2E_SCREENSHOT");
-    if (!screenshot.isEmpty()) {
-        view = titled(" - Qelt View");
-        QVERIFY(view);
-        // Without the balloons that may still lie over it.
-        STEP_VERIFY(waitFor([&] {
-                        return !windowWhere(
-                            [&](auto& w) { return w.isType("TOOLTIP") && w.rect.intersects(view->rect); });
-                    }),
-                    says("a balloon stays over the main window"));
-        STEP_VERIFY(m_desktop->grab(view->rect).save(screenshot, "PNG"), says("cannot write " + screenshot));
-    }
     for (const QJsonObject& request : e2e::recordedRequests())
         if (request.value("path").toString().startsWith("/images/") &&
             !request.value("path").toString().endsWith("/original.png"))
@@ -496,6 +484,18 @@ void TestEndToEnd::step4_viewPageShowsTheQeltAndItsLatexIsCopied()
                     return false;
                 }),
                 says("the Qelt's render did not reach the program's image folder"));
+    const QString screenshot = qEnvironmentVariable("ZQ_E2E_SCREENSHOT");
+    if (!screenshot.isEmpty()) {
+        view = titled(" - Qelt View");
+        QVERIFY(view);
+        // Without the balloons that may still lie over it.
+        STEP_VERIFY(waitFor([&] {
+                        return !windowWhere(
+                            [&](auto& w) { return w.isType("TOOLTIP") && w.rect.intersects(view->rect); });
+                    }),
+                    says("a balloon stays over the main window"));
+        STEP_VERIFY(m_desktop->grab(view->rect).save(screenshot, "PNG"), says("cannot write " + screenshot));
+    }
     m_stepsDone = 4;
 }
 
