@@ -354,6 +354,26 @@ private slots:
             h->page->SelectFormat(list, list == 0 ? 3 : 0, -1);
         QCOMPARE(clipboard(), QString("kept"));
     }
+
+    // Quitting while the rendered image is under way (and already cancelled by a row's copy): the page
+    // goes whole, and its renderer's last answer reaches nobody. Last here: the page is gone after it.
+    void pageGoesWhileItsImageRenders()
+    {
+        QVERIFY(h->showSettled(fresh()));
+        h->widget<QPushButton>("but_webcopyimage")->click();
+        h->page->SelectFormat(0, 3, +1);
+        static QStringList s_warnings;
+        s_warnings.clear();
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+                if (type == QtWarningMsg)
+                    s_warnings << message;
+            });
+        delete h->page;
+        h->page = nullptr;
+        qInstallMessageHandler(previous);
+        QVERIFY2(s_warnings.filter("[WebViewWrapper]").isEmpty(), qPrintable(s_warnings.join('\n')));
+    }
 };
 
 ZQ_TEST_MAIN(TestViewPageCopy)

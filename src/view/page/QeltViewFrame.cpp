@@ -111,6 +111,10 @@ QeltViewFrame::QeltViewFrame(QeltControllerSwitch* switcher, QWidget* parent)
 
 QeltViewFrame::~QeltViewFrame()
 {
+    // The renderer's view is a child of this page: the renderer goes first, with it, so that a render
+    // under way cannot answer into a page half gone.
+    delete imageCreator;
+    imageCreator = nullptr;
     // The wrappers watch their views, which the form's widgets own: let them go first.
     ocrView.reset();
     solverView.reset();
