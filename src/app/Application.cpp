@@ -23,8 +23,10 @@
 #include "core/ui/fonts.h"
 #include "core/x11/ShortcutsEventFilter.h"
 #include "dialogs/FeedbackDialog.h"
+#include "dialogs/ReportDialog.h"
 #include "dialogs/SettingsDialog.h"
 #include "library/QeltControllerSwitch.h"
+#include "view/page/QeltViewFrame.h"
 
 #include <QDebug>
 #include <QSystemTrayIcon>
@@ -136,6 +138,9 @@ void Application::makeMainWindow()
     connect(window, &LatexResultDialog::RateLimitError, this, &Application::ShowRateLimitDialog);
     connect(window, &LatexResultDialog::QeltRecognized, this, &Application::QeltRecognizedHandler);
     connect(window, &LatexResultDialog::SendFeedback, this, &Application::SendFeedbackClicked);
+    // The view page asks for a mistake report without knowing the dialog, which sits above it.
+    window->viewPage()->setReportDialogFactory(
+        [](QWidget* parent, const QString& qeltId) -> QDialog* { return new ReportDialog(parent, qeltId); });
     m_qeltsController.setMainWindow(window);
     m_searchController.setMainWindow(window);
 

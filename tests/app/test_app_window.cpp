@@ -27,9 +27,13 @@
 #include "view/page/QeltViewFrame.h"
 #include "view/rows/RowFormat.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTimer>
 
 // Last: it brings Xlib, whose macros clash with Qt's names.
 #include "AppHarness.h"
@@ -203,6 +207,23 @@ private slots:
         });
         QCOMPARE(app().exec(), code);
         QCOMPARE(utils::feedbackList().keys(), held.keys());
+    }
+
+    void thumbsDownAsksForTheReasonInTheReportDialog()
+    {
+        window()->ShowQeltView(app().library().qeltById("drawn"));
+        QTRY_COMPARE(window()->viewPage()->currentQeltId(), QString("drawn"));
+        QStringList asked;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&asked] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                asked << dialog->metaObject()->className();
+                dialog->reject();
+            }
+        });
+        closer.start(20);
+        window()->viewPage()->findChild<QPushButton*>("but_thumbs_down")->click();
+        QTRY_VERIFY(asked.contains("ReportDialog"));
     }
 
     void removalAskedByTheWindowOrTheDeleteKeyReachesTheLibrary()
