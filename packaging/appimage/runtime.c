@@ -1,7 +1,8 @@
 /* The head of the program's AppImage: an ELF program followed by a squashfs image of the AppDir. It
  * mounts the image (FUSE, through squashfuse's library), runs the image's AppRun with APPIMAGE, APPDIR
  * and ARGV0 set, passes on the signals that end a program, and unmounts when AppRun is done.
- * "--appimage-offset" prints where the image starts. */
+ * "--appimage-offset" prints where the image starts; "--appimage-version" says which runtime this is, once
+ * the image opens, and runs nothing: the updater's harmless check of a download. */
 
 #define _GNU_SOURCE
 #include <ll.h>
@@ -92,6 +93,11 @@ int main(int argc, char* argv[])
     if (!ll) {
         fprintf(stderr, "AppImage: %s holds no squashfs image after its runtime\n", self);
         return 127;
+    }
+    if (argc > 1 && strcmp(argv[1], "--appimage-version") == 0) {
+        printf("Zorvane AppImage runtime 1\n");
+        sqfs_ll_destroy(ll);
+        return 0;
     }
 
     const char* tmp = getenv("TMPDIR") && *getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
