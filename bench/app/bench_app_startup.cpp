@@ -131,7 +131,7 @@ int main(int argc, char* argv[])
     }
     const double appStart = median(application.startMs), bareStart = median(baseline.startMs);
     const double appMemory = median(application.residentMb), bareMemory = median(baseline.residentMb);
-    std::printf("start to event loop, application (no tray yet): median %8.1f ms (%d runs)\n", appStart,
+    std::printf("start to event loop, application (tray, window):  median %8.1f ms (%d runs)\n", appStart,
                 kRuns);
     std::printf("start to event loop, bare QApplication + tray:   median %8.1f ms\n", bareStart);
     std::printf("ratio application / bare:                               %8.1f x\n",
