@@ -110,7 +110,7 @@ template <typename T> QByteArray written(const T& value)
     return bytes;
 }
 
-// Colours of odd specifications need not survive a rewrite; their reader must only be safe.
+// Colours in odd spellings need not survive a rewrite; their reader must only be safe.
 template <typename T, bool kRewrite = true> void readAndRewrite(const QByteArray& bytes)
 {
     T value;
