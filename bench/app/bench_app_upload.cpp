@@ -19,9 +19,8 @@
 #include <QScreen>
 #include <QWindow>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+// Xlib's macros go after Qt's headers.
+#include "support/Typist.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -57,43 +56,6 @@ bool overlaysExposed(const ScreenShooter& shooter)
                return overlay->windowHandle() && overlay->windowHandle()->isExposed();
            });
 }
-
-// Another X client that types and drags.
-class Typist
-{
-public:
-    Typist() : m_display(XOpenDisplay(nullptr)) {}
-    ~Typist()
-    {
-        if (m_display)
-            XCloseDisplay(m_display);
-    }
-    Typist(const Typist&) = delete;
-    Typist& operator=(const Typist&) = delete;
-    bool ok() const { return m_display != nullptr; }
-
-    void hotkey()
-    {
-        const KeySym keys[] = {XK_Control_L, XK_Alt_L, XK_m};
-        for (KeySym key : keys)
-            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), True, CurrentTime);
-        for (KeySym key : keys)
-            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), False, CurrentTime);
-        XFlush(m_display);
-    }
-    void drag(QPoint from, QPoint to)
-    {
-        XTestFakeMotionEvent(m_display, -1, from.x(), from.y(), CurrentTime);
-        XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
-        XTestFakeMotionEvent(m_display, -1, (from.x() + to.x()) / 2, (from.y() + to.y()) / 2, CurrentTime);
-        XTestFakeMotionEvent(m_display, -1, to.x(), to.y(), CurrentTime);
-        XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
-        XFlush(m_display);
-    }
-
-private:
-    Display* m_display;
-};
 
 } // namespace
 

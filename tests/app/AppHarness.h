@@ -10,9 +10,7 @@
 #include <QLabel>
 #include <QWindow>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+#include "support/Typist.h" // Xlib's macros go after Qt's headers
 #include <xcb/xcb.h>
 #undef Status
 #undef KeyPress
@@ -69,47 +67,6 @@ template <typename T> QList<T*> windowsOf()
             found << window;
     return found;
 }
-
-// Another X client: types, drags, and holds keys as other programs do.
-class Typist
-{
-public:
-    Typist() : m_display(XOpenDisplay(nullptr)) {}
-    ~Typist() { XCloseDisplay(m_display); }
-
-    void type(const QList<KeySym>& keys)
-    {
-        for (KeySym key : keys)
-            XTestFakeKeyEvent(m_display, code(key), True, CurrentTime);
-        for (KeySym key : keys)
-            XTestFakeKeyEvent(m_display, code(key), False, CurrentTime);
-        XSync(m_display, False);
-    }
-    void hotkey() { type({XK_Control_L, XK_Alt_L, XK_m}); }
-    void drag(QPoint from, QPoint to)
-    {
-        XTestFakeMotionEvent(m_display, -1, from.x(), from.y(), CurrentTime);
-        XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
-        XTestFakeMotionEvent(m_display, -1, (from.x() + to.x()) / 2, (from.y() + to.y()) / 2, CurrentTime);
-        XTestFakeMotionEvent(m_display, -1, to.x(), to.y(), CurrentTime);
-        XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
-        XSync(m_display, False);
-    }
-    // Holds Ctrl+Alt+M as another program's hotkey, or lets it go.
-    void holdHotkey(bool hold)
-    {
-        const Window root = DefaultRootWindow(m_display);
-        if (hold)
-            XGrabKey(m_display, code(XK_m), ControlMask | Mod1Mask, root, True, GrabModeAsync, GrabModeAsync);
-        else
-            XUngrabKey(m_display, code(XK_m), ControlMask | Mod1Mask, root);
-        XSync(m_display, False);
-    }
-
-private:
-    KeyCode code(KeySym key) const { return XKeysymToKeycode(m_display, key); }
-    Display* m_display;
-};
 
 // Sees the raw key presses before the application's filters do, and lets them pass.
 class KeyWatcher : public QAbstractNativeEventFilter
