@@ -289,6 +289,7 @@ void Application::Cleanup()
     m_searchController.setMainWindow(nullptr);
     delete m_mainWindow;
     m_singleInstance->close();
+    m_hotkeys->release();
     m_tray->hideIcon();
     delete m_updateController;
     m_updateController = nullptr;

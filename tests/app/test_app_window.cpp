@@ -357,9 +357,12 @@ private slots:
         app().ShowSettings(0);
         QPointer<SettingsDialog> settings = app().windows().settings();
         QCOMPARE(settings->parentWidget(), window());
+        QVERIFY(!m_typist->hotkeyFree());
         app().Cleanup();
         QVERIFY(!app().mainWindow() && !settings);
         QVERIFY(!app().updateController());
+        // A copy started by a restart takes the hotkeys while this process may still be ending.
+        QVERIFY(m_typist->hotkeyFree());
     }
 };
 
