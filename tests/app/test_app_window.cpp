@@ -338,14 +338,25 @@ private slots:
         QTRY_VERIFY(!app().windows().settings());
     }
 
+    void signingOutHidesTheWindowAndSigningInShowsIt_data()
+    {
+        QTest::addColumn<bool>("tray");
+        QTest::newRow("with a tray: closed, left to the tray") << true;
+        QTest::newRow("without: hidden, back at the sign-in") << false;
+    }
     void signingOutHidesTheWindowAndSigningInShowsIt()
     {
+        QFETCH(bool, tray);
+        app().OpenAppWindow();
+        QTRY_VERIFY(window()->isVisible());
+        kKeySystemTrayAvailable.set(tray);
         app().LogOut();
         QVERIFY(!window()->isVisible());
         QVERIFY(app().windows().login());
         app().windows().login()->close();
         app().OnLoggedIn("ada@example.org", "t0ken");
-        QTRY_VERIFY(window()->isVisible());
+        kKeySystemTrayAvailable.set(false);
+        QTRY_VERIFY(window()->isVisible() != tray);
         QTRY_COMPARE(kKeyUserName.get(), QString("ada"));
     }
 
