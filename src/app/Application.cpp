@@ -173,6 +173,12 @@ void Application::onScreenshotReady(const QPixmap& pixmap)
 {
     if (!pixmap.isNull()) {
         m_captureDelivered = true;
+        // The service may have refused the token while the overlay was up: the region has no account.
+        if (!IsLoggedIn()) {
+            qInfo() << "[Application] Signed out during the capture: the region is not sent";
+            ShowLoginDialog();
+            return;
+        }
         RecognizeImage(pixmap, true);
         return;
     }
@@ -283,6 +289,7 @@ void Application::Cleanup()
     m_searchController.setMainWindow(nullptr);
     delete m_mainWindow;
     m_singleInstance->close();
+    m_hotkeys->release();
     m_tray->hideIcon();
     delete m_updateController;
     m_updateController = nullptr;

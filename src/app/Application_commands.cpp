@@ -112,6 +112,12 @@ void Application::UploadQelt()
     }
     const QStringList files = FileDialog::getOpenFileNames(nullptr, tr("Upload Qelt"),
                                                            kKeyLastOpenedFolder.get(), kImageFileFilter);
+    // The dialog may stay open while the service refuses the token.
+    if (!files.isEmpty() && !IsLoggedIn()) {
+        qInfo() << "[Application] Signed out while files were picked: nothing is sent";
+        ShowLoginDialog();
+        return;
+    }
     m_recognition->uploadFiles(files);
 }
 
@@ -128,6 +134,11 @@ void Application::SendImageToRecongnition(QByteArray optionsJson, QByteArray fil
 
 void Application::QeltRecognizedHandler(ZorvaneQeltPtr qelt)
 {
+    // The pad's answer came after the sign-out: it belongs to nobody signed in here.
+    if (!IsLoggedIn()) {
+        qInfo() << "[Application] A Qelt recognised after the sign-out is dropped";
+        return;
+    }
     m_recognition->QeltRecognizedHandler(qelt);
 }
 

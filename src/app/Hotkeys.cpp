@@ -53,3 +53,12 @@ void Hotkeys::pause()
 {
     m_filter->pauseShortcuts();
 }
+
+void Hotkeys::release()
+{
+    const Shortcut none;
+    m_filter->setLatexShortcut(none);
+    m_filter->setReloadShortcut(none);
+    m_filter->setLatexEditShortcut(none);
+    m_filter->setMarkdownEditShortcut(none);
+}

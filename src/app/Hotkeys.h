@@ -24,6 +24,8 @@ public:
     QString updateMarkdownEdit();
     // While the settings window records keys.
     void pause();
+    // At the end: a copy started by a restart grabs them while this process may still be ending.
+    void release();
 
 private:
     ShortcutsEventFilter* m_filter;

@@ -551,6 +551,53 @@ private slots:
         QCOMPARE(events("initial_login").size(), 1);
     }
 
+    // The account may go while an image is on its way in: the service refused the token while the overlay
+    // or the file dialog was up, or the pad's Qelt came back after the sign-out.
+    void nothingArrivesForAnAccountSignedOutMeanwhile_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("captured region") << "capture";
+        QTest::newRow("picked file") << "file";
+        QTest::newRow("drawn Qelt") << "drawn";
+    }
+    void nothingArrivesForAnAccountSignedOutMeanwhile()
+    {
+        QFETCH(QString, way);
+        if (!app().IsLoggedIn())
+            signInThroughTheWindow();
+        const int before = uploads().size();
+        QSignalSpy shown(&app().recognition(), &RecognitionUpload::showQelt);
+        if (way == "capture") {
+            app().LogOut();
+            QPixmap region(80, 30);
+            region.fill(Qt::red);
+            emit app().screenShooter().screenshotReady(region);
+        } else if (way == "file") {
+            const QString file = m_folder.filePath("late.png");
+            QVERIFY(QImage(80, 30, QImage::Format_RGB32).save(file));
+            QTimer::singleShot(0, this, [file] {
+                QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                app().LogOut();
+                dialog->selectFile(file);
+                static_cast<QDialog*>(dialog)->accept();
+            });
+            app().UploadQelt();
+        } else {
+            app().LogOut();
+            auto qelt = std::make_shared<ZorvaneQelt>();
+            qelt->id = "drawn";
+            app().QeltRecognizedHandler(qelt);
+        }
+        QVERIFY(!app().IsLoggedIn());
+        QCOMPARE(app().recognition().pendingUploads(), 0);
+        QCOMPARE(app().library().count(), 0);
+        QCOMPARE(shown.count(), 0);
+        QCOMPARE(uploads().size(), before);
+        QVERIFY(app().windows().login());
+        signInThroughTheWindow();
+    }
+
     void laterStartShowsTheRunningOnesBalloon()
     {
         QLocalSocket knock;

@@ -282,7 +282,7 @@ private slots:
         QTRY_COMPARE(uploads(), before + 1);
         QVERIFY(!window()->isVisible());
         QTRY_VERIFY(window()->isVisible());
-        // The page may still wait for its view when the window shows.
+        // The page may still be applying the previous Qelt: the late one waits for it.
         QTRY_COMPARE(window()->viewPage()->currentQeltId(), QString("late"));
     }
 
@@ -339,14 +339,25 @@ private slots:
         QTRY_VERIFY(!app().windows().settings());
     }
 
+    void signingOutHidesTheWindowAndSigningInShowsIt_data()
+    {
+        QTest::addColumn<bool>("tray");
+        QTest::newRow("with a tray: closed, left to the tray") << true;
+        QTest::newRow("without: hidden, back at the sign-in") << false;
+    }
     void signingOutHidesTheWindowAndSigningInShowsIt()
     {
+        QFETCH(bool, tray);
+        app().OpenAppWindow();
+        QTRY_VERIFY(window()->isVisible());
+        kKeySystemTrayAvailable.set(tray);
         app().LogOut();
         QVERIFY(!window()->isVisible());
         QVERIFY(app().windows().login());
         app().windows().login()->close();
         app().OnLoggedIn("ada@example.org", "t0ken");
-        QTRY_VERIFY(window()->isVisible());
+        kKeySystemTrayAvailable.set(false);
+        QTRY_VERIFY(window()->isVisible() != tray);
         QTRY_COMPARE(kKeyUserName.get(), QString("ada"));
     }
 
@@ -358,9 +369,12 @@ private slots:
         app().ShowSettings(0);
         QPointer<SettingsDialog> settings = app().windows().settings();
         QCOMPARE(settings->parentWidget(), window());
+        QVERIFY(!m_typist->hotkeyFree());
         app().Cleanup();
         QVERIFY(!app().mainWindow() && !settings);
         QVERIFY(!app().updateController());
+        // A copy started by a restart takes the hotkeys while this process may still be ending.
+        QVERIFY(m_typist->hotkeyFree());
     }
 };
 

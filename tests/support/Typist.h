@@ -51,6 +51,21 @@ public:
         XSync(m_display, False);
     }
 
+    // Whether this client could take Ctrl+Alt+M now: no other client holds it.
+    bool hotkeyFree()
+    {
+        static bool refused;
+        refused = false;
+        const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent* error) {
+            refused = refused || error->error_code == BadAccess;
+            return 0;
+        });
+        holdHotkey(true);
+        holdHotkey(false);
+        XSetErrorHandler(previous);
+        return !refused;
+    }
+
 private:
     KeyCode code(KeySym key) const { return XKeysymToKeycode(m_display, key); }
     Display* m_display;

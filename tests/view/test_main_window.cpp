@@ -843,9 +843,14 @@ private slots:
         m_window->editPage()->pane()->setText("my edit");
         m_window->ShowQeltView(qelt);
         QVERIFY(viewShows("out1"));
+        auto* searchBox = m_window->gallery()->findChild<QLineEdit*>("searchBox");
+        m_window->gallery()->setSearchText("ada's search");
+        m_switch->setMode(1); // its results are shown
         m_window->OnLoggedOut();
         QCOMPARE(m_window->currentPage(), 0);
         QCOMPARE(m_window->windowTitle(), title(0));
+        QCOMPARE(searchBox->text(), QString());
+        QCOMPARE(m_switch->mode(), 0);
         QCOMPARE(m_window->createPage()->pane()->text(), QString());
         QCOMPARE(m_window->editPage()->qeltId(), QString());
         QCOMPARE(m_window->pdfPage()->rowCount(), 0);

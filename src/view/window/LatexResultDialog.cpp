@@ -216,6 +216,8 @@ void LatexResultDialog::OnLoggedOut()
         handwriteFrame->hideError();
     }
     collapseEditPanes();
+    // Nor its search: the next account would open on its words and on results that are no longer there.
+    ClearGallerySearch();
     switchTo(GalleryPage);
 }
 
