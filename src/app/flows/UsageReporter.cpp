@@ -100,9 +100,16 @@ void UsageReporter::SendFeedbackImpl(const QJsonObject& body, int attempt)
             if (self)
                 self->OnFeedbackSent();
         },
-        [self, body, attempt](const QJsonObject& failure) {
-            if (self)
-                self->OnFeedbackError(failure, body, attempt);
+        [self, body, attempt, token = ZorvaneAPI::Provider::instance().token()](const QJsonObject& failure) {
+            if (!self)
+                return;
+            // Another account signed in meanwhile: a retry would send this feedback under its name.
+            if (ZorvaneAPI::Provider::instance().token() != token) {
+                logWarning() << "Feedback not sent again: the account changed";
+                self->feedbackFailed();
+                return;
+            }
+            self->OnFeedbackError(failure, body, attempt);
         });
 }
 
@@ -119,7 +126,14 @@ void UsageReporter::OnFeedbackError(const QJsonObject& failure, const QJsonObjec
         logWarning() << "Failed to send feedback, error:" << message;
         if (attempt < kLastFeedbackAttempt) {
             QTimer::singleShot(m_feedbackRetryMs, this,
-                               [this, body, attempt] { OnFeedbackRetry(body, attempt); });
+                               [this, body, attempt, token = ZorvaneAPI::Provider::instance().token()] {
+                                   if (ZorvaneAPI::Provider::instance().token() != token) {
+                                       logWarning() << "Feedback not sent again: the account changed";
+                                       feedbackFailed();
+                                       return;
+                                   }
+                                   OnFeedbackRetry(body, attempt);
+                               });
             return;
         }
     } else {

@@ -127,6 +127,8 @@ private slots:
         QTest::newRow("offline") << "offline" << QList<Reply>() << 0 << false;
         QTest::newRow("token missing in the store") << "stored token" << QList<Reply>() << 0 << false;
         QTest::newRow("no token at all") << "provider token" << QList<Reply>() << 0 << false;
+        QTest::newRow("another account before the retry")
+            << "account change" << QList<Reply>{Reply::text(503).withDelay(1000)} << 1 << false;
     }
 
     void feedbackEndsInOneWordToTheUser()
@@ -149,6 +151,10 @@ private slots:
                 [&](auto text) { words << "error:" + text; });
 
         m_reporter->SendFeedback(QStringLiteral("Great tool.\nThanks"), QStringLiteral("me@example.org"));
+        if (hindrance == "account change") {
+            QTRY_COMPARE(sent("/v1/user/feedback").size(), 1);
+            ZorvaneAPI::Provider::instance().setToken(QStringLiteral("other"));
+        }
 
         QTRY_COMPARE(words.size(), 1);
         QCOMPARE(words.first(), accepted ? "tray:Feedback has been sent" : "error:Failed to send feedback");
