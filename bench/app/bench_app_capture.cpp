@@ -8,6 +8,7 @@
 #include "app/Application.h"
 #include "app/startup.h"
 #include "capture/ScreenShooterDialog.h"
+#include "captureRoad.h"
 #include "core/identity.h"
 #include "core/userState.h"
 #include "support/FakeAccount.h"
@@ -32,12 +33,6 @@ constexpr int kRuns = 15;
 constexpr int kMenuRuns = 5;
 constexpr int kCaptures = 5;
 
-double median(QVector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
-}
-
 // Resident memory of this process in MB: all of it ("VmRSS"), or its own data alone ("RssAnon"), without
 // the code and files it maps (the first window loads the GL driver, tens of MB on a machine without a GPU).
 double residentMb(const QByteArray& field = "VmRSS:")
@@ -49,27 +44,6 @@ double residentMb(const QByteArray& field = "VmRSS:")
         if (line.startsWith(field))
             return line.mid(field.size()).trimmed().split(' ').first().toDouble() / 1024.0;
     return 0;
-}
-
-bool waitFor(const std::function<bool()>& done, int ms = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-bool overlaysExposed(const ScreenShooter& shooter)
-{
-    const auto overlays = shooter.overlays();
-    return overlays.size() == QGuiApplication::screens().size() &&
-           std::all_of(overlays.begin(), overlays.end(), [](ScreenShooterDialog* overlay) {
-               return overlay->windowHandle() && overlay->windowHandle()->isExposed();
-           });
 }
 
 // Every overlay closed and deleted, its pictures with it.

@@ -9,6 +9,7 @@
 #include "app/Application.h"
 #include "app/startup.h"
 #include "capture/ScreenShooterDialog.h"
+#include "captureRoad.h"
 #include "core/identity.h"
 #include "core/userState.h"
 #include "support/FakeAccount.h"
@@ -29,33 +30,6 @@
 namespace {
 
 constexpr int kRuns = 15;
-
-double median(QVector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
-}
-
-bool waitFor(const std::function<bool()>& done, int ms = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-bool overlaysExposed(const ScreenShooter& shooter)
-{
-    const auto overlays = shooter.overlays();
-    return overlays.size() == QGuiApplication::screens().size() &&
-           std::all_of(overlays.begin(), overlays.end(), [](ScreenShooterDialog* overlay) {
-               return overlay->windowHandle() && overlay->windowHandle()->isExposed();
-           });
-}
 
 } // namespace
 
