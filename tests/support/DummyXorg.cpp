@@ -1,17 +1,13 @@
 #include "support/DummyXorg.h"
 
+#include "support/XServer.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace zq::test {
 
@@ -48,11 +44,7 @@ struct Server
 {
     QTemporaryDir folder{QDir::tempPath() + "/zq-xorg-XXXXXX"};
     pid_t pid = -1;
-    ~Server()
-    {
-        if (pid > 0 && ::kill(pid, SIGTERM) == 0)
-            ::waitpid(pid, nullptr, 0);
-    }
+    ~Server() { stopXServer(pid); }
 };
 
 [[noreturn]] void fail(const QString& why)
@@ -73,36 +65,14 @@ void startDummyDesktop(const QList<QRect>& monitors)
 {
     static Server server;
     QFile config(server.folder.filePath("xorg.conf"));
-    int fds[2];
     if (!QDir(server.folder.path()).mkpath("conf.d") || !config.open(QIODevice::WriteOnly) ||
-        config.write(kConfig) < 0 || !config.flush() || ::pipe(fds) != 0)
+        config.write(kConfig) < 0 || !config.flush())
         fail("cannot prepare " + server.folder.path());
-    const QByteArray folder = QFile::encodeName(server.folder.path()), fd = QByteArray::number(fds[1]);
-    server.pid = ::fork();
-    if (server.pid == 0) {
-        // A test that crashes must not leave its server behind.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        const int null = ::open("/dev/null", O_RDWR);
-        for (const int target : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
-            ::dup2(null, target);
-        ::execlp("Xorg", "Xorg", "-noreset", "-nolisten", "tcp", "-displayfd", fd.constData(), "-config",
-                 (folder + "/xorg.conf").constData(), "-configdir", (folder + "/conf.d").constData(),
-                 "-logfile", (folder + "/xorg.log").constData(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-
-    // Xorg writes the display number once it accepts clients; end of file means it gave up.
-    QByteArray display(":");
-    char c = 0;
-    ssize_t n;
-    while ((n = ::read(fds[0], &c, 1)) != 0 && (n > 0 || errno == EINTR) && c != '\n')
-        if (n > 0)
-            display.append(c);
-    ::close(fds[0]);
-    if (display.size() < 2)
+    const QByteArray folder = QFile::encodeName(server.folder.path());
+    server.pid = startXServer("Xorg", {"-noreset", "-nolisten", "tcp", "-config", folder + "/xorg.conf",
+                                       "-configdir", folder + "/conf.d", "-logfile", folder + "/xorg.log"});
+    if (server.pid < 0)
         fail("Xorg did not start; see " + QString::fromLocal8Bit(folder) + "/xorg.log");
-    qputenv("DISPLAY", display);
 
     QString layout = "xrandr";
     for (int i = 0; i < monitors.size(); ++i) {
