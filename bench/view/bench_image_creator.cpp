@@ -1,7 +1,7 @@
 // Times the result image renderer in a real web engine: from create() to the finished image, for a
 // one-line formula and for a document about 3000 px tall, at a screen resolution (96 dpi) and at the
 // default preset (12 pt at 600 dpi). Prints the median of repeated runs and the image's size; the
-// pieces of at most 1000 px, each grabbed after 200 ms of settling, set the floor.
+// pieces of at most 1000 px, each grabbed from the first frame the page shows it in, set the floor.
 
 #include "support/TestEnvironment.h"
 #include "view/bridge/ImageCreator.h"

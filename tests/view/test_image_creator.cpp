@@ -2,6 +2,7 @@
 #include "view/bridge/ImageCreator.h"
 #include "view/render/imageChunks.h"
 
+#include <QScopeGuard>
 #include <QWebEngineView>
 
 namespace {
@@ -19,6 +20,8 @@ const ImageRequest kWide{QString("a+b+").repeated(24) + "c", false, preset(600)}
 const ImageRequest kSmall{"\\frac{1}{x}", false, preset(96)};
 
 } // namespace
+
+Q_DECLARE_METATYPE(ImageRequest)
 
 class TestImageCreator : public QObject
 {
@@ -119,6 +122,52 @@ private slots:
         QVERIFY(!inner.isEmpty() && content.contains(inner));
     }
 
+    void eachImageShowsItsOwnText_data()
+    {
+        QTest::addColumn<ImageRequest>("first");
+        QTest::addColumn<ImageRequest>("second");
+        const ImageRequest sum{"\\sum_{k=1}^{n} k^3 + \\sqrt{y}", false, preset(96)};
+        QTest::newRow("small after large") << sum << ImageRequest{"x", false, preset(96)};
+        QTest::newRow("large after small")
+            << ImageRequest{"y", false, preset(96)}
+            << ImageRequest{"\\int_0^1 \\frac{x^2}{2}\\,dx", false, preset(96)};
+        QTest::newRow("same size, other text")
+            << ImageRequest{"a+b", false, preset(96)} << ImageRequest{"a-b", false, preset(96)};
+        QTest::newRow("pieces after pieces")
+            << ImageRequest{sum.text, false, preset(600)}
+            << ImageRequest{"\\frac{a}{b}", false, preset(600, Preset::White)};
+    }
+
+    // Each render starts the moment the one before has ended, while the page still shows the old text:
+    // every image must be the one its own text gives alone.
+    void eachImageShowsItsOwnText()
+    {
+        QFETCH(ImageRequest, first);
+        QFETCH(ImageRequest, second);
+        const ImageRequest requests[] = {first, second};
+        QVector<QImage> alone;
+        QSignalSpy ready(creator.get(), &ImageCreator::imageReady);
+        for (const ImageRequest& request : requests) {
+            QVERIFY(creator->create(request));
+            QTRY_COMPARE_WITH_TIMEOUT(ready.count(), alone.size() + 1, kTimeoutMs);
+            alone.append(ready.last()[0].value<QImage>());
+            QVERIFY(!alone.last().isNull());
+        }
+        constexpr int kRenders = 8;
+        int started = 0;
+        const auto next = [&] {
+            if (started < kRenders)
+                creator->create(requests[started++ % 2]);
+        };
+        const QMetaObject::Connection chain = connect(creator.get(), &ImageCreator::imageReady, this, next);
+        ready.clear();
+        next();
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), kRenders, kTimeoutMs);
+        disconnect(chain);
+        for (int i = 0; i < kRenders; ++i)
+            QCOMPARE(ready[i][0].value<QImage>(), alone[i % 2]);
+    }
+
     void pageThatFailsToLoadGivesNullImages()
     {
         ImageCreator broken(QUrl("qrc:/html/missing.html"), &parent);
@@ -128,6 +177,32 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(ready.count(), expected, kTimeoutMs);
             QVERIFY(ready.last()[0].value<QImage>().isNull());
         }
+    }
+
+    // Content that shows without the mark of its frame is no proof of which frame it is from.
+    void pageThatNeverShowsThePieceGivesNullImage()
+    {
+        QWidget owner;
+        owner.show();
+        ImageCreator stuck(kPage, &owner);
+        QSignalSpy ready(&stuck, &ImageCreator::imageReady);
+        QVERIFY(stuck.create(kSmall));
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, kTimeoutMs);
+        QVERIFY(!ready[0][0].value<QImage>().isNull());
+        // Whatever the renderer adds to the page outside the body stays hidden; the content still shows.
+        bool styled = false;
+        owner.findChild<QWebEngineView*>()->page()->runJavaScript(
+            "var s=document.createElement('style');s.textContent='html>:not(body){display:none!important}';"
+            "document.head.appendChild(s);",
+            [&styled](const QVariant&) { styled = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(styled, kTimeoutMs);
+        const auto restore = qScopeGuard(
+            [timeout = ImageCreator::frameTimeout()] { ImageCreator::setFrameTimeoutForTesting(timeout); });
+        ImageCreator::setFrameTimeoutForTesting(1000);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[ImageCreator\\] "));
+        QVERIFY(stuck.create(kSmall));
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 2, kTimeoutMs);
+        QVERIFY(ready[1][0].value<QImage>().isNull());
     }
 
     void parentGoneMidRenderGivesNullImage_data()

@@ -23,6 +23,10 @@ constexpr int kExtraWidth = 2 * 16 + 10;
 constexpr int kExtraHeight = 16;
 // The page takes no font larger than this.
 constexpr double kMaxFontPx = 1000.0;
+// A piece's frame is looked for about once a frame of a 60 Hz screen.
+constexpr int kFramePollMs = 16;
+// A page that has not shown a piece after this long is taken as stuck, whatever the load.
+int frameTimeoutMs = 20000;
 
 QColor renderBackground(const Preset& preset)
 {
@@ -55,6 +59,9 @@ ImageCreator::ImageCreator(const QUrl& url, QWidget* parent)
     view->show();
     wrapper = std::make_unique<WebViewWrapper>(view.data(), url, 0);
     connect(wrapper.get(), &WebViewWrapper::resultApplied, this, &ImageCreator::onResultApplied);
+    frameTimer.setSingleShot(true);
+    frameTimer.setInterval(kFramePollMs);
+    connect(&frameTimer, &QTimer::timeout, this, &ImageCreator::grabChunk);
     // The view may die with the parent in the middle of a render: its steps stop there, and the
     // caller still waits for an answer.
     connect(view, &QObject::destroyed, this, [this] {
@@ -72,6 +79,16 @@ ImageCreator::~ImageCreator()
     if (view)
         disconnect(view, nullptr, this, nullptr);
     delete view.data();
+}
+
+int ImageCreator::frameTimeout()
+{
+    return frameTimeoutMs;
+}
+
+void ImageCreator::setFrameTimeoutForTesting(int ms)
+{
+    frameTimeoutMs = ms;
 }
 
 bool ImageCreator::create(const ImageRequest& request)
@@ -150,16 +167,22 @@ void ImageCreator::onResultApplied(ContentInfo info)
         return;
     }
     pixmap.fill(renderBackground(current.preset));
-    view->resize(chunk.size());
+    view->resize(chunk.width(), chunk.height() + imageChunks::kStampHeight);
     moveToChunk();
 }
 
 void ImageCreator::moveToChunk()
 {
-    wrapper->runJavaScript(editorScripts::chunkScript(chunk, contentSize.width()), [this](const QVariant&) {
-        // Give the page time to paint the moved content before it is grabbed.
-        QTimer::singleShot(WebViewWrapper::defaultDelay(), this, &ImageCreator::grabChunk);
-    });
+    stamp = (stamp + 1) % imageChunks::kStampNumbers;
+    // One script, so that the page paints the moved content and its stamp in the same frame.
+    wrapper->runJavaScript(
+        editorScripts::chunkScript(chunk, contentSize.width()) +
+            editorScripts::frameStampScript(imageChunks::stampCells(stamp),
+                                            QSize(imageChunks::kStampCellWidth, imageChunks::kStampHeight),
+                                            view->size()),
+        {});
+    frameWait.start();
+    frameTimer.start();
 }
 
 void ImageCreator::grabChunk()
@@ -167,9 +190,23 @@ void ImageCreator::grabChunk()
     if (current.text.isEmpty() || !view || checkCancelled())
         return;
     try {
+        const QPixmap frame = view->grab();
+        if (imageChunks::stampIn(frame.toImage(), chunk.height()) != stamp) {
+            if (!frameWait.hasExpired(frameTimeoutMs)) {
+                frameTimer.start();
+                return;
+            }
+            // An older frame may show anything: no image rather than a wrong one.
+            qWarning().noquote() << "[ImageCreator] The page showed no frame of the piece" << chunk
+                                 << "within" << frameTimeoutMs << "ms";
+            finish(QImage());
+            return;
+        }
         {
             QPainter painter(&pixmap);
-            view->render(&painter, chunk.topLeft());
+            const qreal ratio = frame.devicePixelRatio();
+            painter.drawPixmap(chunk, frame,
+                               QRect(0, 0, qRound(chunk.width() * ratio), qRound(chunk.height() * ratio)));
         }
         chunk = imageChunks::nextChunk(chunk, contentSize);
         if (!chunk.isNull()) {
@@ -205,6 +242,7 @@ QImage ImageCreator::finishedImage()
 
 void ImageCreator::finish(const QImage& image)
 {
+    frameTimer.stop();
     current = ImageRequest();
     pixmap = QPixmap();
     emit imageReady(image);

@@ -146,6 +146,31 @@ QString chunkScript(const QRect& chunk, int contentWidth)
         .arg(contentWidth);
 }
 
+QString frameStampScript(const QVector<QRgb>& cells, const QSize& cell, const QSize& view)
+{
+    QString row;
+    for (const QRgb colour : cells)
+        row += QStringLiteral("<div style=\"flex:none;width:%1px;height:%2px;background:%3\"></div>")
+                   .arg(cell.width())
+                   .arg(cell.height())
+                   .arg(QColor(colour).name());
+    // The page may not have seen the view's new size yet, and lays the content out otherwise until it
+    // has: the stamp shows only in frames of that size.
+    return QStringLiteral(
+               "(function(){var s=document.getElementById('zq-frame-stamp');"
+               "if(!s){s=document.createElement('div');s.id='zq-frame-stamp';"
+               "s.style.cssText='position:fixed;left:0;bottom:0;display:flex;margin:0;padding:0;border:0;"
+               "z-index:2147483647;pointer-events:none';document.documentElement.appendChild(s);}"
+               "s.innerHTML='%1';"
+               "if(window.zqStampFit)removeEventListener('resize',window.zqStampFit);"
+               "window.zqStampFit=function(){s.style.visibility=innerWidth===%2&&innerHeight===%3?"
+               "'visible':'hidden';};"
+               "addEventListener('resize',window.zqStampFit);window.zqStampFit();})();")
+        .arg(row)
+        .arg(view.width())
+        .arg(view.height());
+}
+
 QString layoutWidthScript(int viewWidth)
 {
     // The body's own margins are 5 px a side.

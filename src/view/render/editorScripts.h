@@ -2,7 +2,10 @@
 
 #include <QJsonObject>
 #include <QRect>
+#include <QRgb>
+#include <QSize>
 #include <QString>
+#include <QVector>
 
 #include <optional>
 
@@ -39,6 +42,9 @@ QString formatsScript();
 
 // Shows the piece `chunk` of a content `contentWidth` wide in a view of the chunk's size.
 QString chunkScript(const QRect& chunk, int contentWidth);
+// Shows a row of cells of the given colours and size at the bottom left of the view, above everything,
+// only while the view is exactly `view` large. Run with chunkScript, the page paints both in one frame.
+QString frameStampScript(const QVector<QRgb>& cells, const QSize& cell, const QSize& view);
 // Takes back what chunkScript set and lays the body out as in a view viewWidth wide, whether or not the
 // page has seen the view's new size yet: a resize reaches the page on another channel than scripts.
 QString layoutWidthScript(int viewWidth);
