@@ -2,6 +2,7 @@
 #include "view/bridge/ImageCreator.h"
 #include "view/render/imageChunks.h"
 
+#include <QPainter>
 #include <QScopeGuard>
 #include <QWebEngineView>
 
@@ -79,6 +80,42 @@ private slots:
     {
         QFETCH(int, dpi);
         QTEST(imageChunks::dotsPerMeter(dpi), "dotsPerMeter");
+    }
+
+    void frameStampIsReadOnlyWhereItShows_data()
+    {
+        QTest::addColumn<QVector<QRgb>>("cells");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<int>("number"); // -1: no stamp
+        const QVector<QRgb> stamp = imageChunks::stampCells(0x5a3c96);
+        QVector<QRgb> text = stamp; // a black-on-white text that happens to fall like a stamp
+        for (QRgb& cell : text)
+            cell = qRed(cell) ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+        QTest::newRow("stamp") << stamp << 1.0 << 0x5a3c96;
+        QTest::newRow("stamp on a scaled screen") << imageChunks::stampCells(7) << 1.5 << 7;
+        QTest::newRow("black and white text") << text << 1.0 << -1;
+    }
+
+    void frameStampIsReadOnlyWhereItShows()
+    {
+        QFETCH(QVector<QRgb>, cells);
+        QFETCH(qreal, ratio);
+        const int top = 30;
+        const QSize size(imageChunks::kStampCells * imageChunks::kStampCellWidth,
+                         top + imageChunks::kStampHeight);
+        QImage frame(size * ratio, QImage::Format_RGB32);
+        frame.setDevicePixelRatio(ratio);
+        frame.fill(Qt::white);
+        {
+            QPainter painter(&frame);
+            for (int i = 0; i < cells.size(); ++i)
+                painter.fillRect(QRectF(i * imageChunks::kStampCellWidth, top, imageChunks::kStampCellWidth,
+                                        imageChunks::kStampHeight),
+                                 QColor(cells[i]));
+        }
+        const std::optional<quint32> number = imageChunks::stampIn(frame, top);
+        QTEST(number ? int(*number) : -1, "number");
+        QVERIFY(!imageChunks::stampIn(frame, top - imageChunks::kStampHeight)); // the rows above show none
     }
 
     void renderedImageFollowsThePreset_data()
