@@ -21,6 +21,8 @@ constexpr int kMaxContentSide = 1000000;
 // Room around the page's measure of the content: 16 px a side and the body's margins.
 constexpr int kExtraWidth = 2 * 16 + 10;
 constexpr int kExtraHeight = 16;
+static_assert(kExtraWidth >= imageChunks::kStampCells * imageChunks::kStampCellWidth,
+              "the narrowest view has room for the frame stamp");
 // The page takes no font larger than this.
 constexpr double kMaxFontPx = 1000.0;
 // A piece's frame is looked for about once a frame of a 60 Hz screen.
