@@ -163,20 +163,22 @@ private slots:
     {
         QTest::addColumn<ImageRequest>("first");
         QTest::addColumn<ImageRequest>("second");
-        const ImageRequest sum{"\\sum_{k=1}^{n} k^3 + \\sqrt{y}", false, preset(96)};
-        QTest::newRow("small after large") << sum << ImageRequest{"x", false, preset(96)};
+        // The first text is not in the page's own colours, so that a frame from before it shows.
+        const Preset white = preset(96, Preset::White);
+        const QString sum = "\\sum_{k=1}^{n} k^3 + \\sqrt{y}";
+        QTest::newRow("small after large")
+            << ImageRequest{sum, false, white} << ImageRequest{"x", false, preset(96)};
         QTest::newRow("large after small")
-            << ImageRequest{"y", false, preset(96)}
+            << ImageRequest{"y", false, white}
             << ImageRequest{"\\int_0^1 \\frac{x^2}{2}\\,dx", false, preset(96)};
         QTest::newRow("same size, other text")
-            << ImageRequest{"a+b", false, preset(96)} << ImageRequest{"a-b", false, preset(96)};
-        QTest::newRow("pieces after pieces")
-            << ImageRequest{sum.text, false, preset(600)}
-            << ImageRequest{"\\frac{a}{b}", false, preset(600, Preset::White)};
+            << ImageRequest{"a+b", false, white} << ImageRequest{"a-b", false, preset(96)};
+        QTest::newRow("screen size after pieces") << ImageRequest{sum, false, preset(600, Preset::White)}
+                                                  << ImageRequest{"\\frac{a}{b}", false, white};
     }
 
-    // Each render starts the moment the one before has ended, while the page still shows the old text:
-    // every image must be the one its own text gives alone.
+    // A fresh page, and each render starting the moment the one before has ended, while the page still
+    // shows the old text: every image must be the one its own text gives alone.
     void eachImageShowsItsOwnText()
     {
         QFETCH(ImageRequest, first);
@@ -190,19 +192,18 @@ private slots:
             alone.append(ready.last()[0].value<QImage>());
             QVERIFY(!alone.last().isNull());
         }
-        constexpr int kRenders = 8;
-        int started = 0;
-        const auto next = [&] {
-            if (started < kRenders)
-                creator->create(requests[started++ % 2]);
-        };
-        const QMetaObject::Connection chain = connect(creator.get(), &ImageCreator::imageReady, this, next);
-        ready.clear();
-        next();
-        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), kRenders, kTimeoutMs);
-        disconnect(chain);
-        for (int i = 0; i < kRenders; ++i)
-            QCOMPARE(ready[i][0].value<QImage>(), alone[i % 2]);
+        for (int round = 0; round < 3; ++round) {
+            ImageCreator fresh(kPage, &parent);
+            QSignalSpy images(&fresh, &ImageCreator::imageReady);
+            connect(&fresh, &ImageCreator::imageReady, this, [&] {
+                if (images.count() == 1)
+                    fresh.create(second);
+            });
+            QVERIFY(fresh.create(first));
+            QTRY_COMPARE_WITH_TIMEOUT(images.count(), 2, kTimeoutMs);
+            QCOMPARE(images[0][0].value<QImage>(), alone[0]);
+            QCOMPARE(images[1][0].value<QImage>(), alone[1]);
+        }
     }
 
     void pageThatFailsToLoadGivesNullImages()
