@@ -236,7 +236,9 @@ void Application::Init()
     connect(m_updateController, &UpdateController::UpdateCompleted, this, &Application::SilentRestart);
     connect(m_updateController, &UpdateController::CheckUpdateFinished, this,
             &Application::OnCheckUpdateFinished);
-    connect(m_updateController, &UpdateController::updateFailed, this, [](const QString& text) {
+    connect(m_updateController, &UpdateController::updateFailed, this, [this](const QString& text) {
+        // The download is gone with the failed run: nothing is left to offer until the next check.
+        m_tray->withdrawUpdate();
         MessageBox::warning(nullptr, applicationName(), text, QMessageBox::Ok, QMessageBox::NoButton);
     });
 

@@ -149,13 +149,28 @@ void Tray::offerUpdate(const QString& actionText, const QString& balloon)
         m_checkUpdates = nullptr;
     }
     if (!m_updateNow) {
-        m_menu->addSeparator();
+        m_updateSeparator = m_menu->addSeparator();
         m_updateNow = addEntry(m_menu.get(), actionText, Command::UpdateNow);
     }
     showBalloon(balloon, QSystemTrayIcon::Information);
     // After the balloon, which clears the offer of any earlier one.
     m_updateOffered = true;
     m_updateCheckRunning = false;
+}
+
+void Tray::withdrawUpdate()
+{
+    delete m_updateNow;
+    m_updateNow = nullptr;
+    delete m_updateSeparator;
+    m_updateSeparator = nullptr;
+    if (!m_checkUpdates) {
+        // Back where it was, above the log-out entry.
+        m_checkUpdates = addEntry(m_menu.get(), tr("Check for Updates..."), Command::CheckUpdates);
+        m_menu->removeAction(m_checkUpdates);
+        m_menu->insertAction(m_logout, m_checkUpdates);
+    }
+    m_updateOffered = false;
 }
 
 void Tray::showError(const QString& text)

@@ -77,6 +77,8 @@ public:
     // so runs it too when clicked.
     void offerUpdate(const QString& actionText, const QString& balloon);
     bool updateOffered() const { return m_updateOffered; }
+    // The offered update is gone (its run failed): "Check for Updates..." is back in its place.
+    void withdrawUpdate();
 
     // A warning balloon, or a warning box when there is no icon.
     void showError(const QString& text);
@@ -100,6 +102,7 @@ private:
     QAction* m_checkUpdates = nullptr;
     QAction* m_logout = nullptr;
     QAction* m_updateNow = nullptr;
+    QAction* m_updateSeparator = nullptr;
     QSystemTrayIcon* m_icon = nullptr;
     QTimer* m_themeTimer = nullptr;
     QString m_iconTheme;

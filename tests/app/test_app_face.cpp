@@ -727,6 +727,21 @@ private slots:
         QVERIFY(appImage.open(QIODevice::ReadOnly) && appImage.readAll() == "old program");
         appImage.close();
         QVERIFY(completed.isEmpty()); // the user asked: never installed behind their back
+
+        // A run that fails takes the offer back: no second "Update now" for a download that is gone.
+        QVERIFY(QFile::remove(app().updateController()->updateFilePath()));
+        {
+            BoxWatcher boxes;
+            app().tray().updateNowAction()->trigger();
+            QCOMPARE(boxes.texts().value(0).section('\n', 0, 0), QString("Update failed."));
+        }
+        QVERIFY(!app().tray().updateNowAction() && !app().tray().updateOffered());
+        const QList<QAction*> entries = app().tray().menu()->actions();
+        QCOMPARE(entries.indexOf(app().tray().checkUpdatesAction()) + 1,
+                 entries.indexOf(app().tray().logoutAction()));
+        app().tray().checkUpdatesAction()->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(app().tray().updateNowAction(), 15000);
+        QTRY_VERIFY(balloonText().startsWith("New version is available."));
         QTest::mouseClick(balloon(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
         QTRY_COMPARE(completed.count(), 1);
         QVERIFY(appImage.open(QIODevice::ReadOnly) && appImage.read(4) == "\x7f"
