@@ -212,6 +212,15 @@ struct ViewPageHarness
         const QWidget* cover = widget<QWidget>("web")->findChild<QWidget*>(QStringLiteral("applyingCover"));
         return cover && cover->isHidden();
     }
+    // Idle, and the page has taken in every result the views sent: they travel queued, so a hidden cover
+    // alone does not say that the page has seen the last one.
+    bool drained() const
+    {
+        if (!idle())
+            return false;
+        QCoreApplication::sendPostedEvents(page, QEvent::MetaCall);
+        return idle();
+    }
     static bool badgeShown(const QLineEdit* field)
     {
         const QLabel* badge = field->findChild<QLabel*>();
@@ -223,7 +232,7 @@ struct ViewPageHarness
     bool showSettled(const ZorvaneQeltPtr& qelt, int ocrRow = 3)
     {
         // A Qelt shown while the view renders waits for it: start from a quiet view.
-        if (!waitUntil([this] { return idle(); }))
+        if (!waitUntil([this] { return drained(); }))
             return false;
         utils::setRowMemory({ocrRow, 0, 0});
         QClipboard* clipboard = QGuiApplication::clipboard();
