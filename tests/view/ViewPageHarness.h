@@ -34,7 +34,7 @@
 
 namespace zq::test {
 
-constexpr int kPageTimeoutMs = 60000;
+constexpr int kPageTimeoutMs = kWaitMs;
 
 // Waits in a running event loop until the predicate holds or the time is up; the editor page's engine
 // works on that loop and makes little headway when the loop is left between checks.
@@ -96,7 +96,7 @@ struct ViewPageHarness
             *handled = false;
         });
         window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
+        if (!QTest::qWaitForWindowExposed(&window, kWaitMs))
             qWarning("The view page window was not exposed");
     }
 

@@ -89,7 +89,7 @@ private slots:
         m_frame = std::make_unique<QeltListFrame>(nullptr, m_switch.get());
         m_frame->resize(800, 700);
         m_frame->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get(), kWaitMs));
         // Showing resizes the frame, whose layout follows 1 ms later; a longer timer started now
         // fires after it, so no layout of the showing is left to land inside a test.
         bool settled = false;
