@@ -239,7 +239,7 @@ struct ViewPageHarness
         clipboard->setText(QStringLiteral("settling"));
         page->ShowQelt(qelt);
         return waitUntil([this, clipboard, id = qelt->id] {
-            return page->currentQeltId() == id && clipboard->text() != QLatin1String("settling") && idle();
+            return page->currentQeltId() == id && clipboard->text() != QLatin1String("settling") && drained();
         });
     }
 
