@@ -41,6 +41,8 @@ endfunction()
 #             [TIMEOUT <seconds>])
 # Labels: x11 (needs the X server of the test run), webengine (loads QtWebEngine), dbus, slow.
 # Every test gets a fresh temporary HOME and XDG folders from the support library's main.
+set(ZQ_WEBENGINE_TEST_PROCESSORS 2 CACHE STRING "The cores ctest counts for each test that loads QtWebEngine")
+
 function(zq_add_test name)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
     if("webengine" IN_LIST ARG_LABELS AND NOT ZQ_WEBENGINE_TESTS)
@@ -62,6 +64,11 @@ function(zq_add_test name)
         set(ARG_TIMEOUT 300)
     endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
+    if("webengine" IN_LIST ARG_LABELS)
+        # Each starts a browser of several processes: counted as more than one job, they do not crowd
+        # the cores of a parallel run.
+        set_tests_properties(${name} PROPERTIES PROCESSORS ${ZQ_WEBENGINE_TEST_PROCESSORS})
+    endif()
 endfunction()
 
 # zq_add_node_test(<name> <script> [LABELS ...]): a Node test-runner file registered with CTest.

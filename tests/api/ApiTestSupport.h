@@ -5,6 +5,7 @@
 #include "api/Result.h"
 #include "core/identity.h"
 #include "support/FakeService.h"
+#include "support/TestEnvironment.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -54,7 +55,7 @@ inline QJsonObject qeltJson(const QString& id = QStringLiteral("AB12"),
 // it finished more than once, also when the event loop turns a while longer.
 template <typename ResultType> std::shared_ptr<ResultType> takeResult(QSignalSpy& spy)
 {
-    if (!spy.wait(10000) && spy.isEmpty())
+    if (!spy.wait(zq::test::kWaitMs) && spy.isEmpty())
         return nullptr;
     QCoreApplication::processEvents();
     if (spy.count() != 1)

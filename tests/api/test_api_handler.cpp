@@ -46,7 +46,7 @@ struct Outcome
                 path, method, body,
                 [this](const QJsonDocument& d) { success = d.toJson(QJsonDocument::Compact), ++calls; },
                 fail);
-        return QTest::qWaitFor([this] { return calls == 1; });
+        return QTest::qWaitFor([this] { return calls == 1; }, zq::test::kWaitMs);
     }
 };
 
@@ -347,7 +347,7 @@ private slots:
             workers.last()->start();
         }
         for (QThread* worker : workers) {
-            QVERIFY(worker->wait(10'000));
+            QVERIFY(worker->wait(zq::test::kWaitMs));
             delete worker;
         }
         QTRY_COMPARE(messagesOf(m_gateway.requests()).size(), kThreads * kPerThread);

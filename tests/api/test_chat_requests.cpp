@@ -66,7 +66,7 @@ class TestChatRequests : public QObject
             return result->isCompleted() || result->hasError();
         };
         while (spy.isEmpty() || !isFinal(spy.last().first().value<ResultPtr>())) {
-            if (!spy.wait(10000))
+            if (!spy.wait(zq::test::kWaitMs))
                 break;
         }
         QCoreApplication::processEvents();

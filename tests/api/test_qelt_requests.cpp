@@ -226,7 +226,7 @@ private slots:
         Provider::instance().setToken(QStringLiteral("later"));
         m_service->on("GET", "/v1/qelts/q1", qelt("completed"));
         QVERIFY(series->exec(false));
-        QVERIFY(spy.wait());
+        QVERIFY(spy.wait(zq::test::kWaitMs));
         QCOMPARE(m_executions, 6);
         QCOMPARE(m_service->requests().last().header("authorization"), QByteArray("Bearer t0k"));
     }

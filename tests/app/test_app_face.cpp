@@ -116,7 +116,7 @@ private slots:
     void initTestCase()
     {
         m_host = std::make_unique<TrayHost>();
-        QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 15000);
+        QTRY_VERIFY(QSystemTrayIcon::isSystemTrayAvailable());
         m_typist = std::make_unique<Typist>();
         m_service = std::make_unique<FakeService>();
         m_account = std::make_unique<FakeAccount>(*m_service);
@@ -251,7 +251,7 @@ private slots:
         target.setStyleSheet("background: #ff0000");
         target.setGeometry(100, 100, 1000, 500);
         target.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&target));
+        QVERIFY(QTest::qWaitForWindowExposed(&target, kWaitMs));
         const int before = uploads().size();
         const qint64 libraryBefore = app().library().count();
         QSignalSpy shown(&app().recognition(), &RecognitionUpload::showQelt);
@@ -602,7 +602,7 @@ private slots:
     {
         QLocalSocket knock;
         knock.connectToServer(SingleInstance::kServerName);
-        QVERIFY(knock.waitForConnected(5000));
+        QVERIFY(knock.waitForConnected(kWaitMs));
         knock.write("0");
         knock.flush();
         QTRY_COMPARE(balloonText(), QString("Zorvane Qelting Tool is running"));
@@ -720,7 +720,7 @@ private slots:
             {"version", "99.00.0000"}, {"percent", 0}, {"url", m_service->baseUrl() + "/download/app"}};
         QSignalSpy completed(app().updateController(), &UpdateController::UpdateCompleted);
         app().tray().checkUpdatesAction()->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(app().tray().updateNowAction(), 15000);
+        QTRY_VERIFY(app().tray().updateNowAction());
         QVERIFY(!app().tray().checkUpdatesAction());
         QTRY_VERIFY(balloonText().startsWith("New version is available."));
         QFile appImage(qEnvironmentVariable("APPIMAGE"));

@@ -4,6 +4,7 @@
 #include "core/userState.h"
 #include "core/x11/ShortcutsEventFilter.h"
 
+#include "support/PrivateDisplay.h"
 #include "support/TestMain.h"
 
 #include <QLineEdit>
@@ -91,8 +92,7 @@ class TestKeyFilters : public QObject
         XTestFakeKeyEvent(m_other, keycode(XK_F12), True, CurrentTime);
         XTestFakeKeyEvent(m_other, keycode(XK_F12), False, CurrentTime);
         XSync(m_other, False);
-        // A loaded machine may take a while to pass the keys on; only the order matters.
-        QTRY_VERIFY_WITH_TIMEOUT(target.presses > before && target.lastKey == Qt::Key_F12, 30000);
+        QTRY_VERIFY(target.presses > before && target.lastKey == Qt::Key_F12);
     }
 
     void setLocks(unsigned locks)
@@ -122,7 +122,7 @@ class TestKeyFilters : public QObject
         auto window = std::make_unique<Target>();
         window->setWindowTitle(title);
         window->show();
-        [&] { QVERIFY(QTest::qWaitForWindowExposed(window.get())); }();
+        [&] { QVERIFY(QTest::qWaitForWindowExposed(window.get(), zq::test::kWaitMs)); }();
         XSetInputFocus(m_other, window->winId(), RevertToParent, CurrentTime);
         XSync(m_other, False);
         [&] { QTRY_COMPARE(QApplication::activeWindow(), window.get()); }();
@@ -368,5 +368,17 @@ private slots:
     }
 };
 
-ZQ_TEST_MAIN(TestKeyFilters)
+int main(int argc, char* argv[])
+{
+    zq::test::prepareEnvironment();
+    // Keys typed through XTest go to whichever window has the focus, and the hotkeys are grabbed for the
+    // whole server: on the run's shared server, the windows of the tests beside this one would take both.
+    zq::test::startPrivateDisplay(QSize(1024, 768));
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    zq::test::prepareApplication();
+    TestKeyFilters test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_key_filters.moc"

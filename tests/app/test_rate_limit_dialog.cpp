@@ -60,7 +60,7 @@ private slots:
         auto* model = dialog.findChild<QFileSystemModel*>();
         QVERIFY(model);
         QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
-        QVERIFY(loaded.count() > 0 || loaded.wait(10000));
+        QVERIFY(loaded.count() > 0 || loaded.wait(zq::test::kWaitMs));
         const QModelIndex root = model->index(folder.path());
 
         QStringList names;

@@ -114,7 +114,7 @@ private slots:
         m_pad = std::make_unique<QeltHandwriteFrame>(nullptr);
         m_pad->resize(640, 420);
         m_pad->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_pad.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_pad.get(), kWaitMs));
     }
 
     void cleanup()
@@ -309,7 +309,7 @@ private slots:
         QSignalSpy limited(m_pad.get(), &QeltHandwriteFrame::rateLimitError);
         draw({{{10, 10}, {20, 20}}});
         click("scanButton");
-        QTRY_VERIFY_WITH_TIMEOUT(!m_pad->isScanning(), 20000);
+        QTRY_VERIFY(!m_pad->isScanning());
         QCoreApplication::processEvents(); // nothing more follows the first report
 
         QStringList reports;

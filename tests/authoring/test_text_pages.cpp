@@ -54,7 +54,7 @@ class TestTextPages : public QObject
     {
         auto result = std::make_shared<std::optional<QVariant>>();
         pane->wrapper()->runJavaScript(script, [result](const QVariant& value) { *result = value; });
-        (void)QTest::qWaitFor([&] { return result->has_value(); }, 30000);
+        (void)QTest::qWaitFor([&] { return result->has_value(); }, kWaitMs);
         return result->value_or(QVariant());
     }
 
@@ -87,10 +87,10 @@ private slots:
         for (QWidget* page : {static_cast<QWidget*>(m_create.get()), static_cast<QWidget*>(m_edit.get())}) {
             page->resize(700, 520);
             page->show();
-            QVERIFY(QTest::qWaitForWindowExposed(page));
+            QVERIFY(QTest::qWaitForWindowExposed(page, kWaitMs));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(m_create->pane()->wrapper()->isLoaded(), 60000);
-        QTRY_VERIFY_WITH_TIMEOUT(m_edit->pane()->wrapper()->isLoaded(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_create->pane()->wrapper()->isLoaded(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(m_edit->pane()->wrapper()->isLoaded(), kWaitMs);
     }
 
     void init()
@@ -100,7 +100,7 @@ private slots:
         APIHandler::overrideNetworkAvailabilityForTesting(true);
         m_service->clearRequests();
         for (QWidget* page : {static_cast<QWidget*>(m_create.get()), static_cast<QWidget*>(m_edit.get())})
-            QTRY_VERIFY_WITH_TIMEOUT(!page->findChild<TextEditPane*>()->wrapper()->isApplying(), 60000);
+            QTRY_VERIFY_WITH_TIMEOUT(!page->findChild<TextEditPane*>()->wrapper()->isApplying(), kWaitMs);
     }
 
     void cleanupTestCase()

@@ -57,7 +57,7 @@ inline QList<Screenshot> grabShownPattern()
     QList<Screenshot> shots;
     const auto shown = [&] {
         grabber.grab();
-        if (!finished.wait(5000))
+        if (!finished.wait(zq::test::kWaitMs))
             return false;
         shots = finished.takeLast().at(0).value<QList<Screenshot>>();
         return std::all_of(shots.begin(), shots.end(), [](const Screenshot& shot) {
@@ -65,7 +65,7 @@ inline QList<Screenshot> grabShownPattern()
             return scale > 0 && showsPattern(shot.pixmap, shot.geometry.topLeft() * scale);
         });
     };
-    return QTest::qWaitFor(shown, 10000) ? shots : QList<Screenshot>();
+    return QTest::qWaitFor(shown, zq::test::kWaitMs) ? shots : QList<Screenshot>();
 }
 
 // A drag step delivered at once (QTest moves the real pointer, whose events come later).

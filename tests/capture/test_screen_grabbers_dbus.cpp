@@ -75,7 +75,7 @@ class TestScreenGrabbersDBus : public QObject
         services->process.start(qEnvironmentVariable("ZQ_BINARY_DIR") +
                                     "/tests/support/zq_fake_screenshot_service",
                                 script + QStringList{"image=" + desktopFile});
-        const bool ready = QTest::qWaitFor([&] { return !services->output().isEmpty(); }, 10000);
+        const bool ready = QTest::qWaitFor([&] { return !services->output().isEmpty(); }, zq::test::kWaitMs);
         return ready ? std::move(services) : nullptr;
     }
 
@@ -144,7 +144,7 @@ private slots:
             QCOMPARE(finished.count(), 0);
             return;
         }
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+        QTRY_COMPARE(finished.count(), 1);
         // A round trip: what the services sent before has come in when it returns.
         QDBusConnection::sessionBus().call(
             QDBusMessage::createMethodCall("org.kde.KWin", "/", "org.freedesktop.DBus.Peer", "Ping"));

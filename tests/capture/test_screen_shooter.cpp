@@ -50,7 +50,7 @@ class TestScreenShooter : public QObject
         shooter = std::make_unique<ScreenShooter>(grabber, nullptr);
         ready = std::make_unique<QSignalSpy>(shooter.get(), &ScreenShooter::screenshotReady);
         shooter->makeScreenshot();
-        return QTest::qWaitFor([&] { return overlaysExposed(*shooter, overlays); });
+        return QTest::qWaitFor([&] { return overlaysExposed(*shooter, overlays); }, zq::test::kWaitMs);
     }
 
     ScreenShooterDialog* overlay(int index = 0) const { return shooter->overlays().at(index); }

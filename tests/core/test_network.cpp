@@ -19,7 +19,7 @@ class TestNetwork : public QObject
     std::unique_ptr<QNetworkReply> finishedGet(QNetworkAccessManager& manager, const QString& url)
     {
         std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(QUrl(url))));
-        if (!QTest::qWaitFor([&] { return reply->isFinished(); }, 10000))
+        if (!QTest::qWaitFor([&] { return reply->isFinished(); }, zq::test::kWaitMs))
             return nullptr;
         return reply;
     }

@@ -41,8 +41,6 @@ using namespace zq::test;
 
 namespace {
 
-constexpr int kWaitMs = 15000;
-
 // A finished reply, or null when none came in time.
 std::unique_ptr<QNetworkReply> finished(QNetworkReply* reply)
 {

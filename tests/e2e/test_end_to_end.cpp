@@ -9,6 +9,7 @@
 
 #include "core/identity.h"
 #include "library/QeltsContainer.h"
+#include "support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -38,7 +39,7 @@ using e2e::SeenWindow;
 
 namespace {
 
-constexpr int kStepMs = 30000;
+constexpr int kStepMs = kWaitMs;
 const QString kTitle = QStringLiteral("Zorvane Qelting Tool");
 const QString kLatex = QStringLiteral("x^{2}+1"); // what the fake recognises in every upload
 

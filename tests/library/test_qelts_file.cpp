@@ -156,7 +156,7 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(), {"--save-forever", path});
         QVERIFY(child.waitForStarted());
         // The child saves without pause once it has said so: the kill lands in some save.
-        QVERIFY(child.waitForReadyRead(20000));
+        QVERIFY(child.waitForReadyRead(kWaitMs));
         child.kill();
         QVERIFY(child.waitForFinished());
         QeltsContainer after(nullptr);

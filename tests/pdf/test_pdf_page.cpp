@@ -20,7 +20,7 @@ private slots:
         m_page = std::make_unique<PdfConverterFrame>(nullptr);
         m_page->resize(700, 500);
         m_page->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_page.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_page.get(), zq::test::kWaitMs));
     }
 
     void toolbarLeadsToTheOtherPages_data()

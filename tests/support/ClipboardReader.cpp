@@ -1,5 +1,7 @@
 #include "support/ClipboardReader.h"
 
+#include "support/TestEnvironment.h"
+
 #include <QProcess>
 #include <QTest>
 
@@ -7,7 +9,7 @@ namespace zq::test {
 
 namespace {
 
-constexpr int kReaderTimeoutMs = 30000;
+constexpr int kReaderTimeoutMs = zq::test::kWaitMs;
 
 QByteArray runReader(const QString& argument)
 {

@@ -5,6 +5,11 @@
 
 namespace zq::test {
 
+// How long any test waits for a condition. A wait that is met returns at once: the bound only decides how
+// late a failure shows. Generous, as the whole suite at once (each editor page with its browser processes)
+// may take seconds on a loaded machine for what alone takes milliseconds.
+constexpr int kWaitMs = 60000;
+
 // Points HOME and the XDG folders at a fresh temporary folder for this process. Call before the
 // application object exists: Qt reads these variables once.
 void prepareEnvironment();

@@ -3,6 +3,8 @@
 // Drives the editor page in a real QWebEngineView the way the application's bridge does: the
 // same scripts, the same escaping, results read back synchronously by spinning the event loop.
 
+#include "support/TestEnvironment.h"
+
 #include <QSignalSpy>
 #include <QtCore>
 #include <QtWebEngineWidgets>
@@ -36,7 +38,7 @@ protected:
 class EditorPageHarness
 {
 public:
-    static constexpr int kTimeoutMs = 60000;
+    static constexpr int kTimeoutMs = kWaitMs;
 
     EditorPageHarness()
     {

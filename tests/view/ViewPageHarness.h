@@ -34,7 +34,7 @@
 
 namespace zq::test {
 
-constexpr int kPageTimeoutMs = 60000;
+constexpr int kPageTimeoutMs = kWaitMs;
 
 // Waits in a running event loop until the predicate holds or the time is up; the editor page's engine
 // works on that loop and makes little headway when the loop is left between checks.
@@ -96,7 +96,7 @@ struct ViewPageHarness
             *handled = false;
         });
         window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
+        if (!QTest::qWaitForWindowExposed(&window, kWaitMs))
             qWarning("The view page window was not exposed");
     }
 
@@ -212,6 +212,15 @@ struct ViewPageHarness
         const QWidget* cover = widget<QWidget>("web")->findChild<QWidget*>(QStringLiteral("applyingCover"));
         return cover && cover->isHidden();
     }
+    // Idle, and the page has taken in every result the views sent: they travel queued, so a hidden cover
+    // alone does not say that the page has seen the last one.
+    bool drained() const
+    {
+        if (!idle())
+            return false;
+        QCoreApplication::sendPostedEvents(page, QEvent::MetaCall);
+        return idle();
+    }
     static bool badgeShown(const QLineEdit* field)
     {
         const QLabel* badge = field->findChild<QLabel*>();
@@ -223,14 +232,14 @@ struct ViewPageHarness
     bool showSettled(const ZorvaneQeltPtr& qelt, int ocrRow = 3)
     {
         // A Qelt shown while the view renders waits for it: start from a quiet view.
-        if (!waitUntil([this] { return idle(); }))
+        if (!waitUntil([this] { return drained(); }))
             return false;
         utils::setRowMemory({ocrRow, 0, 0});
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->setText(QStringLiteral("settling"));
         page->ShowQelt(qelt);
         return waitUntil([this, clipboard, id = qelt->id] {
-            return page->currentQeltId() == id && clipboard->text() != QLatin1String("settling") && idle();
+            return page->currentQeltId() == id && clipboard->text() != QLatin1String("settling") && drained();
         });
     }
 

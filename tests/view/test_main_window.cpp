@@ -118,7 +118,7 @@ class TestMainWindow : public QObject
     {
         auto window = std::make_unique<LatexResultDialog>(m_switch.get(), &m_manager);
         window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
+        if (!QTest::qWaitForWindowExposed(window.get(), kWaitMs))
             qWarning("The main window was not exposed");
         return window;
     }

@@ -318,7 +318,7 @@ private slots:
         const auto formula = fresh();
         QVERIFY(h->showSettled(formula));
         h->window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&h->window));
+        QVERIFY(QTest::qWaitForWindowActive(&h->window, kWaitMs));
         QWidget* target = row < 0 ? h->widget<QWidget>("but_copy_mathml_word") : h->ocrRows().at(row);
         target->setFocus();
         QTRY_VERIFY(target->hasFocus());

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int kTimeoutMs = 60000;
+constexpr int kTimeoutMs = zq::test::kWaitMs;
 // Long beyond the time between two answers of the page, so that a test sees the wrapper wait.
 constexpr int kDelayMs = 1000;
 const QUrl kPage(QStringLiteral("qrc:/html/zorvane_qelting_editor.html"));

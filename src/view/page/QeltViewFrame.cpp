@@ -126,8 +126,9 @@ void QeltViewFrame::MakeConnections()
 {
     connect(ocrView.get(), &WebViewWrapper::loadFinished, this, &QeltViewFrame::OnWebviewLoaded);
     for (WebViewWrapper* view : {ocrView.get(), dataView.get(), solverView.get()}) {
-        connect(view, &WebViewWrapper::resultApplied, this, &QeltViewFrame::OnWebviewApplied,
-                Qt::QueuedConnection);
+        connect(
+            view, &WebViewWrapper::resultApplied, this,
+            [this, view](const ContentInfo& info) { OnWebviewApplied(view, info); }, Qt::QueuedConnection);
         connect(
             view, &WebViewWrapper::getNonLatexFormats, this,
             [this, view](const QJsonObject& obj, quint64 textNumber) {

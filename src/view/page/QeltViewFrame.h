@@ -80,7 +80,8 @@ public:
     void FillQelt(const ZorvaneQeltConstPtr& qelt);
     void OnWebviewLoaded();
     void OnQeltRemoved(QString removedId, QString nextId);
-    void OnWebviewApplied(ContentInfo info);
+    // The result of the text `view` rendered; stale when the view has been handed a newer text since.
+    void OnWebviewApplied(WebViewWrapper* view, ContentInfo info);
     void CenterMarkdownView(ContentInfo info);
     void OnNonLatexFormats(QJsonObject obj);
     void UpdateTabs(bool hasOriginal, bool hasContent);

@@ -151,8 +151,12 @@ void QeltViewFrame::OnQeltRemoved(QString removedId, QString nextId)
     FillQelt(copy);
 }
 
-void QeltViewFrame::OnWebviewApplied(ContentInfo info)
+void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
 {
+    // The result travels queued: the view may have started a newer text meanwhile (the shown Qelt's, or
+    // the same one at another width). Only that text's result tells the page's size; it follows.
+    if (view && view->isApplying())
+        return;
     const QString tab = CurrentTabTitle();
     bool* sized = tab == kOcr      ? &ocrSized
                   : tab == kData   ? &dataSized

@@ -52,7 +52,7 @@ class TestRecognitionUpload : public QObject
     QVector<zq::test::RecordedRequest> uploads() const { return m_service->requestsTo(kCreatePath); }
     bool settled() const
     {
-        return QTest::qWaitFor([this] { return m_upload->pendingUploads() == 0; }, 20000);
+        return QTest::qWaitFor([this] { return m_upload->pendingUploads() == 0; }, zq::test::kWaitMs);
     }
 
 private slots:

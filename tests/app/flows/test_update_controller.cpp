@@ -93,7 +93,7 @@ class TestUpdateController : public QObject
         QSignalSpy finished(&controller, &UpdateController::CheckUpdateFinished);
         QSignalSpy completed(&controller, &UpdateController::UpdateCompleted);
         start();
-        if (!QTest::qWaitFor([&] { return finished.count() + completed.count() > 0; }, 20000))
+        if (!QTest::qWaitFor([&] { return finished.count() + completed.count() > 0; }, zq::test::kWaitMs))
             return "none";
         return completed.count() ? "completed"
                                  : QString::number(finished.first().first().value<CheckUpdateResult>());

@@ -89,12 +89,15 @@ private slots:
         m_frame = std::make_unique<QeltListFrame>(nullptr, m_switch.get());
         m_frame->resize(800, 700);
         m_frame->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get(), kWaitMs));
         // Showing resizes the frame, whose layout follows 1 ms later; a longer timer started now
         // fires after it, so no layout of the showing is left to land inside a test.
         bool settled = false;
         QTimer::singleShot(5, this, [&settled] { settled = true; });
         QTRY_VERIFY(settled);
+        // The library lists the account as soon as it has a user. That list is over before a test adds to
+        // the account: a Qelt added meanwhile would reach the library when the test does not expect it.
+        QTRY_VERIFY(!m_service->requestsTo(QStringLiteral("/v1/qelts")).isEmpty() && !m_library->isListing());
     }
 
     void cleanup()
