@@ -740,7 +740,7 @@ private slots:
         QCOMPARE(entries.indexOf(app().tray().checkUpdatesAction()) + 1,
                  entries.indexOf(app().tray().logoutAction()));
         app().tray().checkUpdatesAction()->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(app().tray().updateNowAction(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(app().tray().updateNowAction(), kWaitMs);
         QTRY_VERIFY(balloonText().startsWith("New version is available."));
         QTest::mouseClick(balloon(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
         QTRY_COMPARE(completed.count(), 1);
