@@ -1,6 +1,7 @@
 #include "core/paths.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -85,10 +86,38 @@ QString usableStatePath()
                           : usableFolder(data + QStringLiteral("/state"), "Failed to create path for state");
 }
 
+QString readableFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isDir() && info.isReadable() && info.isExecutable() ? path : QString();
+}
+
+QString readableDataPath()
+{
+    const QString location = dataLocation();
+    return location.isEmpty() ? QString() : readableFolder(QDir::cleanPath(location));
+}
+
+QString readableStatePath()
+{
+    const QString data = readableDataPath();
+    return data.isEmpty() ? QString() : readableFolder(data + QStringLiteral("/state"));
+}
+
 QString logsPath()
 {
     const QString location = dataLocation();
     return location.isEmpty() ? QString() : location + QStringLiteral("/logs");
+}
+
+QString setAside(const QString& path)
+{
+    const QString base = path + QStringLiteral(".damaged-") +
+                         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss"));
+    QString aside = base;
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = base + QStringLiteral("-%1").arg(n);
+    return QFile::rename(path, aside) ? aside : QString();
 }
 
 QString readTextFile(const QString& path)
