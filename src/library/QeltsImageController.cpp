@@ -181,8 +181,8 @@ void QeltsImageController::loadIndex()
     }
     if (path.isEmpty())
         return; // no data folder at all: nothing to read, and no image folder to clean
-    if (writable)
-        utils::imagesFolder(); // made when missing, so that the index has a folder to name files in
+    // Made when missing, and cleaned only where files can be deleted.
+    const bool deleting = writable && !utils::imagesFolder().isEmpty();
     const QString folder = utils::readableImagesFolder();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -211,18 +211,13 @@ void QeltsImageController::loadIndex()
             break;
         }
     }
-    removeUnknownFiles(folder, writable);
+    removeUnknownFiles(folder, deleting);
 }
 
 void QeltsImageController::removeUnknownFiles(const QString& folder, bool deleting)
 {
-    if (folder.isEmpty()) {
-        // No folder to find the files in: no entry can be shown.
-        for (QeltImageRecord& record : m_index)
-            for (ImageEntry* entry : {&record.renderedList, &record.originalList, &record.originalFull})
-                entry->clear();
-        return;
-    }
+    if (folder.isEmpty())
+        return; // without a folder every entry was read as missing
     // Entries name files directly in the folder, as the listing does.
     QSet<QString> files;
     const QFileInfoList found =
