@@ -183,6 +183,12 @@ private slots:
         for (int i = 0; i < 2; ++i) // asked again once its card finds nothing to show
             controller.reloadRenderedImage("q");
         QCOMPARE(asked.count(), 2);
+        // A file that does not decode is forgotten and asked for again at once; one it never named is not.
+        QVERIFY(!controller.forgetUnreadableFile("q", "/tmp/x.png"));
+        QVERIFY(controller.forgetUnreadableFile("q", "/tmp/y.png"));
+        QVERIFY(controller.renderedListImage("q", url("/r2.png"), false).isMissing());
+        QCOMPARE(asked.count(), 3);
+        QCOMPARE(asked.last(), (QVariantList{"q", url("/r2.png"), false}));
     }
 
     void startCleansImageFolder_data()
