@@ -20,6 +20,7 @@
 #include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 
 using utils::shortcuts::Shortcut;
@@ -210,6 +211,15 @@ private slots:
         stored.customCloseDelimiter = "]]";
         utils::setResultFormat(stored);
         open(SettingsDialog::FormattingTab);
+        // Every choice shows whole in the window as it opens, with no scrolling sideways.
+        const QWidget* viewport = child<QScrollArea>("scrollArea")->viewport();
+        for (const QWidget* choice :
+             child<QWidget>("formattingTabScrollAreaWidgetContents")->findChildren<QWidget*>()) {
+            const QRect shown(choice->mapTo(viewport, QPoint()), choice->size());
+            QVERIFY2(shown.right() < viewport->width(), qPrintable(choice->objectName()));
+            if (qobject_cast<const QAbstractButton*>(choice))
+                QVERIFY2(choice->width() >= choice->sizeHint().width(), qPrintable(choice->objectName()));
+        }
         QCOMPARE(child<QLineEdit>("le_customStart")->text(), QString("[["));
         QCOMPARE(child<QLineEdit>("le_customEnd")->text(), QString("]]"));
         QSignalSpy announced(m_dialog.data(), &SettingsDialog::FormattingChanged);
