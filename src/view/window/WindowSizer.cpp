@@ -115,10 +115,10 @@ void WindowSizer::settled(bool onViewPage, bool onGallery)
     if (!m_moved)
         return;
     const QScreen* now = screen();
-    const QRect screen = now ? now->geometry() : QRect(0, 0, 0, 0);
-    if (screen.size() != m_screenRect.size()) {
-        m_windowSize = windowGeometry::scaledToScreen(m_windowSize, m_screenRect.size(), screen.size());
-        m_screenRect = screen;
+    const QRect nowRect = now ? now->geometry() : QRect(0, 0, 0, 0);
+    if (nowRect.size() != m_screenRect.size()) {
+        m_windowSize = windowGeometry::scaledToScreen(m_windowSize, m_screenRect.size(), nowRect.size());
+        m_screenRect = nowRect;
         if (!m_window->isMaximized()) {
             if (onViewPage) {
                 if (m_viewPageSize.isValid())
