@@ -61,11 +61,11 @@ void SettingsDialog::setUpFormattingTab(const utils::ResultFormat& format)
     setStyleSheet(utils::codeFontStyleSheet());
     f.scrollArea->setStyleSheet(utils::styles::formattingScrollArea());
     // The tab is as wide as its widest row, in the code font the style sheet gives it: no choice hides
-    // behind a horizontal scroll bar, whatever the fonts and the scale.
+    // behind a horizontal scroll bar, whatever the fonts and the scale. (A long custom delimiter typed
+    // later may still bring one.)
     QWidget* contents = f.formattingTabScrollAreaWidgetContents;
     ensurePolished();
     contents->layout()->activate(); // the rows' sizes with the texts set above
-    f.scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Radio buttons report no minimum of their own: their preferred widths are what the row needs.
     f.scrollArea->setMinimumWidth(contents->sizeHint().width() +
                                   f.scrollArea->verticalScrollBar()->sizeHint().width() +
