@@ -604,7 +604,7 @@ private slots:
     void laterStartShowsTheRunningOnesBalloon()
     {
         QLocalSocket knock;
-        knock.connectToServer(SingleInstance::kServerName);
+        knock.connectToServer(SingleInstance::userServerPath());
         QVERIFY(knock.waitForConnected(kWaitMs));
         knock.write("0");
         knock.flush();
