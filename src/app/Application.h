@@ -166,6 +166,8 @@ private:
     // The region of the capture under way has come; the other screens' overlays deliver nothing.
     bool m_captureDelivered = false;
     bool m_cancelCheckQueued = false;
+    // A capture waits for a window or menu of ours to leave the screen.
+    bool m_captureStarting = false;
     Intervals m_intervals;
     QeltsController m_qeltsController;
     QeltsController m_searchController;

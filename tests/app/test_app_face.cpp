@@ -11,6 +11,7 @@
 #include "app/flows/RecognitionUpload.h"
 #include "app/flows/UsageReporter.h"
 #include "app/startup.h"
+#include "capture/ScreenGrabber.h"
 #include "capture/ScreenShooterDialog.h"
 #include "core/identity.h"
 #include "core/settings.h"
@@ -285,6 +286,41 @@ private slots:
         QVERIFY(app().library().qeltById(id));
         QTRY_COMPARE(shown.count(), 1);
         QCOMPARE(shown.first().first().value<ZorvaneQeltPtr>()->id, id);
+    }
+
+    // One press is one capture: the server's repeats of a held hotkey, and a second request while the
+    // first waits for the menu to leave the screen, grab nothing more.
+    void onePressIsOneCapture_data()
+    {
+        QTest::addColumn<bool>("held");
+        QTest::newRow("hotkey held") << true;
+        QTest::newRow("menu entry picked twice") << false;
+    }
+    void onePressIsOneCapture()
+    {
+        QFETCH(bool, held);
+        auto* grabber = app().screenShooter().findChild<ScreenGrabber*>();
+        QVERIFY(grabber);
+        QSignalSpy grabs(grabber, &ScreenGrabber::finished);
+        QSignalSpy ready(&app().screenShooter(), &ScreenShooter::screenshotReady);
+        const int before = uploads().size();
+        if (held) {
+            KeyWatcher keys;
+            const QList<KeySym> hotkey{XK_Control_L, XK_Alt_L, XK_m};
+            m_typist->press(hotkey);
+            QTRY_VERIFY(overlaysShown());
+            QTRY_VERIFY(keys.presses >= 4);
+            m_typist->release(hotkey);
+        } else {
+            app().tray().getLatexAction()->trigger();
+            app().tray().getLatexAction()->trigger();
+            QTRY_VERIFY(overlaysShown());
+        }
+        m_typist->drag({200, 150}, {1000, 450});
+        QTRY_COMPARE(uploads().size(), before + 1);
+        QCOMPARE(grabs.count(), 1);
+        QCOMPARE(ready.count(), 1);
+        QVERIFY(!ready.first().first().value<QPixmap>().isNull());
     }
 
     void cancelledCaptureSendsNothing()
