@@ -221,13 +221,17 @@ bool Application::CheckSingleInstance()
 void Application::Init()
 {
     utils::logSystemInfo(utils::systemInfo());
-    kKeySystemTrayAvailable.set(QSystemTrayIcon::isSystemTrayAvailable() &&
-                                !utils::systemInfo().isElementary());
+    const bool elementary = utils::systemInfo().isElementary();
+    kKeySystemTrayAvailable.set(QSystemTrayIcon::isSystemTrayAvailable() && !elementary);
     m_saveTimer = new SaveTimer(
         m_qeltsController, [this] { return IsLoggedIn(); }, this);
     UpdateShortcutReload();
-    if (kKeySystemTrayAvailable.get())
+    if (kKeySystemTrayAvailable.get()) {
         m_tray->showIcon(m_intervals.themeCheckMs);
+    } else if (!elementary) {
+        connect(m_tray, &Tray::hostArrived, this, &Application::onTrayHostArrived, Qt::UniqueConnection);
+        m_tray->watchForHost(m_intervals.trayHostCheckMs);
+    }
     if (s_makeMainWindow)
         makeMainWindow();
 
@@ -275,7 +279,7 @@ void Application::Init()
     else if (!IsLoggedIn())
         ShowLoginDialog();
     if (kKeyShowStartBalloon.get() && !arguments().contains(kHideStartBalloonSwitch))
-        ShowTrayMessage(tr("The application was started.\n"));
+        m_tray->showNoticeWhenPlaced(tr("The application was started.\n"));
     APIHandler::event(QStringLiteral("app_start"));
 }
 
@@ -321,6 +325,13 @@ void Application::ShowTrayMessage(const QString& text)
 void Application::OnInstanceMessage()
 {
     ShowTrayMessage(applicationName() + QStringLiteral(" is running"));
+}
+
+void Application::onTrayHostArrived()
+{
+    qInfo() << "[Application] A tray host has come: the program goes on in the tray";
+    kKeySystemTrayAvailable.set(true);
+    m_tray->showIcon(m_intervals.themeCheckMs);
 }
 
 void Application::markActivity()

@@ -44,6 +44,7 @@ public:
     struct Intervals
     {
         int themeCheckMs = Tray::kThemeCheckIntervalMs;
+        int trayHostCheckMs = Tray::kHostCheckIntervalMs;
         UpdateIntervals update;
     };
 
@@ -137,6 +138,8 @@ public slots:
 private:
     void OnInstanceMessage();
     void onTrayCommand(Tray::Command command);
+    // A tray host came after the start: from now on the program lives in the tray.
+    void onTrayHostArrived();
     // afterMenu: a menu entry just picked is still on the screen for a moment.
     void beginCapture(bool afterMenu);
     void connectFlows();

@@ -163,6 +163,13 @@ private slots:
         QVERIFY(!app().IsLoggedIn());
         QVERIFY(app().tray().icon() && app().tray().icon()->isVisible());
         QTRY_COMPARE(balloonTexts(), (QStringList{"Zorvane Qelting Tool", "The application was started.\n"}));
+        // It points at the icon in the tray host (top right), not at the corner where the icon was made.
+        QTRY_VERIFY(app().tray().iconPlaced());
+        const QPoint icon = app().tray().icon()->geometry().center();
+        const QWidget* tip = balloon();
+        QVERIFY(tip);
+        QVERIFY2(tip->geometry().left() <= icon.x() && icon.x() <= tip->geometry().right(),
+                 qPrintable(QString("balloon at %1, icon at %2").arg(tip->x()).arg(icon.x())));
         QCOMPARE(trayState(), (QStringList{"Login   CTRL+ALT+M", "", "closed"}));
         // Every hotkey is held from the start, not only once the settings window has been saved.
         for (const KeySym key : {XK_m, XK_o, XK_k, XK_n})
