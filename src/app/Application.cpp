@@ -5,6 +5,7 @@
 #include "app/Hotkeys.h"
 #include "app/NavigateEventFilter.h"
 #include "app/OnDemandWindows.h"
+#include "app/QuitSignals.h"
 #include "app/RateLimitDialog.h"
 #include "app/RestartLauncher.h"
 #include "app/SaveTimer.h"
@@ -29,6 +30,7 @@
 #include "view/page/QeltViewFrame.h"
 
 #include <QDebug>
+#include <QSessionManager>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -85,6 +87,7 @@ Application::Application(int& argc, char** argv)
 
     m_singleInstance = new SingleInstance(this);
     connect(m_singleInstance, &SingleInstance::knocked, this, &Application::OnInstanceMessage);
+    connect(this, &QGuiApplication::commitDataRequest, this, &Application::onCommitData);
 }
 
 Application::~Application()
@@ -203,8 +206,12 @@ int Application::Run()
 {
     if (!CheckSingleInstance())
         return 1;
+    // From here on the end of the session goes through Cleanup, as the Quit entry does.
+    auto* quitSignals = new QuitSignals(this);
+    connect(quitSignals, &QuitSignals::received, this, &Application::onQuitSignal);
     Init();
     const int code = exec();
+    m_ending = true;
     Cleanup();
     if (const auto command = RestartLauncher::command(code, arguments(), utils::appImagePath())) {
         if (!RestartLauncher::launch(*command))
@@ -332,6 +339,25 @@ void Application::onTrayHostArrived()
     qInfo() << "[Application] A tray host has come: the program goes on in the tray";
     kKeySystemTrayAvailable.set(true);
     m_tray->showIcon(m_intervals.themeCheckMs);
+}
+
+void Application::onQuitSignal(int number)
+{
+    // A later signal would end the loops that Cleanup runs to send the last diagnostic lines.
+    if (m_ending)
+        return;
+    m_ending = true;
+    qInfo().noquote() << "[Application] Signal" << number << "received: quitting";
+    quitFromMenu();
+}
+
+void Application::onCommitData(QSessionManager&)
+{
+    qInfo() << "[Application] The session manager asks to save";
+    if (IsLoggedIn())
+        m_qeltsController.saveToDisk();
+    if (m_mainWindow)
+        m_mainWindow->SaveFeedbackRecord();
 }
 
 void Application::markActivity()

@@ -22,6 +22,7 @@
 class Hotkeys;
 class NavigateEventFilter;
 class OnDemandWindows;
+class QSessionManager;
 class QeltControllerSwitch;
 class RecognitionUpload;
 class SaveTimer;
@@ -137,6 +138,10 @@ public slots:
 
 private:
     void OnInstanceMessage();
+    // SIGTERM, SIGINT or SIGHUP: the end of the session, or the user ending the program.
+    void onQuitSignal(int number);
+    // The session manager may end the program without another word: the library goes to disk now.
+    void onCommitData(QSessionManager& manager);
     void onTrayCommand(Tray::Command command);
     // A tray host came after the start: from now on the program lives in the tray.
     void onTrayHostArrived();
@@ -171,6 +176,8 @@ private:
     bool m_cancelCheckQueued = false;
     // A capture waits for a window or menu of ours to leave the screen.
     bool m_captureStarting = false;
+    // The event loop was asked to end, or has ended: a signal changes nothing any more.
+    bool m_ending = false;
     Intervals m_intervals;
     QeltsController m_qeltsController;
     QeltsController m_searchController;

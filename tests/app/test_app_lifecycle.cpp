@@ -4,6 +4,8 @@
 #include "core/settings.h"
 #include "core/switches.h"
 #include "core/userState.h"
+#include "library/QeltsContainer.h"
+#include "library/QeltsController.h"
 #include "support/FakeAccount.h"
 #include "support/TestMain.h"
 
@@ -248,6 +250,37 @@ private slots:
         const pid_t pid = pid_t(copy.value("pid").toDouble());
         QTRY_VERIFY(::kill(pid, 0) != 0);
         QTRY_COMPARE(eventsAt(*m_service).count("app_start"), 2);
+    }
+
+    // The desktop ends the session with SIGTERM; a terminal with SIGHUP or SIGINT. Each ends the program
+    // as its Quit entry does: the library saved, the diagnostic lines sent, the socket removed.
+    void endSignalsQuitAsTheQuitEntryDoes_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+    void endSignalsQuitAsTheQuitEntryDoes()
+    {
+        QFETCH(int, number);
+        const QString file = utils::statePath() + "/qelts-" + QeltsController::userHex(kUser) + ".dat";
+        QFile::remove(file); // an earlier end saved it
+        m_account->add("q1");
+        utils::setAuthInfo(kUser, QStringLiteral("t0k"));
+        Child child(m_service->baseUrl(), {});
+        QTRY_VERIFY(child.said("qelts 1"));
+        QVERIFY(QFileInfo::exists(SingleInstance::userServerPath()));
+        QCOMPARE(::kill(pid_t(child.process.processId()), number), 0);
+        QTRY_COMPARE(child.process.state(), QProcess::NotRunning);
+        QCOMPARE(child.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.process.exitCode(), 0);
+
+        QeltsContainer saved(nullptr);
+        QVERIFY(saved.load(file));
+        QVERIFY(saved.find("q1"));
+        QVERIFY(eventsAt(*m_service).contains("app_start"));
+        QVERIFY(!QFileInfo::exists(SingleInstance::userServerPath()));
     }
 
     void damagedSettingsAreSetAsideBeforeAnythingReadsThem()
