@@ -207,8 +207,8 @@ int Application::Run()
     if (!CheckSingleInstance())
         return 1;
     // From here on the end of the session goes through Cleanup, as the Quit entry does.
-    auto* quitSignals = new QuitSignals(this);
-    connect(quitSignals, &QuitSignals::received, this, &Application::onQuitSignal);
+    QuitSignals quitSignals;
+    connect(&quitSignals, &QuitSignals::received, this, &Application::onQuitSignal);
     Init();
     const int code = exec();
     m_ending = true;
