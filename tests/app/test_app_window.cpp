@@ -372,6 +372,7 @@ private slots:
         TrayHost host;
         QTRY_VERIFY(app().tray().icon() && app().tray().iconPlaced());
         QVERIFY(kKeySystemTrayAvailable.get()); // the sign-in window's closing no longer ends the program
+        QVERIFY(!app().tray().isWatchingForHost());
         QTRY_COMPARE(balloonText(), QString("The application was started.\n"));
         closeBalloon();
         // The window's closing leaves the program to the tray; its errors come in balloons.
