@@ -31,6 +31,20 @@ public:
         XSync(m_display, False);
     }
     void hotkey() { type({XK_Control_L, XK_Alt_L, XK_m}); }
+    // Presses the keys and keeps them down: the server repeats the last one while it is held.
+    void press(const QList<KeySym>& keys)
+    {
+        for (KeySym key : keys)
+            XTestFakeKeyEvent(m_display, code(key), True, CurrentTime);
+        XSync(m_display, False);
+    }
+    // Lets the keys go, the last first.
+    void release(const QList<KeySym>& keys)
+    {
+        for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+            XTestFakeKeyEvent(m_display, code(*key), False, CurrentTime);
+        XSync(m_display, False);
+    }
     void drag(QPoint from, QPoint to)
     {
         XTestFakeMotionEvent(m_display, -1, from.x(), from.y(), CurrentTime);
