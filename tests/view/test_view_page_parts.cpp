@@ -25,15 +25,27 @@ private slots:
         QTest::addColumn<ContentInfo>("info");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<int>("pad");
-        // A screen 1000 px wide, the page's 16 px font: width + 42, height + 16, 100 to 500 px high.
-        QTest::newRow("short content is padded") << ContentInfo{false, 300, 40} << QSize(342, 100) << 22;
-        QTest::newRow("odd padding rounds down") << ContentInfo{false, 300, 41} << QSize(342, 100) << 21;
-        QTest::newRow("tall content is held") << ContentInfo{false, 300, 900} << QSize(342, 500) << 0;
-        QTest::newRow("exactly the least height") << ContentInfo{false, 0, 84} << QSize(42, 100) << 0;
+        QTest::addColumn<int>("room"); // what the window can give the view
+        QTest::addColumn<int>("view");
+        // A screen 1000 px wide, the page's 16 px font: width + 42, height + 16, 100 to 500 px high; the
+        // view itself takes the content and its margin, the padding stays around it.
+        QTest::newRow("short content is padded")
+            << ContentInfo{false, 300, 40} << QSize(342, 100) << 22 << 900 << 56;
+        QTest::newRow("odd padding rounds down")
+            << ContentInfo{false, 300, 41} << QSize(342, 100) << 21 << 900 << 58;
+        QTest::newRow("tall content is held")
+            << ContentInfo{false, 300, 900} << QSize(342, 500) << 0 << 900 << 500;
+        QTest::newRow("exactly the least height")
+            << ContentInfo{false, 0, 84} << QSize(42, 100) << 0 << 900 << 100;
         QTest::newRow("wide content keeps off the screen's edge")
-            << ContentInfo{false, 5000, 200} << QSize(900, 216) << 0;
-        QTest::newRow("the largest report") << ContentInfo{false, INT_MAX, INT_MAX} << QSize(900, 500) << 0;
-        QTest::newRow("error") << ContentInfo{true, 0, 0} << QSize(480, 80) << 0;
+            << ContentInfo{false, 5000, 200} << QSize(900, 216) << 0 << 900 << 216;
+        QTest::newRow("the largest report")
+            << ContentInfo{false, INT_MAX, INT_MAX} << QSize(900, 500) << 0 << 900 << 500;
+        QTest::newRow("error") << ContentInfo{true, 0, 0} << QSize(480, 80) << 0 << 900 << 80;
+        QTest::newRow("more than the window has room for")
+            << ContentInfo{false, 300, 400} << QSize(342, 416) << 0 << 300 << 300;
+        QTest::newRow("a window with no room left")
+            << ContentInfo{false, 300, 40} << QSize(342, 100) << 22 << -50 << 0;
     }
 
     void contentSizes()
@@ -41,9 +53,12 @@ private slots:
         QFETCH(ContentInfo, info);
         QFETCH(QSize, size);
         QFETCH(int, pad);
+        QFETCH(int, room);
+        QFETCH(int, view);
         const viewGeometry::ContentSizing sizing = viewGeometry::contentSizing(info, 1000, 16);
         QCOMPARE(sizing.size, size);
         QCOMPARE(sizing.pad, pad);
+        QCOMPARE(viewGeometry::viewHeight(sizing, room), view);
     }
 
     void scrollPositionsAndRings_data()

@@ -248,6 +248,9 @@ private:
     void GoToNextTab();
     void GoToPrevTab();
     void ApplyImageLabel(QLabel* label);
+    // The most height the window can give a result view: the screen's room below the title bar less what
+    // the rest of the window needs.
+    int RoomForView(QWidget* view);
 
     Ui_LatexResultDialog ui;
     QeltControllerSwitch* switcher;

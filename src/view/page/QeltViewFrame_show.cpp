@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpacerItem>
+#include <QStyle>
 #include <QTabBar>
 #include <QTimer>
 
@@ -180,6 +181,9 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
     const viewGeometry::ContentSizing sizing =
         viewGeometry::contentSizing(info, screenRect.width(), WebViewWrapper::defaultFontSize());
     contentSize = sizing.size;
+    // The view itself holds the content whole, as far as the window can grow; the window follows below.
+    if (QWidget* shownView = tab == kOcr ? ui.web : tab == kData ? ui.data_result_view : nullptr)
+        shownView->setMinimumHeight(viewGeometry::viewHeight(sizing, RoomForView(shownView)));
     if (info.error) {
         qWarning().noquote() << "[QeltViewFrame] OnWebviewApplied failed";
     } else {
@@ -219,6 +223,14 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
 
     if (pendingQelt)
         ShowQelt(std::exchange(pendingQelt, nullptr));
+}
+
+int QeltViewFrame::RoomForView(QWidget* view)
+{
+    QWidget* top = window();
+    const int others = top->minimumSizeHint().height() - view->minimumHeight();
+    const int titleBar = top->style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    return utils::availableScreenGeometry(this).height() - titleBar - others;
 }
 
 void QeltViewFrame::CenterMarkdownView(ContentInfo info)
