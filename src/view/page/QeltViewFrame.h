@@ -205,6 +205,12 @@ public slots:
     void RetrySolve();
 
 private:
+    // Shows a Qelt; `copies`: the user asked for it, and the remembered entry it selects is copied too.
+    // A change made elsewhere (a sync, a deletion, new settings) only refreshes the page.
+    void PresentQelt(ZorvaneQeltConstPtr qelt, bool copies);
+    // The remembered entry `index` of `list` selected again once its rows are rebuilt: copied when the
+    // user's own action rebuilt them, only focused when a change made elsewhere did.
+    void SelectRememberedEntry(int list, int index);
     // The per-Qelt state back to its start: no rows, no page formats, no sizes.
     void ResetForQelt();
     // The shown Qelt as the current controller holds it; null when it holds no such Qelt.
@@ -262,6 +268,10 @@ private:
 
     ZorvaneQelt shownQelt;
     ZorvaneQeltConstPtr pendingQelt;
+    // Whether the rows now being filled were asked for by the user (see PresentQelt), and whether the
+    // waiting Qelt was.
+    bool copyRemembered = false;
+    bool pendingCopies = false;
     QSize contentSize{-1, -1};
     bool ocrSized = false;
     bool dataSized = false;

@@ -45,10 +45,17 @@ bool sameConfidence(double a, double b)
 
 void QeltViewFrame::ShowQelt(ZorvaneQeltConstPtr qelt)
 {
+    PresentQelt(std::move(qelt), true);
+}
+
+void QeltViewFrame::PresentQelt(ZorvaneQeltConstPtr qelt, bool copies)
+{
     if (!qelt)
         return;
     if (ocrView->isLoaded() && ocrView->isApplying()) {
         qInfo().noquote().nospace() << "[QeltViewFrame] Wait prev qelt: " << shownQelt.id;
+        // A refresh of the Qelt the user asked for still leaves it the user's.
+        pendingCopies = copies || (pendingCopies && pendingQelt && pendingQelt->id == qelt->id);
         pendingQelt = qelt;
         return;
     }
@@ -58,6 +65,7 @@ void QeltViewFrame::ShowQelt(ZorvaneQeltConstPtr qelt)
         sameConfidence(copy->confidence, shownQelt.confidence))
         return;
     shownQelt = *copy;
+    copyRemembered = copies;
     ResetForQelt();
     HideCopiedLabels();
     UpdateFeedbackButtons();
@@ -131,7 +139,7 @@ void QeltViewFrame::FillQelt(const ZorvaneQeltConstPtr& qelt)
 void QeltViewFrame::OnWebviewLoaded()
 {
     if (const ZorvaneQeltConstPtr shown = ShownInController())
-        ShowQelt(shown);
+        PresentQelt(shown, false);
 }
 
 void QeltViewFrame::OnQeltRemoved(QString removedId, QString nextId)
@@ -146,6 +154,7 @@ void QeltViewFrame::OnQeltRemoved(QString removedId, QString nextId)
     }
     const ZorvaneQeltPtr copy = WithShownContent(next);
     shownQelt = *copy;
+    copyRemembered = false;
     ResetForQelt();
     HideCopiedLabels();
     UpdateFeedbackButtons();
@@ -222,7 +231,7 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
     }
 
     if (pendingQelt)
-        ShowQelt(std::exchange(pendingQelt, nullptr));
+        PresentQelt(std::exchange(pendingQelt, nullptr), std::exchange(pendingCopies, false));
 }
 
 int QeltViewFrame::RoomForView(QWidget* view)
@@ -324,10 +333,11 @@ void QeltViewFrame::OnQeltsCountChanged()
 void QeltViewFrame::SetResultFormat(const utils::ResultFormat& rf)
 {
     resultFormat = rf;
-    if (!isVisible())
-        return;
-    if (const ZorvaneQeltConstPtr shown = ShownInController())
+    // Hidden too: the rows are what the window shows when it comes back, and what the keys copy.
+    if (const ZorvaneQeltConstPtr shown = ShownInController()) {
+        copyRemembered = false;
         FillQelt(WithShownContent(shown));
+    }
 }
 
 void QeltViewFrame::ShowOriginal(const QString& tab)
@@ -393,11 +403,11 @@ void QeltViewFrame::SelectRememberedRow(int list)
     dataRow = memory.dataRow;
     originalRow = memory.originalRow;
     if (list == 2) {
-        SelectFormat(2, originalRow < 4 ? originalRow : 0, +1);
+        SelectRememberedEntry(2, originalRow < 4 ? originalRow : 0);
     } else if (list == 1) {
         const int row = dataRow < dataRows.size() ? dataRow : 0;
         ScrollDataTo(row);
-        SelectFormat(1, row, +1);
+        SelectRememberedEntry(1, row);
     } else if (list == 0) {
         // Replaced, not deleted: this may run inside the earlier timer's own timeout.
         if (rememberedRowTimer) {
@@ -410,10 +420,22 @@ void QeltViewFrame::SelectRememberedRow(int list)
             if (!formatsHandled)
                 return;
             timer->stop();
-            SelectFormat(0, ocrRow >= ocrIndexCount ? 3 : ocrRow, +1);
+            SelectRememberedEntry(0, ocrRow >= ocrIndexCount ? 3 : ocrRow);
         });
         timer->start(100);
     }
+}
+
+void QeltViewFrame::SelectRememberedEntry(int list, int index)
+{
+    if (copyRemembered) {
+        SelectFormat(list, index, +1);
+        return;
+    }
+    const QList<ResultRow>& rows = list == 0 ? ocrRows : list == 1 ? dataRows : originalRows;
+    const int row = index - (list == 0 ? 3 : list == 2 ? 1 : 0);
+    if (row >= 0 && row < rows.size())
+        rows.at(row).lineEdit->setFocus(Qt::OtherFocusReason);
 }
 
 void QeltViewFrame::SelectRememberedRowOfCurrentTab()
@@ -425,7 +447,7 @@ void QeltViewFrame::SelectRememberedRowOfCurrentTab()
         SelectRememberedRow(1);
     } else if (tab == kOriginal) {
         originalRow = utils::rowMemory().originalRow;
-        SelectFormat(2, originalRow < 4 ? originalRow : 0, +1);
+        SelectRememberedEntry(2, originalRow < 4 ? originalRow : 0);
     }
 }
 
@@ -523,7 +545,7 @@ void QeltViewFrame::OnTabChanged(int index)
                 ui.lb_origin_image->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
         }
         originalRow = utils::rowMemory().originalRow;
-        SelectFormat(2, originalRow < 4 ? originalRow : 0, +1);
+        SelectRememberedEntry(2, originalRow < 4 ? originalRow : 0);
     } else if (tab == kSolver && qelt->hasContent() && solvedQeltId != qelt->id) {
         StartSolve(qelt);
     }
@@ -531,6 +553,7 @@ void QeltViewFrame::OnTabChanged(int index)
 
 void QeltViewFrame::OnTabBarClicked(int index)
 {
+    copyRemembered = true;
     SelectTab(index, false, true);
 }
 
@@ -581,5 +604,5 @@ void QeltViewFrame::OnQeltUpdated(QString qeltId)
         return;
     solvedQeltId.clear();
     if (const ZorvaneQeltPtr qelt = Controller()->qeltById(qeltId))
-        ShowQelt(qelt);
+        PresentQelt(qelt, false);
 }
