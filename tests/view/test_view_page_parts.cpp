@@ -1,6 +1,7 @@
 // The view page's parts that need no page: sizes, scroll positions, the editor page's formats, and saved
 // image names.
 
+#include "core/files.h"
 #include "support/TestMain.h"
 #include "view/page/savedImages.h"
 #include "view/page/viewGeometry.h"
@@ -147,21 +148,34 @@ private slots:
     void savedImageNames_data()
     {
         QTest::addColumn<int>("fileType");
+        QTest::addColumn<QString>("planted"); // what has the second name: a file, one made just before
+                                              // the image is moved into place, or a link to no file
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("third");
-        QTest::newRow("png") << 0 << "zorvane 2024-03-05 07-08-09.png"
+        QTest::newRow("png") << 0 << "file"
+                             << "zorvane 2024-03-05 07-08-09.png"
                              << "zorvane 2024-03-05 07-08-09-(1).png"
                              << "zorvane 2024-03-05 07-08-09-(1)-(2).png";
-        QTest::newRow("tiff") << 1 << "zorvane 2024-03-05 07-08-09.tiff"
+        QTest::newRow("tiff") << 1 << "file"
+                              << "zorvane 2024-03-05 07-08-09.tiff"
                               << "zorvane 2024-03-05 07-08-09-(1).tiff"
                               << "zorvane 2024-03-05 07-08-09-(1)-(2).tiff";
+        QTest::newRow("made just before the move") << 0 << "late file"
+                                                   << "zorvane 2024-03-05 07-08-09.png"
+                                                   << "zorvane 2024-03-05 07-08-09-(1).png"
+                                                   << "zorvane 2024-03-05 07-08-09-(1)-(2).png";
+        QTest::newRow("a link to no file") << 0 << "link"
+                                           << "zorvane 2024-03-05 07-08-09.png"
+                                           << "zorvane 2024-03-05 07-08-09-(1).png"
+                                           << "zorvane 2024-03-05 07-08-09-(1)-(2).png";
     }
 
-    // Saves within one second take the next names, and a file already there is never written over.
+    // Saves within one second take the next names, and what has a name is never written over or through.
     void savedImageNames()
     {
         QFETCH(int, fileType);
+        QFETCH(QString, planted);
         QFETCH(QString, first);
         QFETCH(QString, second);
         QFETCH(QString, third);
@@ -172,15 +186,36 @@ private slots:
             savedImages::firstName(dir.path(), QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9)), fileType);
         QCOMPARE(name, dir.filePath(first));
         QCOMPARE(savedImages::saveUnder(image, name), dir.filePath(first));
-        QFile other(dir.filePath(second));
-        QVERIFY(other.open(QIODevice::WriteOnly));
-        other.write("someone else's");
-        other.close();
-        QCOMPARE(savedImages::saveUnder(image, name), dir.filePath(third));
+        const QString others = dir.filePath(second);
+        const QString nowhere = dir.filePath("nowhere.png");
+        const auto plant = [others] {
+            QFile other(others);
+            if (other.open(QIODevice::NewOnly))
+                other.write("someone else's");
+        };
+        if (planted == "file")
+            plant();
+        else if (planted == "link")
+            QVERIFY(QFile::link(nowhere, others));
+        else
+            utils::setBeforeRenameForTesting([others, plant](const QString& to) {
+                if (to == others)
+                    plant();
+            });
+        const QString saved = savedImages::saveUnder(image, name);
+        utils::setBeforeRenameForTesting({});
+        QCOMPARE(saved, dir.filePath(third));
         QCOMPARE(QImage(dir.filePath(third)).pixelColor(0, 0), QColor(Qt::blue));
-        QVERIFY(other.open(QIODevice::ReadOnly));
-        QCOMPARE(other.readAll(), QByteArray("someone else's"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3); // nothing left behind
+        if (planted == "link") {
+            QCOMPARE(QFileInfo(others).symLinkTarget(), nowhere);
+            QVERIFY(!QFileInfo::exists(nowhere));
+        } else {
+            QFile other(others);
+            QVERIFY(other.open(QIODevice::ReadOnly));
+            QCOMPARE(other.readAll(), QByteArray("someone else's"));
+        }
+        // Nothing left behind.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 3);
     }
 
     void savingFailsWithoutOverwriting_data()
