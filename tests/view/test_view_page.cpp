@@ -331,17 +331,21 @@ private slots:
         QTest::newRow("empty latex") << QString() << t << blocks(true, true, true) << QStringList{t};
         QTest::newRow("empty text") << l << QString() << blocks(false, false, true)
                                     << QStringList{l, "<<\r\nx_1\r\n>>"};
+        QTest::newRow("a table") << "x" << kTable << blocks(true, false, true, 1)
+                                 << QStringList{"x", kTable, "\\[\r\nx\r\n\\]", "<<\r\nx\r\n>>",
+                                                "| Name | Value |\n|:---|:---:|\n| $x^2$ | 50 |"};
     }
 
+    // Shown first under the default settings, then with these: the rows follow the change.
     void ocrRowsFollowContentAndSettings()
     {
         QFETCH(QString, latex);
         QFETCH(QString, text);
         QFETCH(utils::ResultFormat, format);
         QFETCH(QStringList, rows);
-        h->page->SetResultFormat(format);
         QVERIFY(h->showSettled(h->add(id("rows"), latex, text)));
-        QCOMPARE(h->rowTexts("latexresult_widget"), rows);
+        h->page->SetResultFormat(format);
+        QTRY_COMPARE_WITH_TIMEOUT(h->rowTexts("latexresult_widget"), rows, kPageTimeoutMs);
     }
 
     // SMILES and tables wait for the editor page's formats, which group their rows under headers.

@@ -119,9 +119,10 @@ void QeltViewFrame::FillQelt(const ZorvaneQeltConstPtr& qelt)
     const bool hasOriginal = !qelt->originalImageUrl.isEmpty();
     if (hasContent) {
         ShowContentInView(ocrView.get(), qelt, false);
-        // SMILES and tables wait for the formats the editor page derives.
+        // SMILES and tables wait for the formats the editor page derives, unless they are known already:
+        // the shown Qelt filled again (new delimiters) gets its rows at once, like any other.
         const QString text = WithShownContent(qelt)->text;
-        if (!ZorvaneQelt::containsSmiles(text) && !ZorvaneQelt::isTable(text))
+        if (formatsHandled || (!ZorvaneQelt::containsSmiles(text) && !ZorvaneQelt::isTable(text)))
             BuildOcrFormatRows();
     }
     if (hasOriginal)
