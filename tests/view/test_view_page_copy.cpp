@@ -271,6 +271,42 @@ private slots:
         QCOMPARE(clipboard(), kFormula);
     }
 
+    // The original image's address comes from the service: only a web address goes to the desktop.
+    void originalImageOpensOnlyWebAddresses_data()
+    {
+        QTest::addColumn<QString>("address"); // "-": the fake service's own; "s": the same over https
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("http") << "-" << true;
+        QTest::newRow("https") << "s" << true;
+        QTest::newRow("a file") << "file:///etc/passwd" << false;
+        QTest::newRow("a file, upper case") << "FILE:///etc/passwd" << false;
+        QTest::newRow("another scheme") << "ftp://127.0.0.1/a.png" << false;
+        QTest::newRow("no host") << "https:///a.png" << false;
+    }
+
+    void originalImageOpensOnlyWebAddresses()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, opened);
+        const auto qelt = fresh();
+        if (address == "s")
+            qelt->originalImageUrl.replace("http:", "https:");
+        else if (address != "-")
+            qelt->originalImageUrl = address;
+        QVERIFY(h->showSettled(qelt));
+        opener.opened.clear();
+        for (const char* scheme : {"http", "https", "ftp"})
+            QDesktopServices::setUrlHandler(scheme, &opener, "open");
+        if (!opened)
+            QTest::ignoreMessage(QtWarningMsg,
+                                 qPrintable("[QeltViewFrame] Not opening the original image's address: " +
+                                            qelt->originalImageUrl));
+        h->widget<QPushButton>("but_originopenpng")->click();
+        for (const char* scheme : {"http", "https", "ftp"})
+            QDesktopServices::unsetUrlHandler(scheme);
+        QCOMPARE(opener.opened, opened ? QList<QUrl>{QUrl(qelt->originalImageUrl)} : QList<QUrl>());
+    }
+
     void csvExportWritesTheFirstValue()
     {
         const auto table = h->add(id("table"), QString(), kTable);
