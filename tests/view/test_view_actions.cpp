@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace zq::test;
@@ -179,42 +180,63 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<Reply>("reply");
-        QTest::addColumn<bool>("withFolder");
+        QTest::addColumn<QString>("folder");  // "folder", "none", or "a file" standing where it would be
         QTest::addColumn<QString>("outcome"); // saved, notWritten or the failure's id
         const Reply zip = Reply::raw(kZip);
-        QTest::newRow("text") << "$x$" << zip << true << "saved";
-        QTest::newRow("latex when no text") << "" << zip << true << "saved";
+        QTest::newRow("text") << "$x$" << zip << "folder"
+                              << "saved";
+        QTest::newRow("latex when no text") << "" << zip << "folder"
+                                            << "saved";
         QTest::newRow("json error") << "$x$"
-                                    << Reply::json({{"errors", QJsonArray{QJsonObject{{"id", "e"}}}}}) << true
+                                    << Reply::json({{"errors", QJsonArray{QJsonObject{{"id", "e"}}}}})
+                                    << "folder"
                                     << "e";
-        QTest::newRow("server error") << "$x$" << Reply::text(500, "oops") << true << "network_reply_error";
-        QTest::newRow("empty body") << "$x$" << Reply::raw("") << true << "network_unreachable";
-        QTest::newRow("no download folder") << "$x$" << zip << false << "notWritten";
+        QTest::newRow("server error") << "$x$" << Reply::text(500, "oops") << "folder"
+                                      << "network_reply_error";
+        QTest::newRow("empty body") << "$x$" << Reply::raw("") << "folder"
+                                    << "network_unreachable";
+        QTest::newRow("no download folder") << "$x$" << zip << "none"
+                                            << "notWritten";
+        QTest::newRow("a folder that cannot be made") << "$x$" << zip << "a file"
+                                                      << "notWritten";
     }
 
     void exportsSaveOrFailWithoutFiles()
     {
         QFETCH(QString, text);
         QFETCH(Reply, reply);
-        QFETCH(bool, withFolder);
+        QFETCH(QString, folder);
         QFETCH(QString, outcome);
         service->on("POST", "/v1/export/docx", reply);
         QTemporaryDir dir;
-        const QString folder = withFolder ? dir.filePath("Downloads") : QString();
+        const bool given = folder != "none";
+        const QString downloads = given ? dir.filePath("Downloads") : QString();
+        if (folder == "a file") {
+            QFile blocking(downloads);
+            QVERIFY(blocking.open(QIODevice::WriteOnly));
+        }
         DocxExporter exporter;
         QStringList said;
         connect(&exporter, &DocxExporter::saved, [&](const QString& path) { said << "saved:" + path; });
-        connect(&exporter, &DocxExporter::notWritten, [&](const QString&) { said << "notWritten"; });
+        connect(&exporter, &DocxExporter::notWritten,
+                [&](const QString& path) { said << "notWritten:" + path; });
         connect(&exporter, &DocxExporter::failed,
                 [&](const QJsonObject& e) { said << e.value("id").toString(); });
-        QCOMPARE(exporter.start(text, "x", folder), QString("Doc1.docx"));
+        if (folder == "a file")
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression("^\\[QeltViewFrame\\] Can't make the download folder"));
+        QCOMPARE(exporter.start(text, "x", downloads), QString("Doc1.docx"));
         QTRY_COMPARE(said.size(), 1);
         QCOMPARE(said.first().section(':', 0, 0), outcome);
-        QCOMPARE(fileNames(withFolder ? folder : dir.path()),
-                 outcome == "saved" ? QStringList{"Doc1.docx"} : QStringList());
+        if (folder == "a file")
+            QCOMPARE(said.first(), "notWritten:" + QDir(downloads).filePath("Doc1.docx"));
+        QCOMPARE(fileNames(folder == "folder" ? downloads : dir.path()),
+                 outcome == "saved"   ? QStringList{"Doc1.docx"}
+                 : folder == "a file" ? QStringList{"Downloads"}
+                                      : QStringList());
         QVERIFY(!QFileInfo::exists("/Doc1.docx"));
-        QCOMPARE(requestsTo("/v1/export/docx").size(), int(withFolder));
-        if (withFolder)
+        QCOMPARE(requestsTo("/v1/export/docx").size(), int(given));
+        if (given)
             QCOMPARE(requestsTo("/v1/export/docx").first().json(),
                      (QJsonObject{{"zmd", text.isEmpty() ? "x" : text}, {"fileName", "Doc1.docx"}}));
     }
