@@ -257,6 +257,10 @@ private:
     // The most height the window can give a result view: the screen's room below the title bar less what
     // the rest of the window needs.
     int RoomForView(QWidget* view);
+    // A result view held at least `height` high while the page is shown; HoldResultViews(false) lets them
+    // all go while it is not, so that the window's other pages are not held to the result's height.
+    void HoldResultView(QWidget* view, int height);
+    void HoldResultViews(bool shown);
 
     Ui_LatexResultDialog ui;
     QeltControllerSwitch* switcher;
@@ -315,6 +319,7 @@ private:
         }
     };
     QHash<const WebViewWrapper*, GivenText> givenTexts;
+    QHash<QWidget*, int> heldViewHeights;
 
     Preset preset;
     QPixmap originalPixmap;

@@ -270,6 +270,8 @@ bool QeltViewFrame::eventFilter(QObject* watched, QEvent* event)
     if (watched == this) {
         if (event->type() == QEvent::WindowDeactivate)
             OnDeactivated();
+        else if (event->type() == QEvent::Show || event->type() == QEvent::Hide)
+            HoldResultViews(event->type() == QEvent::Show);
         return QFrame::eventFilter(watched, event);
     }
     switch (event->type()) {

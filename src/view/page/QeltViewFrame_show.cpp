@@ -193,7 +193,7 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
     contentSize = sizing.size;
     // The view itself holds the content whole, as far as the window can grow; the window follows below.
     if (QWidget* shownView = tab == kOcr ? ui.web : tab == kData ? ui.data_result_view : nullptr)
-        shownView->setMinimumHeight(viewGeometry::viewHeight(sizing, RoomForView(shownView)));
+        HoldResultView(shownView, viewGeometry::viewHeight(sizing, RoomForView(shownView)));
     if (info.error) {
         qWarning().noquote() << "[QeltViewFrame] OnWebviewApplied failed";
     } else {
@@ -233,6 +233,33 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
 
     if (pendingQelt)
         PresentQelt(std::exchange(pendingQelt, nullptr), std::exchange(pendingCopies, false));
+}
+
+void QeltViewFrame::HoldResultView(QWidget* view, int height)
+{
+    heldViewHeights[view] = height;
+    // Only while the page is shown: the window's page stack takes the largest least size of its pages.
+    view->setMinimumHeight(isHidden() ? 0 : height);
+}
+
+void QeltViewFrame::HoldResultViews(bool shown)
+{
+    for (auto held = heldViewHeights.cbegin(); held != heldViewHeights.cend(); ++held)
+        held.key()->setMinimumHeight(shown ? held.value() : 0);
+    if (shown)
+        return;
+    // A hidden page's layouts keep what they measured, and pass no change up to the window themselves:
+    // the page's least size, which its layout sets, is taken anew here.
+    for (QLayout* layout : findChildren<QLayout*>())
+        layout->invalidate();
+    for (QWidget* widget : heldViewHeights.keys()) {
+        for (; widget && widget != this; widget = widget->parentWidget())
+            widget->updateGeometry();
+    }
+    if (layout())
+        setMinimumSize(layout()->totalMinimumSize());
+    if (QWidget* holder = parentWidget())
+        holder->updateGeometry();
 }
 
 int QeltViewFrame::RoomForView(QWidget* view)
