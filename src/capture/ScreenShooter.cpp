@@ -86,7 +86,7 @@ void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
         ++m_liveOverlays;
         connect(dialog, &QObject::destroyed, this, &ScreenShooter::onOverlayDestroyed);
         connect(dialog, &ScreenShooterDialog::screenshotReady, this, &ScreenShooter::screenshotReady);
-        dialog->show();
+        dialog->showOnItsScreen();
         dialog->raise();
         m_dialogs.append(dialog);
     }

@@ -163,6 +163,9 @@ private slots:
         QVERIFY(app().tray().icon() && app().tray().icon()->isVisible());
         QTRY_COMPARE(balloonTexts(), (QStringList{"Zorvane Qelting Tool", "The application was started.\n"}));
         QCOMPARE(trayState(), (QStringList{"Login   CTRL+ALT+M", "", "closed"}));
+        // Every hotkey is held from the start, not only once the settings window has been saved.
+        for (const KeySym key : {XK_m, XK_o, XK_k, XK_n})
+            QVERIFY2(!m_typist->hotkeyFree(key), XKeysymToString(key));
         QVERIFY(app().windows().login());
         QCOMPARE(app()
                      .windows()

@@ -31,6 +31,19 @@ inline QImage pattern(const QRect& area)
     return image;
 }
 
+// Hands out given pictures, as a back-end would after grabbing them.
+class GivenPictures : public ScreenGrabber
+{
+public:
+    explicit GivenPictures(QList<Screenshot> shots) : ScreenGrabber(nullptr), shots(std::move(shots)) {}
+
+protected:
+    void grabScreens() override { emit finished(shots); }
+
+private:
+    QList<Screenshot> shots;
+};
+
 // Whether the picture shows the pattern seen from origin; a null picture shows nothing wrong.
 inline bool showsPattern(const QPixmap& picture, const QPoint& origin)
 {

@@ -12,19 +12,6 @@ using namespace utils::capture;
 
 namespace {
 
-// Hands out given pictures, as a back-end would after grabbing them.
-class GivenPictures : public ScreenGrabber
-{
-public:
-    explicit GivenPictures(QList<Screenshot> shots) : ScreenGrabber(nullptr), shots(std::move(shots)) {}
-
-protected:
-    void grabScreens() override { emit finished(shots); }
-
-private:
-    QList<Screenshot> shots;
-};
-
 Screenshot pictureOf(const QRect& geometry, QScreen* screen = nullptr)
 {
     return Screenshot{screen, QPixmap::fromImage(pattern(geometry)), geometry};
