@@ -485,6 +485,25 @@ private slots:
         QCOMPARE(m_window->size(), page == 1 ? QSize(880, 640) : expected.size());
     }
 
+    // The view page holds its result whole while it is shown; the other pages are not held to that height.
+    void aTallResultHoldsTheViewPageOnly()
+    {
+        m_window->ShowQeltView(holdQelt("short1", "s^2", "$s^2$"));
+        QVERIFY(viewShows("short1"));
+        m_window->ShowGallery();
+        settleShortTimers();
+        const int least = m_window->minimumHeight();
+        const QString tall =
+            QStringLiteral("\\begin{pmatrix}1\\\\2\\\\3\\\\4\\\\5\\\\6\\\\7\\\\8\\\\9\\\\10\\\\11\\\\12"
+                           "\\end{pmatrix}");
+        m_window->ShowQeltView(holdQelt("tall1", tall, "$$" + tall + "$$"));
+        QVERIFY(viewShows("tall1"));
+        auto* web = m_window->viewPage()->findChild<QWidget*>(QStringLiteral("web"));
+        QTRY_VERIFY(web->height() > 300 && m_window->minimumHeight() > web->height());
+        m_window->ShowGallery();
+        QTRY_VERIFY(m_window->minimumHeight() <= least);
+    }
+
     void restoringFromMaximisedTakesTheRememberedSize()
     {
         m_window->ShowGallery();
