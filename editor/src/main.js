@@ -1,5 +1,5 @@
-// The editor page's interface to the application: setFontSize, setText and getFormats on
-// window. Every call answers synchronously with a well-formed reply, whatever it is given.
+// The editor page's interface to the application: setFontSize, setText, contentSize and getFormats
+// on window. Every call answers synchronously with a well-formed reply, whatever it is given.
 
 import { createMarkdown, renderMarkdown } from './markdown.js';
 import { beginText, prepareNextText, renderTex, texEngine, warmUpMath } from './math.js';
@@ -119,6 +119,16 @@ window.setText = function setText(text, alignment, options, extra) {
         return [latexFailed, size()];
     } catch (error) {
         return [latexFailed, { height: 0, width: 0 }];
+    }
+};
+
+// The content's size as laid out now: a face swapped in or an image decoded since setText answered
+// may have changed it.
+window.contentSize = function contentSize() {
+    try {
+        return size();
+    } catch (error) {
+        return { height: 0, width: 0 };
     }
 };
 

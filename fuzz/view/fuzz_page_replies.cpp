@@ -104,6 +104,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ContentInfo info = ContentInfo::fromReply(reply);
     if (info.error ? (info.width != 0 || info.height != 0) : (info.width < 0 || info.height < 0))
         std::abort();
+    // The same value as the size the page reports once settled, after a reply of a known size.
+    const ContentInfo grown = ContentInfo::fromReplies(
+        QVariantList{false, QVariantMap{{QStringLiteral("height"), 40}, {QStringLiteral("width"), 120}}},
+        reply);
+    if (grown.error || grown.height < 40 || grown.width < 120)
+        std::abort();
 
     const auto formats = editorScripts::formatsFromReply(QString::fromUtf8(bytes));
     if (formats && formats->isEmpty())

@@ -5,6 +5,7 @@
 #include "api/Provider.h"
 #include "api/SendMessageRequest.h"
 #include "api/SendMessageResult.h"
+#include "core/files.h"
 #include "core/identity.h"
 #include "core/userState.h"
 #include "support/FakeService.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace zq::test;
@@ -84,33 +86,71 @@ private slots:
     }
 
     // The first free number names the document, when it is asked for and when it is written, and what
-    // was there stays as it was.
+    // has the name stays as it was: a file there before, one made just before the document is moved
+    // into place ("+"), or a link to no file ("~"), through which nothing is written.
     void documentsTakeTheFirstFreeName_data()
     {
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QString>("name");
-        QTest::newRow("empty folder") << QStringList() << "Doc1.docx";
-        QTest::newRow("1 and 2 taken") << QStringList{"Doc1.docx", "Doc2.docx"} << "Doc3.docx";
-        QTest::newRow("only 2 taken") << QStringList{"Doc2.docx"} << "Doc1.docx";
-        QTest::newRow("a gap after 1") << QStringList{"Doc1.docx", "Doc3.docx"} << "Doc2.docx";
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("empty folder") << QStringList() << "Doc1.docx"
+                                      << "Doc1.docx";
+        QTest::newRow("1 and 2 taken") << QStringList{"Doc1.docx", "Doc2.docx"} << "Doc3.docx"
+                                       << "Doc3.docx";
+        QTest::newRow("only 2 taken") << QStringList{"Doc2.docx"} << "Doc1.docx"
+                                      << "Doc1.docx";
+        QTest::newRow("a gap after 1") << QStringList{"Doc1.docx", "Doc3.docx"} << "Doc2.docx"
+                                       << "Doc2.docx";
+        QTest::newRow("made just before the move") << QStringList{"+Doc1.docx"} << "Doc1.docx"
+                                                   << "Doc2.docx";
+        QTest::newRow("a link to no file") << QStringList{"~Doc1.docx"} << "Doc2.docx"
+                                           << "Doc2.docx";
     }
 
     void documentsTakeTheFirstFreeName()
     {
         QFETCH(QStringList, existing);
         QFETCH(QString, name);
+        QFETCH(QString, saved);
         QTemporaryDir dir;
-        for (const QString& file : existing) {
-            QFile old(dir.filePath(file));
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        const QString nowhere = dir.filePath("nowhere.docx");
+        QStringList late;
+        for (const QString& entry : existing) {
+            const QString file = entry.mid(entry.startsWith('+') || entry.startsWith('~') ? 1 : 0);
+            if (entry.startsWith('+')) {
+                late << dir.filePath(file);
+            } else if (entry.startsWith('~')) {
+                QVERIFY(QFile::link(nowhere, dir.filePath(file)));
+            } else {
+                QFile old(dir.filePath(file));
+                QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+            }
         }
+        utils::setBeforeRenameForTesting([late](const QString& to) {
+            if (late.contains(to) && !QFileInfo::exists(to)) {
+                QFile made(to);
+                if (made.open(QIODevice::WriteOnly))
+                    made.write("old");
+            }
+        });
         QCOMPARE(docxFiles::freeName(dir.path()), name);
-        QCOMPARE(docxFiles::saveDocument(dir.path(), kZip), dir.filePath(name));
-        for (const QString& file : existing) {
-            QFile old(dir.filePath(file));
+        const QString path = docxFiles::saveDocument(dir.path(), kZip);
+        utils::setBeforeRenameForTesting({});
+        QCOMPARE(path, dir.filePath(saved));
+        for (const QString& entry : existing) {
+            const QFileInfo info(
+                dir.filePath(entry.mid(entry.startsWith('+') || entry.startsWith('~') ? 1 : 0)));
+            if (entry.startsWith('~')) {
+                QCOMPARE(info.symLinkTarget(), nowhere);
+                continue;
+            }
+            QFile old(info.filePath());
             QVERIFY(old.open(QIODevice::ReadOnly) && old.readAll() == "old");
         }
-        QCOMPARE(fileNames(dir.path()).size(), existing.size() + 1); // no temporary file left
+        QVERIFY(!QFileInfo::exists(nowhere));
+        // No temporary file left.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
+                 existing.size() + 1);
     }
 
     void repliesAreDocumentsOrErrors_data()
@@ -140,67 +180,92 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<Reply>("reply");
-        QTest::addColumn<bool>("withFolder");
+        QTest::addColumn<QString>("folder");  // "folder", "none", or "a file" standing where it would be
         QTest::addColumn<QString>("outcome"); // saved, notWritten or the failure's id
         const Reply zip = Reply::raw(kZip);
-        QTest::newRow("text") << "$x$" << zip << true << "saved";
-        QTest::newRow("latex when no text") << "" << zip << true << "saved";
+        QTest::newRow("text") << "$x$" << zip << "folder"
+                              << "saved";
+        QTest::newRow("latex when no text") << "" << zip << "folder"
+                                            << "saved";
         QTest::newRow("json error") << "$x$"
-                                    << Reply::json({{"errors", QJsonArray{QJsonObject{{"id", "e"}}}}}) << true
+                                    << Reply::json({{"errors", QJsonArray{QJsonObject{{"id", "e"}}}}})
+                                    << "folder"
                                     << "e";
-        QTest::newRow("server error") << "$x$" << Reply::text(500, "oops") << true << "network_reply_error";
-        QTest::newRow("empty body") << "$x$" << Reply::raw("") << true << "network_unreachable";
-        QTest::newRow("no download folder") << "$x$" << zip << false << "notWritten";
+        QTest::newRow("server error") << "$x$" << Reply::text(500, "oops") << "folder"
+                                      << "network_reply_error";
+        QTest::newRow("empty body") << "$x$" << Reply::raw("") << "folder"
+                                    << "network_unreachable";
+        QTest::newRow("no download folder") << "$x$" << zip << "none"
+                                            << "notWritten";
+        QTest::newRow("a folder that cannot be made") << "$x$" << zip << "a file"
+                                                      << "notWritten";
     }
 
     void exportsSaveOrFailWithoutFiles()
     {
         QFETCH(QString, text);
         QFETCH(Reply, reply);
-        QFETCH(bool, withFolder);
+        QFETCH(QString, folder);
         QFETCH(QString, outcome);
         service->on("POST", "/v1/export/docx", reply);
         QTemporaryDir dir;
-        const QString folder = withFolder ? dir.filePath("Downloads") : QString();
+        const bool given = folder != "none";
+        const QString downloads = given ? dir.filePath("Downloads") : QString();
+        if (folder == "a file") {
+            QFile blocking(downloads);
+            QVERIFY(blocking.open(QIODevice::WriteOnly));
+        }
         DocxExporter exporter;
         QStringList said;
         connect(&exporter, &DocxExporter::saved, [&](const QString& path) { said << "saved:" + path; });
-        connect(&exporter, &DocxExporter::notWritten, [&](const QString&) { said << "notWritten"; });
+        connect(&exporter, &DocxExporter::notWritten,
+                [&](const QString& path) { said << "notWritten:" + path; });
         connect(&exporter, &DocxExporter::failed,
                 [&](const QJsonObject& e) { said << e.value("id").toString(); });
-        QCOMPARE(exporter.start(text, "x", folder), QString("Doc1.docx"));
+        if (folder == "a file")
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression("^\\[QeltViewFrame\\] Can't make the download folder"));
+        QCOMPARE(exporter.start(text, "x", downloads), QString("Doc1.docx"));
         QTRY_COMPARE(said.size(), 1);
         QCOMPARE(said.first().section(':', 0, 0), outcome);
-        QCOMPARE(fileNames(withFolder ? folder : dir.path()),
-                 outcome == "saved" ? QStringList{"Doc1.docx"} : QStringList());
+        if (folder == "a file")
+            QCOMPARE(said.first(), "notWritten:" + QDir(downloads).filePath("Doc1.docx"));
+        QCOMPARE(fileNames(folder == "folder" ? downloads : dir.path()),
+                 outcome == "saved"   ? QStringList{"Doc1.docx"}
+                 : folder == "a file" ? QStringList{"Downloads"}
+                                      : QStringList());
         QVERIFY(!QFileInfo::exists("/Doc1.docx"));
-        QCOMPARE(requestsTo("/v1/export/docx").size(), int(withFolder));
-        if (withFolder)
+        QCOMPARE(requestsTo("/v1/export/docx").size(), int(given));
+        if (given)
             QCOMPARE(requestsTo("/v1/export/docx").first().json(),
                      (QJsonObject{{"zmd", text.isEmpty() ? "x" : text}, {"fileName", "Doc1.docx"}}));
     }
 
-    // Both ask for the same name; each keeps a file of its own.
+    // Two exports in flight ask for names of their own, and each document is saved under the name its
+    // export asked for, whichever answer comes first.
     void twoExportsInFlightKeepTwoFiles()
     {
         service->on("POST", "/v1/export/docx", [](const RecordedRequest& r) {
-            return Reply::raw(kZip + r.json().value("zmd").toString().toUtf8());
+            const QString zmd = r.json().value("zmd").toString();
+            return Reply::raw(kZip + zmd.toUtf8()).withDelay(zmd == "first" ? 300 : 0);
         });
         QTemporaryDir dir;
         DocxExporter exporter;
         QSignalSpy saved(&exporter, &DocxExporter::saved);
-        exporter.start("first", "", dir.path());
-        exporter.start("second", "", dir.path());
+        QCOMPARE(exporter.start("first", "", dir.path()), QString("Doc1.docx"));
+        QCOMPARE(exporter.start("second", "", dir.path()), QString("Doc2.docx"));
         QTRY_COMPARE(saved.size(), 2);
         QCOMPARE(fileNames(dir.path()), (QStringList{"Doc1.docx", "Doc2.docx"}));
-        QStringList contents;
-        for (const QString& name : fileNames(dir.path())) {
-            QFile file(dir.filePath(name));
+        for (const RecordedRequest& request : requestsTo("/v1/export/docx")) {
+            QFile file(dir.filePath(request.json().value("fileName").toString()));
             QVERIFY(file.open(QIODevice::ReadOnly));
-            contents << QString::fromUtf8(file.readAll().mid(kZip.size()));
+            QCOMPARE(QString::fromUtf8(file.readAll().mid(kZip.size())),
+                     request.json().value("zmd").toString());
         }
-        contents.sort();
-        QCOMPARE(contents, (QStringList{"first", "second"}));
+        // Settled, their names are asked for again once free.
+        QVERIFY(QFile::remove(dir.filePath("Doc1.docx")));
+        QCOMPARE(exporter.start("third", "", dir.path()), QString("Doc1.docx"));
+        QTRY_COMPARE(saved.size(), 3);
     }
 
     void solverSaysWhatToShow_data()

@@ -157,6 +157,51 @@ private slots:
                     h->widget<QPushButton>("showOriginal")->isHidden());
     }
 
+    // In a window at its least height the result view still holds the whole content, without scrolling
+    // inside it; what the window gives beyond that goes to the result, not to the blank around it.
+    void ocrResultIsShownWhole_data()
+    {
+        QTest::addColumn<QString>("latex");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("two-line fraction") << "\\frac{a+b}{c+d}" << QString();
+        QTest::newRow("integral with limits")
+            << "\\int\\limits_{0}^{1} x^{2}\\,dx = \\frac{1}{3}" << QString();
+        QTest::newRow("two-row table") << QString() << kTable;
+    }
+
+    void ocrResultIsShownWhole()
+    {
+        QFETCH(QString, latex);
+        QFETCH(QString, text);
+        const QSize size = h->window.size();
+        h->window.resize(size.width(), 1); // held at what the page needs
+        QVERIFY(h->showSettled(h->add(id("whole"), latex, text)));
+        auto* web = h->widget<QWebEngineView>("web");
+        // The page's content, its document and its view, as the page measures them.
+        const auto measured = [web] {
+            auto result = std::make_shared<QVariantList>();
+            web->page()->runJavaScript("[document.getElementById('content').getBoundingClientRect().height,"
+                                       " document.documentElement.scrollHeight, window.innerHeight]",
+                                       [result](const QVariant& value) { *result = value.toList(); });
+            waitUntil([result] { return !result->isEmpty(); });
+            return *result;
+        };
+        QVariantList page;
+        QVERIFY(waitUntil([&] {
+            page = measured();
+            return page.size() == 3 && page.at(2).toInt() == web->height();
+        }));
+        QVERIFY2(page.at(1).toInt() <= page.at(2).toInt() && web->height() >= page.at(0).toDouble() + 10,
+                 qPrintable(QStringLiteral("content %1, document %2, view %3")
+                                .arg(page.at(0).toDouble())
+                                .arg(page.at(1).toInt())
+                                .arg(web->height())));
+        const int before = web->height();
+        h->window.resize(size.width(), h->window.height() + 200);
+        QTRY_COMPARE(web->height(), before + 200);
+        h->window.resize(size);
+    }
+
     // A Qelt equal to the shown one, or differing only in its status, is not rendered again.
     void sameQeltRendersOnce()
     {
@@ -286,17 +331,21 @@ private slots:
         QTest::newRow("empty latex") << QString() << t << blocks(true, true, true) << QStringList{t};
         QTest::newRow("empty text") << l << QString() << blocks(false, false, true)
                                     << QStringList{l, "<<\r\nx_1\r\n>>"};
+        QTest::newRow("a table") << "x" << kTable << blocks(true, false, true, 1)
+                                 << QStringList{"x", kTable, "\\[\r\nx\r\n\\]", "<<\r\nx\r\n>>",
+                                                "| Name | Value |\n|:---|:---:|\n| $x^2$ | 50 |"};
     }
 
+    // Shown first under the default settings, then with these: the rows follow the change.
     void ocrRowsFollowContentAndSettings()
     {
         QFETCH(QString, latex);
         QFETCH(QString, text);
         QFETCH(utils::ResultFormat, format);
         QFETCH(QStringList, rows);
-        h->page->SetResultFormat(format);
         QVERIFY(h->showSettled(h->add(id("rows"), latex, text)));
-        QCOMPARE(h->rowTexts("latexresult_widget"), rows);
+        h->page->SetResultFormat(format);
+        QTRY_COMPARE_WITH_TIMEOUT(h->rowTexts("latexresult_widget"), rows, kPageTimeoutMs);
     }
 
     // SMILES and tables wait for the editor page's formats, which group their rows under headers.

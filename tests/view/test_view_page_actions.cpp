@@ -176,46 +176,75 @@ private slots:
     }
 
     // Solved on the first visit of the tab for a Qelt, shown and copied; a Qelt without LaTeX or a
-    // machine without network sends nothing.
+    // machine without network sends nothing. The retry page offers no copy: there is no solution of the
+    // shown Qelt to copy, whatever an earlier Qelt's was.
     void solverTabSolvesOncePerQelt_data()
     {
         QTest::addColumn<QString>("latex");
         QTest::addColumn<bool>("network");
-        QTest::addColumn<QString>("shown"); // in the solution view; empty: the retry page
+        QTest::addColumn<bool>("reachable");    // the service answers
+        QTest::addColumn<bool>("solvedBefore"); // another Qelt's solution was shown first
+        QTest::addColumn<QString>("shown");     // in the solution view; empty: the retry page
         QTest::addColumn<int>("requests");
-        QTest::newRow("solved") << kFormula << true << "x = 1" << 1;
-        QTest::newRow("no latex") << QString() << true << "No solution available." << 0;
-        QTest::newRow("offline") << kFormula << false << QString() << 0;
+        QTest::newRow("solved") << kFormula << true << true << false << "x = 1" << 1;
+        QTest::newRow("no latex") << QString() << true << true << false << "No solution available." << 0;
+        QTest::newRow("offline") << kFormula << false << true << false << QString() << 0;
+        QTest::newRow("offline after another's solution")
+            << kFormula << false << true << true << QString() << 0;
+        QTest::newRow("unreachable after another's solution")
+            << kFormula << true << false << true << QString() << 1;
     }
 
     void solverTabSolvesOncePerQelt()
     {
         QFETCH(QString, latex);
         QFETCH(bool, network);
+        QFETCH(bool, reachable);
+        QFETCH(bool, solvedBefore);
         QFETCH(QString, shown);
         QFETCH(int, requests);
+        auto* copy = h->widget<QPushButton>("but_copySolution");
+        if (solvedBefore) {
+            QVERIFY(h->showSettled(fresh("y+1=2")));
+            h->page->SelectTab(h->tabTitles().indexOf("Solver"), true, false);
+            QVERIFY(waitUntil([&] { return viewText("markdown_view") == "x = 1"; }));
+            QVERIFY(copy->isVisible());
+            h->service.clearRequests();
+        }
         QVERIFY(h->showSettled(fresh(latex)));
         APIHandler::overrideNetworkAvailabilityForTesting(network);
+        if (!reachable)
+            h->service.on("POST", "/v1/solve", Reply::raw(""));
         auto* stack = h->widget<QStackedWidget>("solverWidget");
         const int solverTab = h->tabTitles().indexOf("Solver");
         h->page->SelectTab(solverTab, true, false);
         APIHandler::overrideNetworkAvailabilityForTesting(true);
-        QCOMPARE(stack->currentIndex(), shown.isEmpty() ? 1 : 0);
+        QTRY_COMPARE(stack->currentIndex(), shown.isEmpty() ? 1 : 0);
         QVERIFY(waitUntil([&] { return shown.isEmpty() || viewText("markdown_view") == shown; }));
         if (network)
-            QCOMPARE(h->widget<QPushButton>("but_copySolution")->isVisible(), requests > 0);
-        if (requests) {
-            h->widget<QPushButton>("but_copySolution")->click();
+            QCOMPARE(copy->isVisible(), requests > 0 && reachable);
+        if (requests && reachable) {
+            copy->click();
             QCOMPARE(QGuiApplication::clipboard()->text(), shown);
+        }
+        if (shown.isEmpty()) {
+            QVERIFY(copy->isHidden());
+            QGuiApplication::clipboard()->setText("kept");
+            h->page->CopySolution();
+            QCOMPARE(QGuiApplication::clipboard()->text(), QString("kept"));
+            QVERIFY(h->widget<QLabel>("lb_solvercopied")->isHidden());
         }
         // Back again: the solution stands, nothing is asked again.
         h->page->SelectTab(0, true, false);
         h->page->SelectTab(solverTab, true, false);
         QCOMPARE(sent("/v1/solve").size(), requests);
-        if (!network) {
+        h->service.on("POST", "/v1/solve", Reply::json(QJsonObject{{"summary", "x = 1"}}));
+        if (shown.isEmpty()) {
             h->widget<QPushButton>("but_retry")->click();
-            QTRY_COMPARE(sent("/v1/solve").size(), 1);
-            QCOMPARE(stack->currentIndex(), 0);
+            QTRY_COMPARE(sent("/v1/solve").size(), requests + 1);
+            QTRY_COMPARE(stack->currentIndex(), 0);
+            QVERIFY(waitUntil([&] { return viewText("markdown_view") == "x = 1"; }));
+            QTRY_VERIFY(copy->isVisible());
         }
     }
 

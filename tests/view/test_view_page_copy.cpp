@@ -92,6 +92,10 @@ private slots:
 
     void init()
     {
+        if (h->window.isHidden()) {
+            h->window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&h->window, kWaitMs));
+        }
         kKeyLastTabName.set(QStringLiteral("OCR"));
         h->events("copy_to_clipboard"); // sends what waits
         h->service.clearRequests();
@@ -138,6 +142,72 @@ private slots:
         QApplication::setActiveWindow(&h->window);
         QApplication::setActiveWindow(nullptr);
         QCOMPARE(h->events("copy_to_clipboard"), QList<QJsonObject>{event});
+    }
+
+    // Only the user's own actions copy. A Qelt changed, deleted or formatted anew elsewhere gets its rows
+    // again and its remembered row selected, but what another program put on the clipboard stays, even
+    // with the window hidden; a capture result shown while it is hidden still copies.
+    void onlyTheUsersOwnActionsCopy_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("a sync update, hidden") << "update" << true;
+        QTest::newRow("a sync update, shown") << "update" << false;
+        QTest::newRow("a deletion elsewhere, hidden") << "deletion" << true;
+        QTest::newRow("format choices, hidden") << "formats" << true;
+        QTest::newRow("block delimiters, hidden") << "delimiters" << true;
+        QTest::newRow("a capture result, hidden") << "capture" << true;
+    }
+
+    void onlyTheUsersOwnActionsCopy()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, hidden);
+        const auto neighbour = fresh();
+        const auto qelt = fresh();
+        h->page->SetResultFormat(utils::ResultFormat());
+        QVERIFY(h->showSettled(qelt, 4)); // the text row
+        if (hidden)
+            h->window.hide();
+        const QString others = QStringLiteral("another program's");
+        OtherClientClipboard other(others);
+        QVERIFY(other.holds());
+        QTRY_COMPARE(clipboard(), others);
+        ZorvaneQeltPtr shown = qelt;
+        if (change == "update") {
+            auto synced = std::make_shared<ZorvaneQelt>(*qelt);
+            synced->text = "$" + kFormula + "$ as edited on the web";
+            h->library.addQelt(synced, true); // as the sync merges it
+        } else if (change == "deletion") {
+            h->library.removeQeltLocally(h->library.qeltById(qelt->id), false); // as the sync does
+            shown = neighbour;
+        } else if (change == "formats") {
+            h->page->SetFormats({false});
+        } else if (change == "delimiters") {
+            utils::ResultFormat rf;
+            rf.blockStyle = 1;
+            h->page->SetResultFormat(rf);
+        } else {
+            shown = fresh();
+            h->page->ShowQelt(shown);
+        }
+        // Settled once the rebuilt rows have their remembered row selected again.
+        QVERIFY(waitUntil([&] {
+            const QList<QLineEdit*> rows = h->ocrRows();
+            return h->page->currentQeltId() == shown->id && h->drained() && rows.size() > 1 &&
+                   h->window.focusWidget() == rows.at(1);
+        }));
+        if (change == "delimiters") // the rows the window shows when it comes back, and the keys copy
+            QCOMPARE(h->ocrRows().at(2)->text(), "\\[\r\n" + kFormula + "\r\n\\]");
+        if (change == "capture") {
+            QCOMPARE(clipboard(), h->ocrRows().at(1)->text());
+        } else {
+            QCOMPARE(clipboard(), others);
+            QVERIFY(other.holds());
+        }
+        if (change == "formats")
+            h->page->SetFormats({true, true});
+        h->page->SetResultFormat(utils::ResultFormat());
     }
 
     void longTextIsCopiedWhole()
@@ -199,6 +269,42 @@ private slots:
             [&] { QTest::qWaitFor([&] { return loading->currentIndex() == 0; }, kPageTimeoutMs); });
         QCOMPARE(box, QString());
         QCOMPARE(clipboard(), kFormula);
+    }
+
+    // The original image's address comes from the service: only a web address goes to the desktop.
+    void originalImageOpensOnlyWebAddresses_data()
+    {
+        QTest::addColumn<QString>("address"); // "-": the fake service's own; "s": the same over https
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("http") << "-" << true;
+        QTest::newRow("https") << "s" << true;
+        QTest::newRow("a file") << "file:///etc/passwd" << false;
+        QTest::newRow("a file, upper case") << "FILE:///etc/passwd" << false;
+        QTest::newRow("another scheme") << "ftp://127.0.0.1/a.png" << false;
+        QTest::newRow("no host") << "https:///a.png" << false;
+    }
+
+    void originalImageOpensOnlyWebAddresses()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, opened);
+        const auto qelt = fresh();
+        if (address == "s")
+            qelt->originalImageUrl.replace("http:", "https:");
+        else if (address != "-")
+            qelt->originalImageUrl = address;
+        QVERIFY(h->showSettled(qelt));
+        opener.opened.clear();
+        for (const char* scheme : {"http", "https", "ftp"})
+            QDesktopServices::setUrlHandler(scheme, &opener, "open");
+        if (!opened)
+            QTest::ignoreMessage(QtWarningMsg,
+                                 qPrintable("[QeltViewFrame] Not opening the original image's address: " +
+                                            qelt->originalImageUrl));
+        h->widget<QPushButton>("but_originopenpng")->click();
+        for (const char* scheme : {"http", "https", "ftp"})
+            QDesktopServices::unsetUrlHandler(scheme);
+        QCOMPARE(opener.opened, opened ? QList<QUrl>{QUrl(qelt->originalImageUrl)} : QList<QUrl>());
     }
 
     void csvExportWritesTheFirstValue()

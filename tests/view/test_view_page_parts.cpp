@@ -1,6 +1,7 @@
 // The view page's parts that need no page: sizes, scroll positions, the editor page's formats, and saved
 // image names.
 
+#include "core/files.h"
 #include "support/TestMain.h"
 #include "view/page/savedImages.h"
 #include "view/page/viewGeometry.h"
@@ -25,15 +26,27 @@ private slots:
         QTest::addColumn<ContentInfo>("info");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<int>("pad");
-        // A screen 1000 px wide, the page's 16 px font: width + 42, height + 16, 100 to 500 px high.
-        QTest::newRow("short content is padded") << ContentInfo{false, 300, 40} << QSize(342, 100) << 22;
-        QTest::newRow("odd padding rounds down") << ContentInfo{false, 300, 41} << QSize(342, 100) << 21;
-        QTest::newRow("tall content is held") << ContentInfo{false, 300, 900} << QSize(342, 500) << 0;
-        QTest::newRow("exactly the least height") << ContentInfo{false, 0, 84} << QSize(42, 100) << 0;
+        QTest::addColumn<int>("room"); // what the window can give the view
+        QTest::addColumn<int>("view");
+        // A screen 1000 px wide, the page's 16 px font: width + 42, height + 16, 100 to 500 px high; the
+        // view itself takes the content and its margin, the padding stays around it.
+        QTest::newRow("short content is padded")
+            << ContentInfo{false, 300, 40} << QSize(342, 100) << 22 << 900 << 56;
+        QTest::newRow("odd padding rounds down")
+            << ContentInfo{false, 300, 41} << QSize(342, 100) << 21 << 900 << 58;
+        QTest::newRow("tall content is held")
+            << ContentInfo{false, 300, 900} << QSize(342, 500) << 0 << 900 << 500;
+        QTest::newRow("exactly the least height")
+            << ContentInfo{false, 0, 84} << QSize(42, 100) << 0 << 900 << 100;
         QTest::newRow("wide content keeps off the screen's edge")
-            << ContentInfo{false, 5000, 200} << QSize(900, 216) << 0;
-        QTest::newRow("the largest report") << ContentInfo{false, INT_MAX, INT_MAX} << QSize(900, 500) << 0;
-        QTest::newRow("error") << ContentInfo{true, 0, 0} << QSize(480, 80) << 0;
+            << ContentInfo{false, 5000, 200} << QSize(900, 216) << 0 << 900 << 216;
+        QTest::newRow("the largest report")
+            << ContentInfo{false, INT_MAX, INT_MAX} << QSize(900, 500) << 0 << 900 << 500;
+        QTest::newRow("error") << ContentInfo{true, 0, 0} << QSize(480, 80) << 0 << 900 << 80;
+        QTest::newRow("more than the window has room for")
+            << ContentInfo{false, 300, 400} << QSize(342, 416) << 0 << 300 << 300;
+        QTest::newRow("a window with no room left")
+            << ContentInfo{false, 300, 40} << QSize(342, 100) << 22 << -50 << 0;
     }
 
     void contentSizes()
@@ -41,9 +54,12 @@ private slots:
         QFETCH(ContentInfo, info);
         QFETCH(QSize, size);
         QFETCH(int, pad);
+        QFETCH(int, room);
+        QFETCH(int, view);
         const viewGeometry::ContentSizing sizing = viewGeometry::contentSizing(info, 1000, 16);
         QCOMPARE(sizing.size, size);
         QCOMPARE(sizing.pad, pad);
+        QCOMPARE(viewGeometry::viewHeight(sizing, room), view);
     }
 
     void scrollPositionsAndRings_data()
@@ -132,21 +148,34 @@ private slots:
     void savedImageNames_data()
     {
         QTest::addColumn<int>("fileType");
+        QTest::addColumn<QString>("planted"); // what has the second name: a file, one made just before
+                                              // the image is moved into place, or a link to no file
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("third");
-        QTest::newRow("png") << 0 << "zorvane 2024-03-05 07-08-09.png"
+        QTest::newRow("png") << 0 << "file"
+                             << "zorvane 2024-03-05 07-08-09.png"
                              << "zorvane 2024-03-05 07-08-09-(1).png"
                              << "zorvane 2024-03-05 07-08-09-(1)-(2).png";
-        QTest::newRow("tiff") << 1 << "zorvane 2024-03-05 07-08-09.tiff"
+        QTest::newRow("tiff") << 1 << "file"
+                              << "zorvane 2024-03-05 07-08-09.tiff"
                               << "zorvane 2024-03-05 07-08-09-(1).tiff"
                               << "zorvane 2024-03-05 07-08-09-(1)-(2).tiff";
+        QTest::newRow("made just before the move") << 0 << "late file"
+                                                   << "zorvane 2024-03-05 07-08-09.png"
+                                                   << "zorvane 2024-03-05 07-08-09-(1).png"
+                                                   << "zorvane 2024-03-05 07-08-09-(1)-(2).png";
+        QTest::newRow("a link to no file") << 0 << "link"
+                                           << "zorvane 2024-03-05 07-08-09.png"
+                                           << "zorvane 2024-03-05 07-08-09-(1).png"
+                                           << "zorvane 2024-03-05 07-08-09-(1)-(2).png";
     }
 
-    // Saves within one second take the next names, and a file already there is never written over.
+    // Saves within one second take the next names, and what has a name is never written over or through.
     void savedImageNames()
     {
         QFETCH(int, fileType);
+        QFETCH(QString, planted);
         QFETCH(QString, first);
         QFETCH(QString, second);
         QFETCH(QString, third);
@@ -157,15 +186,36 @@ private slots:
             savedImages::firstName(dir.path(), QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9)), fileType);
         QCOMPARE(name, dir.filePath(first));
         QCOMPARE(savedImages::saveUnder(image, name), dir.filePath(first));
-        QFile other(dir.filePath(second));
-        QVERIFY(other.open(QIODevice::WriteOnly));
-        other.write("someone else's");
-        other.close();
-        QCOMPARE(savedImages::saveUnder(image, name), dir.filePath(third));
+        const QString others = dir.filePath(second);
+        const QString nowhere = dir.filePath("nowhere.png");
+        const auto plant = [others] {
+            QFile other(others);
+            if (other.open(QIODevice::NewOnly))
+                other.write("someone else's");
+        };
+        if (planted == "file")
+            plant();
+        else if (planted == "link")
+            QVERIFY(QFile::link(nowhere, others));
+        else
+            utils::setBeforeRenameForTesting([others, plant](const QString& to) {
+                if (to == others)
+                    plant();
+            });
+        const QString saved = savedImages::saveUnder(image, name);
+        utils::setBeforeRenameForTesting({});
+        QCOMPARE(saved, dir.filePath(third));
         QCOMPARE(QImage(dir.filePath(third)).pixelColor(0, 0), QColor(Qt::blue));
-        QVERIFY(other.open(QIODevice::ReadOnly));
-        QCOMPARE(other.readAll(), QByteArray("someone else's"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3); // nothing left behind
+        if (planted == "link") {
+            QCOMPARE(QFileInfo(others).symLinkTarget(), nowhere);
+            QVERIFY(!QFileInfo::exists(nowhere));
+        } else {
+            QFile other(others);
+            QVERIFY(other.open(QIODevice::ReadOnly));
+            QCOMPARE(other.readAll(), QByteArray("someone else's"));
+        }
+        // Nothing left behind.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 3);
     }
 
     void savingFailsWithoutOverwriting_data()

@@ -16,7 +16,8 @@ const QString kRecord = QStringLiteral(
     "window.setText = function() { calls.push(arguments[0]); return realSetText.apply(this, arguments); };");
 const QString kRestore =
     QStringLiteral("window.setText = window.realSetText;"
-                   "var gone = document.getElementById('gone'); if (gone) gone.id = 'content';");
+                   "var gone = document.getElementById('gone'); if (gone) gone.id = 'content';"
+                   "content.style.removeProperty('height'); content.style.removeProperty('width');");
 
 QVariant run(WebViewWrapper& wrapper, const QString& script)
 {
@@ -105,6 +106,11 @@ private slots:
         QTest::newRow("integers") << r("[false, {height: 40, width: 120}]") << true << size;
         QTest::newRow("invalid latex") << r("[true, {height: 40, width: 120}]") << false << size;
         QTest::newRow("fractions") << r("[false, {height: 40.9, width: 120.5}]") << false << size;
+        // Measured before a face or an image came in: what the page has laid out by the result counts.
+        QTest::newRow("grown since the reply")
+            << r("(content.style.height = '333px', content.style.width = '444px', "
+                 "[false, {height: 40, width: 120}])")
+            << false << ContentInfo{false, 444, 333};
         QTest::newRow("minus one") << r("[false, {height: 40, width: -1}]") << false << error;
         QTest::newRow("negative") << r("[false, {height: -7.5, width: 10}]") << true << error;
         QTest::newRow("map") << r("({height: 1, width: 1})") << false << error;

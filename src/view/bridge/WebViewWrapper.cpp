@@ -135,10 +135,22 @@ void WebViewWrapper::onTextResult(const QVariant& result)
 
 void WebViewWrapper::processResult(const QVariant& result)
 {
+    if (!(flags & DelayedResult)) {
+        finishResult(ContentInfo::fromReply(result));
+        return;
+    }
+    // Settled, the page may have grown since it answered: faces swapped in, images decoded.
+    runJavaScript(editorScripts::contentSizeScript(), [this, result](const QVariant& laidOut) {
+        finishResult(ContentInfo::fromReplies(result, laidOut));
+    });
+}
+
+void WebViewWrapper::finishResult(const ContentInfo& info)
+{
     applying = false;
     renderedNumber = applyingNumber;
     getFormats();
-    finishApplying(ContentInfo::fromReply(result));
+    finishApplying(info);
 }
 
 void WebViewWrapper::failApplying(bool removeWidth)

@@ -28,7 +28,8 @@ public:
     enum Flag {
         Selectable = 1,
         ScrollBars = 2,
-        // The result is processed 200 ms after it arrives, so a caller sees the page settled.
+        // The result is processed 200 ms after it arrives, so a caller sees the page settled, with the
+        // size the page has grown to by then.
         DelayedResult = 4,
         // A transparent cover takes the mouse while a text is applied.
         CoverWhileApplying = 8,
@@ -84,6 +85,7 @@ private:
     void runText(const QString& script, bool withWidth);
     void onTextResult(const QVariant& result);
     void processResult(const QVariant& result);
+    void finishResult(const ContentInfo& info);
     void failApplying(bool removeWidth);
     // Ends the applying period with info and starts the waiting text.
     void finishApplying(const ContentInfo& info);

@@ -1,13 +1,15 @@
 #pragma once
 
+#include <QHash>
 #include <QJsonObject>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
-// Exports one Qelt as a Word document: sends its text to the service and saves the document that comes
-// back into a folder under the first free "Doc<n>.docx", chosen when the document is written, so that
-// exports in flight side by side each keep their own file. Exactly one of the signals follows each start.
-// GUI thread only.
+// Exports one Qelt as a Word document: sends its text to the service with the first free "Doc<n>.docx"
+// of a folder, and saves the document that comes back under that same name. Exports in flight side by side
+// ask for names of their own; a name taken meanwhile by someone else is never written over, the document
+// takes the next free one. Exactly one of the signals follows each start. GUI thread only.
 class DocxExporter : public QObject
 {
     Q_OBJECT
@@ -25,4 +27,8 @@ signals:
     void notWritten(QString path);
     // The service or the network failed, or the reply was no document: "id" and "message".
     void failed(QJsonObject error);
+
+private:
+    // Per folder, the names asked for by the exports in flight.
+    QHash<QString, QSet<QString>> inFlight;
 };

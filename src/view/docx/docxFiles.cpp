@@ -1,6 +1,7 @@
 #include "view/docx/docxFiles.h"
 
 #include "api/http.h"
+#include "core/files.h"
 
 #include <QDebug>
 #include <QDir>
@@ -21,6 +22,13 @@ QDebug warn()
     return qWarning().noquote() << "[QeltViewFrame]";
 }
 
+// Anything has the name: a file, a folder, a link even to nothing.
+bool held(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 QJsonObject error(const QString& id, const QString& message)
 {
     return QJsonObject{{QStringLiteral("id"), id}, {QStringLiteral("message"), message}};
@@ -33,13 +41,13 @@ QString nameFor(int number)
     return QStringLiteral("Doc%1.docx").arg(number);
 }
 
-QString freeName(const QString& dir)
+QString freeName(const QString& dir, const QSet<QString>& reserved)
 {
     if (dir.isEmpty())
         return nameFor(1);
     const QDir folder(dir);
     for (int number = 1; number < kMaxNumber; ++number) {
-        if (!QFileInfo::exists(folder.filePath(nameFor(number))))
+        if (!reserved.contains(nameFor(number)) && !held(folder.filePath(nameFor(number))))
             return nameFor(number);
     }
     return nameFor(kMaxNumber);
@@ -70,7 +78,8 @@ Reading readReply(const QByteArray& body)
     return reading;
 }
 
-QString saveDocument(const QString& dir, const QByteArray& bytes)
+QString saveDocument(const QString& dir, const QByteArray& bytes, const QString& name,
+                     const QSet<QString>& reserved)
 {
     // Without a download folder there is nowhere to write: never the file-system root.
     if (dir.isEmpty()) {
@@ -90,14 +99,17 @@ QString saveDocument(const QString& dir, const QByteArray& bytes)
     }
     const QString tempPath = temp.fileName();
     temp.close();
-    for (int number = 1; number <= kMaxNumber; ++number) {
-        const QString candidate = folder.filePath(nameFor(number));
-        if (QFileInfo::exists(candidate))
+    // The name asked for first, then the numbers in order.
+    for (int number = name.isEmpty() ? 1 : 0; number <= kMaxNumber; ++number) {
+        const QString candidate = folder.filePath(number == 0 ? name : nameFor(number));
+        if ((number > 0 && reserved.contains(nameFor(number))) || held(candidate))
             continue;
-        if (QFile::rename(tempPath, candidate))
+        QString error;
+        const utils::RenameOutcome outcome = utils::renameNoReplace(tempPath, candidate, &error);
+        if (outcome == utils::RenameOutcome::Renamed)
             return candidate;
-        if (!QFileInfo::exists(candidate)) {
-            warn() << "Can't save the document as" << candidate;
+        if (outcome == utils::RenameOutcome::Failed) {
+            warn() << "Can't save the document as" << candidate << error;
             return QString();
         }
     }

@@ -65,6 +65,10 @@ QeltViewFrame::QeltViewFrame(QeltControllerSwitch* switcher, QWidget* parent)
     ui.but_clear_chat->setStyleSheet(utils::styles::paddedFlatButton());
     ui.but_send_message->setStyleSheet(utils::styles::paddedFlatButton());
 
+    // The rendered result takes what room the window gives its tab, not the buttons under it.
+    ui.verticalLayout_6->setStretchFactor(ui.frame_web, 1);
+    ui.verticalLayout_13->setStretchFactor(ui.horizontalLayout_5, 1);
+
     // The chat is built and wired but never offered in the tab bar.
     RemoveTab(ui.tab_qeltchat);
 

@@ -205,6 +205,12 @@ public slots:
     void RetrySolve();
 
 private:
+    // Shows a Qelt; `copies`: the user asked for it, and the remembered entry it selects is copied too.
+    // A change made elsewhere (a sync, a deletion, new settings) only refreshes the page.
+    void PresentQelt(ZorvaneQeltConstPtr qelt, bool copies);
+    // The remembered entry `index` of `list` selected again once its rows are rebuilt: copied when the
+    // user's own action rebuilt them, only focused when a change made elsewhere did.
+    void SelectRememberedEntry(int list, int index);
     // The per-Qelt state back to its start: no rows, no page formats, no sizes.
     void ResetForQelt();
     // The shown Qelt as the current controller holds it; null when it holds no such Qelt.
@@ -248,6 +254,13 @@ private:
     void GoToNextTab();
     void GoToPrevTab();
     void ApplyImageLabel(QLabel* label);
+    // The most height the window can give a result view: the screen's room below the title bar less what
+    // the rest of the window needs.
+    int RoomForView(QWidget* view);
+    // A result view held at least `height` high while the page is shown; HoldResultViews(false) lets them
+    // all go while it is not, so that the window's other pages are not held to the result's height.
+    void HoldResultView(QWidget* view, int height);
+    void HoldResultViews(bool shown);
 
     Ui_LatexResultDialog ui;
     QeltControllerSwitch* switcher;
@@ -259,6 +272,10 @@ private:
 
     ZorvaneQelt shownQelt;
     ZorvaneQeltConstPtr pendingQelt;
+    // Whether the rows now being filled were asked for by the user (see PresentQelt), and whether the
+    // waiting Qelt was.
+    bool copyRemembered = false;
+    bool pendingCopies = false;
     QSize contentSize{-1, -1};
     bool ocrSized = false;
     bool dataSized = false;
@@ -302,6 +319,7 @@ private:
         }
     };
     QHash<const WebViewWrapper*, GivenText> givenTexts;
+    QHash<QWidget*, int> heldViewHeights;
 
     Preset preset;
     QPixmap originalPixmap;

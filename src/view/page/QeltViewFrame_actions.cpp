@@ -89,7 +89,12 @@ void QeltViewFrame::ConnectSolver()
     connect(ui.but_copySolution, &QPushButton::clicked, this, &QeltViewFrame::CopySolution);
     connect(ui.but_help, &QPushButton::clicked, this, &QeltViewFrame::ShowSolverHelp);
     connect(ui.but_retry, &QPushButton::clicked, this, &QeltViewFrame::RetrySolve);
-    connect(solver, &Solver::offline, this, [this] { ui.solverWidget->setCurrentIndex(1); });
+    // The retry page offers no copy: there is no solution of the shown Qelt to copy.
+    connect(solver, &Solver::offline, this, [this] {
+        ui.but_copySolution->hide();
+        solutionText.clear();
+        ui.solverWidget->setCurrentIndex(1);
+    });
     connect(solver, &Solver::unsolvable, this, [this] {
         ui.but_copySolution->hide();
         solutionText.clear();
@@ -130,6 +135,9 @@ void QeltViewFrame::RetrySolve()
 
 void QeltViewFrame::CopySolution()
 {
+    // Only the shown Qelt's own solution, and never from the retry page.
+    if (ui.solverWidget->currentIndex() != 0 || solvedQeltId.isEmpty() || solvedQeltId != shownQelt.id)
+        return;
     HideCopiedLabels();
     if (imageCopyPending)
         imageCreator->cancel();

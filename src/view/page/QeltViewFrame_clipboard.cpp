@@ -194,8 +194,18 @@ void QeltViewFrame::CopyOriginalImage()
 
 void QeltViewFrame::OpenOriginalImage()
 {
-    if (!shownQelt.id.isEmpty() && !shownQelt.originalImageUrl.isEmpty())
-        QDesktopServices::openUrl(QUrl(shownQelt.originalImageUrl));
+    if (shownQelt.id.isEmpty() || shownQelt.originalImageUrl.isEmpty())
+        return;
+    // The address comes from the service: only a web page goes to the desktop, never a file or a program.
+    const QUrl url(shownQelt.originalImageUrl, QUrl::StrictMode);
+    const QString scheme = url.scheme();
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("https") && scheme != QLatin1String("http"))) {
+        qWarning().noquote() << "[QeltViewFrame] Not opening the original image's address:"
+                             << shownQelt.originalImageUrl;
+        return;
+    }
+    QDesktopServices::openUrl(url);
 }
 
 void QeltViewFrame::OnOriginImageDownloaded(QString qeltId, QString url, QString file_name)

@@ -182,6 +182,7 @@ void QeltViewFrame::OnPrevRowKey()
 
 void QeltViewFrame::GoToNextTab()
 {
+    copyRemembered = true; // the tab walked to selects, and copies, its remembered entry
     const int count = ui.tab_scanResult->count();
     if (count == 0)
         return;
@@ -191,6 +192,7 @@ void QeltViewFrame::GoToNextTab()
 
 void QeltViewFrame::GoToPrevTab()
 {
+    copyRemembered = true;
     const int count = ui.tab_scanResult->count();
     if (count == 0)
         return;
@@ -200,6 +202,7 @@ void QeltViewFrame::GoToPrevTab()
 
 void QeltViewFrame::SelectNextTab(int from, bool remember)
 {
+    copyRemembered = true;
     const int count = ui.tab_scanResult->count();
     if (count == 0)
         return;
@@ -209,6 +212,7 @@ void QeltViewFrame::SelectNextTab(int from, bool remember)
 
 void QeltViewFrame::SelectPrevTab(int from, bool remember)
 {
+    copyRemembered = true;
     const int count = ui.tab_scanResult->count();
     if (count == 0)
         return;
@@ -266,6 +270,8 @@ bool QeltViewFrame::eventFilter(QObject* watched, QEvent* event)
     if (watched == this) {
         if (event->type() == QEvent::WindowDeactivate)
             OnDeactivated();
+        else if (event->type() == QEvent::Show || event->type() == QEvent::Hide)
+            HoldResultViews(event->type() == QEvent::Show);
         return QFrame::eventFilter(watched, event);
     }
     switch (event->type()) {

@@ -52,8 +52,10 @@ void QeltViewFrame::SetFormats(QList<bool> flags)
     for (int i = 0; i < names.size() && i < flags.size(); ++i)
         utils::setFormatShown(names.at(i), flags.at(i));
     formatsHandled = false;
-    if (const ZorvaneQeltConstPtr shown = ShownInController())
+    if (const ZorvaneQeltConstPtr shown = ShownInController()) {
+        copyRemembered = false;
         FillQelt(WithShownContent(shown));
+    }
 }
 
 void QeltViewFrame::ClearLayout(QLayout* layout)

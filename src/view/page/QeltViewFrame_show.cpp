@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpacerItem>
+#include <QStyle>
 #include <QTabBar>
 #include <QTimer>
 
@@ -44,10 +45,17 @@ bool sameConfidence(double a, double b)
 
 void QeltViewFrame::ShowQelt(ZorvaneQeltConstPtr qelt)
 {
+    PresentQelt(std::move(qelt), true);
+}
+
+void QeltViewFrame::PresentQelt(ZorvaneQeltConstPtr qelt, bool copies)
+{
     if (!qelt)
         return;
     if (ocrView->isLoaded() && ocrView->isApplying()) {
         qInfo().noquote().nospace() << "[QeltViewFrame] Wait prev qelt: " << shownQelt.id;
+        // A refresh of the Qelt the user asked for still leaves it the user's.
+        pendingCopies = copies || (pendingCopies && pendingQelt && pendingQelt->id == qelt->id);
         pendingQelt = qelt;
         return;
     }
@@ -57,6 +65,7 @@ void QeltViewFrame::ShowQelt(ZorvaneQeltConstPtr qelt)
         sameConfidence(copy->confidence, shownQelt.confidence))
         return;
     shownQelt = *copy;
+    copyRemembered = copies;
     ResetForQelt();
     HideCopiedLabels();
     UpdateFeedbackButtons();
@@ -110,9 +119,10 @@ void QeltViewFrame::FillQelt(const ZorvaneQeltConstPtr& qelt)
     const bool hasOriginal = !qelt->originalImageUrl.isEmpty();
     if (hasContent) {
         ShowContentInView(ocrView.get(), qelt, false);
-        // SMILES and tables wait for the formats the editor page derives.
+        // SMILES and tables wait for the formats the editor page derives, unless they are known already:
+        // the shown Qelt filled again (new delimiters) gets its rows at once, like any other.
         const QString text = WithShownContent(qelt)->text;
-        if (!ZorvaneQelt::containsSmiles(text) && !ZorvaneQelt::isTable(text))
+        if (formatsHandled || (!ZorvaneQelt::containsSmiles(text) && !ZorvaneQelt::isTable(text)))
             BuildOcrFormatRows();
     }
     if (hasOriginal)
@@ -130,7 +140,7 @@ void QeltViewFrame::FillQelt(const ZorvaneQeltConstPtr& qelt)
 void QeltViewFrame::OnWebviewLoaded()
 {
     if (const ZorvaneQeltConstPtr shown = ShownInController())
-        ShowQelt(shown);
+        PresentQelt(shown, false);
 }
 
 void QeltViewFrame::OnQeltRemoved(QString removedId, QString nextId)
@@ -145,6 +155,7 @@ void QeltViewFrame::OnQeltRemoved(QString removedId, QString nextId)
     }
     const ZorvaneQeltPtr copy = WithShownContent(next);
     shownQelt = *copy;
+    copyRemembered = false;
     ResetForQelt();
     HideCopiedLabels();
     UpdateFeedbackButtons();
@@ -180,6 +191,9 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
     const viewGeometry::ContentSizing sizing =
         viewGeometry::contentSizing(info, screenRect.width(), WebViewWrapper::defaultFontSize());
     contentSize = sizing.size;
+    // The view itself holds the content whole, as far as the window can grow; the window follows below.
+    if (QWidget* shownView = tab == kOcr ? ui.web : tab == kData ? ui.data_result_view : nullptr)
+        HoldResultView(shownView, viewGeometry::viewHeight(sizing, RoomForView(shownView)));
     if (info.error) {
         qWarning().noquote() << "[QeltViewFrame] OnWebviewApplied failed";
     } else {
@@ -218,7 +232,42 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
     }
 
     if (pendingQelt)
-        ShowQelt(std::exchange(pendingQelt, nullptr));
+        PresentQelt(std::exchange(pendingQelt, nullptr), std::exchange(pendingCopies, false));
+}
+
+void QeltViewFrame::HoldResultView(QWidget* view, int height)
+{
+    heldViewHeights[view] = height;
+    // Only while the page is shown: the window's page stack takes the largest least size of its pages.
+    view->setMinimumHeight(isHidden() ? 0 : height);
+}
+
+void QeltViewFrame::HoldResultViews(bool shown)
+{
+    for (auto held = heldViewHeights.cbegin(); held != heldViewHeights.cend(); ++held)
+        held.key()->setMinimumHeight(shown ? held.value() : 0);
+    if (shown)
+        return;
+    // A hidden page's layouts keep what they measured, and pass no change up to the window themselves:
+    // the page's least size, which its layout sets, is taken anew here.
+    for (QLayout* layout : findChildren<QLayout*>())
+        layout->invalidate();
+    for (QWidget* widget : heldViewHeights.keys()) {
+        for (; widget && widget != this; widget = widget->parentWidget())
+            widget->updateGeometry();
+    }
+    if (layout())
+        setMinimumSize(layout()->totalMinimumSize());
+    if (QWidget* holder = parentWidget())
+        holder->updateGeometry();
+}
+
+int QeltViewFrame::RoomForView(QWidget* view)
+{
+    QWidget* top = window();
+    const int others = top->minimumSizeHint().height() - view->minimumHeight();
+    const int titleBar = top->style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    return utils::availableScreenGeometry(this).height() - titleBar - others;
 }
 
 void QeltViewFrame::CenterMarkdownView(ContentInfo info)
@@ -312,10 +361,11 @@ void QeltViewFrame::OnQeltsCountChanged()
 void QeltViewFrame::SetResultFormat(const utils::ResultFormat& rf)
 {
     resultFormat = rf;
-    if (!isVisible())
-        return;
-    if (const ZorvaneQeltConstPtr shown = ShownInController())
+    // Hidden too: the rows are what the window shows when it comes back, and what the keys copy.
+    if (const ZorvaneQeltConstPtr shown = ShownInController()) {
+        copyRemembered = false;
         FillQelt(WithShownContent(shown));
+    }
 }
 
 void QeltViewFrame::ShowOriginal(const QString& tab)
@@ -381,11 +431,11 @@ void QeltViewFrame::SelectRememberedRow(int list)
     dataRow = memory.dataRow;
     originalRow = memory.originalRow;
     if (list == 2) {
-        SelectFormat(2, originalRow < 4 ? originalRow : 0, +1);
+        SelectRememberedEntry(2, originalRow < 4 ? originalRow : 0);
     } else if (list == 1) {
         const int row = dataRow < dataRows.size() ? dataRow : 0;
         ScrollDataTo(row);
-        SelectFormat(1, row, +1);
+        SelectRememberedEntry(1, row);
     } else if (list == 0) {
         // Replaced, not deleted: this may run inside the earlier timer's own timeout.
         if (rememberedRowTimer) {
@@ -398,10 +448,22 @@ void QeltViewFrame::SelectRememberedRow(int list)
             if (!formatsHandled)
                 return;
             timer->stop();
-            SelectFormat(0, ocrRow >= ocrIndexCount ? 3 : ocrRow, +1);
+            SelectRememberedEntry(0, ocrRow >= ocrIndexCount ? 3 : ocrRow);
         });
         timer->start(100);
     }
+}
+
+void QeltViewFrame::SelectRememberedEntry(int list, int index)
+{
+    if (copyRemembered) {
+        SelectFormat(list, index, +1);
+        return;
+    }
+    const QList<ResultRow>& rows = list == 0 ? ocrRows : list == 1 ? dataRows : originalRows;
+    const int row = index - (list == 0 ? 3 : list == 2 ? 1 : 0);
+    if (row >= 0 && row < rows.size())
+        rows.at(row).lineEdit->setFocus(Qt::OtherFocusReason);
 }
 
 void QeltViewFrame::SelectRememberedRowOfCurrentTab()
@@ -413,7 +475,7 @@ void QeltViewFrame::SelectRememberedRowOfCurrentTab()
         SelectRememberedRow(1);
     } else if (tab == kOriginal) {
         originalRow = utils::rowMemory().originalRow;
-        SelectFormat(2, originalRow < 4 ? originalRow : 0, +1);
+        SelectRememberedEntry(2, originalRow < 4 ? originalRow : 0);
     }
 }
 
@@ -511,7 +573,7 @@ void QeltViewFrame::OnTabChanged(int index)
                 ui.lb_origin_image->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
         }
         originalRow = utils::rowMemory().originalRow;
-        SelectFormat(2, originalRow < 4 ? originalRow : 0, +1);
+        SelectRememberedEntry(2, originalRow < 4 ? originalRow : 0);
     } else if (tab == kSolver && qelt->hasContent() && solvedQeltId != qelt->id) {
         StartSolve(qelt);
     }
@@ -519,6 +581,7 @@ void QeltViewFrame::OnTabChanged(int index)
 
 void QeltViewFrame::OnTabBarClicked(int index)
 {
+    copyRemembered = true;
     SelectTab(index, false, true);
 }
 
@@ -569,5 +632,5 @@ void QeltViewFrame::OnQeltUpdated(QString qeltId)
         return;
     solvedQeltId.clear();
     if (const ZorvaneQeltPtr qelt = Controller()->qeltById(qeltId))
-        ShowQelt(qelt);
+        PresentQelt(qelt, false);
 }

@@ -1,6 +1,7 @@
 #include "view/page/savedImages.h"
 
 #include "core/Preset.h"
+#include "core/files.h"
 
 #include <QBuffer>
 #include <QDebug>
@@ -60,10 +61,12 @@ QString saveUnder(const QImage& image, const QString& firstPath)
     for (int counter = 0;; ++counter) {
         if (counter > 0)
             candidate = nextCandidate(candidate, counter);
-        if (QFile::rename(tempPath, candidate))
+        QString error;
+        const utils::RenameOutcome outcome = utils::renameNoReplace(tempPath, candidate, &error);
+        if (outcome == utils::RenameOutcome::Renamed)
             return candidate;
-        if (!QFileInfo::exists(candidate)) {
-            warn() << "Failed to save the image as" << candidate;
+        if (outcome == utils::RenameOutcome::Failed) {
+            warn() << "Failed to save the image as" << candidate << error;
             return QString();
         }
         if (counter == kMaxRenames) {

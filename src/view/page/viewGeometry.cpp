@@ -31,6 +31,11 @@ ContentSizing contentSizing(const ContentInfo& info, int screenWidth, int fontSi
     return {QSize(width, height), pad};
 }
 
+int viewHeight(const ContentSizing& sizing, int room)
+{
+    return std::max(0, std::min(sizing.size.height() - 2 * sizing.pad, room));
+}
+
 int scrollValueFor(int index, int count, int maximum)
 {
     if (count <= 1)

@@ -20,6 +20,10 @@ struct ContentSizing
 // screen less 20 px by 80 px, without padding.
 ContentSizing contentSizing(const ContentInfo& info, int screenWidth, int fontSize);
 
+// The height of the result view itself for `sizing`: the content with its margin, the padding of short
+// content left around the view; never above `room`, the most the window can give the view, nor below 0.
+int viewHeight(const ContentSizing& sizing, int room);
+
 // The scroll position that shows entry `index` of `count` entries on a bar running up to `maximum`: the
 // entries spread evenly over the bar; a single entry (or none) sits at 0.
 int scrollValueFor(int index, int count, int maximum);

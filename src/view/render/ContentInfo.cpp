@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -66,4 +67,19 @@ ContentInfo ContentInfo::fromReply(const QVariant& reply)
         return info;
     }
     return {false, width, height};
+}
+
+ContentInfo ContentInfo::fromReplies(const QVariant& reply, const QVariant& laidOut)
+{
+    ContentInfo info = fromReply(reply);
+    if (info.error || laidOut.type() != QVariant::Map)
+        return info;
+    const QVariantMap map = laidOut.toMap();
+    const int height = toSize(map.value(QStringLiteral("height")));
+    const int width = toSize(map.value(QStringLiteral("width")));
+    if (height < 0 || width < 0)
+        return info;
+    info.height = std::max(info.height, height);
+    info.width = std::max(info.width, width);
+    return info;
 }

@@ -15,6 +15,10 @@ struct ContentInfo
     // The page's reply to setText: [latexFailed, {"height": h, "width": w}]. A reply of any other
     // shape, or with a size that is negative, not a number or beyond int, gives an error.
     static ContentInfo fromReply(const QVariant& reply);
+    // The reply to setText, grown to the size the page reported later, {"height": h, "width": w}, once
+    // faces and images had come in: the larger of the two on each side. A later report that is no size
+    // leaves the reply's own.
+    static ContentInfo fromReplies(const QVariant& reply, const QVariant& laidOut);
 
     bool operator==(const ContentInfo& other) const
     {

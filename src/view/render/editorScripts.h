@@ -39,6 +39,8 @@ QString forceWidthScript();
 QString removeWidthScript();
 
 QString formatsScript();
+// The content's size as the page has laid it out by now: {"height": h, "width": w}.
+QString contentSizeScript();
 
 // Shows the piece `chunk` of a content `contentWidth` wide in a view of the chunk's size.
 QString chunkScript(const QRect& chunk, int contentWidth);
