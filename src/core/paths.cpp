@@ -1,5 +1,7 @@
 #include "core/paths.h"
 
+#include "core/files.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
@@ -114,10 +116,19 @@ QString setAside(const QString& path)
 {
     const QString base = path + QStringLiteral(".damaged-") +
                          QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss"));
-    QString aside = base;
-    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
-        aside = base + QStringLiteral("-%1").arg(n);
-    return QFile::rename(path, aside) ? aside : QString();
+    // Never over another kept file: a taken name moves on to the next number.
+    for (int n = 1; n <= 100; ++n) {
+        const QString aside = n == 1 ? base : base + QStringLiteral("-%1").arg(n);
+        switch (renameNoReplace(path, aside)) {
+        case RenameOutcome::Renamed:
+            return aside;
+        case RenameOutcome::Taken:
+            continue;
+        case RenameOutcome::Failed:
+            return QString();
+        }
+    }
+    return QString();
 }
 
 QString readTextFile(const QString& path)
