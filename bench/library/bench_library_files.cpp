@@ -149,7 +149,7 @@ void benchImageIndex(const QString& folder)
         QeltImageIndex read;
         QFile file(path);
         file.open(QIODevice::ReadOnly);
-        imageIndexFile::read(&file, read);
+        imageIndexFile::read(&file, read, folder + QStringLiteral("/images"));
     });
     const double bareLoad = bestOf([&] {
         QHash<QString, QeltImageRecord> read;
@@ -220,7 +220,7 @@ void benchCleanUp()
         QeltImageIndex read;
         QFile stored(QeltsImageController::indexFilePath());
         stored.open(QIODevice::ReadOnly);
-        imageIndexFile::read(&stored, read);
+        imageIndexFile::read(&stored, read, images);
         QDir(images).entryInfoList({QStringLiteral("*.png")}, QDir::Files | QDir::NoSymLinks | QDir::Hidden);
     });
     report("Start clean-up, 30000 files", ours, baseline, 2.0);

@@ -1,7 +1,8 @@
 // The library's stored and received forms from arbitrary bytes; the first byte picks the reader: the
 // Qelts file, the image index file, the downloaded-image list that crosses threads, a list page of the
 // service, a search reply, or the list cursor kept in the settings. Readers must neither crash nor keep
-// records from a read they report as failed (the sanitizers watch the rest).
+// a record they could not read whole (the sanitizers watch the rest); the stored files keep what was
+// read before the damage, and name no file outside the image folder.
 
 #include "library/DownloadedImageInfo.h"
 #include "library/QeltImageRecord.h"
@@ -27,13 +28,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     switch (data[0] % 6) {
     case 0: {
         QeltsContainer container(nullptr);
-        if (container.read(&device) != QeltsContainer::ReadResult::Ok && container.count() != 0)
+        const QeltsContainer::ReadResult result = container.read(&device);
+        if (result != QeltsContainer::ReadResult::Ok && result != QeltsContainer::ReadResult::InvalidRecord &&
+            container.count() != 0)
             std::abort();
+        for (const ZorvaneQeltPtr& qelt : container.all()) {
+            if (!qelt->isValid())
+                std::abort();
+        }
         break;
     }
     case 1: {
+        const QString folder = QStringLiteral("/data/images");
         QeltImageIndex index;
-        imageIndexFile::read(&device, index);
+        imageIndexFile::read(&device, index, folder);
+        for (const QeltImageRecord& record : qAsConst(index)) {
+            for (const ImageEntry* entry :
+                 {&record.renderedList, &record.originalList, &record.originalFull}) {
+                if (!entry->file.isEmpty() && (!entry->file.startsWith(folder + QLatin1Char('/')) ||
+                                               entry->file.count(QLatin1Char('/')) != 3))
+                    std::abort();
+            }
+        }
         break;
     }
     case 2: {

@@ -15,6 +15,7 @@
 #include "model/modelMetaTypes.h"
 #include "view/render/ContentInfo.h"
 
+#include <QDebug>
 #include <QDesktopWidget>
 #include <QMetaType>
 #include <QScopeGuard>
@@ -82,6 +83,8 @@ int runApplication(int& argc, char** argv, const std::function<void(Application&
         return 1;
     }
     Logger logger(QStringLiteral("zorvane"), 14);
+    if (!utils::settingsNote().isEmpty())
+        qWarning().noquote() << utils::settingsNote();
     std::unique_ptr<FullDumpHandler> fullDump;
     if (hasCommandLineArgument(kFullDumpSwitch)) {
         fullDump = std::make_unique<FullDumpHandler>();

@@ -55,6 +55,15 @@ void forwardToPrevious(QtMsgType type, const QMessageLogContext& context, const 
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
+// One line, ending in a plain newline as a terminal or a journal expects.
+void writeLine(std::FILE* stream, const QByteArray& line)
+{
+    const int length = line.endsWith("\r\n") ? line.size() - 2 : line.size();
+    std::fwrite(line.constData(), 1, size_t(length), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
 char levelLetter(QtMsgType type)
 {
     switch (type) {
@@ -150,14 +159,35 @@ int Logger::nextCounterAfter(const QString& fileName)
 
 void Logger::write(const QByteArray& line)
 {
-    if (!openLogFile())
+    if (!openLogFile()) {
+        writeToStandardError(line);
         return;
+    }
+    m_writingToStandardError = false;
     m_file->write(line);
     if (m_file->pos() >= kMaxFileSize) {
         m_file.reset();
     } else {
         m_file->flush();
     }
+}
+
+void Logger::writeToStandardError(const QByteArray& line)
+{
+    // A folder that cannot be written, a full disk: the lines still go somewhere a user or the
+    // desktop's journal can see. Said once for each run of failures.
+    if (!m_writingToStandardError) {
+        m_writingToStandardError = true;
+        const QMessageLogContext context;
+        const QString folder = utils::logsPath();
+        writeLine(stderr,
+                  formatLine(currentDateTime(), reinterpret_cast<quintptr>(QThread::currentThreadId()),
+                             QtWarningMsg, context,
+                             QStringLiteral("[Logger] No log file can be opened in \"%1\"; logging to "
+                                            "standard error")
+                                 .arg(folder)));
+    }
+    writeLine(stderr, line);
 }
 
 bool Logger::openLogFile()

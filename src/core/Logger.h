@@ -9,7 +9,8 @@
 class QFile;
 
 // Writes every Qt message of the process, from any thread, as one line into dated, numbered log files
-// in utils::logsPath(). A file is closed at 10 MiB; at most maxFiles files are kept. One instance at a
+// in utils::logsPath(), or to standard error while no file can be opened there. A file is closed at
+// 10 MiB; at most maxFiles files are kept. One instance at a
 // time: it installs itself as the message handler and puts the previous one back when destroyed.
 class Logger
 {
@@ -36,9 +37,12 @@ private:
     // Both run under the process-wide log mutex.
     bool openLogFile();
     void write(const QByteArray& line);
+    // Where a line goes when no log file can be opened.
+    void writeToStandardError(const QByteArray& line);
 
     std::unique_ptr<QFile> m_file;
     QString m_prefix;
     int m_maxFiles;
     QtMessageHandler m_previousHandler = nullptr;
+    bool m_writingToStandardError = false;
 };

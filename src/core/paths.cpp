@@ -1,6 +1,9 @@
 #include "core/paths.h"
 
+#include "core/files.h"
+
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -85,10 +88,47 @@ QString usableStatePath()
                           : usableFolder(data + QStringLiteral("/state"), "Failed to create path for state");
 }
 
+QString readableFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isDir() && info.isReadable() && info.isExecutable() ? path : QString();
+}
+
+QString readableDataPath()
+{
+    const QString location = dataLocation();
+    return location.isEmpty() ? QString() : readableFolder(QDir::cleanPath(location));
+}
+
+QString readableStatePath()
+{
+    const QString data = readableDataPath();
+    return data.isEmpty() ? QString() : readableFolder(data + QStringLiteral("/state"));
+}
+
 QString logsPath()
 {
     const QString location = dataLocation();
     return location.isEmpty() ? QString() : location + QStringLiteral("/logs");
+}
+
+QString setAside(const QString& path)
+{
+    const QString base = path + QStringLiteral(".damaged-") +
+                         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss"));
+    // Never over another kept file: a taken name moves on to the next number.
+    for (int n = 1; n <= 100; ++n) {
+        const QString aside = n == 1 ? base : base + QStringLiteral("-%1").arg(n);
+        switch (renameNoReplace(path, aside)) {
+        case RenameOutcome::Renamed:
+            return aside;
+        case RenameOutcome::Taken:
+            continue;
+        case RenameOutcome::Failed:
+            return QString();
+        }
+    }
+    return QString();
 }
 
 QString readTextFile(const QString& path)

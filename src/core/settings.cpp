@@ -1,5 +1,7 @@
 #include "core/settings.h"
 
+#include "core/paths.h"
+
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
@@ -57,10 +59,14 @@ Parse parseInChild()
     return Parse::Undecided;
 }
 
+// Said again once the log file is open: the settings are read before it is.
+QString g_note;
+
 // A value Qt cannot load (a list claiming thousands of millions of entries, say) throws from every read
-// that parses its section and from every write, which parses them all, or ends the process. Such a file
-// is moved aside, so the application starts with defaults and the user's old file is still there to
-// recover from.
+// that parses its section and from every write, which parses them all, or ends the process. A file
+// that does not parse at all (garbage, a cut-off line) would read as nearly empty and be written over
+// with defaults by the first write. Either is moved aside, so the application starts with defaults and
+// the user's old file is still there to recover from.
 void setAsideUnreadableSettings()
 {
     QString path;
@@ -70,18 +76,24 @@ void setAsideUnreadableSettings()
         try {
             // Sections are parsed when first needed; listing every key parses them all.
             (void)settings.allKeys();
-            return;
+            if (settings.status() == QSettings::AccessError) {
+                // Left as it is: nothing can be written over it either, and it is whole once it can be read.
+                g_note = QStringLiteral("[settings] Settings file cannot be read; starting with defaults: ") +
+                         path;
+                qWarning().noquote() << g_note;
+            }
+            if (settings.status() != QSettings::FormatError)
+                return;
         } catch (const std::exception&) {
         }
     } else {
         path = QSettings().fileName();
     }
-    const QString aside = path + QStringLiteral(".damaged-") +
-                          QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss"));
-    if (QFile::rename(path, aside))
-        qWarning() << "[settings] Unreadable settings file moved to" << aside;
-    else
-        qWarning() << "[settings] Unreadable settings file could not be moved aside:" << path;
+    const QString aside = utils::setAside(path);
+    g_note = aside.isEmpty()
+                 ? QStringLiteral("[settings] Unreadable settings file could not be moved aside: ") + path
+                 : QStringLiteral("[settings] Unreadable settings file moved to ") + aside;
+    qWarning().noquote() << g_note;
 }
 
 } // namespace
@@ -109,6 +121,11 @@ void migrateSettings(const std::function<bool(int)>& step)
     // A step that gives up is tried again at the next start.
     if (migrated)
         kKeySettingsVersion.set(kCurrentSettingsVersion);
+}
+
+QString settingsNote()
+{
+    return g_note;
 }
 
 bool migrateSettingsFromVersion(int)

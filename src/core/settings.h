@@ -120,11 +120,15 @@ namespace utils {
 
 // Brings stored settings up to the current version; run once per start, after the application
 // and organisation names are set and before anything else reads settings. A settings file that Qt
-// cannot read at all is first renamed to "<file>.damaged-<UTC time>", and the run starts afresh.
+// cannot read at all, or reads only in part, is first renamed to "<file>.damaged-<UTC time>", and the
+// run starts afresh.
 void migrateSettings();
 // As above with a replaceable step; the step gets the stored version and returns true once the
 // settings are current. A std::exception leaving the step is logged and nothing is stored.
 void migrateSettings(const std::function<bool(int)>& step);
+// What migrateSettings said of a settings file it could not read or set aside; empty when it read the
+// file. Logged again by the start-up once the log file is open.
+QString settingsNote();
 // The step from the stored version to the current one.
 bool migrateSettingsFromVersion(int version);
 

@@ -20,6 +20,7 @@ ImageCache::~ImageCache()
     {
         QMutexLocker lock(&m_mutex);
         m_listener = nullptr;
+        m_unreadableListener = nullptr;
     }
     m_pool.clear();
     m_pool.waitForDone();
@@ -53,11 +54,24 @@ void ImageCache::setListener(Listener listener)
     m_listener = std::move(listener);
 }
 
+void ImageCache::setUnreadableListener(UnreadableListener listener)
+{
+    QMutexLocker lock(&m_mutex);
+    m_unreadableListener = std::move(listener);
+}
+
 void ImageCache::onLoaded(const QString& path, const QImage& image)
 {
     QMutexLocker lock(&m_mutex);
-    if (!m_loading.remove(path))
+    if (!m_loading.contains(path))
         return;
+    if (image.isNull()) {
+        // Stays loading, so that no repaint starts another loader on it until its user lets it go.
+        if (m_unreadableListener)
+            m_unreadableListener(m_images.value(path).owner, path);
+        return;
+    }
+    m_loading.remove(path);
     CachedImage& entry = m_images[path];
     entry.image = image;
     if (m_listener)

@@ -13,12 +13,14 @@
 
 // Decoded gallery images by file path, loaded on a pool of its own threads so that scrolling never
 // waits for a decoder. Paths stay until their user removes them. The listener hears, on a pool thread
-// and with the cache's lock held, the owner of each image that arrives: it may only note or post that,
-// never call back into the cache.
+// and with the cache's lock held, the owner of each image that arrives, and the unreadable listener the
+// owner and path of each file that does not decode: they may only note or post that, never call back
+// into the cache.
 class ImageCache
 {
 public:
     using Listener = std::function<void(const QString& owner)>;
+    using UnreadableListener = std::function<void(const QString& owner, const QString& path)>;
     static constexpr int kMaxThreads = 10;
 
     static ImageCache& instance();
@@ -31,10 +33,12 @@ public:
     ImageCache(const ImageCache&) = delete;
     ImageCache& operator=(const ImageCache&) = delete;
 
-    // The picture when it is decoded; otherwise null, with a loader started unless one runs already.
+    // The picture when it is decoded; otherwise null, with a loader started unless one runs already or
+    // the file did not decode (until the path is removed).
     QImage get(const QString& path, const QString& owner);
     void remove(const QString& path);
     void setListener(Listener listener);
+    void setUnreadableListener(UnreadableListener listener);
 
     void onLoaded(const QString& path, const QImage& image);
 
@@ -45,6 +49,7 @@ private:
     QMap<QString, CachedImage> m_images;
     QSet<QString> m_loading;
     Listener m_listener;
+    UnreadableListener m_unreadableListener;
     QMutex m_mutex;
     QThreadPool m_pool;
 };

@@ -13,10 +13,8 @@ ImageLoader::~ImageLoader() = default;
 void ImageLoader::run()
 {
     QImage image;
-    if (!image.load(m_path)) {
+    if (!image.load(m_path))
         qWarning().noquote() << "Failed to load image from file:" << m_path;
-        return;
-    }
     if (m_callback)
         m_callback(m_path, image);
 }

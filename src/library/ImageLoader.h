@@ -7,7 +7,7 @@
 #include <functional>
 
 // Decodes one image file on a pool thread and hands the picture to its callback; a file that cannot
-// be read is logged and the callback is not called.
+// be read is logged and handed over as a null picture.
 class ImageLoader : public QRunnable
 {
 public:

@@ -1,5 +1,6 @@
 #include "library/QeltImageRecord.h"
 
+#include "library/imageFiles.h"
 #include "library/savedFile.h"
 
 #include <QDataStream>
@@ -8,21 +9,39 @@ namespace imageIndexFile {
 
 namespace {
 
-void readEntry(QDataStream& in, ImageEntry& entry)
+// The part after the last slash; the whole text when there is none.
+QString lastPart(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+void readEntry(QDataStream& in, ImageEntry& entry, const QString& folder)
 {
     qint32 width = 0, height = 0;
-    in >> entry.file >> width >> height;
-    entry.size = QSize(width, height);
+    QString stored;
+    in >> stored >> width >> height;
+    entry.file = fileIn(folder, stored);
+    entry.size = entry.file.isEmpty() ? QSize(0, 0) : QSize(width, height);
 }
 
 void writeEntry(QDataStream& out, const ImageEntry& entry)
 {
-    out << entry.file << qint32(entry.size.width()) << qint32(entry.size.height());
+    // A missing entry keeps its null name, as the file has always had it.
+    out << (entry.file.isNull() ? QString() : lastPart(entry.file)) << qint32(entry.size.width())
+        << qint32(entry.size.height());
 }
 
 } // namespace
 
-ReadResult read(QIODevice* device, QeltImageIndex& index, qint32* version)
+QString fileIn(const QString& folder, const QString& stored)
+{
+    const QString name = lastPart(stored);
+    if (folder.isEmpty() || !utils::isOwnImageFileName(name))
+        return QString();
+    return folder + QLatin1Char('/') + name;
+}
+
+ReadResult read(QIODevice* device, QeltImageIndex& index, const QString& folder, qint32* version)
 {
     QDataStream in(device);
     switch (utils::readStoredVersion(in, kVersion, version)) {
@@ -37,9 +56,9 @@ ReadResult read(QIODevice* device, QeltImageIndex& index, qint32* version)
         QString id;
         QeltImageRecord record;
         in >> id;
-        readEntry(in, record.renderedList);
-        readEntry(in, record.originalList);
-        readEntry(in, record.originalFull);
+        readEntry(in, record.renderedList, folder);
+        readEntry(in, record.originalList, folder);
+        readEntry(in, record.originalFull, folder);
         in >> record.originalUrl >> record.renderedUrl;
         if (in.status() != QDataStream::Ok)
             return ReadResult::Truncated;

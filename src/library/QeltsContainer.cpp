@@ -34,7 +34,9 @@ bool QeltsContainer::load(const QString& path)
                           << "Skipping file";
         return false;
     case ReadResult::InvalidRecord:
-        qWarning().noquote() << "[QeltsContainer] Invalid qelt record in" << path << "; file not loaded";
+        qWarning().noquote()
+            << QStringLiteral("[QeltsContainer] Invalid qelt record after %1 good ones in").arg(count())
+            << path;
         return false;
     }
     return false;
@@ -55,10 +57,8 @@ QeltsContainer::ReadResult QeltsContainer::read(QIODevice* device, qint32* versi
         auto qelt = std::make_shared<ZorvaneQelt>();
         in >> qelt->id >> qelt->latex >> qelt->text >> qelt->confidence >> qelt->modified_at >>
             qelt->created_at >> qelt->originalImageUrl >> qelt->renderedImageUrl;
-        if (in.status() != QDataStream::Ok || !qelt->isValid()) {
-            clear();
+        if (in.status() != QDataStream::Ok || !qelt->isValid())
             return ReadResult::InvalidRecord;
-        }
         insert(qelt, true);
     }
     return ReadResult::Ok;

@@ -25,12 +25,15 @@ public:
     // The image controller may be null: the Qelts then come and go without images.
     explicit QeltsContainer(QeltsImageController* imageController);
 
+    // True when the whole file was read. Otherwise the Qelts read before the damage stay (none for a
+    // file of another version or one that cannot be opened), and the reason is logged.
     bool load(const QString& path);
     // True when the new file is in place; the previous file is kept whole otherwise.
     bool save(const QString& path) const;
 
-    // The file's content from a device: the records are inserted (with images) as they are read; any
-    // invalid or cut-off record empties the container. `version` receives the version read.
+    // The file's content from a device: the records are inserted (with images) as they are read, and
+    // reading stops at the first invalid or cut-off record; those before it stay. `version` receives the
+    // version read.
     ReadResult read(QIODevice* device, qint32* version = nullptr);
     // False when the device refused a byte.
     bool write(QIODevice* device) const;

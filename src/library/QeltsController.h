@@ -138,6 +138,8 @@ private:
     void stopEditWatchIfIdle();
     void storePendingDeletions();
     void storeListCursor();
+    // After a load that stopped at damage: the file goes aside, and the next list asks for everything.
+    void keepDamagedFile(const QString& path);
     // A 3xx answer, logged: redirects are not followed, so it is a failure whatever its body says.
     static bool isRedirect(QNetworkReply* reply);
     void onQeltsLoaded(bool succeeded, bool forbidden);
@@ -184,7 +186,6 @@ private:
     // "LISTV1-" + user hex: the cursor of the last list page merged whole, saved with the Qelts file.
     SettingKey<QString> m_listCursorKey{QString(), QString()};
     QDateTime m_listCursor;
-    quint64 m_userCalls = 0; // tells whether a receiver of a signal of setUser set another user
     bool m_listRunning = false;
     QDateTime m_lastListTime;
     QPointer<QObject> m_mainWindow;

@@ -11,6 +11,7 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -49,7 +50,6 @@ bool isGone(QNetworkReply* reply)
 
 void QeltsController::setUser(const QString& user, const QString& token)
 {
-    const quint64 call = ++m_userCalls;
     if (!m_qeltsFilePath.isEmpty() && QFile::exists(m_qeltsFilePath))
         QFile::remove(m_qeltsFilePath);
     m_qeltsFilePath.clear();
@@ -108,24 +108,26 @@ void QeltsController::setUser(const QString& user, const QString& token)
     m_pendingDeletionsKey = SettingKey<QVariantList>(QStringLiteral("REMV2-") + hex, QVariantList());
     m_listCursorKey = SettingKey<QString>(QStringLiteral("LISTV1-") + hex, QString());
     const QString state = utils::usableStatePath(); // without one the Qelts live in memory only
+    const QString fileName = QStringLiteral("qelts-%1.dat").arg(hex);
     if (!state.isEmpty())
-        m_qeltsFilePath = QStringLiteral("%1/qelts-%2.dat").arg(state, hex);
+        m_qeltsFilePath = state + QLatin1Char('/') + fileName;
+    // A folder that cannot be written still shows what it holds; nothing is saved there.
+    const QString readable = utils::readableStatePath();
+    const QString readPath = !m_qeltsFilePath.isEmpty()
+                                 ? m_qeltsFilePath
+                                 : (readable.isEmpty() ? QString() : readable + QLatin1Char('/') + fileName);
     QDateTime lastModified;
-    if (!m_qeltsFilePath.isEmpty() && QFile::exists(m_qeltsFilePath)) {
+    if (!readPath.isEmpty() && (QFileInfo::exists(readPath) || QFileInfo(readPath).isSymLink())) {
         QElapsedTimer timer;
         timer.start();
-        if (!m_container.load(m_qeltsFilePath)) {
-            emit receivedForbidden();
-            // The application signs out from that signal: this start is over, and nothing of it may
-            // reach the service with the token that was just dropped.
-            if (call != m_userCalls)
-                return;
-        } else {
+        if (m_container.load(readPath)) {
             lastModified = readListCursor(m_listCursorKey.get());
             // No cursor stored yet: the newest-created Qelt's change, which may pass changes that no
             // list has reported; the stored cursor never does.
             if (!lastModified.isValid() && !m_container.isEmpty())
                 lastModified = QDateTime::fromSecsSinceEpoch(m_container.last()->modified_at, Qt::UTC);
+        } else {
+            keepDamagedFile(readPath);
         }
         if (timer.elapsed() >= 1000)
             APIHandler::log(QStringLiteral("loading %1").arg(timer.elapsed()), QStringLiteral("info"),
@@ -150,6 +152,23 @@ void QeltsController::setUser(const QString& user, const QString& token)
             });
     emit qeltsCountChanged();
     emit syncStateChanged();
+}
+
+void QeltsController::keepDamagedFile(const QString& path)
+{
+    // What was read before the damage stays; the whole list is asked for again, since the stored
+    // cursor speaks for Qelts that are now missing.
+    m_listCursorKey.remove();
+    const QString aside = path == m_qeltsFilePath ? utils::setAside(path) : QString();
+    if (aside.isEmpty() && path == m_qeltsFilePath) {
+        // Saving now would overwrite the rest of it: this run keeps its Qelts in memory only.
+        m_qeltsFilePath.clear();
+    }
+    qWarning().noquote() << QStringLiteral("[QeltsController] Qelts file cannot be read whole; kept %1 Qelts "
+                                           "read before the damage, the rest comes with the next list.")
+                                .arg(m_container.count())
+                         << (aside.isEmpty() ? QStringLiteral("File left in place:") + QLatin1Char(' ') + path
+                                             : QStringLiteral("File kept as:") + QLatin1Char(' ') + aside);
 }
 
 QDateTime QeltsController::readListCursor(const QString& stored)

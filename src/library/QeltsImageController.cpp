@@ -172,9 +172,18 @@ void QeltsImageController::onDownloadFinished(const QString& qeltId, const QStri
 void QeltsImageController::loadIndex()
 {
     m_index.clear();
-    const QString path = indexFilePath();
+    QString path = indexFilePath();
+    // A data folder that cannot be written still shows what it holds, and loses none of it.
+    const bool writable = !path.isEmpty();
+    if (!writable) {
+        const QString state = utils::readableStatePath();
+        path = state.isEmpty() ? QString() : state + QStringLiteral("/images.dat");
+    }
     if (path.isEmpty())
-        return; // no usable data folder: nothing to read, and no image folder to clean
+        return; // no data folder at all: nothing to read, and no image folder to clean
+    // Made when missing, and cleaned only where files can be deleted.
+    const bool deleting = writable && !utils::imagesFolder().isEmpty();
+    const QString folder = utils::readableImagesFolder();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning().noquote() << "[QeltsImageController]"
@@ -183,7 +192,7 @@ void QeltsImageController::loadIndex()
     } else {
         qint32 version = 0;
         QeltImageIndex read;
-        switch (imageIndexFile::read(&file, read, &version)) {
+        switch (imageIndexFile::read(&file, read, folder, &version)) {
         case imageIndexFile::ReadResult::Ok:
             m_index = read;
             break;
@@ -202,34 +211,70 @@ void QeltsImageController::loadIndex()
             break;
         }
     }
-    removeUnknownFiles();
+    removeUnknownFiles(folder, deleting);
 }
 
-void QeltsImageController::removeUnknownFiles()
+void QeltsImageController::removeUnknownFiles(const QString& folder, bool deleting)
 {
-    const QString folder = utils::imagesFolder();
     if (folder.isEmpty())
-        return; // logged where the folder was found unusable
-    // The folder is cleaned where it is made, so the listing's paths are clean; a stored path is cleaned
-    // before it is looked up, since an index written under "share//..." names the same files.
+        return; // without a folder every entry was read as missing
+    // Entries name files directly in the folder, as the listing does.
     QSet<QString> files;
     const QFileInfoList found =
         QDir(folder).entryInfoList({QStringLiteral("*.png")}, QDir::Files | QDir::NoSymLinks | QDir::Hidden);
     for (const QFileInfo& info : found) {
         // Only the files we named; a PNG someone else put here is not ours to delete.
         if (utils::isOwnImageFileName(info.fileName()))
-            files.insert(info.absoluteFilePath());
+            files.insert(folder + QLatin1Char('/') + info.fileName());
     }
     for (QeltImageRecord& record : m_index) {
         for (ImageEntry* entry : {&record.renderedList, &record.originalList, &record.originalFull}) {
-            if (entry->isMissing() || !files.remove(QDir::cleanPath(entry->file)))
+            if (entry->isMissing() || !files.remove(entry->file))
                 entry->clear();
         }
     }
+    if (!deleting)
+        return; // a folder that cannot be written keeps what no record names
     for (const QString& path : qAsConst(files)) {
         if (!QFile::remove(path))
             qWarning().noquote() << "Failed to remove the file:" << path;
     }
+}
+
+bool QeltsImageController::forgetUnreadableFile(const QString& qeltId, const QString& path)
+{
+    auto it = m_index.find(qeltId);
+    if (it == m_index.end() || path.isEmpty())
+        return false;
+    bool original = false, rendered = false;
+    for (ImageEntry* entry : {&it->originalList, &it->originalFull}) {
+        if (entry->file == path) {
+            original = true;
+            entry->clear();
+        }
+    }
+    if (it->renderedList.file == path) {
+        rendered = true;
+        it->renderedList.clear();
+    }
+    if (!original && !rendered)
+        return false;
+    qWarning().noquote() << "[QeltsImageController] Image file cannot be read; it is downloaded again:"
+                         << path;
+    // Ours and useless: no record names it now. In a folder that cannot be written it stays until the
+    // next clean-up that can.
+    if (utils::isOwnImageFileName(QFileInfo(path).fileName()) && !utils::imagesFolder().isEmpty())
+        QFile::remove(path);
+    if (original) {
+        it->originalRequested = false;
+        reloadOriginalImage(qeltId);
+    }
+    if (rendered) {
+        it = m_index.find(qeltId);
+        it->renderedRequested = false;
+        reloadRenderedImage(qeltId);
+    }
+    return true;
 }
 
 void QeltsImageController::saveIndex()

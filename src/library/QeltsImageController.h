@@ -33,6 +33,9 @@ public:
     ImageEntry originalImage(const QString& qeltId, const QString& url, bool request);
     void reloadOriginalImage(const QString& qeltId);
     void reloadRenderedImage(const QString& qeltId);
+    // A file of this Qelt's record that does not decode: its entry is cleared, the file removed and the
+    // image asked for again. False when the record names no such file (another controller's, say).
+    bool forgetUnreadableFile(const QString& qeltId, const QString& path);
 
     bool isSyncing() const;
 
@@ -55,7 +58,9 @@ private:
     void onDownloadFinished(const QString& qeltId, const QString& url, const DownloadedImageInfoList& images);
     ImageEntry query(const QString& qeltId, const QString& url, bool request, bool original,
                      ImageEntry QeltImageRecord::*entry);
-    void removeUnknownFiles();
+    // Clears the entries whose files are not in `folder`; with `deleting`, removes our files there that
+    // no entry names.
+    void removeUnknownFiles(const QString& folder, bool deleting);
 
     QeltImageIndex m_index;
     ImageDownloader* m_downloader;

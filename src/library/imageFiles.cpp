@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QRegularExpression>
 #include <QUuid>
 
 std::atomic<int> galleryCardWidth{0};
@@ -26,6 +25,12 @@ QString imagesFolder()
     return usableFolder(dataFolder() + QStringLiteral("/images"), "Failed to create path for images");
 }
 
+QString readableImagesFolder()
+{
+    const QString data = readableDataPath();
+    return data.isEmpty() ? QString() : readableFolder(data + QStringLiteral("/images"));
+}
+
 QString newImagePath()
 {
     const QString folder = imagesFolder();
@@ -41,8 +46,17 @@ QString newImagePath()
 
 bool isOwnImageFileName(const QString& fileName)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[0-9a-f]{32}\\.png$"));
-    return pattern.match(fileName).hasMatch();
+    // Checked for every entry of the index at each start: by hand, not by a regular expression.
+    constexpr int kDigits = 32;
+    if (fileName.size() != kDigits + 4 || !fileName.endsWith(QLatin1String(".png")))
+        return false;
+    for (int i = 0; i < kDigits; ++i) {
+        const QChar c = fileName.at(i);
+        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+              (c >= QLatin1Char('a') && c <= QLatin1Char('f'))))
+            return false;
+    }
+    return true;
 }
 
 QString saveImage(const QImage& image, QSize& size)

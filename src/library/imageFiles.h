@@ -22,6 +22,10 @@ QString dataFolder();
 // then write and delete nothing.
 QString imagesFolder();
 
+// The image folder as far as it can be read, written to or not; empty when it does not exist or cannot
+// be listed. Creates nothing: this is where a data folder that cannot be written shows its images from.
+QString readableImagesFolder();
+
 // A path in the image folder, 32 hex digits and ".png", that names no file yet; empty without a folder.
 QString newImagePath();
 

@@ -17,6 +17,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -283,20 +284,55 @@ private slots:
         QVERIFY(!QFileInfo::exists(SingleInstance::userServerPath()));
     }
 
+    void damagedSettingsAreSetAsideBeforeAnythingReadsThem_data()
+    {
+        QTest::addColumn<QByteArray>("damage"); // after a sign-in; null: a folder in the file's place
+        QTest::addColumn<QString>("logged");
+        // The account is read by the crash reporter at start; the polygon makes Qt die while parsing.
+        QTest::newRow("a value Qt dies on")
+            << QByteArray("Polygon=\"@Variant(\\0\\0\\0G\\x7f\\xff\\xff\\xff)\"\n")
+            << "Unreadable settings file moved to ";
+        QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
+                                 << "Unreadable settings file moved to ";
+        // Nothing can be written over it either: it stays, for whoever can mend it.
+        QTest::newRow("a folder in the file's place")
+            << QByteArray() << "Settings file cannot be read; starting with defaults: ";
+    }
+
     void damagedSettingsAreSetAsideBeforeAnythingReadsThem()
     {
-        // The account is read by the crash reporter at start; the polygon makes Qt die while parsing.
-        QVERIFY(writeRawSettings("[General]\nAuthInfo=me@example.org, t0k\n"
-                                 "Polygon=\"@Variant(\\0\\0\\0G\\x7f\\xff\\xff\\xff)\"\n"));
+        QFETCH(QByteArray, damage);
+        QFETCH(QString, logged);
+        QDir(utils::logsPath()).removeRecursively();
+        const QFileInfo settings(settingsFilePath());
+        auto removeFolder = qScopeGuard([&] { QDir(settings.filePath()).removeRecursively(); });
+        if (damage.isNull())
+            QVERIFY(QFile::remove(settings.filePath()) && QDir().mkpath(settings.filePath()));
+        else
+            QVERIFY(writeRawSettings("[General]\nAuthInfo=me@example.org, t0k\n" + damage));
         Child child(m_service->baseUrl(), {});
         QTRY_VERIFY(child.said("ready") || child.process.state() == QProcess::NotRunning);
         QVERIFY(child.said("ready"));
         child.tell("exit 0");
         QTRY_COMPARE(child.process.state(), QProcess::NotRunning);
         QCOMPARE(child.process.exitCode(), 0);
-        const QFileInfo settings(settingsFilePath());
-        QCOMPARE(
-            settings.absoluteDir().entryList({settings.fileName() + QStringLiteral(".damaged-*")}).size(), 1);
+        const QStringList aside =
+            settings.absoluteDir().entryList({settings.fileName() + QStringLiteral(".damaged-*")});
+        QCOMPARE(aside.size(), damage.isNull() ? 0 : 1);
+        QCOMPARE(QFileInfo(settings.filePath()).isDir(), damage.isNull());
+        // Said in the log, although the log file is opened after the settings are read.
+        QByteArray log;
+        const QDir logs(utils::logsPath());
+        for (const QString& name : logs.entryList({QStringLiteral("zorvane-*.log")}, QDir::Files)) {
+            QFile file(logs.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            log += file.readAll();
+        }
+        const QString named =
+            damage.isNull() ? settings.filePath() : settings.absoluteDir().filePath(aside.first());
+        QVERIFY2(log.contains(QFile::encodeName("[settings] " + logged + named)), log.constData());
+        if (!aside.isEmpty())
+            QVERIFY(QFile::remove(settings.absoluteDir().filePath(aside.first())));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "core/Logger.h"
 #include "core/paths.h"
+#include "support/ReadOnlyFolder.h"
 #include "support/TestMain.h"
 
 #include <QRegularExpression>
@@ -9,7 +10,46 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
+
+// Root needs it to make a folder read-only; made before any thread starts.
+[[maybe_unused]] const bool kOwnMounts = zq::test::enterOwnMountNamespace();
+
+// What this process writes to standard error while it lives, kept in a file instead.
+class StandardErrorCapture
+{
+public:
+    StandardErrorCapture()
+    {
+        std::fflush(stderr);
+        m_saved = ::dup(STDERR_FILENO);
+        m_file.open();
+        ::dup2(m_file.handle(), STDERR_FILENO);
+    }
+    ~StandardErrorCapture() { restore(); }
+    QByteArray take()
+    {
+        restore();
+        m_file.seek(0);
+        return m_file.readAll();
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
 
 QStringList g_forwarded;
 QMutex g_forwardedMutex;
@@ -185,20 +225,54 @@ private slots:
         QCOMPARE(readLog(today(2)).count(message.toLatin1()), 1);
     }
 
-    void uncreatableFolderDropsMessagesUntilItCanBeMade()
+    // A log file that cannot be opened sends the lines to standard error, and only there, until one can.
+    void unopenableLogFileWritesToStandardError_data()
     {
-        QDir().mkpath(QFileInfo(utils::logsPath()).absolutePath());
-        QFile blocker(utils::logsPath()); // a plain file where the folder should be
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QTest::addColumn<QString>("blocked");
+        QTest::newRow("a file in the folder's place") << "file";
+        QTest::newRow("read-only data folder") << "read-only";
+    }
+
+    void unopenableLogFileWritesToStandardError()
+    {
+        QFETCH(QString, blocked);
+        const QString logs = utils::logsPath();
+        const QString data = QFileInfo(logs).absolutePath();
+        QVERIFY(QDir().mkpath(blocked == "file" ? data : logs));
+        QFile blocker(logs); // a plain file where the folder should be
+        QVERIFY(blocked != "file" || blocker.open(QIODevice::WriteOnly));
         blocker.close();
+        auto readOnly = blocked == "file" ? nullptr : std::make_unique<zq::test::ReadOnlyFolder>(data);
+        if (readOnly && !readOnly->failure().isEmpty())
+            QSKIP(qPrintable(readOnly->failure()));
+        StandardErrorCapture captured;
         {
             Logger logger("zorvane", 14);
-            qInfo("dropped");
-            QVERIFY(blocker.remove());
-            qInfo("kept");
+            qInfo("[Test] first");
+            qWarning("[Test] second");
+            readOnly.reset();
+            QVERIFY(blocked != "file" || blocker.remove());
+            qInfo("[Test] kept");
         }
-        QVERIFY(readLog(today(1)).contains("kept"));
-        QVERIFY(!readLog(today(1)).contains("dropped"));
+        const QList<QByteArray> lines = captured.take().split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY2(
+            QRegularExpression("^\\[[^\\]]+\\]\\[\\d+\\]\\[W\\] \\[Logger\\] No log file can be opened in "
+                               "\"" +
+                               QRegularExpression::escape(logs) + "\"; logging to standard error$")
+                .match(lines.at(0))
+                .hasMatch(),
+            lines.at(0).constData());
+        QVERIFY2(
+            QRegularExpression("\\[I\\] \\[Test\\] first" + kLocation + "$").match(lines.at(1)).hasMatch(),
+            lines.at(1).constData());
+        QVERIFY(
+            QRegularExpression("\\[W\\] \\[Test\\] second" + kLocation + "$").match(lines.at(2)).hasMatch());
+        QCOMPARE(lines.at(3), QByteArray());
+        const QByteArray file = readLog(today(1));
+        QVERIFY(file.contains("[Test] kept"));
+        QVERIFY(!file.contains("first") && !file.contains("second"));
+        QVERIFY(g_forwarded.isEmpty());
     }
 
     void eightThreadsWriteOnlyWholeLines()

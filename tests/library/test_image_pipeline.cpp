@@ -183,6 +183,12 @@ private slots:
         for (int i = 0; i < 2; ++i) // asked again once its card finds nothing to show
             controller.reloadRenderedImage("q");
         QCOMPARE(asked.count(), 2);
+        // A file that does not decode is forgotten and asked for again at once; one it never named is not.
+        QVERIFY(!controller.forgetUnreadableFile("q", "/tmp/x.png"));
+        QVERIFY(controller.forgetUnreadableFile("q", "/tmp/y.png"));
+        QVERIFY(controller.renderedListImage("q", url("/r2.png"), false).isMissing());
+        QCOMPARE(asked.count(), 3);
+        QCOMPARE(asked.last(), (QVariantList{"q", url("/r2.png"), false}));
     }
 
     void startCleansImageFolder_data()
@@ -226,11 +232,58 @@ private slots:
         QCOMPARE(controller.index().size(), version == 1 ? 1 : 0);
         controller.saveIndex();
         QVERIFY(index.open(QIODevice::ReadOnly));
-        // Saved as laid out: id, the three entries (file, width, height), the two URLs.
-        QCOMPARE(index.readAll(), version == 1 ? fields(qint32(1), QString("q")) + entry(stored, 3, 3) +
+        // Saved as laid out: id, the three entries (file name, width, height), the two URLs.
+        QCOMPARE(index.readAll(), version == 1 ? fields(qint32(1), QString("q")) +
+                                                     entry(QFileInfo(named).fileName(), 3, 3) +
                                                      entry(QString(), 0, 0) + entry(QString(), 0, 0) +
                                                      fields(QString("o"), QString("r"))
                                                : fields(qint32(1)));
+    }
+
+    // The index names files in the image folder, so a data folder moved or restored elsewhere keeps them;
+    // an index from before names absolute paths in the folder's old place.
+    void aMovedDataFolderKeepsItsImages_data()
+    {
+        QTest::addColumn<bool>("absolute");
+        QTest::newRow("index of names") << false;
+        QTest::newRow("index of absolute paths from before") << true;
+    }
+
+    void aMovedDataFolderKeepsItsImages()
+    {
+        QFETCH(bool, absolute);
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
+        QTemporaryDir before, after;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(before.path()));
+        auto qelt = makeQelt("q", 10);
+        qelt->originalImageUrl = url("/o.png");
+        QPixmap captured(4, 2);
+        captured.fill(Qt::red);
+        QString written;
+        {
+            QeltsImageController controller;
+            controller.loadIndex();
+            controller.addQelt(qelt, captured);
+            written = controller.originalImage("q", qelt->originalImageUrl, false).file;
+            controller.saveIndex();
+        }
+        QVERIFY(QFile::exists(written));
+        if (absolute) {
+            QFile index(QeltsImageController::indexFilePath());
+            QVERIFY(index.open(QIODevice::WriteOnly));
+            index.write(fields(qint32(1), QString("q")) + entry(QString(), 0, 0) + entry(QString(), 0, 0) +
+                        entry(written, 4, 2) + fields(qelt->originalImageUrl, qelt->renderedImageUrl));
+        }
+        QVERIFY(QDir().rename(before.filePath("Zorvane"), after.filePath("Zorvane")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(after.path()));
+
+        QeltsImageController moved;
+        moved.loadIndex();
+        const ImageEntry original = moved.originalImage("q", qelt->originalImageUrl, false);
+        QCOMPARE(original.file, utils::imagesFolder() + "/" + QFileInfo(written).fileName());
+        QCOMPARE(QImage(original.file).size(), QSize(4, 2));
+        QCOMPARE(original.size, QSize(4, 2));
     }
 
     void cacheLoadsEachPathOnce_data()
@@ -268,12 +321,16 @@ private slots:
                 ::close(fd);
         });
         QMutex mutex;
-        QStringList told;
+        QStringList told, unreadable;
         if (listening)
             cache.setListener([&](const QString& owner) {
                 QMutexLocker lock(&mutex);
                 told << owner;
             });
+        cache.setUnreadableListener([&](const QString& owner, const QString& at) {
+            QMutexLocker lock(&mutex);
+            unreadable << owner + "@" + QFileInfo(at).fileName();
+        });
         g_warnings.clear();
         g_previousHandler = qInstallMessageHandler(recordWarning);
         auto restore = qScopeGuard([] { qInstallMessageHandler(g_previousHandler); });
@@ -299,6 +356,8 @@ private slots:
             feed(path);
         cache.waitForLoaders();
         QCOMPARE(g_warnings.filter("Failed to load image from file:").size(), exists ? 0 : 2);
+        // Each failed load is told once, to whoever asked first, so that its user can let it go.
+        QCOMPARE(unreadable, exists ? QStringList() : QStringList({"a@gone.png", "again@gone.png"}));
     }
 
     // At exit the cache goes while loaders still run; the listener, gone with its page, must not hear.

@@ -47,27 +47,34 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<ReadResult>("result");
+        QTest::addColumn<int>("kept"); // records read before the damage
         const QByteArray good = fields(qint32(2)) + qeltRecord(*makeQelt("a", 10));
+        const QByteArray next = qeltRecord(*makeQelt("b", 20));
         auto noTime = makeQelt("c", 30);
         noTime->created_at = 0;
-        QTest::newRow("version only") << fields(qint32(2)) << ReadResult::Ok;
-        QTest::newRow("empty") << QByteArray() << ReadResult::NoVersion;
-        QTest::newRow("version 3") << fields(qint32(3)) + good.mid(4) << ReadResult::WrongVersion;
-        QTest::newRow("last field cut") << good.chopped(1) << ReadResult::InvalidRecord;
-        QTest::newRow("zero created_at") << good + qeltRecord(*noTime) << ReadResult::InvalidRecord;
+        QTest::newRow("version only") << fields(qint32(2)) << ReadResult::Ok << 0;
+        QTest::newRow("empty") << QByteArray() << ReadResult::NoVersion << 0;
+        QTest::newRow("version 3") << fields(qint32(3)) + good.mid(4) << ReadResult::WrongVersion << 0;
+        QTest::newRow("last field cut") << good.chopped(1) << ReadResult::InvalidRecord << 0;
+        QTest::newRow("zero created_at")
+            << good + qeltRecord(*noTime) + next << ReadResult::InvalidRecord << 1;
+        QTest::newRow("second record cut") << good + next.left(30) << ReadResult::InvalidRecord << 1;
         QTest::newRow("odd string length")
-            << fields(qint32(2), quint32(3)) + "abc" << ReadResult::InvalidRecord;
+            << fields(qint32(2), quint32(3)) + "abc" << ReadResult::InvalidRecord << 0;
     }
 
     void readingDamagedFiles()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(ReadResult, result);
+        QFETCH(int, kept);
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         QeltsContainer container(nullptr);
         QCOMPARE(container.read(&buffer), result);
-        QCOMPARE(container.count(), 0);
+        QCOMPARE(container.count(), kept);
+        if (kept)
+            QCOMPARE(*container.first(), *makeQelt("a", 10));
     }
 
     void navigation_data()

@@ -4,16 +4,22 @@
 #include "core/identity.h"
 #include "core/paths.h"
 #include "library/ImageDownloader.h"
+#include "library/QeltsContainer.h"
 #include "library/QeltsController.h"
 #include "support/FakeAccount.h"
+#include "support/ReadOnlyFolder.h"
 #include "support/TestMain.h"
 
 #include <QDirIterator>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QUrlQuery>
 
 namespace {
+
+// Root needs it to make a folder read-only; made before any thread starts.
+[[maybe_unused]] const bool kOwnMounts = zq::test::enterOwnMountNamespace();
 
 QStringList g_critical; // critical lines logged while a test listens
 QtMessageHandler g_previousHandler = nullptr;
@@ -283,36 +289,65 @@ private slots:
         QVERIFY(!m_controller->qeltById("q2"));
     }
 
-    // The application signs out when the Qelts file cannot be read: the start it interrupts must
-    // neither list with the dropped token nor show anything.
-    void signOutDuringTheStartEndsIt_data()
+    // A Qelts file that does not read whole keeps what was read before the damage, offline too; the file
+    // goes aside where no save overwrites it, and the next list asks for everything.
+    void aDamagedFileKeepsWhatWasReadAndIsSetAside_data()
     {
         QTest::addColumn<QByteArray>("file"); // empty: a folder in its place
-        QTest::newRow("another version") << fields(qint32(3));
-        QTest::newRow("cut short") << fields(qint32(2), QString("q1"));
-        QTest::newRow("a folder in its place") << QByteArray();
+        QTest::addColumn<QStringList>("kept");
+        const QByteArray q1 = qeltRecord(*makeQelt("q1", 10));
+        QTest::newRow("cut short") << fields(qint32(2)) + q1 + qeltRecord(*makeQelt("q2", 20)).left(25)
+                                   << QStringList{"q1"};
+        QTest::newRow("another version") << fields(qint32(3)) + q1 << QStringList{};
+        QTest::newRow("garbage") << QByteArray(300, '\xa5') << QStringList{};
+        QTest::newRow("a folder in its place") << QByteArray() << QStringList{};
     }
-    void signOutDuringTheStartEndsIt()
+    void aDamagedFileKeepsWhatWasReadAndIsSetAside()
     {
         QFETCH(QByteArray, file);
-        const QString path = QStringLiteral("%1/qelts-%2.dat")
-                                 .arg(utils::statePath(), QeltsController::userHex("me@example.org"));
+        QFETCH(QStringList, kept);
+        m_account->add("q2");
+        const QString hex = QeltsController::userHex("me@example.org");
+        const QString path = QStringLiteral("%1/qelts-%2.dat").arg(utils::statePath(), hex);
         QFile stored(path);
         QVERIFY(file.isEmpty() ? QDir().mkpath(path) : stored.open(QIODevice::WriteOnly));
-        stored.write(file);
+        if (!file.isEmpty())
+            stored.write(file);
         stored.close();
-        auto removeFolder = qScopeGuard([&] { QDir(path).removeRecursively(); });
+        // The cursor saved with the file speaks for Qelts that are no longer read.
+        SettingKey<QString>("LISTV1-" + hex, QString()).set("2024-01-01T00:00:02Z");
+        const QDir state(utils::statePath());
+        auto removeAside = qScopeGuard([&] {
+            for (const QString& name :
+                 state.entryList({"qelts-*.damaged-*"}, QDir::AllEntries | QDir::Hidden))
+                QFileInfo(state.filePath(name)).isDir() ? QDir(state.filePath(name)).removeRecursively()
+                                                        : QFile::remove(state.filePath(name));
+        });
+
+        APIHandler::overrideNetworkAvailabilityForTesting(false);
         m_controller = std::make_unique<QeltsController>(nullptr, &m_manager);
-        connect(m_controller.get(), &QeltsController::receivedForbidden, m_controller.get(),
-                [this] { m_controller->setUser(QString(), QString()); });
+        QSignalSpy forbidden(m_controller.get(), &QeltsController::receivedForbidden);
         m_controller->setUser("me@example.org", "t0k");
-        bool settled = false; // after the first list would have started
-        QTimer::singleShot(20, this, [&settled] { settled = true; });
-        QTRY_VERIFY(settled);
-        QVERIFY(!m_controller->isListing());
-        QCOMPARE(m_controller->count(), 0);
-        QCOMPARE(lists().size(), 0);
-        QCOMPARE(QFileInfo::exists(path), file.isEmpty());
+        QStringList ids;
+        for (const ZorvaneQeltPtr& qelt : m_controller->allQelts())
+            ids << qelt->id;
+        QCOMPARE(ids, kept);
+        QCOMPARE(forbidden.count(), 0);
+        const QStringList aside = state.entryList({"qelts-" + hex + ".dat.damaged-*"}, QDir::AllEntries);
+        QCOMPARE(aside.size(), 1);
+        QFile damaged(state.filePath(aside.first()));
+        QCOMPARE(damaged.open(QIODevice::ReadOnly) ? damaged.readAll() : QByteArray(), file);
+        m_controller->saveToDisk(); // what was kept, in a file of its own
+        QeltsContainer saved(nullptr);
+        QVERIFY(saved.load(path));
+        QCOMPARE(saved.count(), kept.size());
+
+        APIHandler::overrideNetworkAvailabilityForTesting(true);
+        m_controller->startSync();
+        QTRY_VERIFY(!lists().isEmpty() && !m_controller->isListing());
+        QVERIFY(!QUrlQuery(lists().first().query).hasQueryItem("modified_after"));
+        QCOMPARE(m_controller->count(), 2);
+        QCOMPARE(state.entryList({"qelts-" + hex + ".dat.damaged-*"}, QDir::AllEntries), aside);
     }
 
     void aDeletionCutShortByACrashStaysDeletedOffline()
@@ -376,6 +411,61 @@ private slots:
         QCOMPARE(files.next(), home.filePath(blocked));
         QVERIFY(!files.hasNext());
         QCOMPARE(g_critical.size(), 1);
+    }
+
+    // A data folder or home that cannot be written still shows the Qelts and images it holds, and
+    // changes nothing in it.
+    void aReadOnlyDataFolderShowsWhatItHolds_data()
+    {
+        QTest::addColumn<QString>("readOnly"); // under a fresh data home
+        QTest::newRow("data folder") << "Zorvane/Zorvane Qelting Tool";
+        QTest::newRow("data home") << "";
+    }
+    void aReadOnlyDataFolderShowsWhatItHolds()
+    {
+        QFETCH(QString, readOnly);
+        QTemporaryDir home;
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+        auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
+        start();
+        auto capture = makeQelt("c1", QDateTime::currentSecsSinceEpoch());
+        capture->originalImageUrl = "http://img/c1/o.png";
+        QPixmap captured(4, 2);
+        captured.fill(Qt::red);
+        QVERIFY(m_controller->addQelt(capture, true, captured));
+        m_controller->saveToDisk();
+        m_controller.reset();
+        const auto tree = [&home] {
+            QStringList items;
+            QDirIterator it(home.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QFileInfo info(it.next());
+                items << info.filePath() + "|" + QString::number(info.size()) + "|" +
+                             info.lastModified().toString(Qt::ISODateWithMs);
+            }
+            items.sort();
+            return items;
+        };
+        const QStringList before = tree();
+        ReadOnlyFolder folder(home.filePath(readOnly));
+        if (!folder.failure().isEmpty())
+            QSKIP(qPrintable(folder.failure()));
+
+        APIHandler::overrideNetworkAvailabilityForTesting(false);
+        m_controller = std::make_unique<QeltsController>(nullptr, &m_manager);
+        m_controller->setUser("me@example.org", "t0k");
+        QVERIFY(m_controller->qeltById("q1"));
+        QCOMPARE(m_controller->count(), 2);
+        QeltsImageController* images = m_controller->imageController();
+        images->loadIndex();
+        const ImageEntry original = images->originalImage("c1", capture->originalImageUrl, false);
+        QCOMPARE(original.size, QSize(4, 2));
+        QCOMPARE(QImage(original.file).size(), QSize(4, 2));
+        m_controller->removeQelt("q1");
+        m_controller->saveToDisk();
+        QCOMPARE(tree(), before);
     }
 
     void redirectsAreFailuresThatLoseNothing_data()

@@ -45,6 +45,10 @@ QeltListFrame::QeltListFrame(QWidget* parent, QeltControllerSwitch* controllers)
     ImageCache::instance().setListener([this](const QString& owner) {
         QMetaObject::invokeMethod(this, "redrawItem", Qt::AutoConnection, Q_ARG(QString, owner));
     });
+    ImageCache::instance().setUnreadableListener([this](const QString& owner, const QString& path) {
+        QMetaObject::invokeMethod(
+            this, [this, owner, path] { onImageUnreadable(owner, path); }, Qt::QueuedConnection);
+    });
 
     auto* unloadTimer = new QTimer(this);
     connect(unloadTimer, &QTimer::timeout, this, &QeltListFrame::unloadNotVisibleItems);
@@ -57,6 +61,7 @@ QeltListFrame::QeltListFrame(QWidget* parent, QeltControllerSwitch* controllers)
 QeltListFrame::~QeltListFrame()
 {
     ImageCache::instance().setListener({});
+    ImageCache::instance().setUnreadableListener({});
     m_animations.clear();
     // Cards out of the scene belong to the table alone; the ones in it are taken out first so that
     // every card dies exactly once.

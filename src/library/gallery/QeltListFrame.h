@@ -69,6 +69,8 @@ public slots:
     void onDeleteItem(QeltGraphicsItem* item);
     void onOpenItemInQeltWeb(QeltGraphicsItem* item);
     void onImageForListDownloaded();
+    // A card's file that does not decode: its record forgets it and the image is downloaded again.
+    void onImageUnreadable(const QString& qeltId, const QString& path);
     void onQeltsChanged();
     void unloadNotVisibleItems();
     void updateQeltsView();

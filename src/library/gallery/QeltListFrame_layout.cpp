@@ -241,6 +241,16 @@ void QeltListFrame::onImageForListDownloaded()
         m_rebuildRequested = true;
 }
 
+void QeltListFrame::onImageUnreadable(const QString& qeltId, const QString& path)
+{
+    bool forgotten = false;
+    for (QeltsController* controller : {m_switch->first(), m_switch->second()})
+        forgotten = controller->imageController()->forgetUnreadableFile(qeltId, path) || forgotten;
+    // The card lets the file go and shows the new one once it is downloaded.
+    if (forgotten)
+        onImageForListDownloaded();
+}
+
 void QeltListFrame::removeItem(QeltGraphicsItem* item)
 {
     const QString id = item->qeltId();

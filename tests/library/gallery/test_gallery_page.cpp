@@ -50,6 +50,16 @@ class TestGalleryPage : public QObject
         QTRY_VERIFY(settled);
     }
 
+    static QByteArray png(int width, int height)
+    {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return buffer.data();
+    }
+
     static QString id(int i) { return QStringLiteral("q%1").arg(i, 3, 10, QChar('0')); }
 
     void addToLibrary(int count)
@@ -414,6 +424,61 @@ private slots:
         QCOMPARE(laidOut.count(), rebuilds);
         QTRY_VERIFY(m_frame->findChild<QeltsView*>("qelts_view")->sceneRect().height() <
                     sceneBefore.height());
+    }
+
+    // A cached file that does not decode is not shown blank for ever: the index forgets it, the file goes,
+    // and the picture is downloaded again.
+    void unreadableCachedImageIsDownloadedAgain_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QByteArray>("cached");
+        QTest::newRow("zero bytes, rendered") << "rb_rendered" << QByteArray();
+        QTest::newRow("garbage, original") << "rb_original" << QByteArray(500, '\x5a');
+        QTest::newRow("cut-off picture, rendered") << "rb_rendered" << png(40, 20).left(40);
+    }
+
+    void unreadableCachedImageIsDownloadedAgain()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QByteArray, cached);
+        const bool original = mode == "rb_original";
+        QTest::mouseClick(child<QRadioButton>(qPrintable(mode)), Qt::LeftButton);
+        auto qelt = makeQelt("g", 1000);
+        qelt->originalImageUrl = m_service->baseUrl() + "/o.png";
+        qelt->renderedImageUrl = m_service->baseUrl() + "/r.png";
+        const QString url = original ? qelt->originalImageUrl : qelt->renderedImageUrl;
+        m_service->on("GET", QUrl(url).path(), Reply::raw(png(80, 40), "image/png"));
+        const QString broken = utils::newImagePath();
+        const QString whole = utils::newImagePath() + ".tmp";
+        for (const auto& [path, bytes] : {std::pair{broken, cached}, std::pair{whole, png(80, 40)}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        QVERIFY(QFile::rename(whole, whole.chopped(4)));
+        // The index as a former run left it: the shown file broken, the full-size original whole.
+        const auto entry = [](const QString& file) { return fields(file, qint32(80), qint32(40)); };
+        QFile index(QeltsImageController::indexFilePath());
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write(fields(qint32(1), qelt->id) + entry(original ? QString() : broken) +
+                    entry(original ? broken : QString()) + entry(original ? whole.chopped(4) : QString()) +
+                    fields(qelt->originalImageUrl, qelt->renderedImageUrl));
+        index.close();
+        QeltsImageController* images = m_library->imageController();
+        images->loadIndex();
+        m_library->addQelt(qelt, true);
+
+        QeltGraphicsItem* card = m_frame->cards().value("g");
+        QVERIFY(card);
+        const auto shown = [&] { return original ? card->originalRecord() : card->renderedRecord(); };
+        QTRY_VERIFY(!shown().image.isNull());
+        QCOMPARE(m_service->requestsTo(QUrl(url).path()).size(), 1);
+        QVERIFY(!QFile::exists(broken));
+        const ImageEntry now = original ? images->originalListImage("g", url, false)
+                                        : images->renderedListImage("g", url, false);
+        QVERIFY(now.file != broken && QFileInfo(now.file).dir() == QFileInfo(broken).dir());
+        QCOMPARE(shown().image.size(), now.size);
+        QCOMPARE(now.size.width(), galleryCardWidth.load());
     }
 
     void farCardsLeaveTheSceneAndComeBack()
