@@ -17,6 +17,7 @@
 
 #include <QDebug>
 #include <QDesktopWidget>
+#include <QGuiApplication>
 #include <QMetaType>
 #include <QScopeGuard>
 #include <QScreen>
@@ -54,6 +55,9 @@ void prepareProcess()
     // Read when the application object is made, so set before it.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    // Qt's own answer to the session manager closes every window, and a window that only hides itself
+    // would cancel the log-out; the application saves on the request itself.
+    QGuiApplication::setFallbackSessionManagementEnabled(false);
 }
 
 } // namespace startup
