@@ -189,13 +189,10 @@ void LatexResultDialog::OnQeltsCountChanged()
 
 void LatexResultDialog::OnFormattingChanged(utils::ResultFormat rf)
 {
-    if (!viewFrame)
-        return;
-    viewFrame->SetResultFormat(rf);
-    if (!viewFrame->isVisible())
-        return;
-    if (const ZorvaneQeltPtr qelt = switcher->current()->qeltById(viewFrame->currentQeltId()))
-        viewFrame->FillQelt(qelt);
+    // The page fills its rows again itself, shown or hidden; a second fill here would only render the
+    // same text twice.
+    if (viewFrame)
+        viewFrame->SetResultFormat(rf);
 }
 
 void LatexResultDialog::OnNonLatexFormatsChanged(QList<bool> format)
