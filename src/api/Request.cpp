@@ -62,11 +62,12 @@ QDebug Request::logWarning() const
     return prefixed(QMessageLogger(nullptr, 0, nullptr, "default").warning(), className());
 }
 
-QNetworkRequest Request::networkRequest(const QString& path, Authorization authorization) const
+QNetworkRequest Request::networkRequest(const QString& path, Authorization authorization,
+                                        http::Transfer transfer) const
 {
     const QString url = utils::apiUrl() + path;
-    return authorization == Authorization::Bearer ? http::authorizedRequest(url, m_token)
-                                                  : http::anonymousRequest(url);
+    return authorization == Authorization::Bearer ? http::authorizedRequest(url, m_token, transfer)
+                                                  : http::anonymousRequest(url, transfer);
 }
 
 QNetworkReply* Request::watchReply(QNetworkReply* reply)

@@ -8,18 +8,40 @@
 #include <QNetworkReply>
 #include <QUrl>
 
+#include <atomic>
+
 namespace ZorvaneAPI::http {
 
-QNetworkRequest anonymousRequest(const QString& url)
+namespace {
+
+// -1: the product's limits. Read by the list downloader's worker thread too.
+std::atomic<int> limitOverrideMs{-1};
+
+} // namespace
+
+int transferLimitMs(Transfer transfer)
+{
+    if (const int forced = limitOverrideMs.load(); forced >= 0)
+        return forced;
+    return transfer == Transfer::Work ? kWorkTransferLimitMs : kCallTransferLimitMs;
+}
+
+void overrideTransferLimitForTesting(std::optional<int> ms)
+{
+    limitOverrideMs = ms ? *ms : -1;
+}
+
+QNetworkRequest anonymousRequest(const QString& url, Transfer transfer)
 {
     QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
     request.setHeader(QNetworkRequest::UserAgentHeader, utils::appVersionString());
+    request.setTransferTimeout(transferLimitMs(transfer));
     return request;
 }
 
-QNetworkRequest authorizedRequest(const QString& url, const QString& token)
+QNetworkRequest authorizedRequest(const QString& url, const QString& token, Transfer transfer)
 {
-    QNetworkRequest request = anonymousRequest(url);
+    QNetworkRequest request = anonymousRequest(url, transfer);
     request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
     return request;
 }

@@ -21,6 +21,7 @@
 #include "support/FakeAccount.h"
 #include "support/FakeLogins.h"
 #include "support/PrivateDisplay.h"
+#include "support/SilentService.h"
 #include "support/TestMain.h"
 
 #include <QAbstractItemView>
@@ -703,6 +704,18 @@ private slots:
                                                "&Tutorial", "&About"}));
         QTEST(QStringList(shown.mid(6)), "entries");
         QCOMPARE(commands, QList<Command>{state == "offered" ? Command::UpdateNow : Command::Quit});
+    }
+
+    // A site that takes the check and never answers: the check ends after its limit like any failed one.
+    void stalledCheckGivesTheEntryBack()
+    {
+        SilentService silent;
+        silent.stall([] { app().tray().checkUpdatesAction()->trigger(); });
+        QVERIFY(!app().tray().checkUpdatesAction()->isEnabled());
+        QTRY_COMPARE(balloonText(), QString("Check for updates\nNetwork error"));
+        QCOMPARE(app().tray().checkUpdatesAction()->text(), QString("Check for Updates..."));
+        QVERIFY(app().tray().checkUpdatesAction()->isEnabled());
+        QVERIFY(!app().tray().updateCheckRunning());
     }
 
     // Last: the update ends with the silent restart's exit, after which no event loop of the test runs.
