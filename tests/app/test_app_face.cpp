@@ -706,21 +706,17 @@ private slots:
         QCOMPARE(commands, QList<Command>{state == "offered" ? Command::UpdateNow : Command::Quit});
     }
 
-    // A site that takes the check and never answers: the check ends after its limit like any failed one.
-    void stalledCheckGivesTheEntryBack()
+    // Last: the update ends with the silent restart's exit, after which no event loop of the test runs.
+    void userCheckOffersTheUpdateWhichItsBalloonRuns()
     {
+        // A site that takes the check and never answers: the check ends after its limit like a failed one.
         SilentService silent;
         silent.stall([] { app().tray().checkUpdatesAction()->trigger(); });
         QVERIFY(!app().tray().checkUpdatesAction()->isEnabled());
         QTRY_COMPARE(balloonText(), QString("Check for updates\nNetwork error"));
-        QCOMPARE(app().tray().checkUpdatesAction()->text(), QString("Check for Updates..."));
         QVERIFY(app().tray().checkUpdatesAction()->isEnabled());
-        QVERIFY(!app().tray().updateCheckRunning());
-    }
+        closeBalloon();
 
-    // Last: the update ends with the silent restart's exit, after which no event loop of the test runs.
-    void userCheckOffersTheUpdateWhichItsBalloonRuns()
-    {
         m_manifest = QJsonObject{{"version", "00.00.0001"}, {"percent", 100}, {"url", ""}};
         app().tray().checkUpdatesAction()->trigger();
         QCOMPARE(app().tray().checkUpdatesAction()->text(), QString("Check for Updates... (Running)"));
