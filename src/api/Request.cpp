@@ -75,6 +75,7 @@ QNetworkReply* Request::watchReply(QNetworkReply* reply)
     // A request dropped before its reply ends takes the reply with it instead of leaking it.
     reply->setParent(this);
     connect(reply, &QNetworkReply::finished, this, &Request::responseHandler);
+    http::watchSilence(*reply);
     return reply;
 }
 

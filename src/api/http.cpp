@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QNetworkReply>
+#include <QTimer>
 #include <QUrl>
 
 #include <atomic>
@@ -16,6 +17,9 @@ namespace {
 
 // -1: the product's limits. Read by the list downloader's worker thread too.
 std::atomic<int> limitOverrideMs{-1};
+
+// Where a Work request carries its limit to watchSilence.
+const auto kSilenceLimitAttribute = QNetworkRequest::Attribute(QNetworkRequest::User + 1);
 
 } // namespace
 
@@ -35,7 +39,10 @@ QNetworkRequest anonymousRequest(const QString& url, Transfer transfer)
 {
     QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
     request.setHeader(QNetworkRequest::UserAgentHeader, utils::appVersionString());
-    request.setTransferTimeout(transferLimitMs(transfer));
+    if (transfer == Transfer::Work)
+        request.setAttribute(kSilenceLimitAttribute, transferLimitMs(transfer));
+    else
+        request.setTransferTimeout(transferLimitMs(transfer));
     return request;
 }
 
@@ -44,6 +51,28 @@ QNetworkRequest authorizedRequest(const QString& url, const QString& token, Tran
     QNetworkRequest request = anonymousRequest(url, transfer);
     request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
     return request;
+}
+
+void watchSilence(QNetworkReply& reply)
+{
+    const QVariant limit = reply.request().attribute(kSilenceLimitAttribute);
+    if (!limit.isValid())
+        return;
+    auto* timer = new QTimer(&reply);
+    timer->setSingleShot(true);
+    timer->setInterval(limit.toInt());
+    const auto restart = [timer] { timer->start(); };
+    QObject::connect(&reply, &QNetworkReply::uploadProgress, timer, restart);
+    QObject::connect(&reply, &QNetworkReply::downloadProgress, timer, restart);
+    QObject::connect(&reply, &QNetworkReply::finished, timer, &QTimer::stop);
+    QObject::connect(timer, &QTimer::timeout, &reply, [&reply, timer] {
+        if (!reply.isRunning())
+            return;
+        qWarning().noquote() << "[ZorvaneAPI::http] Nothing sent or received for" << timer->interval()
+                             << "ms, giving up" << reply.url().path();
+        reply.abort();
+    });
+    timer->start();
 }
 
 void settleReply(QNetworkReply& reply)

@@ -12,15 +12,17 @@ class QNetworkReply;
 // replies are handled alike everywhere.
 namespace ZorvaneAPI::http {
 
-// How long a transfer may go without a byte moving either way before it is given up. A service that takes
-// a request and never answers would otherwise hold it open for ever; given up, the reply fails with
+// How long a transfer may go without a byte moving before it is given up. A service that takes a request
+// and never answers would otherwise hold it open for ever; given up, the reply fails with
 // QNetworkReply::OperationCanceledError and goes the caller's way for failures (retry, message).
 enum class Transfer {
-    // Calls, lists, edits, sign-in polling, events and downloads: a living service sends bytes soon.
+    // Calls, lists, edits, sign-in polling, events and downloads: a small body goes up, and a living
+    // service answers soon and keeps its bytes coming. Qt's transfer timeout keeps the limit: from the
+    // send to the answer's first byte, then between its bytes.
     Call,
-    // A picture, drawing or document goes up, or a question: the last bytes may still be on their way out
-    // of the system's buffers on a slow mobile link when the service starts working, and it answers once
-    // it has recognised or composed.
+    // A picture, drawing or document goes up, or a question, and the service recognises or composes before
+    // it answers. Qt's timeout would count the whole upload, cutting a large picture on a slow mobile
+    // link, so watchSilence keeps the limit instead: every byte sent or received starts it again.
     Work,
 };
 inline constexpr int kCallTransferLimitMs = 60000;
@@ -36,6 +38,9 @@ QNetworkRequest authorizedRequest(const QString& url, const QString& token,
                                   Transfer transfer = Transfer::Call);
 // url with the User-Agent and the transfer's limit only: the sign-in calls and the site carry no token.
 QNetworkRequest anonymousRequest(const QString& url, Transfer transfer = Transfer::Call);
+// The limit of a Work request, on its reply: armed now, started again by every byte sent or received,
+// and the reply aborted when it runs out. Nothing for other requests, whose limit Qt keeps.
+void watchSilence(QNetworkReply& reply);
 
 // The first step of every reply: network access restored and the reply's disposal scheduled.
 void settleReply(QNetworkReply& reply);
