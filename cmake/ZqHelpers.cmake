@@ -1,10 +1,13 @@
 # Shared build helpers: one library per source folder, one test executable per unit.
 
-# zq_add_library(<name> [DEPS <targets>...] [EXCLUDE <files>...])
+# zq_add_library(<name> [PUBLIC <targets>...] [PRIVATE <targets>...] [EXCLUDE <files>...])
 # Collects the folder's sources; a folder without sources yet becomes an interface library. A subfolder
 # with a CMakeLists.txt of its own is a library of its own (a subsystem's ui library on its logic).
+# PUBLIC names what the library's headers include, PRIVATE what only its sources include; the test
+# link_graph holds the lists to the files (DEPS is the older spelling of PUBLIC).
 function(zq_add_library name)
-    cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "PUBLIC;PRIVATE;DEPS;EXCLUDE" ${ARGN})
+    list(APPEND ARG_PUBLIC ${ARG_DEPS})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS
          ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
     file(GLOB_RECURSE own_libraries CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
@@ -29,12 +32,16 @@ function(zq_add_library name)
     if(has_compiled)
         add_library(${name} STATIC ${sources})
         target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-        target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+        target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
     else()
+        if(ARG_PRIVATE)
+            message(FATAL_ERROR "${name} has no sources of its own to link ${ARG_PRIVATE} privately")
+        endif()
         add_library(${name} INTERFACE)
         target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
-        target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+        target_link_libraries(${name} INTERFACE ${ARG_PUBLIC})
     endif()
+    set_property(GLOBAL APPEND PROPERTY ZQ_LIBRARIES ${name})
 endfunction()
 
 # zq_add_test(<name> SOURCES <files>... [LIBS <targets>...] [LABELS <labels>...] [ENV <VAR=value>...]
@@ -96,8 +103,14 @@ function(_zq_check_links target)
     endforeach()
 endfunction()
 
-# _zq_link_closure(<target> <out-var>): every target the given one links, directly or through others.
+# _zq_link_closure(<target> <out-var> [COMPILE]): every target the given one links, directly or through
+# others. With COMPILE, only those whose headers its sources see: the private links of the libraries it
+# links are left out, since they reach it at link time alone.
 function(_zq_link_closure target out)
+    set(compile_only FALSE)
+    if(ARGV2 STREQUAL "COMPILE")
+        set(compile_only TRUE)
+    endif()
     set(pending ${target})
     set(seen "")
     while(pending)
@@ -108,7 +121,7 @@ function(_zq_link_closure target out)
         list(APPEND seen ${current})
         get_target_property(type ${current} TYPE)
         set(links "")
-        if(NOT type STREQUAL "INTERFACE_LIBRARY")
+        if(NOT type STREQUAL "INTERFACE_LIBRARY" AND (NOT compile_only OR current STREQUAL target))
             get_target_property(direct ${current} LINK_LIBRARIES)
             if(direct)
                 list(APPEND links ${direct})
@@ -119,6 +132,9 @@ function(_zq_link_closure target out)
             list(APPEND links ${interface})
         endif()
         foreach(link IN LISTS links)
+            if(compile_only AND link MATCHES "^\\$<LINK_ONLY:")
+                continue()
+            endif()
             # Generator expressions hold the build-time links of imported targets; take their names.
             string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" link "${link}")
             if(NOT link MATCHES "^\\$<")
@@ -131,15 +147,17 @@ endfunction()
 
 # zq_precompile_headers(): called once, after every folder is read. Parsing Qt's headers is most of the
 # build's time, so a few holder targets precompile the headers of cmake/pch/ once, and every target whose
-# link closure holds a holder's Qt modules reuses the most specific one. A target that sets ZQ_NO_PCH, or
-# compiles with options of its own (the fuzz targets), parses its headers as before.
+# sources see a holder's Qt modules reuses the most specific one. A holder links the modules its header
+# needs, and no more: Qt's headers it holds test no other module's definitions, so a target that sees
+# more modules reuses it as well. A target that sets ZQ_NO_PCH, or compiles with options of its own (the
+# fuzz targets), parses its headers as before.
 function(zq_precompile_headers)
     if(NOT ZQ_PCH)
         return()
     endif()
     _zq_add_pch_holder(zq_pch_test test.h Qt5::Core Qt5::Gui Qt5::Network Qt5::Widgets Qt5::DBus Qt5::Test)
-    _zq_add_pch_holder(zq_pch_widgets widgets.h Qt5::Core Qt5::Gui Qt5::Network Qt5::Widgets)
-    _zq_add_pch_holder(zq_pch_logic logic.h Qt5::Core Qt5::Gui Qt5::Network)
+    _zq_add_pch_holder(zq_pch_widgets widgets.h Qt5::Core Qt5::Gui Qt5::Widgets)
+    _zq_add_pch_holder(zq_pch_logic logic.h Qt5::Core)
     set(holders zq_pch_test zq_pch_widgets zq_pch_logic)
     get_target_property(holder_options zq_pch_logic COMPILE_OPTIONS)
 
@@ -152,7 +170,8 @@ function(zq_precompile_headers)
            OR NOT type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$")
             continue()
         endif()
-        _zq_link_closure(${target} closure)
+        # A holder's headers must be ones the target's sources can see, not merely ones it links.
+        _zq_link_closure(${target} closure COMPILE)
         foreach(holder IN LISTS holders)
             get_target_property(modules ${holder} ZQ_PCH_MODULES)
             set(missing ${modules})
@@ -177,7 +196,7 @@ function(zq_precompile_headers)
 endfunction()
 
 # A holder compiles one empty source with the precompiled header and links the given modules privately,
-# so that its flags and definitions are those of the targets that reuse it.
+# so that its flags and definitions are those its header needs, which every target reusing it has too.
 function(_zq_add_pch_holder name header)
     set(source ${CMAKE_BINARY_DIR}/pch/${name}.cpp)
     file(CONFIGURE OUTPUT ${source} CONTENT "// Holds the precompiled cmake/pch/${header}.\n")
@@ -195,4 +214,91 @@ function(_zq_targets_below dir out)
         list(APPEND targets ${below})
     endforeach()
     set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+# zq_add_link_graph_test(): called once, after every folder is read. Writes what each library of
+# zq_add_library links and holds, and what the other targets they reach bring as include folders, for the
+# test link_graph (cmake/checkLinkGraph.cmake), which reads the files' includes when it runs.
+function(zq_add_link_graph_test)
+    get_property(libraries GLOBAL PROPERTY ZQ_LIBRARIES)
+    set(manifest "set(ZQ_SOURCE_DIR [[${CMAKE_SOURCE_DIR}]])\nset(ZQ_LIBRARIES [[${libraries}]])\n")
+    set(own_dirs "")
+    set(others "")
+    foreach(library IN LISTS libraries)
+        get_target_property(type ${library} TYPE)
+        get_target_property(sources ${library} SOURCES)
+        get_target_property(source_dir ${library} SOURCE_DIR)
+        get_target_property(interface ${library} INTERFACE_LINK_LIBRARIES)
+        get_target_property(includes ${library} INTERFACE_INCLUDE_DIRECTORIES)
+        set(files "")
+        foreach(source IN LISTS sources)
+            if(source MATCHES "\\.(cpp|c|h)$")
+                get_filename_component(source ${source} ABSOLUTE BASE_DIR ${source_dir})
+                list(APPEND files ${source})
+            endif()
+        endforeach()
+        # Private links stand in the interface wrapped as link-only; the rest of it is public.
+        set(public "")
+        set(private "")
+        foreach(link IN LISTS interface)
+            if(link MATCHES "^\\$<LINK_ONLY:(.*)>$")
+                list(APPEND private ${CMAKE_MATCH_1})
+            elseif(link AND NOT link MATCHES "^\\$<")
+                list(APPEND public ${link})
+            endif()
+        endforeach()
+        if(NOT type STREQUAL "INTERFACE_LIBRARY")
+            get_target_property(direct ${library} LINK_LIBRARIES)
+            foreach(link IN LISTS direct)
+                if(link AND NOT link IN_LIST public AND NOT link MATCHES "^\\$<")
+                    list(APPEND private ${link})
+                endif()
+            endforeach()
+            list(REMOVE_DUPLICATES private)
+        endif()
+        if(includes)
+            list(APPEND own_dirs ${includes})
+        endif()
+        string(APPEND manifest "set(${library}_FILES [[${files}]])\n" "set(${library}_PUBLIC [[${public}]])\n"
+               "set(${library}_PRIVATE [[${private}]])\n")
+        _zq_link_closure(${library} closure)
+        list(APPEND others ${closure})
+    endforeach()
+    list(REMOVE_DUPLICATES own_dirs)
+    list(REMOVE_DUPLICATES others)
+    list(REMOVE_ITEM others ${libraries})
+    # Another target is known by the include folders it brings; those of the compiler's own, which every
+    # system header shares, tell nothing.
+    set(implicit ${CMAKE_CXX_IMPLICIT_INCLUDE_DIRECTORIES} /usr/include /usr/local/include)
+    set(known "")
+    foreach(other IN LISTS others)
+        string(MAKE_C_IDENTIFIER ${other} id)
+        get_target_property(interface ${other} INTERFACE_LINK_LIBRARIES)
+        set(public "")
+        foreach(link IN LISTS interface)
+            if(link AND NOT link MATCHES "^\\$<")
+                list(APPEND public ${link})
+            endif()
+        endforeach()
+        string(APPEND manifest "set(${id}_PUBLIC [[${public}]])\n")
+        get_target_property(includes ${other} INTERFACE_INCLUDE_DIRECTORIES)
+        set(folders "")
+        foreach(folder IN LISTS includes)
+            if(folder AND NOT folder MATCHES "^\\$<" AND NOT folder IN_LIST implicit)
+                string(REGEX REPLACE "/+$" "" folder "${folder}")
+                list(APPEND folders ${folder})
+            endif()
+        endforeach()
+        if(folders)
+            list(APPEND known ${other})
+            string(APPEND manifest "set(${id}_FOLDERS [[${folders}]])\n")
+        endif()
+    endforeach()
+    string(APPEND manifest "set(ZQ_OWN_FOLDERS [[${own_dirs}]])\n" "set(ZQ_KNOWN_OTHERS [[${known}]])\n")
+    file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/link_graph.cmake CONTENT "${manifest}" @ONLY)
+    if(ZQ_BUILD_TESTS)
+        add_test(NAME link_graph
+                 COMMAND ${CMAKE_COMMAND} -D ZQ_LINK_GRAPH=${CMAKE_BINARY_DIR}/link_graph.cmake
+                         -P ${CMAKE_SOURCE_DIR}/cmake/checkLinkGraph.cmake)
+    endif()
 endfunction()

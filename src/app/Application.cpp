@@ -5,6 +5,7 @@
 #include "app/Hotkeys.h"
 #include "app/NavigateEventFilter.h"
 #include "app/OnDemandWindows.h"
+#include "app/QuitSignals.h"
 #include "app/RateLimitDialog.h"
 #include "app/RestartLauncher.h"
 #include "app/SaveTimer.h"
@@ -29,6 +30,7 @@
 #include "view/page/QeltViewFrame.h"
 
 #include <QDebug>
+#include <QSessionManager>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -85,6 +87,7 @@ Application::Application(int& argc, char** argv)
 
     m_singleInstance = new SingleInstance(this);
     connect(m_singleInstance, &SingleInstance::knocked, this, &Application::OnInstanceMessage);
+    connect(this, &QGuiApplication::commitDataRequest, this, &Application::onCommitData);
 }
 
 Application::~Application()
@@ -203,8 +206,12 @@ int Application::Run()
 {
     if (!CheckSingleInstance())
         return 1;
+    // From here on the end of the session goes through Cleanup, as the Quit entry does.
+    QuitSignals quitSignals;
+    connect(&quitSignals, &QuitSignals::received, this, &Application::onQuitSignal);
     Init();
     const int code = exec();
+    m_ending = true;
     Cleanup();
     if (const auto command = RestartLauncher::command(code, arguments(), utils::appImagePath())) {
         if (!RestartLauncher::launch(*command))
@@ -221,13 +228,17 @@ bool Application::CheckSingleInstance()
 void Application::Init()
 {
     utils::logSystemInfo(utils::systemInfo());
-    kKeySystemTrayAvailable.set(QSystemTrayIcon::isSystemTrayAvailable() &&
-                                !utils::systemInfo().isElementary());
+    const bool elementary = utils::systemInfo().isElementary();
+    kKeySystemTrayAvailable.set(QSystemTrayIcon::isSystemTrayAvailable() && !elementary);
     m_saveTimer = new SaveTimer(
         m_qeltsController, [this] { return IsLoggedIn(); }, this);
     UpdateShortcutReload();
-    if (kKeySystemTrayAvailable.get())
+    if (kKeySystemTrayAvailable.get()) {
         m_tray->showIcon(m_intervals.themeCheckMs);
+    } else if (!elementary) {
+        connect(m_tray, &Tray::hostArrived, this, &Application::onTrayHostArrived, Qt::UniqueConnection);
+        m_tray->watchForHost(m_intervals.trayHostCheckMs);
+    }
     if (s_makeMainWindow)
         makeMainWindow();
 
@@ -275,7 +286,7 @@ void Application::Init()
     else if (!IsLoggedIn())
         ShowLoginDialog();
     if (kKeyShowStartBalloon.get() && !arguments().contains(kHideStartBalloonSwitch))
-        ShowTrayMessage(tr("The application was started.\n"));
+        m_tray->showNoticeWhenPlaced(tr("The application was started.\n"));
     APIHandler::event(QStringLiteral("app_start"));
 }
 
@@ -321,6 +332,32 @@ void Application::ShowTrayMessage(const QString& text)
 void Application::OnInstanceMessage()
 {
     ShowTrayMessage(applicationName() + QStringLiteral(" is running"));
+}
+
+void Application::onTrayHostArrived()
+{
+    qInfo() << "[Application] A tray host has come: the program goes on in the tray";
+    kKeySystemTrayAvailable.set(true);
+    m_tray->showIcon(m_intervals.themeCheckMs);
+}
+
+void Application::onQuitSignal(int number)
+{
+    // A later signal would end the loops that Cleanup runs to send the last diagnostic lines.
+    if (m_ending)
+        return;
+    m_ending = true;
+    qInfo().noquote() << "[Application] Signal" << number << "received: quitting";
+    quitFromMenu();
+}
+
+void Application::onCommitData(QSessionManager&)
+{
+    qInfo() << "[Application] The session manager asks to save";
+    if (IsLoggedIn())
+        m_qeltsController.saveToDisk();
+    if (m_mainWindow)
+        m_mainWindow->SaveFeedbackRecord();
 }
 
 void Application::markActivity()

@@ -22,6 +22,7 @@
 class Hotkeys;
 class NavigateEventFilter;
 class OnDemandWindows;
+class QSessionManager;
 class QeltControllerSwitch;
 class RecognitionUpload;
 class SaveTimer;
@@ -44,6 +45,7 @@ public:
     struct Intervals
     {
         int themeCheckMs = Tray::kThemeCheckIntervalMs;
+        int trayHostCheckMs = Tray::kHostCheckIntervalMs;
         UpdateIntervals update;
     };
 
@@ -136,7 +138,13 @@ public slots:
 
 private:
     void OnInstanceMessage();
+    // SIGTERM, SIGINT or SIGHUP: the end of the session, or the user ending the program.
+    void onQuitSignal(int number);
+    // The session manager may end the program without another word: the library goes to disk now.
+    void onCommitData(QSessionManager& manager);
     void onTrayCommand(Tray::Command command);
+    // A tray host came after the start: from now on the program lives in the tray.
+    void onTrayHostArrived();
     // afterMenu: a menu entry just picked is still on the screen for a moment.
     void beginCapture(bool afterMenu);
     void connectFlows();
@@ -166,6 +174,10 @@ private:
     // The region of the capture under way has come; the other screens' overlays deliver nothing.
     bool m_captureDelivered = false;
     bool m_cancelCheckQueued = false;
+    // A capture waits for a window or menu of ours to leave the screen.
+    bool m_captureStarting = false;
+    // The event loop was asked to end, or has ended: a signal changes nothing any more.
+    bool m_ending = false;
     Intervals m_intervals;
     QeltsController m_qeltsController;
     QeltsController m_searchController;

@@ -81,6 +81,11 @@ void Application::MakeScreenshot()
 
 void Application::beginCapture(bool afterMenu)
 {
+    // One press is one capture: a press while one is under way would throw its overlays away.
+    if (m_captureStarting || m_screenShooter.isCapturing()) {
+        qInfo() << "[Application] A capture is under way: the request is ignored";
+        return;
+    }
     markActivity();
     if (m_mainWindow)
         m_mainWindow->ClearGallerySearch();
@@ -97,7 +102,11 @@ void Application::beginCapture(bool afterMenu)
     }
     // Without a window of ours to leave the screen, the capture starts at once.
     const int delay = m_windowHiddenForCapture || afterMenu ? kCaptureDelayMs : 0;
-    QTimer::singleShot(delay, Qt::PreciseTimer, &m_screenShooter, &ScreenShooter::makeScreenshot);
+    m_captureStarting = true;
+    QTimer::singleShot(delay, Qt::PreciseTimer, &m_screenShooter, [this] {
+        m_captureStarting = false;
+        m_screenShooter.makeScreenshot();
+    });
 }
 
 void Application::UploadQelt()

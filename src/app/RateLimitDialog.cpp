@@ -3,6 +3,8 @@
 #include "core/identity.h"
 #include "ui_RateLimitWidget.h"
 
+#include <QDialogButtonBox>
+
 RateLimitDialog::RateLimitDialog(const QString& message, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui_RateLimitWidget>())
 {
@@ -12,6 +14,7 @@ RateLimitDialog::RateLimitDialog(const QString& message, QWidget* parent)
     setWindowIcon(utils::appIcon());
     m_ui->error_text->setText(message);
     connect(m_ui->contact_us, &QLabel::linkActivated, this, &RateLimitDialog::contactUs);
+    connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 RateLimitDialog::~RateLimitDialog() = default;

@@ -12,18 +12,25 @@ class SingleInstance : public QObject
     Q_OBJECT
 
 public:
-    // "Zorvane-qelting-tool-" and a fixed identifier; the socket lies in the temporary folder.
+    // "Zorvane-qelting-tool-" and a fixed identifier.
     static const QString kServerName;
     static constexpr int kConnectTimeoutMs = 1000;
     static constexpr int kWriteTimeoutMs = 30000;
 
-    explicit SingleInstance(QObject* parent = nullptr, const QString& name = kServerName);
+    // Where this user's programs look for the socket: in the user's runtime folder (XDG_RUNTIME_DIR)
+    // when there is one, else in the temporary folder under a name that holds the user id. The
+    // temporary folder is shared by every user of the machine.
+    static QString userServerPath();
+
+    explicit SingleInstance(QObject* parent = nullptr, const QString& path = userServerPath());
 
     // True when this process is the first: it then listens for later starts, or runs without the guard
     // when the socket cannot be set up. False after telling the running instance, with the byte "0".
     bool claim();
+    // Stops listening and removes the socket.
     void close();
     bool isListening() const;
+    QString path() const { return m_path; }
 
 signals:
     // A later start knocked and went away.
@@ -32,6 +39,6 @@ signals:
 private:
     void onNewConnection();
 
-    QString m_name;
+    QString m_path;
     QLocalServer* m_server = nullptr;
 };

@@ -3,11 +3,14 @@
 #include "core/ui/MessageBox.h"
 
 #include <QAction>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMap>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
+
+#include <utility>
 
 namespace {
 
@@ -85,7 +88,7 @@ void Tray::showIcon(int themeCheckIntervalMs)
     UpdateTrayIcon();
     // Desktops switch their icon theme at run time without telling.
     m_themeTimer = new QTimer(this);
-    connect(m_themeTimer, &QTimer::timeout, this, &Tray::UpdateTrayIcon);
+    connect(m_themeTimer, &QTimer::timeout, this, &Tray::onThemeTimer);
     m_themeTimer->start(themeCheckIntervalMs);
     m_icon->show();
 }
@@ -96,6 +99,49 @@ void Tray::hideIcon()
         m_icon->hide();
     if (m_themeTimer)
         m_themeTimer->stop();
+    if (m_hostTimer)
+        m_hostTimer->stop();
+}
+
+void Tray::watchForHost(int checkIntervalMs)
+{
+    if (!m_hostTimer) {
+        m_hostTimer = new QTimer(this);
+        connect(m_hostTimer, &QTimer::timeout, this, &Tray::checkForHost);
+    }
+    m_hostTimer->start(checkIntervalMs);
+}
+
+bool Tray::isWatchingForHost() const
+{
+    return m_hostTimer && m_hostTimer->isActive();
+}
+
+void Tray::checkForHost()
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_hostTimer->stop();
+    emit hostArrived();
+}
+
+bool Tray::iconPlaced() const
+{
+    if (!m_icon || !m_icon->isVisible())
+        return false;
+    // Qt's own icon window has its place once the tray host has taken it in and shows it. An icon of
+    // the desktop's notifier service has no window here: the desktop places it and its messages.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->inherits("QSystemTrayIconSys"))
+            return window->windowHandle() && window->windowHandle()->isExposed();
+    return true;
+}
+
+void Tray::onThemeTimer()
+{
+    UpdateTrayIcon();
+    if (!m_noticeWhenPlaced.isEmpty() && iconPlaced())
+        showNotice(std::exchange(m_noticeWhenPlaced, QString()));
 }
 
 void Tray::UpdateTrayIcon()
@@ -187,6 +233,14 @@ void Tray::showNotice(const QString& text)
 {
     showBalloon(text, QSystemTrayIcon::Information);
     m_updateOffered = false;
+}
+
+void Tray::showNoticeWhenPlaced(const QString& text)
+{
+    if (iconPlaced())
+        showNotice(text);
+    else
+        m_noticeWhenPlaced = text;
 }
 
 void Tray::showBalloon(const QString& text, int icon)

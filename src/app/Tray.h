@@ -38,6 +38,7 @@ public:
     Q_ENUM(Command)
 
     static constexpr int kThemeCheckIntervalMs = 1000;
+    static constexpr int kHostCheckIntervalMs = 1000;
     static constexpr int kMessageMs = 10000;
 
     explicit Tray(QObject* parent = nullptr);
@@ -50,6 +51,12 @@ public:
     // Puts the icon with the menu into the desktop's tray and follows the icon theme from then on.
     void showIcon(int themeCheckIntervalMs = kThemeCheckIntervalMs);
     void hideIcon();
+    // Without a tray host: checks every checkIntervalMs whether one has come, until one has
+    // (hostArrived). Desktops start their tray host after the programs that start with them.
+    void watchForHost(int checkIntervalMs = kHostCheckIntervalMs);
+    bool isWatchingForHost() const;
+    // The icon is in the tray host and has its place there: a balloon points at it.
+    bool iconPlaced() const;
     // Null while no icon is shown: then errors come in a box and notices are dropped.
     QSystemTrayIcon* icon() const { return m_icon; }
     QString iconTheme() const { return m_iconTheme; }
@@ -84,17 +91,23 @@ public:
     void showError(const QString& text);
     // An information balloon; nothing without an icon.
     void showNotice(const QString& text);
+    // The same once the icon has its place, at once when it has: shown before, the balloon would point
+    // at the corner of the screen. Kept until an icon is placed.
+    void showNoticeWhenPlaced(const QString& text);
 
     // The main window's menu at pos, built for this one showing; returns when it closes.
     void execContextMenu(const QPoint& pos, const QString& email);
 
 signals:
     void commanded(Tray::Command command);
+    void hostArrived();
 
 private:
     QAction* addEntry(QMenu* menu, const QString& text, Command command);
     void showBalloon(const QString& text, int icon);
     void onMessageClicked();
+    void onThemeTimer();
+    void checkForHost();
 
     std::unique_ptr<QMenu> m_menu;
     QAction* m_getLatex = nullptr;
@@ -105,6 +118,8 @@ private:
     QAction* m_updateSeparator = nullptr;
     QSystemTrayIcon* m_icon = nullptr;
     QTimer* m_themeTimer = nullptr;
+    QTimer* m_hostTimer = nullptr;
+    QString m_noticeWhenPlaced;
     QString m_iconTheme;
     bool m_updateCheckRunning = false;
     bool m_updateOffered = false;

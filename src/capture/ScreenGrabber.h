@@ -18,6 +18,8 @@ public:
 signals:
     // One entry per screen in the order of QGuiApplication::screens(), on the GUI thread.
     void finished(QList<Screenshot> screenshots);
+    // The grab ended without pictures (the service refused or failed); `finished` does not follow.
+    void failed();
 
 public slots:
     // Grabs on the next pass of the event loop, after the overlays of a previous capture have gone.

@@ -23,6 +23,7 @@ void ScreenGrabberLinGnomeWayland::grabScreens()
     if (reply.isError()) {
         qCritical("[ScreenGrabberLinGnomeWayland] Invalid reply from DBus: %s",
                   qUtf8Printable(reply.error().message()));
+        emit failed();
         return;
     }
 

@@ -84,6 +84,7 @@ void ScreenGrabberLinKdeWayland::grabScreens()
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
         qWarning() << "[ScreenGrabberLinKdeWayland] Could not create a pipe:" << strerror(errno);
+        emit failed();
         return;
     }
     const int readEnd = fds[0];

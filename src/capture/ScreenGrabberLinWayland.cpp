@@ -72,6 +72,7 @@ void ScreenGrabberLinWayland::screenshotReplyHandler(QDBusPendingCallWatcher* wa
     if (reply.isError()) {
         unsubscribe(predictedPath);
         qCritical("[ScreenGrabberLinWayland] Error: %s", qUtf8Printable(reply.error().message()));
+        emit failed();
         return;
     }
     // Older portals ignore the token; their request lives where the reply says.
@@ -79,6 +80,9 @@ void ScreenGrabberLinWayland::screenshotReplyHandler(QDBusPendingCallWatcher* wa
     if (path != predictedPath) {
         unsubscribe(predictedPath);
         subscribe(path);
+        // Its answer would never be heard.
+        if (!m_subscribedPaths.contains(path))
+            emit failed();
     }
 }
 
@@ -90,6 +94,7 @@ void ScreenGrabberLinWayland::screenshotResultHandler(uint response, QVariantMap
 
     if (response != 0 || !results.contains(QStringLiteral("uri"))) {
         qCritical("[ScreenGrabberLinWayland] Failed to take screenshot");
+        emit failed();
         return;
     }
     const QString uri = results.value(QStringLiteral("uri")).toString();

@@ -20,6 +20,7 @@ ScreenShooter::ScreenShooter(ScreenGrabber* grabber, QWidget* parent) : QWidget(
     grabber->setParent(this);
     setWindowOpacity(0.0);
     connect(grabber, &ScreenGrabber::finished, this, &ScreenShooter::onScreensGrabbed);
+    connect(grabber, &ScreenGrabber::failed, this, &ScreenShooter::onGrabFailed);
 }
 
 ScreenShooter::~ScreenShooter()
@@ -43,6 +44,7 @@ QList<ScreenShooterDialog*> ScreenShooter::overlays() const
 void ScreenShooter::makeScreenshot()
 {
     closeDialogs();
+    m_grabbing = true;
     m_grabber->grab();
 }
 
@@ -64,8 +66,14 @@ void ScreenShooter::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
+void ScreenShooter::onGrabFailed()
+{
+    m_grabbing = false;
+}
+
 void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
 {
+    m_grabbing = false;
     closeDialogs();
 
     const bool nothingGrabbed = std::all_of(screenshots.cbegin(), screenshots.cend(),
@@ -86,7 +94,7 @@ void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
         ++m_liveOverlays;
         connect(dialog, &QObject::destroyed, this, &ScreenShooter::onOverlayDestroyed);
         connect(dialog, &ScreenShooterDialog::screenshotReady, this, &ScreenShooter::screenshotReady);
-        dialog->show();
+        dialog->showOnItsScreen();
         dialog->raise();
         m_dialogs.append(dialog);
     }

@@ -23,6 +23,8 @@ public:
 
     // The overlays of the capture under way, in the order they were made.
     QList<ScreenShooterDialog*> overlays() const;
+    // From makeScreenshot until the grab has failed or brought nothing, or the overlays have closed.
+    bool isCapturing() const { return m_grabbing || !overlays().isEmpty(); }
 
 signals:
     // One per overlay on a release, one on a key; null means nothing was captured.
@@ -37,9 +39,11 @@ protected:
 
 private:
     void onScreensGrabbed(const QList<Screenshot>& screenshots);
+    void onGrabFailed();
     void onOverlayDestroyed();
 
     ScreenGrabber* m_grabber = nullptr;
     QList<QPointer<ScreenShooterDialog>> m_dialogs;
     int m_liveOverlays = 0; // made and not yet destroyed, closed or not
+    bool m_grabbing = false;
 };

@@ -9,11 +9,28 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
+
+namespace {
+
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+// Under Wayland a popup is tied to the window that had the last input, on that window's screen, and
+// cannot be full screen: every overlay is a window of its own there.
+Qt::WindowFlags overlayFlags()
+{
+    const Qt::WindowFlags kind = onWayland() ? Qt::Window | Qt::FramelessWindowHint : Qt::Popup;
+    return kind | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint;
+}
+
+} // namespace
 
 ScreenShooterDialog::ScreenShooterDialog(const Screenshot& screenshot, QWidget* parent)
-    : QDialog(parent, Qt::Popup | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint),
-      m_screen(screenshot.screen), m_colourPixmap(screenshot.pixmap),
-      m_targetGeometry(screenshot.geometry.adjusted(0, 0, -1, -1))
+    : QDialog(parent, overlayFlags()), m_screen(screenshot.screen), m_placedByCompositor(onWayland()),
+      m_colourPixmap(screenshot.pixmap), m_targetGeometry(screenshot.geometry.adjusted(0, 0, -1, -1))
 {
     setWindowIcon(utils::appIcon());
     setWindowTitle(QCoreApplication::applicationName());
@@ -29,6 +46,19 @@ ScreenShooterDialog::ScreenShooterDialog(const Screenshot& screenshot, QWidget* 
     resize(m_targetGeometry.size());
     move(m_targetGeometry.topLeft());
     setCursor(Qt::CrossCursor);
+}
+
+void ScreenShooterDialog::showOnItsScreen()
+{
+    if (m_screen) {
+        // The screen goes with the native window, which must exist before it is shown to be placed.
+        winId();
+        windowHandle()->setScreen(m_screen);
+    }
+    if (m_placedByCompositor)
+        showFullScreen();
+    else
+        show();
 }
 
 void ScreenShooterDialog::mousePressEvent(QMouseEvent* event)
@@ -123,13 +153,13 @@ void ScreenShooterDialog::paintEvent(QPaintEvent*)
 
 void ScreenShooterDialog::moveEvent(QMoveEvent* event)
 {
-    if (event->pos() != m_targetGeometry.topLeft())
+    if (!m_placedByCompositor && event->pos() != m_targetGeometry.topLeft())
         move(m_targetGeometry.topLeft());
 }
 
 void ScreenShooterDialog::resizeEvent(QResizeEvent* event)
 {
-    if (event->size() != m_targetGeometry.size())
+    if (!m_placedByCompositor && event->size() != m_targetGeometry.size())
         resize(m_targetGeometry.size());
 }
 

@@ -17,6 +17,10 @@ public:
     // Picture pixels per widget pixel.
     qreal pictureScale() const { return m_devicePixelRatio; }
 
+    // Shows the overlay over its own screen. A Wayland client cannot place its windows: there the overlay
+    // asks the compositor for its screen whole instead.
+    void showOnItsScreen();
+
 signals:
     // The selected region, or a null pixmap: cancelled, too small, or selected on another overlay.
     void screenshotReady(QPixmap pixmap);
@@ -44,6 +48,7 @@ private:
     void finish(const QPixmap& result);
 
     QScreen* m_screen = nullptr;
+    bool m_placedByCompositor = false;
     QPixmap m_colourPixmap;
     QRect m_targetGeometry; // the screen less its last column and row
     qreal m_devicePixelRatio = 1.0;

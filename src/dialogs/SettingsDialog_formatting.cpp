@@ -10,6 +10,8 @@
 #include "ui_SettingsDialog.h"
 
 #include <QButtonGroup>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace {
 
@@ -58,6 +60,16 @@ void SettingsDialog::setUpFormattingTab(const utils::ResultFormat& format)
         utils::markAsCodeHolder(widget);
     setStyleSheet(utils::codeFontStyleSheet());
     f.scrollArea->setStyleSheet(utils::styles::formattingScrollArea());
+    // The tab is as wide as its widest row, in the code font the style sheet gives it: no choice hides
+    // behind a horizontal scroll bar, whatever the fonts and the scale. (A long custom delimiter typed
+    // later may still bring one.)
+    QWidget* contents = f.formattingTabScrollAreaWidgetContents;
+    ensurePolished();
+    contents->layout()->activate(); // the rows' sizes with the texts set above
+    // Radio buttons report no minimum of their own: their preferred widths are what the row needs.
+    f.scrollArea->setMinimumWidth(contents->sizeHint().width() +
+                                  f.scrollArea->verticalScrollBar()->sizeHint().width() +
+                                  2 * f.scrollArea->frameWidth());
 
     showFormat(format);
     const QList<QCheckBox*> formats = formatBoxes();

@@ -1,8 +1,8 @@
 // The real program as the lifecycle tests run it: its service is the test's fake, it says on standard
-// output when it is ready and when a later start knocked, and it ends with the code that a line
-// "exit <code>" on standard input names, through the application's restart slots for 212 and 213. Each start
-// leaves a note (its process id and arguments) in the folder ZQ_CHILD_MARKERS; a start that finds a note
-// there already, the copy a restart made, ends as soon as it is ready.
+// output when it is ready, when a later start knocked and how many Qelts its library holds, and it ends with
+// the code that a line "exit <code>" on standard input names, through the application's restart slots for 212
+// and 213. Each start leaves a note (its process id and arguments) in the folder ZQ_CHILD_MARKERS; a start
+// that finds a note there already, the copy a restart made, ends as soon as it is ready.
 #include "api/APIHandler.h"
 #include "app/Application.h"
 #include "app/SingleInstance.h"
@@ -53,6 +53,9 @@ int main(int argc, char* argv[])
     Application::setMainWindowForTesting(false);
     return runProgram(argc, argv, [run](Application& app) {
         QObject::connect(&app.singleInstance(), &SingleInstance::knocked, [] { say("knocked"); });
+        QObject::connect(&app.library(), &QeltsController::qeltsCountChanged, [&app] {
+            say(QByteArray("qelts " + QByteArray::number(app.library().count())).constData());
+        });
         QTimer::singleShot(0, &app, [&app, run] {
             say("ready");
             if (run > 0)

@@ -11,6 +11,7 @@
 #include "app/flows/RecognitionUpload.h"
 #include "app/flows/UsageReporter.h"
 #include "app/startup.h"
+#include "capture/ScreenGrabber.h"
 #include "capture/ScreenShooterDialog.h"
 #include "core/identity.h"
 #include "core/settings.h"
@@ -163,7 +164,17 @@ private slots:
         QVERIFY(!app().IsLoggedIn());
         QVERIFY(app().tray().icon() && app().tray().icon()->isVisible());
         QTRY_COMPARE(balloonTexts(), (QStringList{"Zorvane Qelting Tool", "The application was started.\n"}));
+        // It points at the icon in the tray host (top right), not at the corner where the icon was made.
+        QTRY_VERIFY(app().tray().iconPlaced());
+        const QPoint icon = app().tray().icon()->geometry().center();
+        const QWidget* tip = balloon();
+        QVERIFY(tip);
+        QVERIFY2(tip->geometry().left() <= icon.x() && icon.x() <= tip->geometry().right(),
+                 qPrintable(QString("balloon at %1, icon at %2").arg(tip->x()).arg(icon.x())));
         QCOMPARE(trayState(), (QStringList{"Login   CTRL+ALT+M", "", "closed"}));
+        // Every hotkey is held from the start, not only once the settings window has been saved.
+        for (const KeySym key : {XK_m, XK_o, XK_k, XK_n})
+            QVERIFY2(!m_typist->hotkeyFree(key), XKeysymToString(key));
         QVERIFY(app().windows().login());
         QCOMPARE(app()
                      .windows()
@@ -283,6 +294,41 @@ private slots:
         QVERIFY(app().library().qeltById(id));
         QTRY_COMPARE(shown.count(), 1);
         QCOMPARE(shown.first().first().value<ZorvaneQeltPtr>()->id, id);
+    }
+
+    // One press is one capture: the server's repeats of a held hotkey, and a second request while the
+    // first waits for the menu to leave the screen, grab nothing more.
+    void onePressIsOneCapture_data()
+    {
+        QTest::addColumn<bool>("held");
+        QTest::newRow("hotkey held") << true;
+        QTest::newRow("menu entry picked twice") << false;
+    }
+    void onePressIsOneCapture()
+    {
+        QFETCH(bool, held);
+        auto* grabber = app().screenShooter().findChild<ScreenGrabber*>();
+        QVERIFY(grabber);
+        QSignalSpy grabs(grabber, &ScreenGrabber::finished);
+        QSignalSpy ready(&app().screenShooter(), &ScreenShooter::screenshotReady);
+        const int before = uploads().size();
+        if (held) {
+            KeyWatcher keys;
+            const QList<KeySym> hotkey{XK_Control_L, XK_Alt_L, XK_m};
+            m_typist->press(hotkey);
+            QTRY_VERIFY(overlaysShown());
+            QTRY_VERIFY(keys.presses >= 4);
+            m_typist->release(hotkey);
+        } else {
+            app().tray().getLatexAction()->trigger();
+            app().tray().getLatexAction()->trigger();
+            QTRY_VERIFY(overlaysShown());
+        }
+        m_typist->drag({200, 150}, {1000, 450});
+        QTRY_COMPARE(uploads().size(), before + 1);
+        QCOMPARE(grabs.count(), 1);
+        QCOMPARE(ready.count(), 1);
+        QVERIFY(!ready.first().first().value<QPixmap>().isNull());
     }
 
     void cancelledCaptureSendsNothing()
@@ -602,7 +648,7 @@ private slots:
     void laterStartShowsTheRunningOnesBalloon()
     {
         QLocalSocket knock;
-        knock.connectToServer(SingleInstance::kServerName);
+        knock.connectToServer(SingleInstance::userServerPath());
         QVERIFY(knock.waitForConnected(kWaitMs));
         knock.write("0");
         knock.flush();

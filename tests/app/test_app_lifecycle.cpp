@@ -4,6 +4,8 @@
 #include "core/settings.h"
 #include "core/switches.h"
 #include "core/userState.h"
+#include "library/QeltsContainer.h"
+#include "library/QeltsController.h"
 #include "support/FakeAccount.h"
 #include "support/TestMain.h"
 
@@ -19,11 +21,50 @@
 
 #include <csignal>
 
+#include <unistd.h>
+
 using namespace zq::test;
 
 namespace {
 
 const QString kUser = QStringLiteral("me@example.org");
+
+// A user of the machine: the home and XDG folders of the test's own, or others of a user id of their own,
+// with or without a runtime folder.
+struct User
+{
+    uid_t uid = ::getuid();
+    std::shared_ptr<QTemporaryDir> home; // null: the test's own folders
+    bool runtimeFolder = true;
+
+    static User another(bool runtimeFolder)
+    {
+        User user{::getuid() + 1, std::make_shared<QTemporaryDir>(QDir::tempPath() + "/u-XXXXXX"),
+                  runtimeFolder};
+        for (const char* folder : {"/.config", "/.local/share", "/runtime"})
+            QDir().mkpath(user.home->path() + folder);
+        return user;
+    }
+    // The system's tool runs the program as this user: uid mapped in a user namespace of its own.
+    QStringList wrapper() const
+    {
+        if (uid == ::getuid())
+            return {};
+        const QString id = QString::number(uid);
+        return {QStringLiteral("unshare"), "--map-user=" + id, "--map-group=" + id, "--"};
+    }
+    void adjust(QProcessEnvironment& environment) const
+    {
+        if (home) {
+            environment.insert(QStringLiteral("HOME"), home->path());
+            environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home->path() + "/.config");
+            environment.insert(QStringLiteral("XDG_DATA_HOME"), home->path() + "/.local/share");
+            environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home->path() + "/runtime");
+        }
+        if (!runtimeFolder)
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    }
+};
 
 // One start of the real program, with a folder of its own for the notes its starts leave.
 struct Child
@@ -32,18 +73,21 @@ struct Child
     QTemporaryDir notes;
     QByteArray output;
 
-    Child(const QString& service, const QStringList& arguments, const QString& appImage = QString())
+    Child(const QString& service, const QStringList& arguments, const QString& appImage = QString(),
+          const User& user = User())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("ZQ_CHILD_SERVICE"), service);
         environment.insert(QStringLiteral("ZQ_CHILD_MARKERS"), notes.path());
         if (!appImage.isEmpty())
             environment.insert(QStringLiteral("APPIMAGE"), appImage);
+        user.adjust(environment);
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::SeparateChannels);
         QObject::connect(&process, &QProcess::readyReadStandardOutput,
                          [this] { output += process.readAllStandardOutput(); });
-        process.start(QStringLiteral(ZQ_APP_CHILD), arguments);
+        QStringList command = user.wrapper() << QStringLiteral(ZQ_APP_CHILD) << arguments;
+        process.start(command.takeFirst(), command);
     }
     ~Child()
     {
@@ -128,11 +172,52 @@ private slots:
         QTRY_COMPARE(eventsAt(*m_service).count("app_start"), 2);
     }
 
+    // Each user of the machine has a guard of their own: another user's program neither steps back
+    // for this user's nor takes its place, and a user's second start still steps back.
+    void eachUserHasAGuardOfTheirOwn_data()
+    {
+        QTest::addColumn<bool>("runtimeFolder");
+        QTest::addColumn<bool>("anotherUser");
+        QTest::newRow("same user") << true << false;
+        QTest::newRow("same user, no runtime folder") << false << false;
+        QTest::newRow("another user") << true << true;
+        QTest::newRow("another user, no runtime folders") << false << true;
+    }
+    void eachUserHasAGuardOfTheirOwn()
+    {
+        QFETCH(bool, runtimeFolder);
+        QFETCH(bool, anotherUser);
+        const User first{::getuid(), nullptr, runtimeFolder};
+        const User second = anotherUser ? User::another(runtimeFolder) : first;
+        if (anotherUser && QProcess::execute("unshare", second.wrapper().mid(1) << "true") != 0)
+            QSKIP("No user namespaces here to run a program as another user");
+        Child running(m_service->baseUrl(), {}, QString(), first);
+        QTRY_VERIFY(running.said("ready"));
+
+        Child later(m_service->baseUrl(), {}, QString(), second);
+        if (!anotherUser) {
+            QVERIFY(later.process.waitForFinished(kWaitMs));
+            QCOMPARE(later.process.exitCode(), 1);
+            QTRY_VERIFY(running.said("knocked"));
+            return;
+        }
+        QTRY_VERIFY(later.said("ready") || later.process.state() == QProcess::NotRunning);
+        QVERIFY2(later.said("ready"), later.process.readAllStandardError().constData());
+        // That user's own second start steps back for that user's program alone.
+        Child again(m_service->baseUrl(), {}, QString(), second);
+        QVERIFY(again.process.waitForFinished(kWaitMs));
+        QCOMPARE(again.process.exitCode(), 1);
+        QTRY_VERIFY(later.said("knocked"));
+        QVERIFY(!running.said("knocked"));
+        QCOMPARE(running.process.state(), QProcess::Running);
+    }
+
     void laterStartWritesZeroToTheRunningOne()
     {
         // This test plays the running instance.
         QLocalServer running;
-        QVERIFY(running.listen(SingleInstance::kServerName));
+        QLocalServer::removeServer(SingleInstance::userServerPath()); // left by a child that was killed
+        QVERIFY(running.listen(SingleInstance::userServerPath()));
         Child later(m_service->baseUrl(), {});
         QVERIFY(running.waitForNewConnection(kWaitMs));
         QLocalSocket* knock = running.nextPendingConnection();
@@ -165,6 +250,37 @@ private slots:
         const pid_t pid = pid_t(copy.value("pid").toDouble());
         QTRY_VERIFY(::kill(pid, 0) != 0);
         QTRY_COMPARE(eventsAt(*m_service).count("app_start"), 2);
+    }
+
+    // The desktop ends the session with SIGTERM; a terminal with SIGHUP or SIGINT. Each ends the program
+    // as its Quit entry does: the library saved, the diagnostic lines sent, the socket removed.
+    void endSignalsQuitAsTheQuitEntryDoes_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+    void endSignalsQuitAsTheQuitEntryDoes()
+    {
+        QFETCH(int, number);
+        const QString file = utils::statePath() + "/qelts-" + QeltsController::userHex(kUser) + ".dat";
+        QFile::remove(file); // an earlier end saved it
+        m_account->add("q1");
+        utils::setAuthInfo(kUser, QStringLiteral("t0k"));
+        Child child(m_service->baseUrl(), {});
+        QTRY_VERIFY(child.said("qelts 1"));
+        QVERIFY(QFileInfo::exists(SingleInstance::userServerPath()));
+        QCOMPARE(::kill(pid_t(child.process.processId()), number), 0);
+        QTRY_COMPARE(child.process.state(), QProcess::NotRunning);
+        QCOMPARE(child.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.process.exitCode(), 0);
+
+        QeltsContainer saved(nullptr);
+        QVERIFY(saved.load(file));
+        QVERIFY(saved.find("q1"));
+        QVERIFY(eventsAt(*m_service).contains("app_start"));
+        QVERIFY(!QFileInfo::exists(SingleInstance::userServerPath()));
     }
 
     void damagedSettingsAreSetAsideBeforeAnythingReadsThem()

@@ -27,6 +27,8 @@
 #include <QLocalSocket>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 using namespace zq::test;
 
 namespace {
@@ -357,6 +359,41 @@ private slots:
         QTEST(startup::platformFor(environment), "platform");
     }
 
+    // Only this user's programs look there: the runtime folder, or the shared temporary folder under a
+    // name that holds the user id.
+    void socketLiesWhereOnlyThisUserLooks_data()
+    {
+        QTest::addColumn<QString>("runtime"); // below the temporary HOME; empty: unset
+        QTest::addColumn<bool>("inRuntime");
+        QTest::newRow("runtime folder") << "/runtime" << true;
+        QTest::newRow("no runtime folder") << "" << false;
+        QTest::newRow("runtime folder missing") << "/gone" << false;
+        QTest::newRow("too deep for a socket's name") << "/runtime/" + QString(60, 'd') << false;
+    }
+    void socketLiesWhereOnlyThisUserLooks()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(bool, inRuntime);
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&saved] { qputenv("XDG_RUNTIME_DIR", saved); });
+        const QString folder = zq::test::homePath() + runtime;
+        if (runtime.contains('d'))
+            QVERIFY(QDir().mkpath(folder));
+        if (runtime.isEmpty())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+        const QString expected = inRuntime ? folder + "/" + SingleInstance::kServerName
+                                           : QDir::tempPath() + "/" + SingleInstance::kServerName + "-" +
+                                                 QString::number(getuid());
+        QCOMPARE(SingleInstance::userServerPath(), expected);
+        SingleInstance guard(nullptr);
+        QVERIFY(guard.claim());
+        QVERIFY(guard.isListening());
+        guard.close();
+        QVERIFY(!QFileInfo::exists(expected));
+    }
+
     void idleUnlessTheUserMayBeAtWork()
     {
         auto* app = static_cast<Application*>(qApp);
@@ -400,8 +437,9 @@ private slots:
             signedInDuringRun = app->IsLoggedIn();
             QVERIFY(!QGuiApplication::quitOnLastWindowClosed()); // a tray program ends by its menu
             QVERIFY(app->singleInstance().isListening());
-            // The socket's name is the same for every user of the machine; the socket is this user's.
-            const QFileInfo socket(QDir::tempPath() + QLatin1Char('/') + SingleInstance::kServerName);
+            // The socket lies where only this user's programs look, and is this user's.
+            const QFileInfo socket(SingleInstance::userServerPath());
+            QCOMPARE(socket.absolutePath(), qEnvironmentVariable("XDG_RUNTIME_DIR"));
             QVERIFY(socket.exists());
             QCOMPARE(socket.permissions() &
                          (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
@@ -427,8 +465,9 @@ private slots:
         QVERIFY(QFile::exists(app->library().qeltsFilePath()));
         QVERIFY(!app->singleInstance().isListening());
         QLocalSocket knock;
-        knock.connectToServer(SingleInstance::kServerName);
+        knock.connectToServer(SingleInstance::userServerPath());
         QVERIFY(!knock.waitForConnected(100));
+        QVERIFY(!QFileInfo::exists(SingleInstance::userServerPath()));
         QCOMPARE(launched.size(), 1);
         QCOMPARE(launched.first().program, appImage);
         QCOMPARE(launched.first().arguments, QCoreApplication::arguments().mid(1) << kHideStartBalloonSwitch);

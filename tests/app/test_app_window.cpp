@@ -71,6 +71,7 @@ private slots:
         APIHandler::overrideNetworkAvailabilityForTesting(true);
         utils::setAuthInfo("ada@example.org", "t0ken");
         Application::Intervals intervals;
+        intervals.trayHostCheckMs = 10;
         intervals.update.firstCheckMs = intervals.update.checkMs = 3600000;
         app().setIntervals(intervals);
         QVERIFY(app().CheckSingleInstance());
@@ -359,6 +360,30 @@ private slots:
         kKeySystemTrayAvailable.set(false);
         QTRY_VERIFY(window()->isVisible() != tray);
         QTRY_COMPARE(kKeyUserName.get(), QString("ada"));
+    }
+
+    // A desktop starts its tray host after the programs that start with it: the icon goes there when
+    // it comes, with the start balloon that waited for it, and from then on the program lives in the tray.
+    void trayHostStartedLaterTakesTheProgram()
+    {
+        QVERIFY(!app().tray().icon());
+        app().OpenAppWindow();
+        QTRY_VERIFY(window()->isVisible());
+        TrayHost host;
+        QTRY_VERIFY(app().tray().icon() && app().tray().iconPlaced());
+        QVERIFY(kKeySystemTrayAvailable.get()); // the sign-in window's closing no longer ends the program
+        QVERIFY(!app().tray().isWatchingForHost());
+        QTRY_COMPARE(balloonText(), QString("The application was started.\n"));
+        closeBalloon();
+        // The window's closing leaves the program to the tray; its errors come in balloons.
+        window()->close();
+        QTRY_VERIFY(!window()->isVisible());
+        QVERIFY(!window()->isMinimized());
+        BoxWatcher boxes;
+        emit window()->ScanError("The drawing could not be read.");
+        QTRY_COMPARE(balloonText(), QString("The drawing could not be read."));
+        QVERIFY(boxes.texts().isEmpty());
+        closeBalloon();
     }
 
     // Last: the end of the program, with a settings window open over the main window.

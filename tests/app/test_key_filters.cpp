@@ -7,6 +7,7 @@
 #include "support/PrivateDisplay.h"
 #include "support/TestMain.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <xcb/xcb.h>
 // Xlib's macros clash with Qt's names.
 #undef Status
 #undef KeyPress
@@ -64,6 +66,24 @@ protected:
         }
         return false;
     }
+};
+
+// Counts the raw presses of one key before the application's filters see them, and lets them pass.
+class RawPresses : public QAbstractNativeEventFilter
+{
+public:
+    explicit RawPresses(quint8 keycode) : m_keycode(keycode) { qApp->installNativeEventFilter(this); }
+    ~RawPresses() override { qApp->removeNativeEventFilter(this); }
+    bool nativeEventFilter(const QByteArray&, void* message, long*) override
+    {
+        const auto* press = static_cast<xcb_key_press_event_t*>(message);
+        count += (press->response_type & ~0x80) == XCB_KEY_PRESS && press->detail == m_keycode;
+        return false;
+    }
+    int count = 0;
+
+private:
+    quint8 m_keycode;
 };
 
 } // namespace
@@ -219,6 +239,39 @@ private slots:
         // Each press counts once, its release not at all; what does not match reaches the focused widget.
         QCOMPARE(m_signals, signal.isEmpty() ? QStringList() : QStringList({signal, signal}));
         QCOMPARE(window->presses, signal.isEmpty() ? 4 : 2);
+    }
+
+    // A held hotkey acts once, however the server repeats it for this connection; the repeats are
+    // swallowed too, as they would cancel a capture's overlay.
+    void heldHotkeyActsOnce_data()
+    {
+        QTest::addColumn<bool>("detectable");
+        QTest::newRow("repeats as releases and presses") << false;
+        QTest::newRow("repeats as presses alone") << true;
+    }
+    void heldHotkeyActsOnce()
+    {
+        QFETCH(bool, detectable);
+        // Asked by the filter when it grabs.
+        XkbSetDetectableAutoRepeat(QX11Info::display(), detectable, nullptr);
+        const auto restore =
+            qScopeGuard([] { XkbSetDetectableAutoRepeat(QX11Info::display(), False, nullptr); });
+        QVERIFY(!m_hotkeys->updateLatex().isEmpty());
+        auto window = showWindow(QStringLiteral("elsewhere"));
+        RawPresses presses(keycode(XK_m));
+        const QList<KeySym> keys{XK_Control_L, XK_Alt_L, XK_m};
+        for (KeySym key : keys)
+            XTestFakeKeyEvent(m_other, keycode(key), True, CurrentTime);
+        XSync(m_other, False);
+        QTRY_VERIFY(presses.count >= 4);
+        for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+            XTestFakeKeyEvent(m_other, keycode(*key), False, CurrentTime);
+        type({}, XK_F11, *window);
+        QCOMPARE(m_signals, QStringList{"LatexActivated"});
+        QCOMPARE(window->presses, 2); // F11 and the marker
+        // Released, it acts again.
+        type({XK_Control_L, XK_Alt_L}, XK_m, *window);
+        QCOMPARE(m_signals, (QStringList{"LatexActivated", "LatexActivated"}));
     }
 
     void pauseLetsPressesPassUntilAHotkeyIsSet()

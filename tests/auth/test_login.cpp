@@ -84,6 +84,15 @@ private slots:
         QFETCH(bool, forget);
         open(loginFirst);
         QTEST(page(), "firstPage");
+        // The logo shows whole at 64 px: the corner of its rounded square is the window's white, its top
+        // edge the logo's blue.
+        const QLabel* logo = child<QLabel>("lb_logo");
+        QCOMPARE(logo->size(), QSize(64, 64));
+        const QImage window = m_dialog->grab().toImage();
+        const QPoint corner = logo->mapTo(m_dialog, QPoint());
+        QCOMPARE(window.pixelColor(corner), QColor(Qt::white));
+        QCOMPARE(window.pixelColor(corner + QPoint(32, 4)),
+                 QImage(":/logo/logo (256x256).png").pixelColor(128, 16));
         QSignalSpy signedIn(m_dialog.data(), &LoginDialog::loggedIn);
         start();
         QCOMPARE(page(), QString("page_wait"));

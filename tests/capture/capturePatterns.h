@@ -31,6 +31,29 @@ inline QImage pattern(const QRect& area)
     return image;
 }
 
+// Hands out given pictures, as a back-end would after grabbing them, or fails as a refused service does.
+class GivenPictures : public ScreenGrabber
+{
+public:
+    explicit GivenPictures(QList<Screenshot> shots, bool fail = false)
+        : ScreenGrabber(nullptr), shots(std::move(shots)), fail(fail)
+    {
+    }
+
+protected:
+    void grabScreens() override
+    {
+        if (fail)
+            emit failed();
+        else
+            emit finished(shots);
+    }
+
+private:
+    QList<Screenshot> shots;
+    bool fail;
+};
+
 // Whether the picture shows the pattern seen from origin; a null picture shows nothing wrong.
 inline bool showsPattern(const QPixmap& picture, const QPoint& origin)
 {

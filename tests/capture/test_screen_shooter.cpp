@@ -12,19 +12,6 @@ using namespace utils::capture;
 
 namespace {
 
-// Hands out given pictures, as a back-end would after grabbing them.
-class GivenPictures : public ScreenGrabber
-{
-public:
-    explicit GivenPictures(QList<Screenshot> shots) : ScreenGrabber(nullptr), shots(std::move(shots)) {}
-
-protected:
-    void grabScreens() override { emit finished(shots); }
-
-private:
-    QList<Screenshot> shots;
-};
-
 Screenshot pictureOf(const QRect& geometry, QScreen* screen = nullptr)
 {
     return Screenshot{screen, QPixmap::fromImage(pattern(geometry)), geometry};
@@ -232,6 +219,37 @@ private slots:
         QFETCH(int, gnomeVersion);
         QFETCH(ScreenGrabberKind, expected);
         QCOMPARE(chooseScreenGrabber(requested, wayland, gnome, gnomeVersion), expected);
+    }
+
+    // From the request until the grab fails or brings nothing, or until the overlays have gone: while it
+    // is under way the application starts no other capture, and once it is over it may.
+    void captureIsUnderWayUntilItsEnd_data()
+    {
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("overlays cancelled") << "overlays";
+        QTest::newRow("nothing grabbed") << "nothing";
+        QTest::newRow("grab failed") << "failed";
+    }
+    void captureIsUnderWayUntilItsEnd()
+    {
+        QFETCH(QString, outcome);
+        if (outcome == "nothing")
+            QTest::ignoreMessage(QtWarningMsg,
+                                 "[ScreenShooter] No screen could be grabbed; the capture does not start");
+        const QPixmap picture = outcome == "overlays" ? pictureOf(screenRect()).pixmap : QPixmap();
+        shooter = std::make_unique<ScreenShooter>(
+            new GivenPictures({Screenshot{QGuiApplication::primaryScreen(), picture, screenRect()}},
+                              outcome == "failed"),
+            nullptr);
+        QVERIFY(!shooter->isCapturing());
+        shooter->makeScreenshot();
+        QVERIFY(shooter->isCapturing());
+        if (outcome == "overlays") {
+            QTRY_VERIFY(overlaysExposed(*shooter, 1));
+            QVERIFY(shooter->isCapturing());
+            QTest::keyClick(overlay(), Qt::Key_Escape);
+        }
+        QTRY_VERIFY(!shooter->isCapturing());
     }
 
     void newCaptureReplacesTheOpenOne()

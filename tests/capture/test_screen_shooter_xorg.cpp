@@ -1,21 +1,30 @@
 #include "capturePatterns.h"
 #include "support/DummyXorg.h"
+#include "support/WestonDesktop.h"
 
 #include <QProcess>
 
-// Real Xorg desktops with the dummy driver: a 1920 x 1080 monitor and a 1280 x 1024 one to its right,
-// or, with ZQ_MIRRORED set, two monitors showing one picture (a projector mirroring a laptop). The real
-// X11 grabber, and real pointer and key events from another X client.
+// Real desktops: Xorg with the dummy driver, a 1920 x 1080 monitor and a 1280 x 1024 one to its right,
+// or, with ZQ_MIRRORED set, two monitors showing one picture (a projector mirroring a laptop), with the
+// real X11 grabber and real pointer and key events from another X client; or, with ZQ_WAYLAND set, a
+// Wayland desktop of two outputs under Qt's Wayland platform, where a window cannot place itself.
 
 using namespace capture_test;
 
 namespace {
 
 const bool kMirrored = qEnvironmentVariableIsSet("ZQ_MIRRORED");
-const QList<QRect> kMonitors{{0, 0, 1920, 1080},
-                             kMirrored ? QRect(0, 0, 1920, 1080) : QRect(1920, 0, 1280, 1024)};
+const bool kWayland = qEnvironmentVariableIsSet("ZQ_WAYLAND");
+// Weston's outputs differ in size, so that the size an overlay is given tells which one shows it.
+const QList<QRect> kMonitors =
+    kWayland
+        ? QList<QRect>{{0, 0, 1024, 768}, {1024, 0, 800, 600}}
+        : QList<QRect>{{0, 0, 1920, 1080}, kMirrored ? QRect(0, 0, 1920, 1080) : QRect(1920, 0, 1280, 1024)};
 // Before main: Qt opens the display once, with the application object.
-const bool kStarted = (zq::test::startDummyDesktop(kMonitors), true);
+const bool kStarted =
+    (kWayland ? zq::test::startWestonDesktop({kMonitors.at(0).size(), kMonitors.at(1).size()})
+              : zq::test::startDummyDesktop(kMonitors),
+     true);
 
 // A press at start, a move through the middle to end and a release, as xdotool arguments.
 QStringList pointerDrag(const QPoint& start, const QPoint& end)
@@ -25,6 +34,11 @@ QStringList pointerDrag(const QPoint& start, const QPoint& end)
     };
     return move(start) + QStringList{"mousedown", "1"} + move((start + end) / 2) + move(end) +
            QStringList{"mouseup", "1"};
+}
+
+QString rectText(const QRect& rect)
+{
+    return QString::asprintf("%d,%d %dx%d", rect.x(), rect.y(), rect.width(), rect.height());
 }
 
 } // namespace
@@ -40,6 +54,12 @@ private slots:
     {
         QVERIFY(kStarted);
         QCOMPARE(QGuiApplication::screens().size(), 2);
+        if (kWayland) {
+            // The compositor lays its outputs out left to right; their pictures are given, not grabbed.
+            for (int i = 0; i < 2; ++i)
+                QCOMPARE(QGuiApplication::screens().at(i)->geometry(), kMonitors.at(i));
+            return;
+        }
         for (const QRect& monitor : kMonitors) {
             windows.push_back(patternWindow(monitor));
             windows.back()->show();
@@ -53,8 +73,38 @@ private slots:
         }
     }
 
+    // Each overlay covers its own screen: placed there on X11, less its last column and row; under Wayland,
+    // where a window cannot place itself, full screen on the output the compositor shows it on.
+    void overlaysCoverTheirOwnScreens()
+    {
+        QList<Screenshot> shots;
+        for (QScreen* screen : QGuiApplication::screens())
+            shots << Screenshot{screen, QPixmap::fromImage(pattern(screen->geometry())), screen->geometry()};
+        ScreenShooter shooter(new GivenPictures(shots), nullptr);
+        QSignalSpy ready(&shooter, &ScreenShooter::screenshotReady);
+        shooter.makeScreenshot();
+        const int overlays = kMirrored ? 1 : 2;
+        QTRY_VERIFY(overlaysExposed(shooter, overlays));
+        // Under Wayland the size comes from the compositor: its full-screen size on the output it chose.
+        QStringList expected;
+        for (int i = 0; i < overlays; ++i)
+            expected << rectText(kWayland ? kMonitors.at(i) : kMonitors.at(i).adjusted(0, 0, -1, -1));
+        const auto covered = [&shooter] {
+            QStringList rects;
+            for (const ScreenShooterDialog* overlay : shooter.overlays())
+                rects << rectText(overlay->geometry());
+            return rects.join(" | ");
+        };
+        QTRY_COMPARE(covered(), expected.join(" | "));
+        QTest::keyClick(shooter.overlays().at(0), Qt::Key_Escape);
+        QCOMPARE(ready.count(), 1);
+        QTRY_VERIFY(shooter.overlays().isEmpty());
+    }
+
     void pointerOrKeyEndsTheCapture_data()
     {
+        if (kWayland)
+            QSKIP("The pointer and keys are driven on X11");
         QTest::addColumn<QStringList>("input"); // xdotool arguments
         QTest::addColumn<QRect>("expected");    // global pixels; null: nothing captured
         QTest::addColumn<int>("reporter");      // the overlay that reports it

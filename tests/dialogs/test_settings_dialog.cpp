@@ -20,6 +20,7 @@
 #include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 
 using utils::shortcuts::Shortcut;
@@ -204,7 +205,23 @@ private slots:
     void formattingIsAnnouncedAsItChangesAndTakenBackUnsaved()
     {
         QFETCH(End, end);
+        utils::ResultFormat stored;
+        stored.customEnabled = true;
+        stored.customOpenDelimiter = "[[";
+        stored.customCloseDelimiter = "]]";
+        utils::setResultFormat(stored);
         open(SettingsDialog::FormattingTab);
+        // Every choice shows whole in the window as it opens, with no scrolling sideways.
+        const QWidget* viewport = child<QScrollArea>("scrollArea")->viewport();
+        for (const QWidget* choice :
+             child<QWidget>("formattingTabScrollAreaWidgetContents")->findChildren<QWidget*>()) {
+            const QRect shown(choice->mapTo(viewport, QPoint()), choice->size());
+            QVERIFY2(shown.right() < viewport->width(), qPrintable(choice->objectName()));
+            if (qobject_cast<const QAbstractButton*>(choice))
+                QVERIFY2(choice->width() >= choice->sizeHint().width(), qPrintable(choice->objectName()));
+        }
+        QCOMPARE(child<QLineEdit>("le_customStart")->text(), QString("[["));
+        QCOMPARE(child<QLineEdit>("le_customEnd")->text(), QString("]]"));
         QSignalSpy announced(m_dialog.data(), &SettingsDialog::FormattingChanged);
         QTest::mouseClick(child<QRadioButton>("but_bl_delim_no_num_three"), Qt::LeftButton);
         child<QLineEdit>("le_customStart")->setText("<<");
@@ -212,10 +229,11 @@ private slots:
         const auto edited = announced.last().first().value<utils::ResultFormat>();
         QCOMPARE(edited.blockStyle, 2);
         QCOMPARE(edited.customOpenDelimiter, QString("<<"));
+        QCOMPARE(edited.customCloseDelimiter, QString("]]")); // what was not edited stays
         QCOMPARE(m_dialog->GetResultFormat(), edited);
-        QCOMPARE(child<QLabel>("label_15")->text(), QString("<<x^{2}"));
+        QCOMPARE(child<QLabel>("label_15")->text(), QString("<<x^{2}]]"));
         this->end(end);
-        const utils::ResultFormat expected = end == End::Ok ? edited : utils::ResultFormat();
+        const utils::ResultFormat expected = end == End::Ok ? edited : stored;
         QCOMPARE(utils::resultFormat(), expected);
         QCOMPARE(announced.count(), end == End::Ok ? 2 : 3);
         QCOMPARE(announced.last().first().value<utils::ResultFormat>(), expected);

@@ -31,6 +31,20 @@ public:
         XSync(m_display, False);
     }
     void hotkey() { type({XK_Control_L, XK_Alt_L, XK_m}); }
+    // Presses the keys and keeps them down: the server repeats the last one while it is held.
+    void press(const QList<KeySym>& keys)
+    {
+        for (KeySym key : keys)
+            XTestFakeKeyEvent(m_display, code(key), True, CurrentTime);
+        XSync(m_display, False);
+    }
+    // Lets the keys go, the last first.
+    void release(const QList<KeySym>& keys)
+    {
+        for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+            XTestFakeKeyEvent(m_display, code(*key), False, CurrentTime);
+        XSync(m_display, False);
+    }
     void drag(QPoint from, QPoint to)
     {
         XTestFakeMotionEvent(m_display, -1, from.x(), from.y(), CurrentTime);
@@ -40,19 +54,20 @@ public:
         XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
         XSync(m_display, False);
     }
-    // Holds Ctrl+Alt+M as another program's hotkey, or lets it go.
-    void holdHotkey(bool hold)
+    // Holds Ctrl+Alt with the key (M, the capture hotkey, unless told) as another program's hotkey, or
+    // lets it go.
+    void holdHotkey(bool hold, KeySym key = XK_m)
     {
         const Window root = DefaultRootWindow(m_display);
         if (hold)
-            XGrabKey(m_display, code(XK_m), ControlMask | Mod1Mask, root, True, GrabModeAsync, GrabModeAsync);
+            XGrabKey(m_display, code(key), ControlMask | Mod1Mask, root, True, GrabModeAsync, GrabModeAsync);
         else
-            XUngrabKey(m_display, code(XK_m), ControlMask | Mod1Mask, root);
+            XUngrabKey(m_display, code(key), ControlMask | Mod1Mask, root);
         XSync(m_display, False);
     }
 
-    // Whether this client could take Ctrl+Alt+M now: no other client holds it.
-    bool hotkeyFree()
+    // Whether this client could take Ctrl+Alt with the key now: no other client holds it.
+    bool hotkeyFree(KeySym key = XK_m)
     {
         static bool refused;
         refused = false;
@@ -60,8 +75,8 @@ public:
             refused = refused || error->error_code == BadAccess;
             return 0;
         });
-        holdHotkey(true);
-        holdHotkey(false);
+        holdHotkey(true, key);
+        holdHotkey(false, key);
         XSetErrorHandler(previous);
         return !refused;
     }

@@ -16,6 +16,7 @@
 #include "library/QeltsController.h"
 #include "library/gallery/QeltListFrame.h"
 #include "pdf/PdfConverterFrame.h"
+#include "support/DummyXorg.h"
 #include "support/FakeAccount.h"
 #include "support/TestMain.h"
 #include "view/page/QeltViewFrame.h"
@@ -42,6 +43,12 @@ using namespace zq::test;
 namespace {
 
 const QRect kScreen(0, 0, 1920, 1080);
+// The second monitor of the dummy Xorg desktop, right of the first.
+const QRect kSecond(1920, 0, 1280, 1024);
+// With ZQ_DUAL_SCREENS set the test runs on a desktop of both: it starts before main, since Qt opens the
+// display once, with the application object.
+const bool kDualScreens =
+    qEnvironmentVariableIsSet("ZQ_DUAL_SCREENS") && (zq::test::startDummyDesktop({kScreen, kSecond}), true);
 
 // Emits `signature` of `sender` with `args`, as the page itself would.
 bool emitSignal(QObject* sender, const QByteArray& signature, const QVariantList& args)
@@ -312,6 +319,12 @@ private slots:
             << "first" << QRect() << kScreen << QSize() << QSize() << 0 << QRect(479, 134, 960, 810);
         QTest::newRow("first: a second screen") << "first" << QRect() << QRect(1920, 0, 1280, 1024) << QSize()
                                                 << QSize() << 0 << QRect(2239, 127, 640, 768);
+        QTest::newRow("holding: the screen with the larger part")
+            << "holding" << QRect(1800, 100, 800, 600) << kSecond << QSize() << QSize() << 0 << kSecond;
+        QTest::newRow("holding: equal parts, the first")
+            << "holding" << QRect(1820, 0, 200, 100) << kSecond << QSize() << QSize() << 0 << kScreen;
+        QTest::newRow("holding: no screen left")
+            << "holding" << QRect(5000, 0, 10, 10) << kSecond << QSize() << QSize() << 0 << QRect();
         QTest::newRow("stored: usable")
             << "stored" << onScreen << QRect() << QSize() << QSize() << 0 << onScreen;
         QTest::newRow("stored: empty")
@@ -345,6 +358,8 @@ private slots:
             result = QRect(QPoint(), scaledToScreen(a, area.isNull() ? kScreen.size() : area.size(), b));
         else if (op == "first")
             result = firstRect(area);
+        else if (op == "holding")
+            result = QList<QRect>{kScreen, area}.value(screenHolding(rect, {kScreen, area}));
         else
             result = isUsableStoredRect(rect) ? rect : QRect();
         QCOMPARE(result, expected);
@@ -360,13 +375,23 @@ private slots:
         QTest::newRow("stored on screen")
             << QVariant(QRect(200, 150, 1000, 700)) << QRect(200, 150, 1000, 700) << false;
         QTest::newRow("stored partly off screen")
-            << QVariant(QRect(1500, 300, 900, 900)) << QRect(1020, 180, 900, 900) << false;
+            << QVariant(QRect(-300, 400, 900, 900)) << QRect(0, 180, 900, 900) << false;
         QTest::newRow("stored wider than the screen")
             << QVariant(QRect(-300, 100, 2600, 700)) << QRect(0, 100, 1920, 700) << true;
         QTest::newRow("stored not a rectangle") << QVariant(QStringLiteral("wide")) << first << false;
         QTest::newRow("stored empty") << QVariant(QRect(10, 10, 0, 0)) << first << false;
         QTest::newRow("stored beyond any desktop")
             << QVariant(QRect(QPoint(-2000000000, 0), QPoint(2000000000, 500))) << first << false;
+        QTest::newRow("stored on a screen no longer there")
+            << QVariant(QRect(5000, 300, 900, 600)) << QRect(1020, 300, 900, 600) << false;
+        if (!kDualScreens)
+            return;
+        QTest::newRow("stored on the second screen")
+            << QVariant(QRect(2100, 200, 900, 700)) << QRect(2100, 200, 900, 700) << false;
+        QTest::newRow("stored partly off the second screen")
+            << QVariant(QRect(2900, 500, 600, 700)) << QRect(2600, 324, 600, 700) << false;
+        QTest::newRow("stored mostly on the second screen")
+            << QVariant(QRect(1700, 100, 800, 600)) << QRect(1920, 100, 800, 600) << false;
     }
 
     void startGeometry()
@@ -386,6 +411,7 @@ private slots:
                                  "[WindowSizer] Latex Window size is bigger than screen resolution");
         const auto window = makeWindow();
         QCOMPARE(window->geometry(), expected);
+        QCOMPARE(window->screen()->geometry(), expected.intersects(kScreen) ? kScreen : kSecond);
         QVERIFY(window->minimumWidth() <= windowGeometry::kMinimumWidth);
         QVERIFY(window->minimumHeight() <= windowGeometry::kMinimumHeight);
         QCOMPARE(window->windowTitle(), title(0));

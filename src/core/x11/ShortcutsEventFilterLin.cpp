@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <xcb/xcb.h>
 
@@ -88,6 +89,7 @@ bool ShortcutsEventFilterLin::grabHotkey(const utils::shortcuts::Shortcut& short
         return false;
     }
     const Window root = DefaultRootWindow(display);
+    m_detectableRepeat = XkbGetDetectableAutoRepeat(display, nullptr);
     ErrorHandlerScope handler;
 
     // Whatever the old combination was, modifiers or none, it is released before anything else.
@@ -128,17 +130,33 @@ bool ShortcutsEventFilterLin::grabHotkey(const utils::shortcuts::Shortcut& short
     return false;
 }
 
+bool ShortcutsEventFilterLin::noteKey(bool pressed, quint8 keycode, quint32 time)
+{
+    const bool sameKey = keycode == m_lastKey.keycode;
+    const bool repeat =
+        pressed && sameKey &&
+        (m_detectableRepeat ? m_lastKey.pressed : !m_lastKey.pressed && time == m_lastKey.time);
+    m_lastKey = LastKey{keycode, pressed, time};
+    return repeat;
+}
+
 bool ShortcutsEventFilterLin::nativeEventFilter(const QByteArray& eventType, void* message, long*)
 {
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    const int type = event->response_type & 127;
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
+        return false;
+    // A release has the layout of a press. Every key counts, so that a repeat is told by its neighbour.
+    const auto* press = static_cast<const xcb_key_press_event_t*>(message);
+    const bool repeat = noteKey(type == XCB_KEY_PRESS, press->detail, press->time);
+
     const Grab* const hotkeys[] = {&m_latex, &m_reload, &m_markdownEdit, &m_latexEdit};
     const bool anySet = std::any_of(std::begin(hotkeys), std::end(hotkeys),
                                     [](const Grab* grab) { return grab->keycode != 0; });
-    if (!anySet || m_paused || eventType != "xcb_generic_event_t")
+    if (!anySet || m_paused || type != XCB_KEY_PRESS)
         return false;
-    const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 127) != XCB_KEY_PRESS)
-        return false;
-    const auto* press = static_cast<const xcb_key_press_event_t*>(message);
     void (ShortcutsEventFilter::*const activated[])() = {
         &ShortcutsEventFilter::LatexActivated, &ShortcutsEventFilter::ReloadActivated,
         &ShortcutsEventFilter::MarkdownEditActivated, &ShortcutsEventFilter::LatexEditActivated};
@@ -147,7 +165,10 @@ bool ShortcutsEventFilterLin::nativeEventFilter(const QByteArray& eventType, voi
             const Grab& hotkey = *hotkeys[i];
             if (hotkey.keycode != 0 && press->detail == hotkey.keycode &&
                 press->state == (hotkey.modifiers | mask)) {
-                (this->*activated[i])();
+                // A held hotkey acts once; its repeats are swallowed too, or an overlay would take them
+                // for a key that cancels it.
+                if (!repeat)
+                    (this->*activated[i])();
                 return true;
             }
         }

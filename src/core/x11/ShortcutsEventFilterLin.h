@@ -33,11 +33,25 @@ private:
         quint32 modifiers = 0;
     };
 
+    // The last key event this process saw, of any key.
+    struct LastKey
+    {
+        quint8 keycode = 0;
+        bool pressed = false;
+        quint32 time = 0;
+    };
+
     bool grabHotkey(const utils::shortcuts::Shortcut& shortcut, Grab& grab);
+    // Whether a press of keycode at time is the server repeating a held key, and remembers the event.
+    bool noteKey(bool pressed, quint8 keycode, quint32 time);
 
     Grab m_latex;
     Grab m_reload;
     bool m_paused = false;
     Grab m_latexEdit;
     Grab m_markdownEdit;
+    LastKey m_lastKey;
+    // How the server repeats a held key for this connection: presses alone (detectable) or a release
+    // and a press of the same time before each repeated press.
+    bool m_detectableRepeat = false;
 };

@@ -6,8 +6,24 @@
 #include "view/window/windowGeometry.h"
 
 #include <QDebug>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStyle>
 #include <QWidget>
+#include <QWindow>
+
+namespace {
+
+QScreen* screenHolding(const QRect& rect)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    QList<QRect> geometries;
+    for (const QScreen* screen : screens)
+        geometries << screen->geometry();
+    return screens.value(windowGeometry::screenHolding(rect, geometries));
+}
+
+} // namespace
 
 WindowSizer::WindowSizer(QWidget* window) : m_window(window), m_screenRect(utils::screenGeometry(window)) {}
 
@@ -16,7 +32,16 @@ void WindowSizer::placeAtStart()
     const QRect stored = kKeyLastWinSize.get();
     if (kKeyLastWinSize.contains() && windowGeometry::isUsableStoredRect(stored)) {
         m_windowSize = stored.size();
-        fitToScreen(stored);
+        // The window comes back on the screen it was on, when that screen is still there.
+        QScreen* home = screenHolding(stored);
+        if (!home)
+            home = screen();
+        if (home) {
+            m_screenRect = home->geometry();
+            if (QWindow* handle = m_window->windowHandle())
+                handle->setScreen(home);
+        }
+        fitToScreen(stored, home);
         return;
     }
     if (kKeyLastWinSize.contains())
@@ -28,7 +53,21 @@ void WindowSizer::placeAtStart()
 
 void WindowSizer::fitToScreen(QRect rect)
 {
-    const QRect available = utils::availableScreenGeometry(m_window);
+    fitToScreen(rect, screen());
+}
+
+QScreen* WindowSizer::screen() const
+{
+    if (!m_window->windowHandle()) {
+        if (QScreen* holding = screenHolding(m_window->geometry()))
+            return holding;
+    }
+    return utils::screenOf(m_window);
+}
+
+void WindowSizer::fitToScreen(QRect rect, QScreen* screen)
+{
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 0, 0);
     const int top = available.top() + m_window->style()->pixelMetric(QStyle::PM_TitleBarHeight);
     m_window->setGeometry(windowGeometry::fitted(rect, available, top));
     const QSize size = m_window->size();
@@ -75,10 +114,11 @@ void WindowSizer::settled(bool onViewPage, bool onGallery)
     }
     if (!m_moved)
         return;
-    const QRect screen = utils::screenGeometry(m_window);
-    if (screen.size() != m_screenRect.size()) {
-        m_windowSize = windowGeometry::scaledToScreen(m_windowSize, m_screenRect.size(), screen.size());
-        m_screenRect = screen;
+    const QScreen* now = screen();
+    const QRect nowRect = now ? now->geometry() : QRect(0, 0, 0, 0);
+    if (nowRect.size() != m_screenRect.size()) {
+        m_windowSize = windowGeometry::scaledToScreen(m_windowSize, m_screenRect.size(), nowRect.size());
+        m_screenRect = nowRect;
         if (!m_window->isMaximized()) {
             if (onViewPage) {
                 if (m_viewPageSize.isValid())

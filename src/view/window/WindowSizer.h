@@ -3,6 +3,7 @@
 #include <QRect>
 #include <QSize>
 
+class QScreen;
 class QWidget;
 
 // The main window's size bookkeeping: where it starts, the size remembered for the view page and for the
@@ -13,7 +14,8 @@ class WindowSizer
 public:
     explicit WindowSizer(QWidget* window);
 
-    // The stored gallery geometry when there is a usable one, else the first start's; fitted to the screen.
+    // The stored gallery geometry when there is a usable one, fitted to the screen that holds it (the
+    // window's own when that screen is gone); else the first start's on the window's screen.
     void placeAtStart();
 
     // Clamps `rect` to the available geometry of the window's screen and applies it; a window as large as
@@ -41,6 +43,10 @@ public:
     QSize viewPageSize() const { return m_viewPageSize; }
 
 private:
+    // The window's screen; before the window system has the window, the screen that holds the most of it,
+    // where it will show.
+    QScreen* screen() const;
+    void fitToScreen(QRect rect, QScreen* screen);
     // Sizes are remembered for the normal state only: a maximised window would make them the screen's.
     bool isNormal() const;
     void fitUnlessMaximised(const QRect& rect);

@@ -39,6 +39,21 @@ bool isUsableStoredRect(const QRect& rect)
            near(rect.bottom());
 }
 
+int screenHolding(const QRect& rect, const QList<QRect>& screens)
+{
+    int holding = -1;
+    qint64 largest = 0;
+    for (int i = 0; i < screens.size(); ++i) {
+        const QRect shared = screens.at(i).intersected(rect);
+        const qint64 area = qint64(shared.width()) * shared.height();
+        if (area > largest) {
+            largest = area;
+            holding = i;
+        }
+    }
+    return holding;
+}
+
 QRect recentred(const QRect& current, const QSize& size)
 {
     const int half = deltaOf((qint64(size.width()) - current.width()) / 2);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 #include <QSize>
 
@@ -17,6 +18,10 @@ QRect firstRect(const QRect& screen);
 // A stored rectangle that a window can take: not empty, and far from the ends of int, so that moving and
 // sizing it cannot overflow.
 bool isUsableStoredRect(const QRect& rect);
+
+// The index of the screen that holds the largest part of `rect`, the first of equals; -1 when no screen
+// holds any of it.
+int screenHolding(const QRect& rect, const QList<QRect>& screens);
 
 // `current` given the size `size` with its top edge and horizontal centre kept.
 QRect recentred(const QRect& current, const QSize& size);

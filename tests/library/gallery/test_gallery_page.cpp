@@ -13,6 +13,7 @@
 #include "support/FakeAccount.h"
 #include "support/TestMain.h"
 
+#include <QBuffer>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
@@ -302,6 +303,33 @@ private slots:
         m_frame->show();
         for (QeltGraphicsItem* card : m_frame->cards())
             QVERIFY(card->isShown() && card->scene());
+    }
+
+    // A card is made before its picture is downloaded; the picture shows on it when it comes.
+    void thumbnailArrivingWhileOpenShows()
+    {
+        const QColor teal(0, 128, 128);
+        QImage picture(400, 200, QImage::Format_RGB32);
+        picture.fill(teal);
+        QByteArray png;
+        QBuffer buffer(&png);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
+        m_service->on("GET", "/images/*", Reply::raw(png, "image/png"));
+        QTest::mouseClick(child<QRadioButton>("rb_rendered"), Qt::LeftButton);
+        auto qelt = makeQelt(id(0), 1000);
+        qelt->renderedImageUrl = m_service->baseUrl() + "/images/q.png";
+        m_library->addQelt(qelt, true);
+        // The middle of the card's picture, as the viewport shows it.
+        const auto shown = [this] {
+            const QeltGraphicsItem* card = m_frame->cards().value(id(0));
+            if (!card || !card->isShown())
+                return QColor();
+            const QPointF middle(galleryCardWidth / 2.0,
+                                 QeltGraphicsItem::kHeaderHeight + galleryCardWidth / 4.0);
+            const QPoint at = view()->mapFromScene(card->pos() + middle);
+            return view()->viewport()->grab().toImage().pixelColor(at);
+        };
+        QTRY_COMPARE(shown(), teal);
     }
 
     void aLoadingPageKeepsItsMessage_data()

@@ -9,8 +9,8 @@
 #include "support/TestMain.h"
 
 #include <QGraphicsScene>
-#include <QGraphicsSceneHoverEvent>
-#include <QGraphicsSceneMouseEvent>
+#include <QGraphicsView>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTemporaryDir>
 
@@ -26,11 +26,23 @@ std::unique_ptr<QeltGraphicsItem> makeCard()
                                               std::make_shared<ZorvaneQelt>(QStringLiteral("q1"), 2, 1));
 }
 
-template <typename Event> void send(QGraphicsScene& scene, QGraphicsItem* item, QEvent::Type type, QPointF at)
+// A pointer event on the view's viewport at a point of the scene, as the window system delivers it.
+void point(QGraphicsView& view, QEvent::Type type, QPointF at)
 {
-    Event event(type);
-    event.setPos(at);
-    scene.sendEvent(item, &event);
+    const QPoint local = view.mapFromScene(at);
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, local, view.viewport()->mapToGlobal(local), button,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &event);
+}
+
+// A picture record the card can draw at once: decoded already, and usable only with a size and a file.
+ListItemRecord pictureRecord(bool usable, const QColor& color)
+{
+    QImage image(284, 134, QImage::Format_RGB32);
+    image.fill(color);
+    return usable ? ListItemRecord{"u", image.size(), "/nowhere/card.png", image}
+                  : ListItemRecord{"u", QSize(-1, -1), QString(), image};
 }
 
 } // namespace
@@ -114,8 +126,8 @@ private slots:
             << QPointF(275, 15) << QPointF(275, 15) << QPointF(275, 15) << QStringList{"delete"};
         QTest::newRow("open button") << QPointF(245, 15) << QPointF(245, 15) << QPointF(245, 15)
                                      << QStringList{"open"};
-        QTest::newRow("delete button, pointer never over it")
-            << QPointF(100, 100) << QPointF(275, 15) << QPointF(275, 15) << QStringList{};
+        QTest::newRow("over the delete button, then pressed on the body")
+            << QPointF(275, 15) << QPointF(100, 100) << QPointF(100, 100) << QStringList{"click"};
         QTest::newRow("from delete button to body")
             << QPointF(275, 15) << QPointF(275, 15) << QPointF(100, 100) << QStringList{};
     }
@@ -127,16 +139,72 @@ private slots:
         QFETCH(QPointF, release);
         QFETCH(QStringList, calls);
         g_calls.clear();
-        QGraphicsScene scene;
+        QGraphicsScene scene(0, 0, 300, 450);
         auto card = makeCard();
         card->setViewMode(1);
         scene.addItem(card.get());
-        send<QGraphicsSceneHoverEvent>(scene, card.get(), QEvent::GraphicsSceneHoverMove, hover);
-        send<QGraphicsSceneMouseEvent>(scene, card.get(), QEvent::GraphicsSceneMousePress, press);
+        // Through a view, as the user's pointer comes: a card that takes no hover never sees the pointer
+        // over its buttons.
+        QGraphicsView view(&scene);
+        view.setFrameShape(QFrame::NoFrame);
+        view.resize(320, 470);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view, zq::test::kWaitMs));
+        point(view, QEvent::MouseMove, hover);
+        point(view, QEvent::MouseButtonPress, press);
         for (int i = 0; i < 2; ++i) // the second release, without a press, calls nothing more
-            send<QGraphicsSceneMouseEvent>(scene, card.get(), QEvent::GraphicsSceneMouseRelease, release);
+            point(view, QEvent::MouseButtonRelease, release);
         QCOMPARE(g_calls, calls);
         scene.removeItem(card.get());
+    }
+
+    void cardShowsItsPictures_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("renderedUsable");
+        QTest::addColumn<bool>("originalUsable");
+        QTest::addColumn<QString>("top"); // the upper picture's middle: "rendered", "original" or "neither"
+        QTest::addColumn<QString>("bottom"); // the lower one's, in the mode showing both
+        using M = QeltGraphicsItem::ViewMode;
+        QTest::newRow("rendered") << int(M::Rendered) << true << true << "rendered"
+                                  << "";
+        QTest::newRow("original") << int(M::Original) << true << true << "original"
+                                  << "";
+        QTest::newRow("both") << int(M::Both) << true << true << "original"
+                              << "rendered";
+        QTest::newRow("both, only the rendered usable") << int(M::Both) << true << false << "neither"
+                                                        << "rendered";
+        QTest::newRow("both, only the original usable") << int(M::Both) << false << true << "original"
+                                                        << "neither";
+        QTest::newRow("rendered, not usable") << int(M::Rendered) << false << true << "neither"
+                                              << "";
+    }
+
+    void cardShowsItsPictures()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, renderedUsable);
+        QFETCH(bool, originalUsable);
+        QFETCH(QString, top);
+        QFETCH(QString, bottom);
+        const QColor rendered(Qt::red), original(Qt::blue);
+        auto card = makeCard();
+        card->setViewMode(mode);
+        card->setRenderedRecord(pictureRecord(renderedUsable, rendered));
+        card->setOriginalRecord(pictureRecord(originalUsable, original));
+        QImage image(card->boundingRect().size().toSize(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        card->paint(&painter, nullptr, nullptr);
+        painter.end();
+        // Each picture sits in a band half as high as the card is wide, below the 40 px header.
+        const auto shown = [&](int band) {
+            const QColor pixel = image.pixelColor(150, 40 + 75 + band * 148);
+            return pixel == rendered ? "rendered" : pixel == original ? "original" : "neither";
+        };
+        QCOMPARE(shown(0), top);
+        if (!bottom.isEmpty())
+            QCOMPARE(shown(1), bottom);
     }
 
     void replacedImageLeavesTheCache()
