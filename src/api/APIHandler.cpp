@@ -65,8 +65,13 @@ bool settleReply(QNetworkReply* reply, const APIHandler::FailCallback& fail)
         return true;
     }
     qWarning() << "Send Request error: " << reply->error() << reply->errorString();
-    if (fail)
-        fail(failure(QStringLiteral("network_reply_error"), reply->errorString()));
+    if (!fail)
+        return true;
+    QJsonObject reason = failure(QStringLiteral("network_reply_error"), reply->errorString());
+    // Whether trying again can help is the caller's call: a refusal for good is told by its status.
+    if (const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); status > 0)
+        reason.insert(QStringLiteral("http_status"), status);
+    fail(reason);
     return true;
 }
 

@@ -27,6 +27,8 @@ class APIHandler : public QObject
 public:
     using SuccessCallback = std::function<void(QJsonDocument)>;
     using ByteCallback = std::function<void(QByteArray)>;
+    // The failure object: "id" and "message"; a reply that failed with an HTTP status also carries it as
+    // "http_status".
     using FailCallback = std::function<void(QJsonObject)>;
 
     // How the body of a reply without transport or HTTP error reads to the callbacks.

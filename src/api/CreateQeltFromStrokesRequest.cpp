@@ -28,7 +28,8 @@ void CreateQeltFromStrokesRequest::exec(const QVector<QVector<QPointF>>& strokes
         {QStringLiteral("config"), QJsonObject{{QStringLiteral("zmd_version"), QStringLiteral("1.2.17")}}},
         {QStringLiteral("include_diagrams"), kKeyEnhancedDiagramData.get()},
     };
-    sendJson(networkRequest(QStringLiteral("/v1/qelts/strokes")), body);
+    sendJson(networkRequest(QStringLiteral("/v1/qelts/strokes"), Authorization::Bearer, http::Transfer::Work),
+             body);
 }
 
 void CreateQeltFromStrokesRequest::responseHandler()

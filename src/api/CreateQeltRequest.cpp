@@ -25,7 +25,8 @@ void CreateQeltRequest::exec(const QByteArray& image, const QByteArray& optionsJ
     optionsPart.setBody(optionsJson);
     multipart->append(optionsPart);
 
-    const QNetworkRequest request = networkRequest(QStringLiteral("/v1/qelts-multipart"));
+    const QNetworkRequest request =
+        networkRequest(QStringLiteral("/v1/qelts-multipart"), Authorization::Bearer, http::Transfer::Work);
     CreateQeltTiming::instance().sentStamp = CreateQeltTiming::now();
     sendMultipart(request, multipart);
 }

@@ -62,11 +62,12 @@ QDebug Request::logWarning() const
     return prefixed(QMessageLogger(nullptr, 0, nullptr, "default").warning(), className());
 }
 
-QNetworkRequest Request::networkRequest(const QString& path, Authorization authorization) const
+QNetworkRequest Request::networkRequest(const QString& path, Authorization authorization,
+                                        http::Transfer transfer) const
 {
     const QString url = utils::apiUrl() + path;
-    return authorization == Authorization::Bearer ? http::authorizedRequest(url, m_token)
-                                                  : http::anonymousRequest(url);
+    return authorization == Authorization::Bearer ? http::authorizedRequest(url, m_token, transfer)
+                                                  : http::anonymousRequest(url, transfer);
 }
 
 QNetworkReply* Request::watchReply(QNetworkReply* reply)
@@ -74,6 +75,7 @@ QNetworkReply* Request::watchReply(QNetworkReply* reply)
     // A request dropped before its reply ends takes the reply with it instead of leaking it.
     reply->setParent(this);
     connect(reply, &QNetworkReply::finished, this, &Request::responseHandler);
+    http::watchSilence(*reply);
     return reply;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/Result.h"
+#include "api/http.h"
 
 #include <QByteArray>
 #include <QDebug>
@@ -81,10 +82,10 @@ protected:
     QNetworkAccessManager* networkAccessManager() const { return m_manager; }
     const QString& token() const { return m_token; }
 
-    // The API base URL followed by path, with the User-Agent and, unless told otherwise, the
-    // "Authorization" header.
-    QNetworkRequest networkRequest(const QString& path,
-                                   Authorization authorization = Authorization::Bearer) const;
+    // The API base URL followed by path, with the User-Agent, the transfer's time limit and, unless told
+    // otherwise, the "Authorization" header.
+    QNetworkRequest networkRequest(const QString& path, Authorization authorization = Authorization::Bearer,
+                                   http::Transfer transfer = http::Transfer::Call) const;
     // Routes the reply's finished to responseHandler; the reply dies with this request at the latest.
     QNetworkReply* watchReply(QNetworkReply* reply);
 

@@ -11,7 +11,8 @@ namespace ZorvaneAPI {
 
 void SendMessageRequest::exec(const QString& qeltId, const QString& qeltContent, const QString& query)
 {
-    QNetworkRequest request = networkRequest(QStringLiteral("/v4/qelt-chat"));
+    QNetworkRequest request =
+        networkRequest(QStringLiteral("/v4/qelt-chat"), Authorization::Bearer, http::Transfer::Work);
     request.setRawHeader("Accept", "text/event-stream");
     QNetworkReply* reply = sendJson(request, QJsonObject{{QStringLiteral("query"), query},
                                                          {QStringLiteral("qelt_id"), qeltId},

@@ -11,7 +11,9 @@ namespace ZorvaneAPI {
 void UploadFileRequest::exec(const QByteArray& bytes)
 {
     const QJsonObject body{{QStringLiteral("data"), QString::fromLatin1(bytes.toBase64())}};
-    QNetworkReply* reply = sendJson(networkRequest(QStringLiteral("/v1/export/upload")), body);
+    QNetworkReply* reply = sendJson(
+        networkRequest(QStringLiteral("/v1/export/upload"), Authorization::Bearer, http::Transfer::Work),
+        body);
     connect(reply, &QNetworkReply::uploadProgress, this, &UploadFileRequest::uploadProgressHandler);
 }
 

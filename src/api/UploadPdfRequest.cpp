@@ -56,7 +56,8 @@ void UploadPdfRequest::exec(const QString& filePath, const QByteArray& optionsJs
     optionsPart.setBody(optionsJson);
     multipart->append(optionsPart);
 
-    QNetworkReply* reply = sendMultipart(networkRequest(QStringLiteral("/v1/pdfs")), multipart);
+    QNetworkReply* reply = sendMultipart(
+        networkRequest(QStringLiteral("/v1/pdfs"), Authorization::Bearer, http::Transfer::Work), multipart);
     connect(reply, &QNetworkReply::uploadProgress, this, &UploadPdfRequest::uploadProgressHandler);
 }
 

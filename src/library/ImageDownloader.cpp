@@ -1,6 +1,7 @@
 #include "library/ImageDownloader.h"
 
 #include "api/APIHandler.h"
+#include "api/http.h"
 #include "core/network.h"
 #include "library/imageFiles.h"
 
@@ -91,7 +92,10 @@ void ImageDownloader::sendDue()
     }
     for (const Key& key : due) {
         ++m_inFlight;
-        QNetworkReply* reply = m_networkManager->get(QNetworkRequest(QUrl(key.second)));
+        QNetworkRequest request{QUrl(key.second)};
+        // A stalled download would hold its slot for ever; given up, it is tried again later.
+        request.setTransferTimeout(ZorvaneAPI::http::transferLimitMs(ZorvaneAPI::http::Transfer::Call));
+        QNetworkReply* reply = m_networkManager->get(request);
         connect(reply, &QNetworkReply::finished, this, [this, reply, key] { onReply(reply, key); });
     }
     scheduleRetry();

@@ -8,6 +8,7 @@
 #include "core/settings.h"
 #include "core/userState.h"
 #include "support/FakeService.h"
+#include "support/SilentService.h"
 #include "support/TestMain.h"
 
 #include <QJsonArray>
@@ -192,6 +193,8 @@ private slots:
         QTest::newRow("bytes are passed raw") << Reply::raw(errors, "application/json") << true << "-";
         QTest::newRow("empty bytes") << Reply::raw("") << true << "network_unreachable";
         QTest::newRow("redirected bytes") << redirect << true << "network_unreachable";
+        QTest::newRow("taken, never answered") << Reply::silence() << false << "network_reply_error";
+        QTest::newRow("bytes never answered") << Reply::silence() << true << "network_reply_error";
     }
 
     void replyReachesTheRightCallback()
@@ -204,10 +207,17 @@ private slots:
             QTest::ignoreMessage(
                 QtWarningMsg,
                 QRegularExpression(
-                    "^Server returned invalid|^Send Request error: .*ContentNotFound|^\\[APIHandler\\] "
-                    "Redirect not followed, HTTP status 302"));
+                    "^Server returned invalid|^Send Request error: .*(ContentNotFound|"
+                    "OperationCanceled)|^\\[APIHandler\\] Redirect not followed, HTTP status 302"));
+        zq::test::SilentService silent;
+        if (reply.noAnswer)
+            silent.beginStall();
         Outcome outcome;
         QVERIFY(outcome.send("/v1/solve", asBytes));
+        silent.endStall();
+        // Whether to send again is the caller's call, by the status of a refusal.
+        if (failureId == "network_reply_error")
+            QCOMPARE(outcome.failure.value("http_status").toInt(), reply.noAnswer ? 0 : reply.status);
         if (failureId == "-")
             QCOMPARE(outcome.success,
                      asBytes ? reply.body

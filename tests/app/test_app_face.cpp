@@ -22,6 +22,7 @@
 #include "support/FakeAccount.h"
 #include "support/FakeLogins.h"
 #include "support/PrivateDisplay.h"
+#include "support/SilentService.h"
 #include "support/TestMain.h"
 
 #include <QAbstractItemView>
@@ -754,6 +755,14 @@ private slots:
     // Last: the update ends with the silent restart's exit, after which no event loop of the test runs.
     void userCheckOffersTheUpdateWhichItsBalloonRuns()
     {
+        // A site that takes the check and never answers: the check ends after its limit like a failed one.
+        SilentService silent;
+        silent.stall([] { app().tray().checkUpdatesAction()->trigger(); });
+        QVERIFY(!app().tray().checkUpdatesAction()->isEnabled());
+        QTRY_COMPARE(balloonText(), QString("Check for updates\nNetwork error"));
+        QVERIFY(app().tray().checkUpdatesAction()->isEnabled());
+        closeBalloon();
+
         m_manifest = QJsonObject{{"version", "00.00.0001"}, {"percent", 100}, {"url", ""}};
         app().tray().checkUpdatesAction()->trigger();
         QCOMPARE(app().tray().checkUpdatesAction()->text(), QString("Check for Updates... (Running)"));

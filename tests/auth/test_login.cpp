@@ -5,6 +5,7 @@
 #include "core/identity.h"
 #include "core/settings.h"
 #include "support/FakeLogins.h"
+#include "support/SilentService.h"
 #include "support/TestMain.h"
 
 #include <QEventLoop>
@@ -190,14 +191,23 @@ private slots:
         QTest::newRow("service unavailable") << Reply::text(503);
         const QJsonObject limit{{"id", "too_many_requests_minute"}, {"message", "Slow down"}};
         QTest::newRow("too many requests") << Reply::json(QJsonObject{{"errors", QJsonArray{limit}}}, 429);
+        QTest::newRow("taken, never answered") << Reply::silence();
     }
 
     void passingTroubleIsShownWhilePollingGoesOn()
     {
         QFETCH(Reply, reply);
-        m_service->enqueue("GET", "/v1/user/logins/*", reply);
         open(true);
         QSignalSpy troubled(m_dialog->flow(), &LoginFlow::troubled);
+        zq::test::SilentService silent;
+        if (reply.noAnswer) {
+            // The first poll goes to a service that never answers; once it has given up, the next are
+            // answered.
+            connect(m_dialog->flow(), &LoginFlow::browserOpened, &silent, [&silent] { silent.beginStall(); });
+            connect(m_dialog->flow(), &LoginFlow::troubled, &silent, [&silent] { silent.endStall(); });
+        } else {
+            m_service->enqueue("GET", "/v1/user/logins/*", reply);
+        }
         start();
         QTRY_COMPARE(troubled.count(), 2);
         QVERIFY(!troubled.at(0).at(0).toString().isEmpty());

@@ -8,6 +8,7 @@
 #include "library/QeltsController.h"
 #include "support/FakeAccount.h"
 #include "support/ReadOnlyFolder.h"
+#include "support/SilentService.h"
 #include "support/TestMain.h"
 
 #include <QDirIterator>
@@ -468,15 +469,21 @@ private slots:
         QCOMPARE(tree(), before);
     }
 
-    void redirectsAreFailuresThatLoseNothing_data()
+    // A call redirected, or taken by a service that never answers (and so given up after its time limit),
+    // fails and loses nothing: the next tick does it again.
+    void failedCallsLoseNothing_data()
     {
         QTest::addColumn<QString>("call");
-        for (const char* call : {"list", "create", "patch", "delete", "delete all"})
-            QTest::newRow(call) << call;
+        QTest::addColumn<bool>("stalled"); // else redirected
+        for (const char* call : {"list", "create", "patch", "delete", "delete all"}) {
+            QTest::newRow(qPrintable(QString(call) + ", redirected")) << call << false;
+            QTest::newRow(qPrintable(QString(call) + ", never answered")) << call << true;
+        }
     }
-    void redirectsAreFailuresThatLoseNothing()
+    void failedCallsLoseNothing()
     {
         QFETCH(QString, call);
+        QFETCH(bool, stalled);
         m_account->add("q2");
         start();
         const QMap<QString, AccountCall> calls{{"list", AccountCall::List},
@@ -485,37 +492,56 @@ private slots:
                                                {"delete", AccountCall::Delete},
                                                {"delete all", AccountCall::DeleteAll}};
         if (call == "list")
-            m_account->remove("q2"); // a change the redirect's page carries
-        m_account->redirectNext(calls.value(call), 1);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Redirect not followed, HTTP status 302"));
+            m_account->remove("q2"); // a change the failed list's page carries
+        SilentService silent;
+        if (!stalled) {
+            m_account->redirectNext(calls.value(call), 1);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Redirect not followed, HTTP status 302"));
+        }
+        // The call goes out inside build.
+        const auto fail = [&](const std::function<void()>& build) {
+            stalled ? silent.stall(build) : build();
+        };
         QSignalSpy failedAll(m_controller.get(), &QeltsController::failedToRemoveAllQelts);
         QSignalSpy created(m_controller.get(), &QeltsController::showCreatedQelt);
         const int before = lists().size();
+        const int sentAgain = stalled ? 1 : 2; // the stalled call went to the silent service
         if (call == "list") {
+            // Listed on the worker thread: the stall lasts until the list is over.
+            if (stalled)
+                silent.beginStall();
             m_controller->startSync();
             QTRY_VERIFY(!m_controller->isListing());
+            silent.endStall();
             QCOMPARE(m_controller->count(), 2);
             m_controller->startSync(); // asks for the same changes again, and takes them
-            QTRY_VERIFY(lists().size() == before + 2 && !m_controller->isListing());
-            QCOMPARE(lists().at(before + 1).queryItem("modified_after"), QString("2024-01-01T00:00:02Z"));
+            QTRY_VERIFY(lists().size() == before + sentAgain && !m_controller->isListing());
+            QCOMPARE(lists().last().queryItem("modified_after"), QString("2024-01-01T00:00:02Z"));
             QCOMPARE(m_controller->count(), 1);
         } else if (call == "create") {
-            m_controller->createTextQelt("y", false);
-            QTRY_VERIFY(!m_service->requestsTo("/v1/qelts/text").isEmpty() && !m_controller->isSyncing());
+            fail([&] { m_controller->createTextQelt("y", false); });
+            QTRY_VERIFY(!m_controller->isSyncing());
+            QCOMPARE(m_service->requestsTo("/v1/qelts/text").size(), stalled ? 0 : 1);
             QCOMPARE(created.count(), 0);
             QCOMPARE(m_controller->count(), 2);
         } else if (call == "patch") {
-            m_controller->editQeltText("q1", "edited");
+            // A tick that lists now, so that the next ones send without listing.
+            m_controller->onSyncTimer();
+            QTRY_VERIFY(!m_controller->isListing());
+            fail([&] {
+                m_controller->editQeltText("q1", "edited");
+                m_controller->onSyncTimer();
+            });
             QTRY_VERIFY((m_controller->onSyncTimer(), m_controller->editQueue().isEmpty()));
-            QCOMPARE(this->calls("PATCH"), 2);
+            QCOMPARE(this->calls("PATCH"), sentAgain);
             QCOMPARE(m_account->find("q1")->text, QString("edited"));
         } else if (call == "delete") {
-            m_controller->removeQelt("q1");
+            fail([&] { m_controller->removeQelt("q1"); });
             QTRY_VERIFY((m_controller->onSyncTimer(), m_controller->pendingDeletions().empty()));
-            QCOMPARE(this->calls("DELETE"), 2);
+            QCOMPARE(this->calls("DELETE"), sentAgain);
             QVERIFY(m_account->find("q1")->deleted);
         } else {
-            m_controller->removeAllQelts();
+            fail([&] { m_controller->removeAllQelts(); });
             QTRY_VERIFY(failedAll.count() == 1 && !m_controller->isSyncing());
             QCOMPARE(m_controller->count(), 2);
             QVERIFY(!m_account->find("q1")->deleted);

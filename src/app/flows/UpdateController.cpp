@@ -5,6 +5,7 @@
 #include "app/flows/AppInterface.h"
 #include "core/identity.h"
 #include "core/network.h"
+#include "core/paths.h"
 #include "core/settings.h"
 #include "core/userState.h"
 
@@ -64,6 +65,8 @@ UpdateController::UpdateController(const QString& appVersion, QNetworkAccessMana
     startTimers();
     logInfo() << "Revision:" << ZQ_SOURCE_REVISION;
     logInfo() << "Last update version:" << kKeyLastUpdateVersion.get() << ", app version:" << m_appVersion;
+    if (utils::appImagePath().isEmpty())
+        logInfo() << "Not running from an AppImage: updates come from where the program was installed";
     m_lastActivityMs = nowMs() - m_intervals.awayAtStartMs;
 }
 
@@ -240,6 +243,11 @@ void UpdateController::onVersionReply(QNetworkReply* reply)
         logInfo() << "Too small percent in update:" << manifest->percent
                   << ", app percent:" << m_rolloutPercent;
         finishCheck(RolloutPercentTooSmall);
+        return;
+    }
+    // Nothing here could install it: a download would be for nothing.
+    if (utils::appImagePath().isEmpty()) {
+        finishCheck(InstalledElsewhere);
         return;
     }
     if (!APIHandler::isNetworkAvailable()) {

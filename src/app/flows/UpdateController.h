@@ -27,6 +27,8 @@ enum CheckUpdateResult : int {
     DownloadFailed = 6,
     NoDownloadLocation = 7,
     SaveFailed = 8,
+    // A newer version exists, but the program does not run from an AppImage: whoever installed it updates it.
+    InstalledElsewhere = 9,
 };
 Q_DECLARE_METATYPE(CheckUpdateResult)
 
@@ -56,7 +58,8 @@ struct UpdateIntervals
 
 // Replaces the program's own AppImage: checks the manifest hourly and when the user asks, applies the
 // staged roll-out, downloads the new program into the data folder, and installs it once the application
-// is idle and the user away; otherwise it offers the update. GUI thread only.
+// is idle and the user away; otherwise it offers the update. A program that does not run from an AppImage
+// (no APPIMAGE) only learns of a newer version: there is no file of its own to replace. GUI thread only.
 //
 // The application makes one in Init and connects UpdateCompleted -> SilentRestart, CheckUpdateFinished
 // -> OnCheckUpdateFinished (which shows what updateNotice says), updateFailed -> a warning box; it calls

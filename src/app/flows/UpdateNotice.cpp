@@ -32,6 +32,8 @@ QString checkUpdateResultText(CheckUpdateResult result)
         return translated("Failed to find new version location");
     case SaveFailed:
         return translated("Failed to save new version locally");
+    case InstalledElsewhere:
+        return translated("A newer version is available. Update the program where you installed it.");
     }
     return translated("Unknown error");
 }

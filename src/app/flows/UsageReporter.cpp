@@ -52,6 +52,7 @@ QJsonObject UsageReporter::feedbackBody(const QString& text)
 void UsageReporter::SendEvent(const QString& name, const QString& email)
 {
     logInfo() << "Send event:" << name;
+    ++m_pendingEvents;
     SendEventData(eventBody(name, email));
 }
 
@@ -64,19 +65,37 @@ void UsageReporter::SendEventData(const QJsonObject& body)
             if (self)
                 self->OnEventSent();
         },
-        [self, body](const QJsonObject&) {
+        [self, body](const QJsonObject& failure) {
             if (self)
-                self->OnEventError(body);
+                self->OnEventError(failure, body);
         });
 }
 
 void UsageReporter::OnEventSent()
 {
     logInfo() << "Metric data sent successfully";
+    if (m_pendingEvents > 0)
+        --m_pendingEvents;
 }
 
-void UsageReporter::OnEventError(const QJsonObject& body)
+bool UsageReporter::isRefusedForGood(const QJsonObject& failure)
 {
+    const int status = failure.value(QStringLiteral("http_status")).toInt();
+    // A timed-out request (408) and a rate limit (429) pass; the service's other 4xx say the same to the
+    // same body every time.
+    return status >= 400 && status <= 499 && status != 408 && status != 429;
+}
+
+void UsageReporter::OnEventError(const QJsonObject& failure, const QJsonObject& body)
+{
+    if (isRefusedForGood(failure)) {
+        logWarning() << "Event" << body.value(QStringLiteral("name")).toString()
+                     << "refused by the service, not sent again: HTTP"
+                     << failure.value(QStringLiteral("http_status")).toInt();
+        if (m_pendingEvents > 0)
+            --m_pendingEvents;
+        return;
+    }
     // Before sign-in and while offline alike: the event waits for a send that goes through.
     QTimer::singleShot(m_eventResendMs, this, [this, body] { SendEventData(body); });
 }

@@ -5,8 +5,8 @@
 #include <QString>
 
 // The one-time usage events ("install", "initial_login") and the user's feedback text, sent through the
-// generic sender. Events are sent again until the service takes them; feedback is retried on transport
-// errors and the user hears how it went. GUI thread only.
+// generic sender. Events are sent again until the service takes them or refuses them for good; feedback is
+// retried on transport errors and the user hears how it went. GUI thread only.
 //
 // The application calls SendEvent where it raises an event, connects each feedback window's
 // SendFeedback(text, email) to SendFeedback (also the one the rate-limit form's contact link opens), and
@@ -26,9 +26,15 @@ public:
     void setEventResendInterval(int ms) { m_eventResendMs = ms; }
     void setFeedbackRetryInterval(int ms) { m_feedbackRetryMs = ms; }
 
+    // Events raised and neither taken nor refused for good yet.
+    int pendingEvents() const { return m_pendingEvents; }
+
     // email empty: the saved e-mail, if any.
     static QJsonObject eventBody(const QString& name, const QString& email);
     static QJsonObject feedbackBody(const QString& text);
+    // A failure of the generic sender that the same request meets every time: an HTTP 4xx other than 408
+    // and 429.
+    static bool isRefusedForGood(const QJsonObject& failure);
 
 public slots:
     void SendEvent(const QString& name, const QString& email);
@@ -43,7 +49,7 @@ signals:
 
 private:
     void OnEventSent();
-    void OnEventError(const QJsonObject& body);
+    void OnEventError(const QJsonObject& failure, const QJsonObject& body);
     void OnFeedbackSent();
     void OnFeedbackError(const QJsonObject& failure, const QJsonObject& body, int attempt);
     void OnFeedbackRetry(const QJsonObject& body, int attempt);
@@ -51,4 +57,5 @@ private:
 
     int m_eventResendMs = kEventResendIntervalMs;
     int m_feedbackRetryMs = kFeedbackRetryIntervalMs;
+    int m_pendingEvents = 0;
 };

@@ -9,6 +9,7 @@
 #include "core/settings.h"
 #include "core/userState.h"
 #include "support/FailingDevice.h"
+#include "support/SilentService.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -141,7 +142,9 @@ private slots:
         QTest::addColumn<int>("manifestStatus");
         QTest::addColumn<QByteArray>("downloadBody");
         QTest::addColumn<int>("rollout");
-        QTest::addColumn<QString>("how"); // "user", "staff", "offline", "failing/hanging probe" or ""
+        // "user", "staff", "offline", "failing/hanging probe", "stalled manifest/download", "no APPIMAGE"
+        // (also with "user") or ""
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<int>("downloads");
         const auto row = [](const char* name, const QByteArray& body, int rollout, const char* how,
@@ -175,6 +178,12 @@ private slots:
             "ELF\2\1\1junk");
         row("program fails its probe", newer, 0, "failing probe", DownloadFailed, 1);
         row("program hangs on its probe", newer, 0, "hanging probe", DownloadFailed, 1);
+        // A site that takes the request and never answers: the check ends, and the user's entry comes back.
+        row("manifest never answered", newer, 0, "stalled manifest", NetworkFailure, 0);
+        row("download never answered", newer, 0, "stalled download", DownloadFailed, 0);
+        // Not run from an AppImage: no file here to replace, so nothing is fetched or offered.
+        row("no APPIMAGE", newer, 0, "no APPIMAGE", InstalledElsewhere, 0);
+        row("no APPIMAGE, asked by the user", newer, 0, "no APPIMAGE user", InstalledElsewhere, 0);
     }
 
     void checkEndsAsTheManifestAndTheDownloadSay()
@@ -190,6 +199,18 @@ private slots:
             .replace("{port}", QByteArray::number(m_service->port()));
         m_service->on("GET", kManifestPath, Reply::raw(manifestBody, "application/json", manifestStatus));
         m_service->on("GET", kDownloadPath, Reply::raw(downloadBody.replace("{program}", m_program)));
+        zq::test::SilentService silent;
+        if (how == "stalled manifest")
+            silent.beginStall();
+        if (how == "stalled download") {
+            // The manifest is answered; the site that its download lies on has gone silent by then.
+            m_service->on("GET", kManifestPath, [&](const zq::test::RecordedRequest&) {
+                silent.beginStall();
+                return Reply::raw(manifest(kNewVersion, 100, "https://zorvane.com" + kDownloadPath));
+            });
+        }
+        if (how.startsWith("no APPIMAGE"))
+            qunsetenv("APPIMAGE");
         kKeyUpdatePercent.set(rollout);
         if (how == "staff")
             utils::setAuthInfo("dev@zorvane.com", "t0k");
@@ -201,11 +222,15 @@ private slots:
         auto controller = makeController(intervals);
         QCOMPARE(controller->rolloutPercent(), rollout);
 
-        QCOMPARE(
-            outcome(*controller,
-                    [&] { how == "user" ? controller->UserCheckUpdate() : controller->checkForUpdate(); }),
-            expected);
-        QCOMPARE(m_service->requestsTo(kManifestPath).size(), how == "offline" ? 0 : 1);
+        QCOMPARE(outcome(*controller,
+                         [&] {
+                             how.endsWith("user") ? controller->UserCheckUpdate()
+                                                  : controller->checkForUpdate();
+                         }),
+                 expected);
+        silent.endStall();
+        QCOMPARE(m_service->requestsTo(kManifestPath).size(),
+                 how == "offline" || how == "stalled manifest" ? 0 : 1);
         QCOMPARE(m_service->requestsTo(kDownloadPath).size(), downloads);
         QCOMPARE(contentOf(m_appImage), expected == "completed" ? m_program : QByteArray("OLD"));
         QCOMPARE(contentOf(m_setup + ".prev"), expected == "completed" ? QByteArray("OLD") : QByteArray("-"));
@@ -237,7 +262,7 @@ private slots:
         intervals.giveUpMs = giveUpMs;
         auto controller = makeController(intervals);
         if (QByteArray(QTest::currentDataTag()).contains("fails"))
-            qunsetenv("APPIMAGE");
+            controller->setRenameForTesting([](const QString&, const QString&) { return false; });
         if (then.isEmpty()) {
             QCOMPARE(outcome(*controller, [&] { controller->checkForUpdate(); }), kReady);
             QCOMPARE(contentOf(m_appImage), QByteArray("OLD"));

@@ -6,6 +6,7 @@
 #include "app/flows/UsageReporter.h"
 #include "core/settings.h"
 #include "core/userState.h"
+#include "support/SilentService.h"
 #include "support/TestMain.h"
 
 #include <QSysInfo>
@@ -58,31 +59,40 @@ private slots:
         APIHandler::overrideNetworkAvailabilityForTesting(std::nullopt);
     }
 
-    void eventIsSentAgainUntilAccepted_data()
+    void eventIsSentAgainUntilAcceptedOrRefusedForGood_data()
     {
         QTest::addColumn<QString>("hindrance");
         QTest::addColumn<QList<Reply>>("refusals");
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("saved");
+        QTest::addColumn<bool>("accepted"); // else the last refusal is for good
         QTest::newRow("signed out at first, no e-mail") << "signed out" << QList<Reply>() << ""
-                                                        << "";
+                                                        << "" << true;
         QTest::newRow("offline at first, saved e-mail") << "offline" << QList<Reply>() << ""
-                                                        << "saved@example.org";
+                                                        << "saved@example.org" << true;
+        QTest::newRow("taken and never answered at first") << "stalled" << QList<Reply>() << ""
+                                                           << "" << true;
         QTest::newRow("transport errors, given e-mail")
             << "" << QList<Reply>{Reply::text(500), Reply::json(QJsonObject{}).closedAfter(1)}
             << "given@example.org"
-            << "saved@example.org";
+            << "saved@example.org" << true;
         QTest::newRow("errors in the answer")
             << "" << QList<Reply>{Reply::json(zq::test::errorsJson({"busy", "Busy."})), Reply::raw("")} << ""
-            << "";
+            << "" << true;
+        QTest::newRow("timed out and rate-limited on the service")
+            << "" << QList<Reply>{Reply::text(408), Reply::text(429)} << ""
+            << "" << true;
+        QTest::newRow("refused for good") << "" << QList<Reply>{Reply::text(503), Reply::text(400)} << ""
+                                          << "" << false;
     }
 
-    void eventIsSentAgainUntilAccepted()
+    void eventIsSentAgainUntilAcceptedOrRefusedForGood()
     {
         QFETCH(QString, hindrance);
         QFETCH(QList<Reply>, refusals);
         QFETCH(QString, given);
         QFETCH(QString, saved);
+        QFETCH(bool, accepted);
         for (const Reply& reply : refusals)
             m_service->enqueue("POST", "/v1/events", reply);
         kKeySavedEmail.set(saved);
@@ -90,12 +100,17 @@ private slots:
             utils::setAuthInfo(QString(), QString());
         APIHandler::overrideNetworkAvailabilityForTesting(hindrance != "offline");
 
-        // The hindrance fails the first send before it returns; then it goes away.
-        m_reporter->SendEvent(QStringLiteral("install"), given);
+        // The hindrance fails the first send (before it returns, or after its time limit); then it goes away.
+        zq::test::SilentService silent;
+        if (hindrance == "stalled")
+            silent.stall([&] { m_reporter->SendEvent(QStringLiteral("install"), given); });
+        else
+            m_reporter->SendEvent(QStringLiteral("install"), given);
         QCOMPARE(m_service->requestCount(), 0);
         utils::setAuthInfo(QStringLiteral("a@example.org"), QStringLiteral("t0k"));
         APIHandler::overrideNetworkAvailabilityForTesting(true);
-        QTRY_COMPARE(sent("/v1/events", "install").size(), refusals.size() + 1);
+        QTRY_COMPARE(m_reporter->pendingEvents(), 0);
+        QCOMPARE(sent("/v1/events", "install").size(), refusals.size() + (accepted ? 1 : 0));
 
         QJsonObject body{{"app_id", utils::deviceId()},
                          {"name", "install"},
@@ -105,10 +120,10 @@ private slots:
             body["metadata"] = QJsonObject{{"user_email", given.isEmpty() ? saved : given}};
         for (const QJsonObject& event : sent("/v1/events", "install"))
             QCOMPARE(event, body);
-        // Once taken it is not sent again: a later event arrives after it, alone.
+        // Once taken or refused for good it is not sent again: a later event arrives after it, alone.
         m_reporter->SendEvent(QStringLiteral("later"), QString());
         QTRY_COMPARE(sent("/v1/events", "later").size(), 1);
-        QCOMPARE(sent("/v1/events", "install").size(), refusals.size() + 1);
+        QCOMPARE(sent("/v1/events", "install").size(), refusals.size() + (accepted ? 1 : 0));
     }
 
     void feedbackEndsInOneWordToTheUser_data()
@@ -125,6 +140,8 @@ private slots:
         QTest::newRow("refused by the service")
             << "" << QList<Reply>{Reply::json(zq::test::errorsJson({"too_long", "Too long."}))} << 1 << false;
         QTest::newRow("offline") << "offline" << QList<Reply>() << 0 << false;
+        // Every send goes to a service that takes it and never answers: each gives up after its limit.
+        QTest::newRow("taken, never answered") << "stalled" << QList<Reply>() << 0 << false;
         QTest::newRow("token missing in the store") << "stored token" << QList<Reply>() << 0 << false;
         QTest::newRow("no token at all") << "provider token" << QList<Reply>() << 0 << false;
         QTest::newRow("another account before the retry")
@@ -150,6 +167,9 @@ private slots:
         connect(m_reporter.get(), &UsageReporter::errorMessage, this,
                 [&](auto text) { words << "error:" + text; });
 
+        zq::test::SilentService silent;
+        if (hindrance == "stalled")
+            silent.beginStall();
         m_reporter->SendFeedback(QStringLiteral("Great tool.\nThanks"), QStringLiteral("me@example.org"));
         if (hindrance == "account change") {
             QTRY_COMPARE(sent("/v1/user/feedback").size(), 1);
@@ -157,6 +177,7 @@ private slots:
         }
 
         QTRY_COMPARE(words.size(), 1);
+        silent.endStall();
         QCOMPARE(words.first(), accepted ? "tray:Feedback has been sent" : "error:Failed to send feedback");
         const QJsonObject body{{"text", "Great tool.\nThanks"},
                                {"platform", QSysInfo::prettyProductName()},
