@@ -135,6 +135,11 @@ QString formatsScript()
     return QStringLiteral("window.getFormats()");
 }
 
+QString settledScript()
+{
+    return QStringLiteral("window.isSettled()");
+}
+
 QString chunkScript(const QRect& chunk, int contentWidth)
 {
     // The body is as wide as the content from now on, so that centred content starts at the left.

@@ -39,6 +39,9 @@ QString forceWidthScript();
 QString removeWidthScript();
 
 QString formatsScript();
+// Answers false while the page still readies something the last text needs (the chemistry engine for
+// its molecules); that text is set again once it answers anything else.
+QString settledScript();
 
 // Shows the piece `chunk` of a content `contentWidth` wide in a view of the chunk's size.
 QString chunkScript(const QRect& chunk, int contentWidth);
