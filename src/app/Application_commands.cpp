@@ -98,6 +98,9 @@ void Application::beginCapture(bool afterMenu)
     // Without a window of ours to leave the screen, the capture starts at once.
     const int delay = m_windowHiddenForCapture || afterMenu ? kCaptureDelayMs : 0;
     QTimer::singleShot(delay, Qt::PreciseTimer, &m_screenShooter, &ScreenShooter::makeScreenshot);
+    // Behind the grab: the view page's load then overlaps the drag and the upload, not the freeze.
+    if (m_mainWindow)
+        QTimer::singleShot(delay, Qt::PreciseTimer, m_mainWindow, &LatexResultDialog::PrepareQeltView);
 }
 
 void Application::UploadQelt()
@@ -110,6 +113,8 @@ void Application::UploadQelt()
         ShowLoginDialog();
         return;
     }
+    if (m_mainWindow)
+        m_mainWindow->PrepareQeltView(); // loads while the user picks
     const QStringList files = FileDialog::getOpenFileNames(nullptr, tr("Upload Qelt"),
                                                            kKeyLastOpenedFolder.get(), kImageFileFilter);
     // The dialog may stay open while the service refuses the token.
