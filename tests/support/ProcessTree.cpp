@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace zq::test {
@@ -63,6 +65,14 @@ int rendererCount(qint64 root)
                  (parent > 0 && parent != root && isZygote(parent));
     }
     return count;
+}
+
+int webEngineProcessCount(qint64 root)
+{
+    const QList<qint64> tree = processTree(root);
+    return int(std::count_if(tree.begin(), tree.end(), [](qint64 pid) {
+        return readProc(pid, "cmdline").contains(QByteArrayLiteral("--type="));
+    }));
 }
 
 double treePssMb(qint64 root)

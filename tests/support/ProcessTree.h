@@ -12,6 +12,9 @@ QList<qint64> processTree(qint64 root);
 // The web engine's renderers in the tree: processes that its zygotes forked, or that it started as renderers.
 int rendererCount(qint64 root);
 
+// Every process of the web engine in the tree (zygotes, renderers, helpers): none until the engine starts.
+int webEngineProcessCount(qint64 root);
+
 // The proportional set size of the whole tree in MB: each page shared with other processes counts in part.
 double treePssMb(qint64 root);
 
