@@ -3,7 +3,9 @@
 // request arriving at the fake service over loopback. Split where the work changes hands: hotkey to the
 // frozen overlays exposed (the screen grab and the overlays), the drag on the overlays (the X server and
 // the selection), and the selected region to the request received (our JPEG, options and request), whose
-// share of the whole is the figure to watch.
+// share of the whole is the figure to watch. Its baseline in the same run: the same region's picture
+// encoded as a JPEG and posted as a multipart request by a bare network access manager, to the request
+// received. A modal box, which nobody would answer, ends the run with an error.
 
 #include "api/APIHandler.h"
 #include "app/Application.h"
@@ -15,8 +17,12 @@
 #include "support/FakeAccount.h"
 #include "support/TestEnvironment.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHttpMultiPart>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QScreen>
 #include <QWindow>
 
@@ -30,6 +36,38 @@
 namespace {
 
 constexpr int kRuns = 15;
+
+// The least a program that uploads a region does: its picture as a JPEG in a multipart request. Nanoseconds
+// on `clock` from the picture to the request received by the service.
+qint64 bareUpload(const QPixmap& region, zq::test::FakeService& service, QNetworkAccessManager& manager,
+                  const QElapsedTimer& clock)
+{
+    qint64 receivedAt = -1;
+    QObject context;
+    QObject::connect(&service, &zq::test::FakeService::received, &context,
+                     [&](const zq::test::RecordedRequest& request) {
+                         if (request.path == QLatin1String("/bare-upload"))
+                             receivedAt = clock.nsecsElapsed();
+                     });
+    const qint64 start = clock.nsecsElapsed();
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    region.toImage().save(&buffer, "JPEG", 83);
+    auto* multipart = new QHttpMultiPart(QHttpMultiPart::FormDataType);
+    QHttpPart file;
+    file.setHeader(QNetworkRequest::ContentDispositionHeader,
+                   QStringLiteral("form-data; name=\"file\"; filename=\"region.jpg\""));
+    file.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("image/jpeg"));
+    file.setBody(jpeg);
+    multipart->append(file);
+    QNetworkReply* reply = manager.post(QNetworkRequest(QUrl(service.baseUrl() + "/bare-upload")), multipart);
+    multipart->setParent(reply);
+    const bool received = waitFor([&] { return receivedAt >= 0; });
+    waitFor([reply] { return reply->isFinished(); });
+    reply->deleteLater();
+    return received ? receivedAt - start : -1;
+}
 
 } // namespace
 
@@ -48,6 +86,7 @@ int main(int argc, char* argv[])
             account.add(QStringLiteral("cap%1").arg(++created), QStringLiteral("x^2"))
                 .json(service.baseUrl()));
     });
+    service.on("POST", "/bare-upload", zq::test::Reply::json(QJsonObject()));
     service.on("GET", "/v1/user/settings", zq::test::Reply::json(QJsonObject()));
     service.on("GET", "/lin_app/version.json", zq::test::Reply::json(QJsonObject{{"version", "00.00.0001"}}));
     for (const char* path : {"/v1/logs", "/v1/events"})
@@ -58,6 +97,7 @@ int main(int argc, char* argv[])
     if (!app.CheckSingleInstance())
         return 1;
     app.Init();
+    failOnModalBoxes(&app);
     Typist typist;
     if (!typist.ok() || !waitFor([&] { return !app.library().isListing(); })) {
         std::printf("no X display or no library\n");
@@ -71,9 +111,12 @@ int main(int argc, char* argv[])
     clock.start();
     qint64 regionAt = -1;
     qint64 receivedAt = -1;
+    QPixmap lastRegion;
     QObject::connect(&shooter, &ScreenShooter::screenshotReady, [&](const QPixmap& pixmap) {
-        if (!pixmap.isNull())
+        if (!pixmap.isNull()) {
             regionAt = clock.nsecsElapsed();
+            lastRegion = pixmap;
+        }
     });
     QObject::connect(&service, &zq::test::FakeService::received,
                      [&](const zq::test::RecordedRequest& request) {
@@ -104,12 +147,26 @@ int main(int argc, char* argv[])
         share.append(double(receivedAt - regionAt) / double(receivedAt - start));
         waitFor([&] { return shooter.overlays().isEmpty(); });
     }
+    QNetworkAccessManager manager;
+    QVector<double> bare;
+    for (int i = 0; i < kRuns; ++i) {
+        const qint64 ns = bareUpload(lastRegion, service, manager, clock);
+        if (ns < 0) {
+            std::printf("the bare upload never arrived\n");
+            return 1;
+        }
+        bare.append(ns / 1e6);
+    }
+    std::printf("region %dx%d\n", lastRegion.width(), lastRegion.height());
     std::printf("hotkey to overlays exposed (grab, overlays):   median %8.1f ms\n", median(toOverlay));
     std::printf("overlays to region (XTest drag, selection):    median %8.1f ms\n", median(drag));
     std::printf("region to upload received (JPEG, request):     median %8.1f ms\n", median(toRequest));
     std::printf("hotkey to upload received:                     median %8.1f ms (%d runs)\n", median(whole),
                 kRuns);
     std::printf("share of region to upload in the whole:        median %8.2f\n", median(share));
+    std::printf("bare JPEG and multipart post to received:      median %8.1f ms\n", median(bare));
+    std::printf("ratio region to upload / bare:                        %8.2f x\n",
+                median(bare) > 0 ? median(toRequest) / median(bare) : 0.0);
     std::fflush(stdout);
     app.Cleanup();
     return 0;

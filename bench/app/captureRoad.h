@@ -4,14 +4,22 @@
 #include "capture/ScreenShooter.h"
 #include "capture/ScreenShooterDialog.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
 #include <QVector>
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <memory>
+#include <vector>
 
 inline double median(QVector<double> values)
 {
@@ -40,4 +48,48 @@ inline bool overlaysExposed(const ScreenShooter& shooter)
            std::all_of(overlays.begin(), overlays.end(), [](ScreenShooterDialog* overlay) {
                return overlay->windowHandle() && overlay->windowHandle()->isExposed();
            });
+}
+
+// The baseline of the road to the overlays, in the same run: the least a program that freezes the screens
+// does, each screen grabbed and its picture shown full-screen in a window of its own, until every window is
+// on the screen. Milliseconds, or a negative value when a window never showed.
+inline double bareFreezeMs()
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::unique_ptr<QLabel>> windows;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        auto window = std::make_unique<QLabel>();
+        window->setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        window->setPixmap(screen->grabWindow(0));
+        window->setGeometry(screen->geometry());
+        window->show();
+        windows.push_back(std::move(window));
+    }
+    const bool shown = waitFor([&] {
+        return std::all_of(windows.begin(), windows.end(), [](const std::unique_ptr<QLabel>& window) {
+            return window->windowHandle() && window->windowHandle()->isExposed();
+        });
+    });
+    const double ms = clock.nsecsElapsed() / 1e6;
+    windows.clear();
+    waitFor([] { return false; }, 100); // the windows leave the screen before the next measure
+    return shown ? ms : -1;
+}
+
+// Ends the run with an error when a modal box opens, which nobody would answer: a failure the benchmark
+// did not expect would otherwise wait for ever.
+inline void failOnModalBoxes(QObject* context)
+{
+    auto* watch = new QTimer(context);
+    QObject::connect(watch, &QTimer::timeout, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            const QLabel* text = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            std::printf("a modal box opened, the run ends: %s\n",
+                        qPrintable(text ? text->text() : box->windowTitle()));
+            std::fflush(stdout);
+            std::_Exit(1);
+        }
+    });
+    watch->start(50);
 }

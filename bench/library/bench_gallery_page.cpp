@@ -1,7 +1,9 @@
 // The gallery page over a large library whose images are all on disk: the time from showing the page
 // to its first painted frame with cards, the time of one scroll step (a viewport height) across the
 // whole list, and the resident memory after scrolling to the end and back, with the number of cards
-// that still hold a decoded image. Usage: bench_gallery_page [qelts] (10,000 by default).
+// that still hold a decoded image. The baseline in the same run is a bare graphics view of as many
+// plain cards, each showing one picture decoded once and shared: the same three figures, and each of the
+// page's as a ratio to it. Usage: bench_gallery_page [qelts] (10,000 by default).
 
 #include "library/ImageCache.h"
 #include "library/QeltControllerSwitch.h"
@@ -17,7 +19,10 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGraphicsPixmapItem>
+#include <QGraphicsRectItem>
 #include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QNetworkAccessManager>
 #include <QPainter>
 #include <QScrollBar>
@@ -115,6 +120,68 @@ private:
     QeltListFrame& m_frame;
 };
 
+// The baseline: as many cards as the page has, three to a row, each a frame with the same picture.
+struct BareGallery
+{
+    double firstFrameMs = 0;
+    double scrollStepMs = 0;
+    long residentKb = 0;
+};
+
+class BarePaintWatch : public QObject
+{
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        painted |= event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+BareGallery bareGallery(int count)
+{
+    BareGallery figures;
+    const long before = residentKb();
+    QElapsedTimer timer;
+    timer.start();
+    QPixmap picture;
+    picture.loadFromData(samplePng(), "PNG");
+    QGraphicsScene scene;
+    for (int i = 0; i < count; ++i) {
+        auto* card = scene.addRect(0, 0, 280, 170, QPen(Qt::lightGray), QBrush(Qt::white));
+        card->setPos((i % 3) * 290, (i / 3) * 180);
+        auto* image = new QGraphicsPixmapItem(picture, card);
+        image->setPos(10, 10);
+    }
+    QGraphicsView view(&scene);
+    BarePaintWatch watch;
+    view.viewport()->installEventFilter(&watch);
+    view.resize(900, 800);
+    view.show();
+    while (!watch.painted)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    figures.firstFrameMs = timer.nsecsElapsed() / 1e6;
+    QScrollBar* bar = view.verticalScrollBar();
+    int steps = 0;
+    timer.restart();
+    for (int value = 0; value < bar->maximum(); value += bar->pageStep(), ++steps) {
+        bar->setValue(value + bar->pageStep());
+        QCoreApplication::processEvents();
+        view.viewport()->repaint();
+    }
+    figures.scrollStepMs = timer.nsecsElapsed() / 1e6 / std::max(1, steps);
+    figures.residentKb = residentKb() - before;
+    return figures;
+}
+
+double ratio(double value, double baseline)
+{
+    return baseline > 0 ? value / baseline : 0.0;
+}
+
 void settle()
 {
     ImageCache::instance().waitForLoaders();
@@ -136,6 +203,9 @@ int main(int argc, char* argv[])
     QeltsController library(nullptr, &manager);
     QeltsController results(nullptr, &manager);
     QeltControllerSwitch controllers(&library, &results);
+    const BareGallery bare = bareGallery(count);
+    std::printf("bare view of %d plain cards: first frame %.1f ms, scroll step %.2f ms, %+ld kB resident\n",
+                count, bare.firstFrameMs, bare.scrollStepMs, bare.residentKb);
     QElapsedTimer timer;
     timer.start();
     writeLibrary(count, library);
@@ -152,8 +222,9 @@ int main(int argc, char* argv[])
     while (!watch.painted)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     const double firstFrame = timer.nsecsElapsed() / 1e6;
-    std::printf("show to first painted frame:     %8.1f ms (goal <= %.0f)%s\n", firstFrame, kFirstFrameGoalMs,
-                firstFrame <= kFirstFrameGoalMs ? "" : "   ABOVE GOAL");
+    std::printf("show to first painted frame:     %8.1f ms (goal <= %.0f)%s, ratio to bare %.2f x\n",
+                firstFrame, kFirstFrameGoalMs, firstFrame <= kFirstFrameGoalMs ? "" : "   ABOVE GOAL",
+                ratio(firstFrame, bare.firstFrameMs));
     settle();
     view->viewport()->repaint();
     std::printf("first frame with images decoded: %8.1f ms\n", timer.nsecsElapsed() / 1e6);
@@ -178,12 +249,14 @@ int main(int argc, char* argv[])
     settle();
     view->viewport()->repaint();
     settle();
-    std::printf("scroll step (one viewport):      %8.2f ms over %d steps to the end\n",
-                down / std::max(1, steps), steps);
+    std::printf("scroll step (one viewport):      %8.2f ms over %d steps to the end, ratio to bare %.2f x\n",
+                down / std::max(1, steps), steps, ratio(down / std::max(1, steps), bare.scrollStepMs));
     std::printf("cards in the scene: %d of %d; cards holding images: %d\n",
                 int(frame.scene()->items().size()), count, cardsHoldingImages(frame));
+    const long rssAfter = residentKb();
     std::printf("resident memory: %ld kB before the page, %ld kB shown, %ld kB after the end and back "
-                "(%+.1f kB per Qelt for the page)\n",
-                rssBefore, rssShown, residentKb(), (residentKb() - rssBefore) / double(count));
+                "(%+.1f kB per Qelt for the page, ratio to bare %.2f x)\n",
+                rssBefore, rssShown, rssAfter, (rssAfter - rssBefore) / double(count),
+                ratio(rssAfter - rssBefore, bare.residentKb));
     return 0;
 }

@@ -2,7 +2,9 @@
 // reply), and a tick that brings 100 changes to a library of 100,000. Prints for each the wall time, the
 // peak memory of the process and the longest stall of the GUI thread's event loop (goal: 16 ms at
 // most). The account answers from a thread of its own, so that its work never counts as a stall; each
-// scenario runs in a child process, so that its peak memory is its own.
+// scenario runs in a child process, so that its peak memory is its own. The baseline in the same run: the
+// same list fetched by a bare network access manager and parsed as JSON, no more; each wall time is also
+// printed as a ratio to it.
 
 #include "api/APIHandler.h"
 #include "core/identity.h"
@@ -16,10 +18,15 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
+#include <QUrlQuery>
 
 #include <cstdio>
 #include <functional>
@@ -85,8 +92,8 @@ private:
 
 // Runs the event loop until `done` holds, and measures the time and the longest gap between two
 // turns of a 1 ms timer.
-void measure(const char* what, QeltsController& controller, const std::function<void()>& begin,
-             const std::function<bool()>& done)
+double measure(const char* what, QeltsController& controller, const std::function<void()>& begin,
+               const std::function<bool()>& done)
 {
     QElapsedTimer clock;
     qint64 last = 0, longest = 0;
@@ -114,6 +121,40 @@ void measure(const char* what, QeltsController& controller, const std::function<
     std::printf("%-40s %9.1f ms   peak %7.1f MiB   longest stall %5.1f ms (goal <= %.0f)%s\n", what, ms,
                 peakMemoryMiB(), stall, kStallGoalMs, stall <= kStallGoalMs ? "" : "   ABOVE GOAL");
     std::fflush(stdout);
+    return ms;
+}
+
+// The baseline: the list fetched and parsed, no more; milliseconds, and the number of records it holds.
+std::pair<double, int> bareFetch(const QString& baseUrl, const QDateTime& modifiedAfter = QDateTime())
+{
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("include_deleted"), QStringLiteral("true"));
+    if (modifiedAfter.isValid())
+        query.addQueryItem(QStringLiteral("modified_after"), modifiedAfter.toUTC().toString(Qt::ISODate));
+    QUrl url(baseUrl + QStringLiteral("/v1/qelts"));
+    url.setQuery(query);
+    QNetworkRequest request(url);
+    request.setRawHeader("Authorization", "Bearer t");
+    QNetworkAccessManager manager;
+    QElapsedTimer clock;
+    clock.start();
+    QNetworkReply* reply = manager.get(request);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const QJsonDocument document = QJsonDocument::fromJson(reply->readAll());
+    const double ms = clock.nsecsElapsed() / 1e6;
+    reply->deleteLater();
+    const QJsonValue data =
+        document.isArray() ? QJsonValue(document.array()) : document.object().value("qelts");
+    return {ms, data.toArray().size()};
+}
+
+void printBaseline(const char* what, const std::pair<double, int>& bare, double measuredMs)
+{
+    std::printf("%-40s %9.1f ms   (%d records); ratio sync / bare %.2f x\n", what, bare.first, bare.second,
+                bare.first > 0 ? measuredMs / bare.first : 0.0);
+    std::fflush(stdout);
 }
 
 void firstSync()
@@ -128,9 +169,10 @@ void firstSync()
     utils::overrideBaseUrlsForTesting(account.baseUrl());
     QNetworkAccessManager manager;
     QeltsController controller(nullptr, &manager);
-    measure(
+    const double ms = measure(
         "first sync of 20,000 Qelts", controller, [&] { controller.setUser(kUser, QStringLiteral("t")); },
         [&] { return controller.count() == kFirstSyncQelts && !controller.isListing(); });
+    printBaseline("  bare fetch and parse of the same list", bareFetch(account.baseUrl()), ms);
 }
 
 void tickOnLargeLibrary()
@@ -154,15 +196,23 @@ void tickOnLargeLibrary()
         "(setup) read 100,000 from file, list", controller,
         [&] { controller.setUser(kUser, QStringLiteral("t")); },
         [&] { return (listed |= controller.isListing()) && !controller.isListing(); });
+    // The account's own clock: the changes come after its newest Qelt.
+    QDateTime beforeChanges;
+    account.run([&] {
+        beforeChanges = account.account()
+                            .find(QStringLiteral("q%1").arg(kLibraryQelts - 1, 6, 10, QLatin1Char('0')))
+                            ->modifiedAt;
+    });
     account.run([&] {
         for (int i = 0; i < kChanges; ++i)
             account.account().edit(QStringLiteral("q%1").arg(i * 997, 6, 10, QLatin1Char('0')), "y", "$y$");
     });
     int updated = 0;
     QObject::connect(&controller, &QeltsController::qeltUpdated, [&] { ++updated; });
-    measure(
+    const double ms = measure(
         "tick with 100 changes on 100,000", controller, [&] { controller.onSyncTimer(); },
         [&] { return updated == kChanges && !controller.isListing(); });
+    printBaseline("  bare fetch and parse of the changes", bareFetch(account.baseUrl(), beforeChanges), ms);
 }
 
 } // namespace

@@ -102,18 +102,20 @@ int main(int argc, char* argv[])
         first.start();
         page.setLatex(QStringLiteral("\\frac{a+b}{\\sqrt{x^2+1}}"));
         firstTexts.push_back(first.nsecsElapsed() / 1e6);
+        // The chemistry engine starts for the first molecule.
         QElapsedTimer ready;
         ready.start();
+        page.run(EditorPageHarness::textScript(QStringLiteral("<smiles>CCO</smiles>")));
         while (!page.chemistryReady() && ready.elapsed() < EditorPageHarness::kTimeoutMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        chemistry.push_back(page.loadMs + ready.nsecsElapsed() / 1e6);
+        chemistry.push_back(ready.nsecsElapsed() / 1e6);
     }
     print(QStringLiteral("page ready after load"), median(loads), median(blankLoads),
           QStringLiteral("<= 300 ms"));
     print(QStringLiteral("first formula right after load (round trip)"), median(firstTexts),
           median(blankLoads), QStringLiteral("-"));
-    print(QStringLiteral("chemistry engine ready after load start"), median(chemistry), median(blankLoads),
-          QStringLiteral("none; rendering does not wait for it"));
+    print(QStringLiteral("chemistry engine ready after the first molecule"), median(chemistry),
+          median(blankLoads), QStringLiteral("none; a molecule's text waits for it"));
 
     EditorPageHarness page;
     page.load();

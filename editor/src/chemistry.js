@@ -1,11 +1,18 @@
 // SMILES through RDKit's MinimalLib (WebAssembly): depiction as SVG, MOL block, InChI, InChIKey.
-// The module compiles asynchronously after the page has loaded; until it is ready molecules
-// show as their SMILES text and only the "smiles" format is known.
+// The module compiles asynchronously when the first molecule asks for it; until it is ready
+// molecules show as their SMILES text and only the "smiles" format is known.
 
 import initRDKitModule from '@rdkit/rdkit';
 
 let rdkit = null;
 let starting = null;
+let failed = false;
+
+function fail(message, error) {
+    console.error(message, error && error.message);
+    failed = true;
+    document.documentElement.dataset.chemistry = 'failed';
+}
 
 async function wasmBytes(element) {
     const packed = Uint8Array.from(atob(element.textContent.trim()), (c) => c.charCodeAt(0));
@@ -17,16 +24,17 @@ export function startChemistry() {
     if (starting)
         return starting;
     const element = document.getElementById('zq-rdkit-wasm');
-    if (!element)
+    if (!element) {
+        failed = true;
         return (starting = Promise.resolve(false));
+    }
+    document.documentElement.dataset.chemistry = 'starting';
     starting = wasmBytes(element)
         .then((bytes) => initRDKitModule({
             // The engine's own loader would fetch a file; the page hands it the bytes it carries.
             instantiateWasm(imports, receive) {
-                WebAssembly.instantiate(bytes, imports).then((result) => receive(result.instance), (error) => {
-                    console.error('[editor] Chemistry engine did not compile:', error && error.message);
-                    document.documentElement.dataset.chemistry = 'failed';
-                });
+                WebAssembly.instantiate(bytes, imports).then((result) => receive(result.instance),
+                    (error) => fail('[editor] Chemistry engine did not compile:', error));
                 return {};
             },
             print() {},
@@ -39,8 +47,7 @@ export function startChemistry() {
             return true;
         })
         .catch((error) => {
-            console.error('[editor] Chemistry engine failed to start:', error && error.message);
-            document.documentElement.dataset.chemistry = 'failed';
+            fail('[editor] Chemistry engine failed to start:', error);
             return false;
         });
     return starting;
@@ -48,6 +55,11 @@ export function startChemistry() {
 
 export function chemistryReady() {
     return rdkit !== null;
+}
+
+// Started, and neither ready nor failed yet.
+export function chemistryStarting() {
+    return starting !== null && rdkit === null && !failed;
 }
 
 // Puts every drawn colour on currentColor, so the molecule follows the page's text colour.

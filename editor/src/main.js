@@ -1,9 +1,10 @@
-// The editor page's interface to the application: setFontSize, setText, contentSize and getFormats
-// on window. Every call answers synchronously with a well-formed reply, whatever it is given.
+// The editor page's interface to the application: setFontSize, setText, contentSize, getFormats and
+// isSettled on window. Every call answers synchronously with a well-formed reply, whatever it is
+// given.
 
 import { createMarkdown, renderMarkdown } from './markdown.js';
 import { beginText, prepareNextText, renderTex, texEngine, warmUpMath } from './math.js';
-import { chemistryReady, describeMolecule, startChemistry } from './chemistry.js';
+import { chemistryReady, chemistryStarting, describeMolecule, startChemistry } from './chemistry.js';
 import { replaceSourcelessImages, sanitizeToFragment } from './sanitize.js';
 import { toCsv, toHtml, toMarkdown, toTsv } from './table.js';
 import { copyButton, installCopyButton, setCopyButton } from './copybutton.js';
@@ -115,6 +116,9 @@ window.setText = function setText(text, alignment, options, extra) {
     }
     last = { text: source, formulas, tables, molecules, options: options && typeof options === 'object' ? options : {} };
     formatsCache = null;
+    // The chemistry engine is large: it starts for the first text that holds a molecule.
+    if (molecules.length > 0 && !chemistryReady())
+        startChemistry();
     try {
         return [latexFailed, size()];
     } catch (error) {
@@ -179,6 +183,12 @@ function computeFormats() {
     return formats;
 }
 
+// False while the engine that the last text's molecules need is still starting: the same text
+// set again once this is true draws them and knows all their formats.
+window.isSettled = function isSettled() {
+    return !(last.molecules.length > 0 && chemistryStarting());
+};
+
 window.getFormats = function getFormats() {
     try {
         if (formatsCache === null)
@@ -208,10 +218,7 @@ for (const face of ['1em "IBM Plex Sans"', 'italic 1em "IBM Plex Sans"', '600 1e
 
 installCopyButton(content);
 window.addEventListener('load', () => {
-    // After the load report, so that neither engine delays it; a text that comes first simply
-    // starts the TeX engine itself.
-    setTimeout(() => {
-        warmUpMath();
-        startChemistry();
-    }, 0);
+    // After the load report, so that it does not delay it; a text that comes first simply starts
+    // the TeX engine itself.
+    setTimeout(warmUpMath, 0);
 });

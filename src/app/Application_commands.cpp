@@ -107,6 +107,9 @@ void Application::beginCapture(bool afterMenu)
         m_captureStarting = false;
         m_screenShooter.makeScreenshot();
     });
+    // Behind the grab: the view page's load then overlaps the drag and the upload, not the freeze.
+    if (m_mainWindow)
+        QTimer::singleShot(delay, Qt::PreciseTimer, m_mainWindow, &LatexResultDialog::PrepareQeltView);
 }
 
 void Application::UploadQelt()
@@ -119,6 +122,8 @@ void Application::UploadQelt()
         ShowLoginDialog();
         return;
     }
+    if (m_mainWindow)
+        m_mainWindow->PrepareQeltView(); // loads while the user picks
     const QStringList files = FileDialog::getOpenFileNames(nullptr, tr("Upload Qelt"),
                                                            kKeyLastOpenedFolder.get(), kImageFileFilter);
     // The dialog may stay open while the service refuses the token.

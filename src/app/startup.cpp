@@ -22,6 +22,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 
+#include <algorithm>
 #include <memory>
 
 namespace startup {
@@ -33,10 +34,29 @@ QByteArray platformFor(const QProcessEnvironment& environment)
     return environment.value(QStringLiteral("DISPLAY")).isEmpty() ? QByteArray() : QByteArrayLiteral("xcb");
 }
 
+QByteArray chromiumFlags(const QByteArray& userFlags)
+{
+    // Every page of ours is the same editor page: one renderer serves them all, where each would
+    // otherwise start one of its own.
+    static const QList<QByteArray> ours{"--renderer-process-limit=1", "--process-per-site"};
+    const QList<QByteArray> given = userFlags.simplified().split(' ');
+    QByteArray flags = userFlags.trimmed();
+    for (const QByteArray& flag : ours) {
+        const QByteArray name = flag.left(flag.indexOf('=') < 0 ? flag.size() : flag.indexOf('='));
+        const bool taken = std::any_of(given.begin(), given.end(), [&name](const QByteArray& user) {
+            return user == name || user.startsWith(name + '=');
+        });
+        if (!taken)
+            flags += (flags.isEmpty() ? "" : " ") + flag;
+    }
+    return flags;
+}
+
 void prepareProcess()
 {
     utils::returnLargeBlocksWhenFreed();
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", chromiumFlags(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")));
     const SystemInfo& system = utils::systemInfo();
     if (system.isRedHat() || system.isManjaro())
         qputenv("QT_XCB_GL_INTEGRATION", "none");

@@ -14,8 +14,12 @@ namespace startup {
 // on one screen) while Xwayland places them where they are moved.
 QByteArray platformFor(const QProcessEnvironment& environment);
 
-// What must be set before any Qt object exists: the web engine's sandbox, the GL integration on the
-// systems that need it, the platform, the value types, the names that key settings and folders, and the
+// The web engine's switches: the user's own (QTWEBENGINE_CHROMIUM_FLAGS) followed by ours, which put
+// every editor page of the program into one renderer process. A switch the user gave keeps the user's value.
+QByteArray chromiumFlags(const QByteArray& userFlags);
+
+// What must be set before any Qt object exists: the web engine's sandbox and switches, the GL integration on
+// the systems that need it, the platform, the value types, the names that key settings and folders, and the
 // high-DPI attributes.
 void prepareProcess();
 

@@ -394,6 +394,28 @@ private slots:
         QVERIFY(!QFileInfo::exists(expected));
     }
 
+    // Our switches follow the user's, and a switch the user gave keeps the user's value.
+    void chromiumFlagsFollowTheUsers_data()
+    {
+        QTest::addColumn<QByteArray>("user");
+        QTest::addColumn<QByteArray>("flags");
+        const QByteArray ours = "--renderer-process-limit=1 --process-per-site";
+        QTest::newRow("none given") << QByteArray() << ours;
+        QTest::newRow("others given")
+            << QByteArray("  --disable-gpu   --lang=de ") << "--disable-gpu   --lang=de " + ours;
+        QTest::newRow("limit given") << QByteArray("--renderer-process-limit=4")
+                                     << QByteArray("--renderer-process-limit=4 --process-per-site");
+        QTest::newRow("both given") << QByteArray("--process-per-site --renderer-process-limit")
+                                    << QByteArray("--process-per-site --renderer-process-limit");
+        QTest::newRow("a longer name")
+            << QByteArray("--process-per-site-instance") << "--process-per-site-instance " + ours;
+    }
+    void chromiumFlagsFollowTheUsers()
+    {
+        QFETCH(QByteArray, user);
+        QTEST(startup::chromiumFlags(user), "flags");
+    }
+
     void idleUnlessTheUserMayBeAtWork()
     {
         auto* app = static_cast<Application*>(qApp);

@@ -11,6 +11,7 @@
 #include "app/flows/RecognitionUpload.h"
 #include "app/startup.h"
 #include "authoring/pages/QeltCreateFrame.h"
+#include "authoring/pages/TextEditPane.h"
 #include "core/identity.h"
 #include "core/settings.h"
 #include "core/ui/MessageBox.h"
@@ -23,7 +24,9 @@
 #include "support/BoxWatcher.h"
 #include "support/FakeAccount.h"
 #include "support/PrivateDisplay.h"
+#include "support/ProcessTree.h"
 #include "support/TestMain.h"
+#include "view/bridge/WebViewWrapper.h"
 #include "view/page/QeltViewFrame.h"
 #include "view/rows/RowFormat.h"
 
@@ -34,6 +37,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 // Last: it brings Xlib, whose macros clash with Qt's names.
 #include "AppHarness.h"
@@ -51,6 +56,7 @@ class TestAppWindow : public QObject
 
     LatexResultDialog* window() const { return app().mainWindow(); }
     int uploads() const { return m_service->requestsTo("/v1/qelts-multipart").size(); }
+    static int renderers() { return rendererCount(QCoreApplication::applicationPid()); }
 
 private slots:
     void initTestCase()
@@ -96,6 +102,18 @@ private slots:
         forms.first()->close();
     }
 
+    // The started program, its library loaded, has made no page for any of its editor views: the web
+    // engine has not started, and no renderer runs.
+    void startedProgramRunsNoEditorPage()
+    {
+        QTRY_VERIFY(app().library().count() > 0 && !app().library().isListing());
+        QCOMPARE(webEngineProcessCount(QCoreApplication::applicationPid()), 0);
+        const QList<QWebEngineView*> views = window()->findChildren<QWebEngineView*>();
+        QCOMPARE(views.size(), 7);
+        for (const QWebEngineView* view : views)
+            QVERIFY2(!view->findChild<QWebEnginePage*>(), qPrintable(view->objectName()));
+    }
+
     void captureHidesTheWindowAndShowsTheQeltOnItsViewPage()
     {
         QTRY_VERIFY(app().library().count() > 0);
@@ -110,6 +128,11 @@ private slots:
         QVERIFY(search->text().isEmpty());
         QCOMPARE(int(app().controllerSwitch().mode()), 0);
         QTRY_VERIFY(overlaysShown());
+        // The result view's page loads while the region is dragged and uploaded.
+        const QWebEngineView* result = window()->viewPage()->findChild<QWebEngineView*>("web");
+        QTRY_VERIFY(result->findChild<QWebEnginePage*>() &&
+                    result->findChild<QWebEnginePage*>()->url() ==
+                        QUrl("qrc:/html/zorvane_qelting_editor.html"));
         m_typist->drag({200, 150}, {700, 350});
         QTRY_COMPARE(uploads(), 1);
         QTRY_VERIFY(app().library().qeltById("cap1"));
@@ -117,6 +140,16 @@ private slots:
         QCOMPARE(window()->currentPage(), int(LatexResultDialog::ViewPage));
         QCOMPARE(window()->windowTitle(), QString("Zorvane Qelting Tool - Qelt View"));
         QTRY_COMPARE(window()->viewPage()->currentQeltId(), QString("cap1"));
+        // The result view's page, which loaded as the capture began, renders it and reports its formats.
+        const QWidget* dataRows = window()->viewPage()->findChild<QWidget*>("scrollAreaWidgetContents");
+        QTRY_VERIFY(dataRows->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly).size() > 1);
+        // No other view loaded: the tabs that were current for a moment while the page filled cost nothing.
+        for (const QWebEngineView* view : window()->findChildren<QWebEngineView*>()) {
+            const QWebEnginePage* page = view->findChild<QWebEnginePage*>();
+            QVERIFY2(view->objectName() == "web" || !page || page->url().isEmpty(),
+                     qPrintable(view->objectName()));
+        }
+        QCOMPARE(renderers(), 1);
     }
 
     void navigationKeysMoveTheViewPage_data()
@@ -262,6 +295,9 @@ private slots:
         if (page >= 0) {
             QTRY_COMPARE(window()->currentPage(), page);
             QCOMPARE(window()->createPage()->isMarkdown(), markdown);
+            // The preview's page loads as it shows, in the renderer of the view page's.
+            QTRY_VERIFY(window()->createPage()->pane()->wrapper()->isLoaded());
+            QCOMPARE(renderers(), 1);
         }
     }
 

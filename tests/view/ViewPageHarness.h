@@ -174,18 +174,6 @@ struct ViewPageHarness
             titles << label->text();
         return titles;
     }
-    // The editor page's chemistry engine, which starts after the page has loaded, is ready.
-    bool chemistryReady() const
-    {
-        QWebEnginePage* shown = widget<QWebEngineView>("web")->page();
-        auto state = std::make_shared<QString>();
-        return waitUntil([shown, state] {
-            shown->runJavaScript(QStringLiteral("document.documentElement.dataset.chemistry || ''"),
-                                 [state](const QVariant& value) { *state = value.toString(); });
-            return *state == QLatin1String("ready");
-        });
-    }
-
     // The buttons of a row, in order: copy, then edit and search where the row has them.
     static QList<QPushButton*> rowButtons(QLineEdit* field)
     {

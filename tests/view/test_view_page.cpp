@@ -380,7 +380,6 @@ private slots:
         QFETCH(QStringList, rows);
         QFETCH(QStringList, data);
         QFETCH(int, buttons);
-        QVERIFY(h->chemistryReady()); // until then the page knows a SMILES string but not its molecule
         QVERIFY(h->showSettled(h->add(id("grouped"), latex, text)));
         QStringList titles;
         for (const QLabel* label : h->widget<QWidget>("latexresult_widget")

@@ -1,7 +1,9 @@
 #include "support/TestMain.h"
 #include "view/bridge/WebViewWrapper.h"
 
+#include <QJsonArray>
 #include <QTemporaryDir>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 namespace {
@@ -142,6 +144,97 @@ private slots:
         QVERIFY(!applied[1][0].value<ContentInfo>().error);
         QCOMPARE(run(*wrapper, "[content.textContent.trim(), content.style.width]").toStringList(),
                  (QStringList{"next", ""}));
+    }
+
+    // A view costs no page, and so no renderer, until it is first needed; what it was given meanwhile is
+    // applied once the page has loaded, the newest text only.
+    void pageLoadsWhenFirstNeeded_data()
+    {
+        QTest::addColumn<QString>("need");
+        QTest::newRow("shown") << "shown";
+        QTest::newRow("shown after a moment's show") << "shown a moment";
+        QTest::newRow("texts") << "texts";
+        QTest::newRow("texts after another page") << "texts after another page";
+        QTest::newRow("script") << "script";
+        QTest::newRow("asked ahead") << "asked ahead";
+    }
+
+    void pageLoadsWhenFirstNeeded()
+    {
+        QFETCH(QString, need);
+        QWebEngineView other;
+        WebViewWrapper late(&other, kPage, 0);
+        late.setColors(Qt::white, Qt::black, 20);
+        QVERIFY(!other.findChild<QWebEnginePage*>());
+        QSignalSpy applied(&late, &WebViewWrapper::resultApplied);
+        QVariant early;
+        if (need == "shown") {
+            other.show();
+        } else if (need == "shown a moment") {
+            // As a tab's view while the tabs are rebuilt: that costs no page.
+            other.show();
+            other.hide();
+            QCoreApplication::sendPostedEvents();
+            QVERIFY(!late.isLoadStarted());
+            other.show();
+        } else if (need.startsWith("texts")) {
+            if (need == "texts after another page") {
+                // Whatever the view showed before is no editor page: nothing is run in it.
+                QSignalSpy blank(&other, &QWebEngineView::loadFinished);
+                other.load(QUrl("about:blank"));
+                QVERIFY(blank.wait(kTimeoutMs));
+                QVERIFY(!late.isLoaded());
+            }
+            late.setText("first", false);
+            late.setText("second", false);
+        } else if (need == "script") {
+            // It runs in the editor page, not in the empty one that the load replaces.
+            late.runJavaScript("document.getElementById('content') !== null",
+                               [&early](const QVariant& result) { early = result; });
+        } else {
+            late.load();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(late.isLoaded(), kTimeoutMs);
+        if (need.startsWith("texts"))
+            QTRY_COMPARE_WITH_TIMEOUT(applied.count(), 1, kTimeoutMs);
+        if (need == "script")
+            QTRY_COMPARE_WITH_TIMEOUT(early, QVariant(true), kTimeoutMs);
+        QCOMPARE(
+            run(late, "[getComputedStyle(document.body).color, content.textContent.trim()]").toStringList(),
+            (QStringList{"rgb(255, 255, 255)", need.startsWith("texts") ? "second" : ""}));
+        QCOMPARE(applied.count(), need.startsWith("texts") ? 1 : 0);
+    }
+
+    // The chemistry engine starts for the first molecule: the text waits for it, and its formats are
+    // those of the molecule, not of its SMILES string alone.
+    void moleculeWaitsForTheChemistryEngine_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("withWidth");
+        QTest::newRow("tag") << "Ethanol: <smiles>CCO</smiles>" << false;
+        QTest::newRow("fence with width") << "Ethanol:\n\n```smiles\nCCO\n```\n" << true;
+    }
+
+    void moleculeWaitsForTheChemistryEngine()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, withWidth);
+        QWebEngineView other;
+        WebViewWrapper late(&other, kPage, WebViewWrapper::CoverWhileApplying);
+        QSignalSpy applied(&late, &WebViewWrapper::resultApplied);
+        QSignalSpy formats(&late, &WebViewWrapper::getNonLatexFormats);
+        late.setText(text, withWidth);
+        QTRY_COMPARE_WITH_TIMEOUT(formats.count(), 1, kTimeoutMs);
+        QMap<QString, QString> found;
+        for (const QJsonValue& entry : formats[0][0].toJsonObject().value("formats").toArray())
+            found.insert(entry["type"].toString(), entry["value"].toString());
+        QCOMPARE(found.value("smiles"), QString("CCO"));
+        QCOMPARE(found.value("inchi"), QString("InChI=1S/C2H6O/c1-2-3/h3H,2H2,1H3"));
+        QCOMPARE(found.value("inchi_key"), QString("LFQSCWFLJHTTHZ-UHFFFAOYSA-N"));
+        QCOMPARE(applied.count(), 1);
+        QVERIFY(!applied[0][0].value<ContentInfo>().error);
+        QVERIFY(!late.isApplying());
+        QCOMPARE(run(late, "document.querySelectorAll('#content .zq-molecule svg').length"), QVariant(1));
     }
 
     // Texts given while the page cannot load are answered with errors; once it loads, the newest of

@@ -57,9 +57,11 @@ ImageCreator::ImageCreator(const QUrl& url, QWidget* parent)
         throw std::runtime_error("[ImageCreator] Parent widget is null");
     view = new QWebEngineView(parent);
     view->setGeometry(5000, 0, 100, 100);
+    wrapper = std::make_unique<WebViewWrapper>(view.data(), url, 0);
+    // Off the screen, the view is shown only to lay out: its page loads for the first image asked for.
+    wrapper->setLoadsWhenShown(false);
     // A child added to a shown parent stays hidden unless shown; a hidden view lays nothing out.
     view->show();
-    wrapper = std::make_unique<WebViewWrapper>(view.data(), url, 0);
     connect(wrapper.get(), &WebViewWrapper::resultApplied, this, &ImageCreator::onResultApplied);
     frameTimer.setSingleShot(true);
     frameTimer.setInterval(kFramePollMs);

@@ -19,6 +19,8 @@
 namespace {
 
 int resultDelayMs = 200;
+// How often a text that waits for the page to ready something asks again.
+constexpr int kSettlePollMs = 25;
 
 QDebug warn()
 {
@@ -33,7 +35,7 @@ bool isValue(const QVariant& result)
 } // namespace
 
 WebViewWrapper::WebViewWrapper(QWebEngineView* view, const QUrl& url, int flags)
-    : view(view), flags(flags), fontSize(defaultFontSize())
+    : url(url), view(view), flags(flags), fontSize(defaultFontSize())
 {
     if (!view)
         throw std::runtime_error("[WebViewWrapper] Web view is null");
@@ -42,17 +44,30 @@ WebViewWrapper::WebViewWrapper(QWebEngineView* view, const QUrl& url, int flags)
         cover = new QWidget(view);
         cover->setObjectName(QStringLiteral("applyingCover"));
         cover->hide();
-        view->installEventFilter(this);
     }
-    view->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, (flags & ScrollBars) != 0);
-    view->settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
+    view->installEventFilter(this);
     connect(view, &QWebEngineView::loadFinished, this, &WebViewWrapper::onLoadFinished);
-    view->page()->load(url);
+    settleTimer.setSingleShot(true);
+    settleTimer.setInterval(kSettlePollMs);
+    connect(&settleTimer, &QTimer::timeout, this, &WebViewWrapper::pollSettled);
+    // Nothing here touches the view's page: making one starts the web engine, and loading it a renderer.
+    if (view->isVisible())
+        load();
 }
 
 WebViewWrapper::~WebViewWrapper()
 {
     delete cover.data();
+}
+
+void WebViewWrapper::load()
+{
+    if (loadStarted || !view)
+        return;
+    loadStarted = true;
+    view->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, (flags & ScrollBars) != 0);
+    view->settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
+    view->page()->load(url);
 }
 
 void WebViewWrapper::setLatex(const QString& latex, bool withWidth)
@@ -90,10 +105,14 @@ void WebViewWrapper::give(const QString& script, bool withWidth, quint64 number)
         pendingScript = script;
         pendingWithWidth = withWidth;
         pendingNumber = number;
+        load();
         return;
     }
     applying = true;
     applyingNumber = number;
+    applyingScript = script;
+    applyingWithWidth = withWidth;
+    settleChecked = false;
     if (cover)
         resizeCover();
     runText(script, withWidth);
@@ -102,10 +121,10 @@ void WebViewWrapper::give(const QString& script, bool withWidth, quint64 number)
 void WebViewWrapper::runText(const QString& script, bool withWidth)
 {
     if (!withWidth) {
-        runJavaScript(script, [this](const QVariant& result) { onTextResult(result); });
+        execute(script, [this](const QVariant& result) { onTextResult(result); });
         return;
     }
-    runJavaScript(editorScripts::forceWidthScript(), [this, script](const QVariant& widthResult) {
+    execute(editorScripts::forceWidthScript(), [this, script](const QVariant& widthResult) {
         if (!isValue(widthResult)) {
             warn() << "Failed to set the content width, result:" << widthResult;
             failApplying(true);
@@ -113,8 +132,8 @@ void WebViewWrapper::runText(const QString& script, bool withWidth)
         }
         // The page runs scripts in order: the text is laid out at the forced width, which goes again
         // before anything else runs.
-        runJavaScript(script, [this](const QVariant& result) { onTextResult(result); });
-        runJavaScript(editorScripts::removeWidthScript(), {});
+        execute(script, [this](const QVariant& result) { onTextResult(result); });
+        execute(editorScripts::removeWidthScript(), {});
     });
 }
 
@@ -126,6 +145,44 @@ void WebViewWrapper::onTextResult(const QVariant& result)
         failApplying(false);
         return;
     }
+    if (settleChecked) {
+        deliver(result);
+        return;
+    }
+    checkSettled(result);
+}
+
+void WebViewWrapper::checkSettled(const QVariant& result)
+{
+    execute(editorScripts::settledScript(), [this, result](const QVariant& settled) {
+        // Only a plain "not yet" waits: a page without the question has nothing to ready.
+        if (settled != QVariant(false)) {
+            settleChecked = true;
+            deliver(result);
+            return;
+        }
+        settleClock.start();
+        settleTimer.start();
+    });
+}
+
+void WebViewWrapper::pollSettled()
+{
+    execute(editorScripts::settledScript(), [this](const QVariant& settled) {
+        if (settled == QVariant(false) && !settleClock.hasExpired(kSettleTimeoutMs)) {
+            settleTimer.start();
+            return;
+        }
+        if (settled == QVariant(false))
+            warn() << "The page readied nothing for the text within" << kSettleTimeoutMs << "ms";
+        // Once more, now that the page has what the text needs; its answer is the one that counts.
+        settleChecked = true;
+        runText(applyingScript, applyingWithWidth);
+    });
+}
+
+void WebViewWrapper::deliver(const QVariant& result)
+{
     if (!(flags & DelayedResult)) {
         processResult(result);
         return;
@@ -156,7 +213,7 @@ void WebViewWrapper::finishResult(const ContentInfo& info)
 void WebViewWrapper::failApplying(bool removeWidth)
 {
     if (removeWidth)
-        runJavaScript(editorScripts::removeWidthScript(), {});
+        execute(editorScripts::removeWidthScript(), {});
     applying = false;
     finishApplying(ContentInfo());
 }
@@ -179,7 +236,7 @@ void WebViewWrapper::setFontSize(int size)
 {
     fontSize = size;
     if (loaded)
-        runJavaScript(editorScripts::fontSizeScript(size), {});
+        execute(editorScripts::fontSizeScript(size), {});
 }
 
 void WebViewWrapper::setColors(const QColor& textColor, const QColor& backgroundColor, double fontSize)
@@ -195,14 +252,14 @@ void WebViewWrapper::setColors(const QColor& textColor, const QColor& background
 void WebViewWrapper::runColors()
 {
     if (colors)
-        runJavaScript(editorScripts::colorScript(colors->first, colors->second), {});
+        execute(editorScripts::colorScript(colors->first, colors->second), {});
 }
 
 void WebViewWrapper::getFormats()
 {
     if (!loaded)
         return;
-    runJavaScript(editorScripts::formatsScript(), [this, number = renderedNumber](const QVariant& result) {
+    execute(editorScripts::formatsScript(), [this, number = renderedNumber](const QVariant& result) {
         if (const auto formats = editorScripts::formatsFromReply(result))
             emit getNonLatexFormats(*formats, number);
     });
@@ -210,6 +267,17 @@ void WebViewWrapper::getFormats()
 
 void WebViewWrapper::runJavaScript(const QString& script,
                                    const std::function<void(const QVariant&)>& callback)
+{
+    if (!loaded) {
+        // Run now, it would land in the page that the load replaces.
+        waitingScripts.emplace_back(script, callback);
+        load();
+        return;
+    }
+    execute(script, callback);
+}
+
+void WebViewWrapper::execute(const QString& script, const Callback& callback)
 {
     if (!view)
         return;
@@ -247,6 +315,17 @@ void WebViewWrapper::resizeCover()
 
 bool WebViewWrapper::eventFilter(QObject* watched, QEvent* event)
 {
+    // A view shown only for a moment (its tab current while the tabs are rebuilt) needs no page: it
+    // loads when it is still shown once the event at hand has been handled.
+    if (watched == view && event->type() == QEvent::Show && loadsWhenShown && !loadStarted) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (view && view->isVisible() && loadsWhenShown)
+                    load();
+            },
+            Qt::QueuedConnection);
+    }
     // The cover keeps covering the whole view when the view is resized while a text is applied.
     if (watched == view && event->type() == QEvent::Resize && cover && cover->isVisible())
         cover->resize(view->size());
@@ -261,6 +340,9 @@ void WebViewWrapper::hideCover()
 
 void WebViewWrapper::onLoadFinished(bool ok)
 {
+    // Only a load of the editor page counts: whatever else the view showed before is no page of ours.
+    if (!loadStarted)
+        return;
     if (!ok) {
         const QString message = QStringLiteral("Failed to load WebPage");
         warn() << message;
@@ -271,14 +353,19 @@ void WebViewWrapper::onLoadFinished(bool ok)
         return;
     }
     loadFailed = false;
-    runJavaScript(editorScripts::bodyStyleScript(flags & Selectable), {});
-    runJavaScript(editorScripts::fontSizeScript(fontSize), [](const QVariant& result) {
+    execute(editorScripts::bodyStyleScript(flags & Selectable), {});
+    execute(editorScripts::fontSizeScript(fontSize), [](const QVariant& result) {
         if (result != QVariant(true))
             warn() << "Failed set font, result:" << result;
     });
     runColors();
     loaded = true;
+    for (const auto& [script, callback] : std::exchange(waitingScripts, {}))
+        execute(script, callback);
+    QPointer<WebViewWrapper> alive(this);
     emit loadFinished();
+    if (!alive)
+        return;
     if (!applying && !pendingScript.isEmpty())
         give(std::exchange(pendingScript, QString()), pendingWithWidth, pendingNumber);
 }

@@ -126,6 +126,17 @@ QeltViewFrame::~QeltViewFrame()
     dataView.reset();
 }
 
+void QeltViewFrame::PrepareForQelt()
+{
+    // The result view renders every Qelt shown; the remembered tab's view renders it too.
+    ocrView->load();
+    const QString tab = kKeyLastTabName.get();
+    if (tab == QLatin1String("Data"))
+        dataView->load();
+    else if (tab == QLatin1String("Solver"))
+        solverView->load();
+}
+
 void QeltViewFrame::MakeConnections()
 {
     connect(ocrView.get(), &WebViewWrapper::loadFinished, this, &QeltViewFrame::OnWebviewLoaded);

@@ -75,6 +75,9 @@ public:
     void NextQelt();
     void LastQelt();
 
+    // A Qelt is on its way (a capture or an upload began): the views that will show it load their page
+    // now, so that the load overlaps the upload.
+    void PrepareForQelt();
     // Showing a Qelt.
     void ShowQelt(ZorvaneQeltConstPtr qelt);
     void FillQelt(const ZorvaneQeltConstPtr& qelt);

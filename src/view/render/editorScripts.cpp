@@ -140,6 +140,11 @@ QString contentSizeScript()
     return QStringLiteral("window.contentSize()");
 }
 
+QString settledScript()
+{
+    return QStringLiteral("window.isSettled()");
+}
+
 QString chunkScript(const QRect& chunk, int contentWidth)
 {
     // The body is as wide as the content from now on, so that centred content starts at the left.

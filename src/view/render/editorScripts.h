@@ -41,6 +41,9 @@ QString removeWidthScript();
 QString formatsScript();
 // The content's size as the page has laid it out by now: {"height": h, "width": w}.
 QString contentSizeScript();
+// Answers false while the page still readies something the last text needs (the chemistry engine for
+// its molecules); that text is set again once it answers anything else.
+QString settledScript();
 
 // Shows the piece `chunk` of a content `contentWidth` wide in a view of the chunk's size.
 QString chunkScript(const QRect& chunk, int contentWidth);

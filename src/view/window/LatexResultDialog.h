@@ -45,6 +45,8 @@ public:
     void ShowQeltView(ZorvaneQeltPtr qelt);
     void ShowCreatePage(bool markdown);
     void ClearGallerySearch();
+    // A capture or an upload began: the view page readies itself for the Qelt it will bring.
+    void PrepareQeltView();
     void SaveFeedbackRecord();
     void GetUserSettings();
     // Connected to the controllers' qeltsCountChanged.

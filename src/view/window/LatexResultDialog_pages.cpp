@@ -57,6 +57,12 @@ void LatexResultDialog::ShowQeltById(const QString& qeltId)
         ShowQeltView(qelt);
 }
 
+void LatexResultDialog::PrepareQeltView()
+{
+    if (viewFrame)
+        viewFrame->PrepareForQelt();
+}
+
 void LatexResultDialog::openPage(Page page)
 {
     switchTo(page);
