@@ -45,6 +45,14 @@ void ImageDownloader::download(QString qeltId, QString url, bool saveAdditional)
 {
     if (utils::imagesFolder().isEmpty())
         return; // nowhere to keep it; the folder's fault is logged once
+    // The address comes from the service: anything but a web address could read this machine's files.
+    const QUrl address(url);
+    if ((address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")) ||
+        address.host().isEmpty()) {
+        qWarning().noquote() << "[ImageDownloader] Not downloading an image from" << address.scheme()
+                             << "address of Qelt" << qeltId;
+        return;
+    }
     if (!m_networkManager) {
         m_networkManager = new QNetworkAccessManager(this);
         m_retryTimer = new QTimer(this);

@@ -99,23 +99,38 @@ private slots:
     {
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<QList<QSize>>("written");
-        QTest::newRow("png") << Reply::raw(png(100, 50), "image/png") << QList<QSize>{{300, 150}, {100, 50}};
+        QTest::addColumn<QString>("address"); // else the service's
+        QTest::newRow("png") << Reply::raw(png(100, 50), "image/png") << QList<QSize>{{300, 150}, {100, 50}}
+                             << QString();
         QTest::newRow("slow png") << Reply::raw(png(300, 900)).withDelay(300)
-                                  << QList<QSize>{{100, 300}, {300, 900}};
-        QTest::newRow("404 dropped") << Reply::text(404) << QList<QSize>{};
-        QTest::newRow("500 retried") << Reply::text(500) << QList<QSize>{};
-        QTest::newRow("garbage retried") << Reply::raw("not an image") << QList<QSize>{};
+                                  << QList<QSize>{{100, 300}, {300, 900}} << QString();
+        QTest::newRow("404 dropped") << Reply::text(404) << QList<QSize>{} << QString();
+        QTest::newRow("500 retried") << Reply::text(500) << QList<QSize>{} << QString();
+        QTest::newRow("garbage retried") << Reply::raw("not an image") << QList<QSize>{} << QString();
+        QTest::newRow("a file never read") << Reply::text(404) << QList<QSize>{} << "file://%1";
+        QTest::newRow("no host") << Reply::text(404) << QList<QSize>{} << "http:%1";
     }
 
     void downloadOutcomes()
     {
         QFETCH(Reply, reply);
         QFETCH(QList<QSize>, written);
+        QFETCH(QString, address);
         const bool retried = written.isEmpty() && reply.status != 404 && reply.status != 410;
         m_service->on("GET", "/i.png", reply);
         ImageDownloader downloader;
         downloader.setRetryDelaysForTesting(5, 20);
         QSignalSpy finished(&downloader, &ImageDownloader::downloadFinished);
+        if (!address.isEmpty()) {
+            QTemporaryDir folder;
+            const QString file = folder.filePath("secret.png");
+            QVERIFY(QImage(4, 4, QImage::Format_RGB32).save(file));
+            downloader.download("q", address.arg(file), true);
+            QTRY_VERIFY(!downloader.isSyncing());
+            QCOMPARE(finished.count(), 0);
+            QCOMPARE(downloader.pendingCount(), 0);
+            return;
+        }
         downloader.download("q", url("/i.png"), false);
         downloader.download("q", url("/i.png"), true);
         if (retried) {
