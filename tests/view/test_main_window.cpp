@@ -1,4 +1,4 @@
-#include "ViewPageHarness.h"
+#include "MainWindowHarness.h"
 
 #include "api/APIHandler.h"
 #include "api/Provider.h"
@@ -16,12 +16,10 @@
 #include "library/QeltsController.h"
 #include "library/gallery/QeltListFrame.h"
 #include "pdf/PdfConverterFrame.h"
-#include "support/DummyXorg.h"
 #include "support/FakeAccount.h"
 #include "support/TestMain.h"
 #include "view/page/QeltViewFrame.h"
 #include "view/window/LatexResultDialog.h"
-#include "view/window/windowGeometry.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -34,21 +32,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QStyle>
 #include <QTabWidget>
-#include <QWindow>
 
 using namespace zq::test;
 
 namespace {
-
-const QRect kScreen(0, 0, 1920, 1080);
-// The second monitor of the dummy Xorg desktop, right of the first.
-const QRect kSecond(1920, 0, 1280, 1024);
-// With ZQ_DUAL_SCREENS set the test runs on a desktop of both: it starts before main, since Qt opens the
-// display once, with the application object.
-const bool kDualScreens =
-    qEnvironmentVariableIsSet("ZQ_DUAL_SCREENS") && (zq::test::startDummyDesktop({kScreen, kSecond}), true);
 
 // Emits `signature` of `sender` with `args`, as the page itself would.
 bool emitSignal(QObject* sender, const QByteArray& signature, const QVariantList& args)
@@ -99,76 +87,12 @@ private:
     QTimer m_timer;
 };
 
-// Runs the event loop until every single-shot timer of at most 1 ms started so far has fired.
-void settleShortTimers()
-{
-    bool fired = false;
-    QTimer::singleShot(1, [&fired] { fired = true; });
-    QTRY_VERIFY(fired);
-}
-
 } // namespace
 
-// The main window on real controllers and the fake account, with its real pages, on the test run's X server.
-class TestMainWindow : public QObject
+// The main window's pages, their switching and what they keep, on real controllers and the fake account.
+class TestMainWindow : public QObject, public MainWindowFixture
 {
     Q_OBJECT
-
-    QNetworkAccessManager m_manager;
-    std::unique_ptr<FakeService> m_service;
-    std::unique_ptr<FakeAccount> m_account;
-    std::unique_ptr<QeltsController> m_library, m_results;
-    std::unique_ptr<QeltControllerSwitch> m_switch;
-    std::unique_ptr<LatexResultDialog> m_window;
-
-    std::unique_ptr<LatexResultDialog> makeWindow()
-    {
-        auto window = std::make_unique<LatexResultDialog>(m_switch.get(), &m_manager);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get(), kWaitMs))
-            qWarning("The main window was not exposed");
-        return window;
-    }
-
-    bool fullHdScreen() const { return QGuiApplication::primaryScreen()->geometry() == kScreen; }
-
-    QString title(int page) const
-    {
-        static const char* const suffixes[] = {" - Qelts Gallery", " - Qelt View",   " - Qelt Edit",
-                                               " - Qelt Create",   " - Qelt Create", " - Convert PDF"};
-        return QCoreApplication::applicationName() + suffixes[page];
-    }
-
-    ZorvaneQeltPtr holdQelt(const QString& id, const QString& latex, const QString& text)
-    {
-        const auto qelt = ZorvaneQelt::fromJson(m_account->add(id, latex, text).json(m_service->baseUrl()));
-        m_library->addQelt(qelt, true);
-        return qelt;
-    }
-
-    // The view page shows `id`, rendered, with its rows, and renders nothing more.
-    bool viewShows(const QString& id)
-    {
-        QeltViewFrame* view = m_window->viewPage();
-        const auto* web = view->findChild<QWidget*>(QStringLiteral("web"));
-        const auto* rows = view->findChild<QWidget*>(QStringLiteral("latexresult_widget"));
-        return waitUntil([view, web, rows, id] {
-            const auto* cover = web->findChild<QWidget*>(QStringLiteral("applyingCover"));
-            return view->currentQeltId() == id && cover && cover->isHidden() &&
-                   !rows->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly).isEmpty();
-        });
-    }
-
-    QList<QJsonObject> diagnosticLogs()
-    {
-        APIHandler::flushLogsNow();
-        QList<QJsonObject> logs;
-        for (const RecordedRequest& request : m_service->requestsTo(QStringLiteral("/v1/logs"))) {
-            for (const QJsonValue& record : request.json().value("logs").toArray())
-                logs << record.toObject();
-        }
-        return logs;
-    }
 
     // The user request that `action` starts; null when it starts none.
     QNetworkReply* newUserRequest(const std::function<void()>& action)
@@ -200,355 +124,9 @@ class TestMainWindow : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        clearSettings();
-        m_service = std::make_unique<FakeService>();
-        m_account = std::make_unique<FakeAccount>(*m_service);
-        m_service->on("POST", "/v1/logs", Reply::json(QJsonObject()));
-        m_service->on("GET", "/v1/user", Reply::json({{"username", "someone"}}));
-        m_service->on("GET", "/images/*",
-                      Reply::raw(ViewPageHarness::png(QSize(60, 30), Qt::darkCyan), "image/png"));
-        utils::overrideBaseUrlsForTesting(m_service->baseUrl());
-        APIHandler::init(&m_manager);
-        APIHandler::overrideNetworkAvailabilityForTesting(true);
-        APIHandler::setLogFlushIntervalForTesting(3'600'000);
-        utils::setAuthInfo(QStringLiteral("me@example.org"), QStringLiteral("t0k"));
-        ZorvaneAPI::Provider::instance().setToken(QStringLiteral("t0k"));
-        WebViewWrapper::setResultDelayForTesting(20);
-        m_library = std::make_unique<QeltsController>(nullptr, &m_manager);
-        m_results = std::make_unique<QeltsController>(nullptr, &m_manager);
-        for (QeltsController* controller : {m_library.get(), m_results.get()})
-            controller->setUser("me@example.org", "t0k");
-        m_switch = std::make_unique<QeltControllerSwitch>(m_library.get(), m_results.get());
-        m_window = makeWindow();
-        QTRY_COMPARE(kKeyUserName.get(), QStringLiteral("someone"));
-        // The view page's editor page is loaded once it has shown a Qelt and copied its remembered entry.
-        utils::setRowMemory({3, 0, 0});
-        QClipboard* clipboard = QGuiApplication::clipboard();
-        clipboard->setText(QStringLiteral("loading"));
-        m_window->ShowQeltView(holdQelt("warm1", "w^2", "$w^2$"));
-        QVERIFY(waitUntil([clipboard] { return clipboard->text() != QLatin1String("loading"); }));
-        QVERIFY(viewShows("warm1"));
-        m_window->ShowGallery();
-    }
-
-    void init()
-    {
-        kKeySystemTrayAvailable.set(true);
-        kKeyPopupConfidenceWindow.set(true);
-        utils::setAuthInfo(QStringLiteral("me@example.org"), QStringLiteral("t0k"));
-        m_switch->setMode(0);
-        if (m_window->isHidden() || m_window->isMinimized())
-            m_window->showNormal();
-        m_service->clearRequests();
-    }
-
-    void cleanupTestCase()
-    {
-        m_window.reset();
-        m_library->setUser(QString(), QString());
-        utils::overrideBaseUrlsForTesting(QString());
-        APIHandler::overrideNetworkAvailabilityForTesting(std::nullopt);
-    }
-
-    void geometryArithmetic_data()
-    {
-        QTest::addColumn<QString>("op");
-        QTest::addColumn<QRect>("rect");
-        QTest::addColumn<QRect>("area"); // the available geometry, or the screen
-        QTest::addColumn<QSize>("a");
-        QTest::addColumn<QSize>("b");
-        QTest::addColumn<int>("n"); // the top below the title bar, or the minimum width
-        QTest::addColumn<QRect>("expected");
-        const QRect onScreen(100, 100, 800, 600);
-        QTest::newRow("fit: on screen stays")
-            << "fit" << onScreen << kScreen << QSize() << QSize() << 30 << onScreen;
-        QTest::newRow("fit: off the right and bottom comes back")
-            << "fit" << QRect(1500, 900, 800, 600) << kScreen << QSize() << QSize() << 30
-            << QRect(1120, 480, 800, 600);
-        QTest::newRow("fit: above the title bar goes below it")
-            << "fit" << QRect(10, -50, 800, 600) << kScreen << QSize() << QSize() << 30
-            << QRect(10, 30, 800, 600);
-        QTest::newRow("fit: wider than the screen takes its width")
-            << "fit" << QRect(-100, 100, 2500, 600) << kScreen << QSize() << QSize() << 30
-            << QRect(0, 100, 1920, 600);
-        QTest::newRow("fit: taller than below the title bar")
-            << "fit" << QRect(0, 0, 800, 1200) << kScreen << QSize() << QSize() << 30
-            << QRect(0, 30, 800, 1050);
-        QTest::newRow("fit: never below the minimum on a small screen")
-            << "fit" << QRect(0, 0, 800, 600) << QRect(0, 0, 500, 300) << QSize() << QSize() << 30
-            << QRect(0, 30, 672, 376);
-        QTest::newRow("fit: onto a second screen")
-            << "fit" << QRect(1800, 100, 800, 600) << QRect(1920, 0, 1280, 1024) << QSize() << QSize() << 30
-            << QRect(1920, 100, 800, 600);
-        QTest::newRow("recentre: wider keeps the top and centre")
-            << "recentre" << onScreen << QRect() << QSize(1000, 500) << QSize() << 0
-            << QRect(0, 100, 1000, 500);
-        QTest::newRow("recentre: an odd difference loses a pixel")
-            << "recentre" << onScreen << QRect() << QSize(803, 600) << QSize() << 0
-            << QRect(99, 100, 802, 600);
-        QTest::newRow("recentre: narrower") << "recentre" << onScreen << QRect() << QSize(700, 400) << QSize()
-                                            << 0 << QRect(150, 100, 700, 400);
-        QTest::newRow("change: far below the minimum")
-            << "change" << onScreen << QRect() << QSize(-1000, -1000) << QSize() << 0
-            << QRect(100, 100, 672, 376);
-        QTest::newRow("change: grows right and down")
-            << "change" << onScreen << QRect() << QSize(100, 40) << QSize() << 0 << QRect(100, 100, 900, 640);
-        QTest::newRow("change: a delta beyond int stays a size")
-            << "change" << onScreen << QRect() << QSize(INT_MAX, INT_MIN) << QSize() << 0
-            << QRect(100, 100, 1 << 20, 376);
-        QTest::newRow("content: grows on both sides and down")
-            << "content" << onScreen << QRect() << QSize(500, 200) << QSize(700, 260) << 600
-            << QRect(0, 100, 1000, 660);
-        QTest::newRow("content: narrow content keeps the window's minimum width")
-            << "content" << onScreen << QRect() << QSize(500, 200) << QSize(100, 200) << 700
-            << QRect(10, 100, 980, 600);
-        QTest::newRow("content: shrinking stops at the minimum")
-            << "content" << QRect(100, 100, 700, 400) << QRect() << QSize(600, 300) << QSize(100, 50) << 0
-            << QRect(350, 100, 672, 376);
-        QTest::newRow("scale: to a screen twice as large")
-            << "scale" << QRect() << QRect() << QSize(960, 810) << QSize(3840, 2160) << 0
-            << QRect(0, 0, 1920, 1620);
-        QTest::newRow("scale: truncated") << "scale" << QRect() << QRect() << QSize(1001, 1001)
-                                          << QSize(1280, 720) << 0 << QRect(0, 0, 667, 667);
-        QTest::newRow("scale: from a screen of no size")
-            << "scale" << QRect() << QRect(0, 0, 0, 0) << QSize(960, 810) << QSize(1920, 1080) << 0
-            << QRect(0, 0, 960, 810);
-        QTest::newRow("first: full HD")
-            << "first" << QRect() << kScreen << QSize() << QSize() << 0 << QRect(479, 134, 960, 810);
-        QTest::newRow("first: a second screen") << "first" << QRect() << QRect(1920, 0, 1280, 1024) << QSize()
-                                                << QSize() << 0 << QRect(2239, 127, 640, 768);
-        QTest::newRow("holding: the screen with the larger part")
-            << "holding" << QRect(1800, 100, 800, 600) << kSecond << QSize() << QSize() << 0 << kSecond;
-        QTest::newRow("holding: equal parts, the first")
-            << "holding" << QRect(1820, 0, 200, 100) << kSecond << QSize() << QSize() << 0 << kScreen;
-        QTest::newRow("holding: no screen left")
-            << "holding" << QRect(5000, 0, 10, 10) << kSecond << QSize() << QSize() << 0 << QRect();
-        QTest::newRow("stored: usable")
-            << "stored" << onScreen << QRect() << QSize() << QSize() << 0 << onScreen;
-        QTest::newRow("stored: empty")
-            << "stored" << QRect(5, 5, 0, 0) << QRect() << QSize() << QSize() << 0 << QRect();
-        QTest::newRow("stored: none") << "stored" << QRect() << QRect() << QSize() << QSize() << 0 << QRect();
-        QTest::newRow("stored: beyond any desktop")
-            << "stored" << QRect(QPoint(-2000000000, 0), QPoint(2000000000, 10)) << QRect() << QSize()
-            << QSize() << 0 << QRect();
-    }
-
-    void geometryArithmetic()
-    {
-        QFETCH(QString, op);
-        QFETCH(QRect, rect);
-        QFETCH(QRect, area);
-        QFETCH(QSize, a);
-        QFETCH(QSize, b);
-        QFETCH(int, n);
-        QFETCH(QRect, expected);
-        using namespace windowGeometry;
-        QRect result;
-        if (op == "fit")
-            result = fitted(rect, area, area.top() + n);
-        else if (op == "recentre")
-            result = recentred(rect, a);
-        else if (op == "change")
-            result = changedBy(rect, a.width(), a.height());
-        else if (op == "content")
-            result = adaptedToContent(rect, a, b, n);
-        else if (op == "scale")
-            result = QRect(QPoint(), scaledToScreen(a, area.isNull() ? kScreen.size() : area.size(), b));
-        else if (op == "first")
-            result = firstRect(area);
-        else if (op == "holding")
-            result = QList<QRect>{kScreen, area}.value(screenHolding(rect, {kScreen, area}));
-        else
-            result = isUsableStoredRect(rect) ? rect : QRect();
-        QCOMPARE(result, expected);
-    }
-
-    void startGeometry_data()
-    {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<QRect>("expected");
-        QTest::addColumn<bool>("reported");
-        const QRect first(479, 134, 960, 810);
-        QTest::newRow("first start") << QVariant() << first << false;
-        QTest::newRow("stored on screen")
-            << QVariant(QRect(200, 150, 1000, 700)) << QRect(200, 150, 1000, 700) << false;
-        QTest::newRow("stored partly off screen")
-            << QVariant(QRect(-300, 400, 900, 900)) << QRect(0, 180, 900, 900) << false;
-        QTest::newRow("stored wider than the screen")
-            << QVariant(QRect(-300, 100, 2600, 700)) << QRect(0, 100, 1920, 700) << true;
-        QTest::newRow("stored not a rectangle") << QVariant(QStringLiteral("wide")) << first << false;
-        QTest::newRow("stored empty") << QVariant(QRect(10, 10, 0, 0)) << first << false;
-        QTest::newRow("stored beyond any desktop")
-            << QVariant(QRect(QPoint(-2000000000, 0), QPoint(2000000000, 500))) << first << false;
-        QTest::newRow("stored on a screen no longer there")
-            << QVariant(QRect(5000, 300, 900, 600)) << QRect(1020, 300, 900, 600) << false;
-        if (!kDualScreens)
-            return;
-        QTest::newRow("stored on the second screen")
-            << QVariant(QRect(2100, 200, 900, 700)) << QRect(2100, 200, 900, 700) << false;
-        QTest::newRow("stored partly off the second screen")
-            << QVariant(QRect(2900, 500, 600, 700)) << QRect(2600, 324, 600, 700) << false;
-        QTest::newRow("stored mostly on the second screen")
-            << QVariant(QRect(1700, 100, 800, 600)) << QRect(1920, 100, 800, 600) << false;
-    }
-
-    void startGeometry()
-    {
-        QFETCH(QVariant, stored);
-        QFETCH(QRect, expected);
-        QFETCH(bool, reported);
-        if (!fullHdScreen())
-            QSKIP("The cases are written for the test run's 1920x1080 screen");
-        diagnosticLogs();
-        m_service->clearRequests();
-        QSettings().remove(kKeyLastWinSize.key());
-        if (stored.isValid())
-            QSettings().setValue(kKeyLastWinSize.key(), stored);
-        if (reported)
-            QTest::ignoreMessage(QtWarningMsg,
-                                 "[WindowSizer] Latex Window size is bigger than screen resolution");
-        const auto window = makeWindow();
-        QCOMPARE(window->geometry(), expected);
-        QCOMPARE(window->screen()->geometry(), expected.intersects(kScreen) ? kScreen : kSecond);
-        QVERIFY(window->minimumWidth() <= windowGeometry::kMinimumWidth);
-        QVERIFY(window->minimumHeight() <= windowGeometry::kMinimumHeight);
-        QCOMPARE(window->windowTitle(), title(0));
-        QCOMPARE(window->currentPage(), 0);
-
-        QStringList warnings;
-        for (const QJsonObject& log : diagnosticLogs()) {
-            if (log.value("message").toString().startsWith("Latex Window size"))
-                warnings << log.value("message").toString() + ' ' + log.value("level").toString();
-        }
-        const int titleBar = window->style()->pixelMetric(QStyle::PM_TitleBarHeight);
-        QCOMPARE(warnings, reported
-                               ? QStringList{QStringLiteral("Latex Window size is bigger than the screen "
-                                                            "resolution. Window size: 1920x700, Screen "
-                                                            "resolution: 1920x%1 warn")
-                                                 .arg(1080 - titleBar)}
-                               : QStringList());
-        QSettings().remove(kKeyLastWinSize.key());
-    }
-
-    void viewPageSizeRequests_data()
-    {
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("request");
-        QTest::addColumn<QList<int>>("values");
-        QTest::addColumn<QRect>("expected");
-        const QRect start(400, 200, 900, 700);
-        QTest::newRow("change, far below the minimum")
-            << 1 << "change" << QList<int>{-1000, -1000} << QRect(400, 200, 672, 376);
-        QTest::newRow("change, larger") << 1 << "change" << QList<int>{100, 50} << QRect(400, 200, 1000, 750);
-        QTest::newRow("content on the view page")
-            << 1 << "content" << QList<int>{500, 200, 1000, 260} << QRect(150, 200, 1400, 760);
-        QTest::newRow("content on another page")
-            << 0 << "content" << QList<int>{500, 200, 1000, 260} << start;
-        QTest::newRow("content of no size") << 1 << "content" << QList<int>{500, 200, 0, 260} << start;
-        QTest::newRow("fixed size") << 1 << "fixed" << QList<int>{1000, 500} << QRect(350, 200, 1000, 500);
-        QTest::newRow("fixed size of none: the other pages' size")
-            << 1 << "fixed" << QList<int>{0, 500} << QRect(410, 200, 880, 640);
-    }
-
-    void viewPageSizeRequests()
-    {
-        QFETCH(int, page);
-        QFETCH(QString, request);
-        QFETCH(QList<int>, values);
-        QFETCH(QRect, expected);
-        m_window->ShowGallery();
-        m_window->FitToScreen(QRect(410, 200, 880, 640));
-        QCOMPARE(m_window->windowSize(), QSize(880, 640));
-        if (page == 1)
-            emit m_window->editPage()->WantBack(); // the view page, with no Qelt to size it
-        QCOMPARE(m_window->currentPage(), page);
-        m_window->FitToScreen(QRect(400, 200, 900, 700));
-
-        QeltViewFrame* view = m_window->viewPage();
-        bool handled = true;
-        if (request == "change")
-            emit view->ChangeWindowSize(values[0], values[1]);
-        else if (request == "content")
-            emit view->UpdateSize(QSize(values[0], values[1]), QSize(values[2], values[3]), &handled);
-        else
-            emit view->SetFixedWindowSize(values[0], values[1]);
-        // Never below what the page shown needs.
-        expected.setSize(expected.size().expandedTo(m_window->minimumSize()));
-        QCOMPARE(m_window->geometry(), expected);
-        QCOMPARE(handled, request != "content");
-        if (page == 1)
-            QCOMPARE(m_window->viewPageSize(), expected.size());
-        // The other pages keep their size.
-        m_window->ShowGallery();
-        QCOMPARE(m_window->size(), page == 1 ? QSize(880, 640) : expected.size());
-    }
-
-    // The view page holds its result whole while it is shown; the other pages are not held to that height.
-    void aTallResultHoldsTheViewPageOnly()
-    {
-        m_window->ShowQeltView(holdQelt("short1", "s^2", "$s^2$"));
-        QVERIFY(viewShows("short1"));
-        m_window->ShowGallery();
-        settleShortTimers();
-        const int least = m_window->minimumHeight();
-        const QString tall =
-            QStringLiteral("\\begin{pmatrix}1\\\\2\\\\3\\\\4\\\\5\\\\6\\\\7\\\\8\\\\9\\\\10\\\\11\\\\12"
-                           "\\end{pmatrix}");
-        m_window->ShowQeltView(holdQelt("tall1", tall, "$$" + tall + "$$"));
-        QVERIFY(viewShows("tall1"));
-        auto* web = m_window->viewPage()->findChild<QWidget*>(QStringLiteral("web"));
-        QTRY_VERIFY(web->height() > 300 && m_window->minimumHeight() > web->height());
-        m_window->ShowGallery();
-        QTRY_VERIFY(m_window->minimumHeight() <= least);
-    }
-
-    void restoringFromMaximisedTakesTheRememberedSize()
-    {
-        m_window->ShowGallery();
-        m_window->FitToScreen(QRect(300, 200, 900, 700));
-        m_window->showMaximized();
-        // What the window manager's maximising brings.
-        m_window->windowHandle()->setGeometry(QRect(0, 40, 1920, 1000));
-        QTRY_COMPARE(m_window->geometry(), QRect(0, 40, 1920, 1000));
-        QVERIFY(m_window->isMaximized());
-        QCOMPARE(m_window->windowSize(), QSize(900, 700));
-        m_window->showNormal();
-        QCOMPARE(m_window->geometry(), QRect(0, 40, 900, 700));
-    }
-
-    void closingHidesOrMinimises_data()
-    {
-        QTest::addColumn<bool>("tray");
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<bool>("visible");
-        QTest::addColumn<bool>("minimised");
-        QTest::newRow("close, tray") << true << "close" << false << false;
-        QTest::newRow("close, no tray") << false << "close" << true << true;
-        QTest::newRow("escape, tray") << true << "escape" << false << false;
-        QTest::newRow("escape, no tray") << false << "escape" << true << true;
-        QTest::newRow("escape from full screen") << true << "full screen" << true << false;
-    }
-
-    void closingHidesOrMinimises()
-    {
-        QFETCH(bool, tray);
-        QFETCH(QString, action);
-        QFETCH(bool, visible);
-        QFETCH(bool, minimised);
-        kKeySystemTrayAvailable.set(tray);
-        if (action == "full screen")
-            m_window->showFullScreen();
-        if (action == "close")
-            QVERIFY(m_window->close() != visible);
-        else
-            QTest::keyClick(m_window.get(), Qt::Key_Escape);
-        QCOMPARE(m_window->isVisible(), visible);
-        QCOMPARE(m_window->isMinimized(), minimised);
-        QVERIFY(!m_window->isFullScreen());
-        m_window->showNormal();
-    }
+    void initTestCase() { setUpWindow(); }
+    void init() { resetWindow(); }
+    void cleanupTestCase() { tearDownWindow(); }
 
     void showingTheGallery_data()
     {
