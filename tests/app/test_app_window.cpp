@@ -127,6 +127,17 @@ private slots:
         QTRY_VERIFY(!window()->isVisible());
         QVERIFY(search->text().isEmpty());
         QCOMPARE(int(app().controllerSwitch().mode()), 0);
+        // A result that arrives while its view's page still loads, as one right after the start does,
+        // brings the window back once that page has loaded.
+        QeltViewFrame* page = window()->viewPage();
+        bool loadingAtArrival = false;
+        bool loadedWhenShown = false;
+        int shows = 0;
+        QObject watch;
+        connect(&app().recognition(), &RecognitionUpload::showQelt, &watch,
+                [&] { loadingAtArrival = page->IsResultViewLoading(); });
+        connect(window(), &LatexResultDialog::Shown, &watch,
+                [&] { loadedWhenShown = shows++ == 0 ? !page->IsResultViewLoading() : loadedWhenShown; });
         QTRY_VERIFY(overlaysShown());
         // The result view's page loads while the region is dragged and uploaded.
         const QWebEngineView* result = window()->viewPage()->findChild<QWebEngineView*>("web");
@@ -137,6 +148,7 @@ private slots:
         QTRY_COMPARE(uploads(), 1);
         QTRY_VERIFY(app().library().qeltById("cap1"));
         QTRY_VERIFY(window()->isVisible());
+        QVERIFY2(!loadingAtArrival || loadedWhenShown, "the window came back before its page had loaded");
         QCOMPARE(window()->currentPage(), int(LatexResultDialog::ViewPage));
         QCOMPARE(window()->windowTitle(), QString("Zorvane Qelting Tool - Qelt View"));
         QTRY_COMPARE(window()->viewPage()->currentQeltId(), QString("cap1"));

@@ -117,6 +117,45 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), kFormula);
     }
 
+    void qeltOnItsWayWaitsForTheResultPage_data()
+    {
+        QTest::addColumn<bool>("prepared"); // a capture or an upload began
+        QTest::addColumn<int>("waitMs");
+        QTest::addColumn<bool>("atOnce");
+        QTest::addColumn<bool>("loadingWhenRun");
+        const int wait = QeltViewFrame::ResultViewWaitMs();
+        QTest::newRow("nothing loading: at once") << false << wait << true << false;
+        QTest::newRow("loading: once it has loaded") << true << wait << false << false;
+        QTest::newRow("loading past the wait: no longer") << true << 0 << false << true;
+    }
+
+    // What waits for the result view's page (the window, for its first Qelt) waits for its load, and no
+    // longer than that load or the wait.
+    void qeltOnItsWayWaitsForTheResultPage()
+    {
+        QFETCH(bool, prepared);
+        QFETCH(int, waitMs);
+        QFETCH(bool, atOnce);
+        QFETCH(bool, loadingWhenRun);
+        const int wait = QeltViewFrame::ResultViewWaitMs();
+        QeltViewFrame::SetResultViewWaitForTesting(waitMs);
+        QeltViewFrame page(&h->switcher); // hidden, as the main window's is at the start
+        QSignalSpy loads(page.findChild<QWebEngineView*>("web"), &QWebEngineView::loadFinished);
+        if (prepared)
+            page.PrepareForQelt();
+        QList<bool> loadingAtRun;
+        QObject context;
+        page.WhenResultViewReady(&context, [&] { loadingAtRun << page.IsResultViewLoading(); });
+        QCOMPARE(loadingAtRun.size(), int(atOnce));
+        QVERIFY(waitUntil([&] { return !loadingAtRun.isEmpty(); }));
+        QCOMPARE(loadingAtRun.first(), loadingWhenRun);
+        if (prepared && !loadingWhenRun)
+            QCOMPARE(loads.first().first(), QVariant(true));
+        QVERIFY(waitUntil([&] { return !page.IsResultViewLoading(); }));
+        QCOMPARE(loadingAtRun.size(), 1); // the load's end after the wait runs nothing more
+        QeltViewFrame::SetResultViewWaitForTesting(wait);
+    }
+
     void tabsFollowTheQelt_data()
     {
         QTest::addColumn<QString>("latex");

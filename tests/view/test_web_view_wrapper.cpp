@@ -47,10 +47,18 @@ private slots:
         wrapper = std::make_unique<WebViewWrapper>(
             &view, kPage, WebViewWrapper::CoverWhileApplying | WebViewWrapper::DelayedResult);
         QSignalSpy applied(wrapper.get(), &WebViewWrapper::resultApplied);
+        // Whoever waits for the load finds the waiting text on its way to the page when it ends.
+        QList<bool> applyingAtEnd;
+        QObject watch;
+        connect(wrapper.get(), &WebViewWrapper::loadEnded, &watch,
+                [&applyingAtEnd, this](bool ok) { applyingAtEnd << (ok && wrapper->isApplying()); });
         wrapper->setColors(Qt::white, Qt::black, 20.7);
         wrapper->setText("first", false);
         wrapper->setText("second", false);
+        QVERIFY(wrapper->isLoading());
         QTRY_COMPARE_WITH_TIMEOUT(applied.count(), 1, kTimeoutMs);
+        QCOMPARE(applyingAtEnd, QList<bool>{true});
+        QVERIFY(!wrapper->isLoading());
         QCOMPARE(run(*wrapper, "var s = getComputedStyle(document.body);"
                                "[s.color, s.backgroundColor, s.fontSize, content.textContent.trim()]")
                      .toStringList(),
@@ -248,8 +256,12 @@ private slots:
         WebViewWrapper late(&other, QUrl::fromLocalFile(dir.filePath("missing.html")), 0);
         QSignalSpy applied(&late, &WebViewWrapper::resultApplied);
         QSignalSpy formats(&late, &WebViewWrapper::getNonLatexFormats);
+        QSignalSpy ended(&late, &WebViewWrapper::loadEnded);
         late.setText("before the failure", false);
         QTRY_COMPARE_WITH_TIMEOUT(applied.count(), 1, kTimeoutMs);
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(ended.first().first(), QVariant(false));
+        QVERIFY(!late.isLoading());
         late.setText("waiting", false);
         late.setText("newest", false);
         const quint64 newest = late.lastTextNumber();

@@ -348,8 +348,11 @@ void WebViewWrapper::onLoadFinished(bool ok)
         warn() << message;
         APIHandler::log(message, QStringLiteral("warn"), QString());
         loadFailed = !loaded;
+        QPointer<WebViewWrapper> alive(this);
         if (loadFailed && !pendingScript.isEmpty())
             onApplied(ContentInfo()); // and the text keeps waiting, for a load that may yet succeed
+        if (alive)
+            emit loadEnded(false);
         return;
     }
     loadFailed = false;
@@ -368,6 +371,8 @@ void WebViewWrapper::onLoadFinished(bool ok)
         return;
     if (!applying && !pendingScript.isEmpty())
         give(std::exchange(pendingScript, QString()), pendingWithWidth, pendingNumber);
+    if (alive)
+        emit loadEnded(true);
 }
 
 int WebViewWrapper::defaultFontSize()

@@ -49,6 +49,8 @@ public:
     // needed calls it ahead.
     void load();
     bool isLoadStarted() const { return loadStarted; }
+    // Asked for, and neither loaded nor failed yet.
+    bool isLoading() const { return loadStarted && !loaded && !loadFailed; }
     // Whether showing the view loads its page (the default); a view kept off the screen only to be
     // grabbed loads when given a text.
     void setLoadsWhenShown(bool loads) { loadsWhenShown = loads; }
@@ -82,6 +84,8 @@ public:
 
 signals:
     void loadFinished();
+    // The page's load is over, loaded or not; a text that waited for it is on its way to the page by then.
+    void loadEnded(bool ok);
     // The formats of the text numbered `textNumber`, the one rendered last when they were asked for.
     void getNonLatexFormats(QJsonObject obj, quint64 textNumber);
     void resultApplied(ContentInfo info);

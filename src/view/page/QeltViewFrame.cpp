@@ -18,7 +18,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -28,6 +30,8 @@ constexpr int kAllFlags = WebViewWrapper::Selectable | WebViewWrapper::ScrollBar
                           WebViewWrapper::CopyButton;
 constexpr int kCopiedMs = 3000;
 constexpr int kFeedbackRecordMs = 300000;
+// A page that is still loading after this long is not waited for any more.
+int resultViewWaitMs = 2000;
 
 // The two controllers behind the switch, once each.
 QList<QeltsController*> controllersOf(const QeltControllerSwitch* switcher)
@@ -135,6 +139,39 @@ void QeltViewFrame::PrepareForQelt()
         dataView->load();
     else if (tab == QLatin1String("Solver"))
         solverView->load();
+}
+
+bool QeltViewFrame::IsResultViewLoading() const
+{
+    return ocrView->isLoading();
+}
+
+void QeltViewFrame::WhenResultViewReady(QObject* context, std::function<void()> action)
+{
+    if (!ocrView->isLoading()) {
+        action();
+        return;
+    }
+    // Whichever comes first runs the action, once; the waiter takes both connections with it.
+    auto* waiter = new QObject(context);
+    const auto run = [waiter, done = std::make_shared<bool>(false), action = std::move(action)] {
+        if (std::exchange(*done, true))
+            return;
+        waiter->deleteLater();
+        action();
+    };
+    connect(ocrView.get(), &WebViewWrapper::loadEnded, waiter, run);
+    QTimer::singleShot(resultViewWaitMs, waiter, run);
+}
+
+int QeltViewFrame::ResultViewWaitMs()
+{
+    return resultViewWaitMs;
+}
+
+void QeltViewFrame::SetResultViewWaitForTesting(int ms)
+{
+    resultViewWaitMs = ms;
 }
 
 void QeltViewFrame::MakeConnections()

@@ -78,6 +78,14 @@ public:
     // A Qelt is on its way (a capture or an upload began): the views that will show it load their page
     // now, so that the load overlaps the upload.
     void PrepareForQelt();
+    // Whether the view that shows every Qelt is loading its page (a capture right after the start).
+    bool IsResultViewLoading() const;
+    // Runs `action` once that view's page is ready for a Qelt: at once when no load is under way, else when
+    // the load is over, loaded or not, or after ResultViewWaitMs at most. Nothing runs once `context` is
+    // gone.
+    void WhenResultViewReady(QObject* context, std::function<void()> action);
+    static int ResultViewWaitMs();
+    static void SetResultViewWaitForTesting(int ms);
     // Showing a Qelt.
     void ShowQelt(ZorvaneQeltConstPtr qelt);
     void FillQelt(const ZorvaneQeltConstPtr& qelt);

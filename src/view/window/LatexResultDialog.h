@@ -127,6 +127,8 @@ private:
     void openPage(Page page);
     void onUserSettingsReply(QNetworkReply& reply, const QString& token);
     bool onViewPage() const;
+    // A Qelt to show: the window comes up, raised and active.
+    void popUp();
 
     QNetworkAccessManager* networkManager;
     QStackedWidget* stack = nullptr;
@@ -139,4 +141,6 @@ private:
     QPointer<QeltViewFrame> viewFrame;
     QeltEditFrame* editFrame = nullptr;
     std::unique_ptr<WindowSizer> sizer;
+    // The window waits for the result view's page before it comes up with a Qelt.
+    bool popUpPending = false;
 };

@@ -16,6 +16,8 @@
 #include <QMouseEvent>
 #include <QStackedWidget>
 
+#include <utility>
+
 void LatexResultDialog::ShowGallery()
 {
     collapseEditPanes();
@@ -41,14 +43,38 @@ void LatexResultDialog::ShowQeltView(ZorvaneQeltPtr qelt)
     }
     collapseEditPanes();
     switchTo(ViewPage);
-    if (kKeyPopupConfidenceWindow.get()) {
-        isMaximized() ? show() : showNormal();
-        raise();
-        activateWindow();
-        setFocus(Qt::ActiveWindowFocusReason);
+    const bool popsUp = kKeyPopupConfidenceWindow.get();
+    if (popsUp && isHidden() && viewFrame && viewFrame->IsResultViewLoading()) {
+        // Right after the start the result view's page may still be loading. The window waits for it: its
+        // first show would hold that load up, and it comes up with the Qelt's text already on its way.
+        viewFrame->ShowQelt(qelt);
+        if (std::exchange(popUpPending, true))
+            return;
+        viewFrame->WhenResultViewReady(this, [this] {
+            popUpPending = false;
+            // Sent to another page meanwhile (a sign-out empties the library): nothing to come up for.
+            if (!onViewPage())
+                return;
+            // A row the page chose while the window was hidden keeps the focus.
+            const QPointer<QWidget> chosen = focusWidget();
+            popUp();
+            if (chosen && chosen != this)
+                chosen->setFocus(Qt::OtherFocusReason);
+        });
+        return;
     }
+    if (popsUp)
+        popUp();
     if (viewFrame)
         viewFrame->ShowQelt(qelt);
+}
+
+void LatexResultDialog::popUp()
+{
+    isMaximized() ? show() : showNormal();
+    raise();
+    activateWindow();
+    setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void LatexResultDialog::ShowQeltById(const QString& qeltId)
