@@ -7,6 +7,7 @@
 
 #include <QSettings>
 #include <QStyle>
+#include <QTabWidget>
 #include <QWindow>
 
 using namespace zq::test;
@@ -194,6 +195,24 @@ private slots:
         QVERIFY(window->minimumHeight() <= windowGeometry::kMinimumHeight);
         QCOMPARE(window->windowTitle(), title(0));
         QCOMPARE(window->currentPage(), 0);
+        // A result wider than any screen is sized against the screen the window is on when it comes: with two
+        // screens the window is first moved to the other one, as a user may.
+        if (kDualScreens) {
+            const QRect other = window->screen()->geometry() == kScreen ? kSecond : kScreen;
+            window->move(other.topLeft() + QPoint(40, 40));
+            QTRY_COMPARE(window->screen()->geometry(), other);
+        }
+        QSize asked;
+        QObject context;
+        connect(window->viewPage(), &QeltViewFrame::UpdateSize, &context,
+                [&](QSize, QSize size, bool*) { asked = size; });
+        auto* tabs = window->viewPage()->findChild<QTabWidget*>(QStringLiteral("tab_scanResult"));
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (tabs->tabText(i) == QLatin1String("OCR"))
+                tabs->setCurrentIndex(i);
+        }
+        window->viewPage()->OnWebviewApplied(nullptr, ContentInfo{false, 5000, 200});
+        QCOMPARE(asked.width(), window->screen()->geometry().width() - 100);
 
         QStringList warnings;
         for (const QJsonObject& log : diagnosticLogs()) {

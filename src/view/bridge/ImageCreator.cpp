@@ -73,7 +73,6 @@ ImageCreator::ImageCreator(const QUrl& url, QWidget* parent)
         if (!current.text.isEmpty())
             finish(QImage());
     });
-    screenRect = utils::screenGeometry(parent);
 }
 
 ImageCreator::~ImageCreator()
@@ -116,7 +115,8 @@ void ImageCreator::start(const ImageRequest& request)
     contentSize = QSize();
     chunk = QRect(0, 0, 0, 0);
     const double fontPx = qMin(imageChunks::fontPixels(current.preset), kMaxFontPx);
-    const int width = imageChunks::layoutWidth(screenRect.width(), fontPx);
+    // The screen the window is on now: it may have moved since the view was made.
+    const int width = imageChunks::layoutWidth(utils::screenGeometry(view->parentWidget()).width(), fontPx);
     view->resize(width, 50);
     wrapper->runJavaScript(editorScripts::layoutWidthScript(width), {});
     wrapper->setColors(current.preset.fontColor(), renderBackground(current.preset), fontPx);

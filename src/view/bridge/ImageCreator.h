@@ -65,7 +65,6 @@ private:
     QPixmap pixmap;
     QSize contentSize;
     QRect chunk{0, 0, 0, 0};
-    QRect screenRect;
     // The stamp the current piece is shown with, and the wait for a frame that shows it.
     quint32 stamp = 0;
     QTimer frameTimer;

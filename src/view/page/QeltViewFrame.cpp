@@ -1,7 +1,6 @@
 #include "view/page/QeltViewFrame.h"
 
 #include "core/settings.h"
-#include "core/ui/screens.h"
 #include "core/ui/styles.h"
 #include "library/QeltControllerSwitch.h"
 #include "library/QeltsController.h"
@@ -81,7 +80,6 @@ QeltViewFrame::QeltViewFrame(QeltControllerSwitch* switcher, QWidget* parent)
     solverView = std::make_unique<WebViewWrapper>(ui.result_view, kEditorPage, kAllFlags);
     markdownView = std::make_unique<WebViewWrapper>(ui.markdown_view, kEditorPage, kAllFlags);
     dataView = std::make_unique<WebViewWrapper>(ui.data_result_view, kEditorPage, kAllFlags);
-    screenRect = utils::screenGeometry(this);
     downloadDir = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
 
     MakeConnections();

@@ -292,7 +292,6 @@ private:
     bool dataSized = false;
     bool solverSized = false;
     utils::ResultFormat resultFormat;
-    QRect screenRect;
 
     int ocrRow = 0;
     int dataRow = 0;

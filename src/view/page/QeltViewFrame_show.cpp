@@ -189,7 +189,7 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
 
     QLabel* label = tab == kOcr ? ui.lb_originOCR : tab == kData ? ui.lb_origindata : nullptr;
     const viewGeometry::ContentSizing sizing =
-        viewGeometry::contentSizing(info, screenRect.width(), WebViewWrapper::defaultFontSize());
+        viewGeometry::contentSizing(info, utils::screenGeometry(this).width(), WebViewWrapper::defaultFontSize());
     contentSize = sizing.size;
     // The view itself holds the content whole, as far as the window can grow; the window follows below.
     if (QWidget* shownView = tab == kOcr ? ui.web : tab == kData ? ui.data_result_view : nullptr)
