@@ -6,13 +6,10 @@
 // dragged with the mouse and uploaded, against the goal of ending within 20 MB of that. A modal box, which
 // nobody would answer, ends the run with an error.
 
-#include "api/APIHandler.h"
 #include "app/Application.h"
 #include "app/startup.h"
 #include "capture/ScreenShooterDialog.h"
 #include "captureRoad.h"
-#include "core/identity.h"
-#include "core/userState.h"
 #include "support/FakeAccount.h"
 #include "support/TestEnvironment.h"
 #include "view/page/QeltViewFrame.h"
@@ -78,15 +75,8 @@ int main(int argc, char* argv[])
             account.add(QStringLiteral("cap%1").arg(++created), QStringLiteral("x^2"))
                 .json(service.baseUrl()));
     });
-    service.on("GET", "/v1/user/settings", zq::test::Reply::json(QJsonObject()));
-    for (const char* path : {"/v1/logs", "/v1/events"})
-        service.on("POST", path, zq::test::Reply::json(QJsonObject()));
-    utils::overrideBaseUrlsForTesting(service.baseUrl());
-    APIHandler::overrideNetworkAvailabilityForTesting(true);
-    utils::setAuthInfo(QStringLiteral("me@example.org"), QStringLiteral("t0k"));
-    if (!app.CheckSingleInstance())
+    if (!startSignedIn(app, service))
         return 1;
-    app.Init();
     failOnModalBoxes(&app);
     Typist typist;
     if (!typist.ok() || !waitFor([&] { return app.library().count() == 20 && !app.library().isListing(); })) {

@@ -10,13 +10,10 @@
 //
 // Usage: bench_app_first_result [--child <answer ms>]
 
-#include "api/APIHandler.h"
 #include "app/Application.h"
 #include "app/flows/RecognitionUpload.h"
 #include "app/startup.h"
 #include "captureRoad.h"
-#include "core/identity.h"
-#include "core/userState.h"
 #include "support/FakeAccount.h"
 #include "support/PrivateDisplay.h"
 #include "support/TestEnvironment.h"
@@ -116,15 +113,8 @@ int runChild(int argc, char* argv[], int answerMs)
                                          .json(service.baseUrl()))
             .withDelay(answerMs);
     });
-    service.on("GET", "/v1/user/settings", zq::test::Reply::json(QJsonObject()));
-    for (const char* path : {"/v1/logs", "/v1/events"})
-        service.on("POST", path, zq::test::Reply::json(QJsonObject()));
-    utils::overrideBaseUrlsForTesting(service.baseUrl());
-    APIHandler::overrideNetworkAvailabilityForTesting(true);
-    utils::setAuthInfo(QStringLiteral("me@example.org"), QStringLiteral("t0k"));
-    if (!app.CheckSingleInstance())
+    if (!startSignedIn(app, service))
         return 1;
-    app.Init();
     Typist typist;
     if (!typist.ok() || !app.mainWindow())
         return 1;

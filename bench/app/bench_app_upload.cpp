@@ -7,13 +7,10 @@
 // encoded as a JPEG and posted as a multipart request by a bare network access manager, to the request
 // received. A modal box, which nobody would answer, ends the run with an error.
 
-#include "api/APIHandler.h"
 #include "app/Application.h"
 #include "app/startup.h"
 #include "capture/ScreenShooterDialog.h"
 #include "captureRoad.h"
-#include "core/identity.h"
-#include "core/userState.h"
 #include "support/FakeAccount.h"
 #include "support/TestEnvironment.h"
 
@@ -87,16 +84,9 @@ int main(int argc, char* argv[])
                 .json(service.baseUrl()));
     });
     service.on("POST", "/bare-upload", zq::test::Reply::json(QJsonObject()));
-    service.on("GET", "/v1/user/settings", zq::test::Reply::json(QJsonObject()));
     service.on("GET", "/lin_app/version.json", zq::test::Reply::json(QJsonObject{{"version", "00.00.0001"}}));
-    for (const char* path : {"/v1/logs", "/v1/events"})
-        service.on("POST", path, zq::test::Reply::json(QJsonObject()));
-    utils::overrideBaseUrlsForTesting(service.baseUrl());
-    APIHandler::overrideNetworkAvailabilityForTesting(true);
-    utils::setAuthInfo(QStringLiteral("me@example.org"), QStringLiteral("t0k"));
-    if (!app.CheckSingleInstance())
+    if (!startSignedIn(app, service))
         return 1;
-    app.Init();
     failOnModalBoxes(&app);
     Typist typist;
     if (!typist.ok() || !waitFor([&] { return !app.library().isListing(); })) {

@@ -1,13 +1,19 @@
 #pragma once
 
 // What the benchmarks of the application's capture road share.
+#include "api/APIHandler.h"
+#include "app/Application.h"
 #include "capture/ScreenShooter.h"
 #include "capture/ScreenShooterDialog.h"
+#include "core/identity.h"
+#include "core/userState.h"
+#include "support/FakeService.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QJsonObject>
 #include <QLabel>
 #include <QScreen>
 #include <QTimer>
@@ -92,4 +98,20 @@ inline void failOnModalBoxes(QObject* context)
         }
     });
     watch->start(50);
+}
+
+// The service's quiet routes (settings, logs, events), the program pointed at it and signed in, then started as
+// at a login. False when another instance holds the guard.
+inline bool startSignedIn(Application& app, zq::test::FakeService& service)
+{
+    service.on("GET", "/v1/user/settings", zq::test::Reply::json(QJsonObject()));
+    for (const char* path : {"/v1/logs", "/v1/events"})
+        service.on("POST", path, zq::test::Reply::json(QJsonObject()));
+    utils::overrideBaseUrlsForTesting(service.baseUrl());
+    APIHandler::overrideNetworkAvailabilityForTesting(true);
+    utils::setAuthInfo(QStringLiteral("me@example.org"), QStringLiteral("t0k"));
+    if (!app.CheckSingleInstance())
+        return false;
+    app.Init();
+    return true;
 }

@@ -12,6 +12,7 @@
 #include "support/SilentService.h"
 #include "support/TestMain.h"
 #include "support/streams.h"
+#include "support/pictures.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -55,16 +56,6 @@ class TestImagePipeline : public QObject
     Q_OBJECT
 
     std::unique_ptr<FakeService> m_service;
-
-    static QByteArray png(int width, int height)
-    {
-        QImage image(width, height, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        return buffer.data();
-    }
 
     QString url(const QString& path) const { return m_service->baseUrl() + path; }
 

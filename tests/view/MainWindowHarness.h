@@ -104,7 +104,7 @@ protected:
         m_service->on("POST", "/v1/logs", Reply::json(QJsonObject()));
         m_service->on("GET", "/v1/user", Reply::json({{"username", "someone"}}));
         m_service->on("GET", "/images/*",
-                      Reply::raw(ViewPageHarness::png(QSize(60, 30), Qt::darkCyan), "image/png"));
+                      Reply::raw(zq::test::png(QSize(60, 30)), "image/png"));
         utils::overrideBaseUrlsForTesting(m_service->baseUrl());
         APIHandler::init(&m_manager);
         APIHandler::overrideNetworkAvailabilityForTesting(true);

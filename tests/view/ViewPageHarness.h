@@ -8,6 +8,7 @@
 #include "library/QeltsController.h"
 #include "support/FakeService.h"
 #include "support/TestEnvironment.h"
+#include "support/pictures.h"
 #include "view/bridge/WebViewWrapper.h"
 #include "view/page/QeltViewFrame.h"
 
@@ -82,7 +83,7 @@ struct ViewPageHarness
         // The views hold each result back a moment for the page to settle; the tests need not wait that long.
         WebViewWrapper::setResultDelayForTesting(20);
         service.on("POST", "/v1/logs", Reply::json(QJsonObject()));
-        service.on("GET", "/img/*", Reply::raw(png(QSize(60, 30), Qt::darkCyan), "image/png"));
+        service.on("GET", "/img/*", Reply::raw(zq::test::png(QSize(60, 30)), "image/png"));
         service.on("POST", "/v1/solve", Reply::json(QJsonObject{{"summary", "x = 1"}}));
         // Every Qelt shown asks for its chat.
         service.on("GET", "/v4/qelts/*", Reply::json(QJsonObject{{"data", QJsonArray()}}));
@@ -106,17 +107,6 @@ struct ViewPageHarness
         APIHandler::overrideNetworkAvailabilityForTesting(std::nullopt);
         utils::overrideBaseUrlsForTesting(QString());
         utils::overrideGatewayUrlForTesting(QString());
-    }
-
-    static QByteArray png(const QSize& size, Qt::GlobalColor colour)
-    {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(colour);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        return bytes;
     }
 
     // A Qelt of the library; created one second after the one before, so that the order is the adding one.

@@ -12,6 +12,7 @@
 #include "library/imageFiles.h"
 #include "support/FakeAccount.h"
 #include "support/TestMain.h"
+#include "support/pictures.h"
 
 #include <QBuffer>
 #include <QJsonArray>
@@ -48,16 +49,6 @@ class TestGalleryPage : public QObject
         bool settled = false;
         QTimer::singleShot(20, this, [&settled] { settled = true; });
         QTRY_VERIFY(settled);
-    }
-
-    static QByteArray png(int width, int height)
-    {
-        QImage image(width, height, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        return buffer.data();
     }
 
     static QString id(int i) { return QStringLiteral("q%1").arg(i, 3, 10, QChar('0')); }
