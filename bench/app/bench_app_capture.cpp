@@ -69,12 +69,7 @@ int main(int argc, char* argv[])
     zq::test::FakeAccount account(service);
     for (int i = 0; i < 20; ++i)
         account.add(QStringLiteral("q%1").arg(i), QStringLiteral("x^%1").arg(i));
-    int created = 0;
-    service.on("POST", "/v1/qelts-multipart", [&](const zq::test::RecordedRequest&) {
-        return zq::test::Reply::json(
-            account.add(QStringLiteral("cap%1").arg(++created), QStringLiteral("x^2"))
-                .json(service.baseUrl()));
-    });
+    answerUploads(service, account, QStringLiteral("x^2"));
     if (!startSignedIn(app, service))
         return 1;
     failOnModalBoxes(&app);

@@ -105,14 +105,7 @@ int runChild(int argc, char* argv[], int answerMs)
     zq::test::FakeAccount account(service);
     for (int i = 0; i < 20; ++i)
         account.add(QStringLiteral("q%1").arg(i), QStringLiteral("x^%1").arg(i));
-    int created = 0;
-    service.on("POST", "/v1/qelts-multipart", [&](const zq::test::RecordedRequest&) {
-        return zq::test::Reply::json(account
-                                         .add(QStringLiteral("cap%1").arg(++created),
-                                              QStringLiteral("x = \\frac{-b \\pm \\sqrt{b^2-4ac}}{2a}"))
-                                         .json(service.baseUrl()))
-            .withDelay(answerMs);
-    });
+    answerUploads(service, account, QStringLiteral("x = \\frac{-b \\pm \\sqrt{b^2-4ac}}{2a}"), answerMs);
     if (!startSignedIn(app, service))
         return 1;
     Typist typist;

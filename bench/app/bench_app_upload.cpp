@@ -77,12 +77,7 @@ int main(int argc, char* argv[])
     Application app(argc, argv);
     zq::test::FakeService service;
     zq::test::FakeAccount account(service);
-    int created = 0;
-    service.on("POST", "/v1/qelts-multipart", [&](const zq::test::RecordedRequest&) {
-        return zq::test::Reply::json(
-            account.add(QStringLiteral("cap%1").arg(++created), QStringLiteral("x^2"))
-                .json(service.baseUrl()));
-    });
+    answerUploads(service, account, QStringLiteral("x^2"));
     service.on("POST", "/bare-upload", zq::test::Reply::json(QJsonObject()));
     service.on("GET", "/lin_app/version.json", zq::test::Reply::json(QJsonObject{{"version", "00.00.0001"}}));
     if (!startSignedIn(app, service))

@@ -7,6 +7,7 @@
 #include "capture/ScreenShooterDialog.h"
 #include "core/identity.h"
 #include "core/userState.h"
+#include "support/FakeAccount.h"
 #include "support/FakeService.h"
 
 #include <QApplication>
@@ -114,4 +115,17 @@ inline bool startSignedIn(Application& app, zq::test::FakeService& service)
         return false;
     app.Init();
     return true;
+}
+
+// The service's upload route: each upload becomes a new Qelt "cap<n>" of the account holding `latex`,
+// answered after `delayMs`.
+inline void answerUploads(zq::test::FakeService& service, zq::test::FakeAccount& account, const QString& latex,
+                          int delayMs = 0)
+{
+    auto created = std::make_shared<int>(0);
+    service.on("POST", "/v1/qelts-multipart", [&service, &account, latex, delayMs, created](const zq::test::RecordedRequest&) {
+        return zq::test::Reply::json(
+                   account.add(QStringLiteral("cap%1").arg(++*created), latex).json(service.baseUrl()))
+            .withDelay(delayMs);
+    });
 }
