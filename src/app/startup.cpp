@@ -92,9 +92,11 @@ int runApplication(int& argc, char** argv, const std::function<void(Application&
         if (reporting)
             utils::shutdownCrashReporter();
     });
+    // A damaged settings file is parsed in a child process before anything reads settings; forked now,
+    // while no other thread runs, the child cannot hang on a lock that one of them held.
+    utils::checkSettingsFile();
     Application app(argc, argv);
-    // The check of a damaged settings file parses it in a child process, which needs the application
-    // object; nothing reads settings before it, the crash reporter (which reads the account) included.
+    // The crash reporter reads the account: after the check.
     utils::migrateSettings();
     utils::initCrashReporter();
     reporting = true;

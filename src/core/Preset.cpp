@@ -26,7 +26,12 @@ void readColor(QDataStream& stream, QColor& color)
         stream >> field;
     if (stream.status() != QDataStream::Ok)
         return;
-    if (model < QColor::Invalid || model > QColor::ExtendedRgb) {
+    // An extended colour keeps half-precision floats; one that is no finite number equals nothing, itself
+    // included, and has no pixel value.
+    const auto finite = [](quint16 half) { return (half & 0x7c00) != 0x7c00; };
+    const bool extendedNumbers = model != QColor::ExtendedRgb || (finite(fields[0]) && finite(fields[1]) &&
+                                                                  finite(fields[2]) && finite(fields[3]));
+    if (model < QColor::Invalid || model > QColor::ExtendedRgb || !extendedNumbers) {
         color = QColor();
         stream.setStatus(QDataStream::ReadCorruptData);
         return;

@@ -4,10 +4,14 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 
 #include <csignal>
+#include <cstdio>
 #include <exception>
 
 #include <sys/resource.h>
@@ -17,15 +21,45 @@
 namespace {
 
 constexpr int kCurrentSettingsVersion = 1;
-// A settings file parses in milliseconds; a child still busy after this long is left undecided.
-constexpr int kParseCheckMs = 3000;
+// A settings file of ours parses in milliseconds within a few megabytes. A stored value may claim far more
+// (a polygon of hundreds of millions of points, which Qt then appends one by one for many seconds): the
+// child that parses the file is held to these, and one that runs out of them has met a damaged file.
+constexpr rlim_t kParseMemoryBytes = 256 * 1024 * 1024;
+constexpr rlim_t kParseCpuSeconds = 2;
+// A child that has neither ended nor been stopped by its limits by then is not parsing: it hangs.
+constexpr qint64 kParseHangMs = 10000;
 
 enum class Parse { Readable, Unreadable, Undecided };
 
-// Some values make Qt die rather than throw: a stored polygon claiming thousands of millions of points
-// meets a failed allocation that QtGui does not check. So a child process parses the file first and
-// dies in our place. A child that cannot be made, or hangs (on a lock another thread held when it was
-// forked, say), decides nothing: the file is then only parsed here, as before.
+void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+// Address space from here on, above what the process has mapped already (which a sanitizer's reserved
+// shadow makes huge), and processor time.
+void limitChild()
+{
+    rlim_t mapped = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        unsigned long pages = 0;
+        if (std::fscanf(statm, "%lu", &pages) == 1)
+            mapped = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE));
+        std::fclose(statm);
+    }
+    if (mapped > 0) {
+        const rlimit memory{mapped + kParseMemoryBytes, mapped + kParseMemoryBytes};
+        setrlimit(RLIMIT_AS, &memory);
+    }
+    // SIGXCPU at the soft limit, SIGKILL at the hard one.
+    const rlimit cpu{kParseCpuSeconds, kParseCpuSeconds + 1};
+    setrlimit(RLIMIT_CPU, &cpu);
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+}
+
+// Some values make Qt die rather than throw (a stored polygon claiming thousands of millions of points meets
+// a failed allocation that QtGui does not check), others make it work for a long time on gigabytes. So a
+// child process parses the file first, within limits, and dies or fails in our place. The start forks it
+// before the application object exists, while no other thread runs; a child forked later (tests) could hang
+// on a lock that another thread held at the fork, and then decides nothing.
 Parse parseInChild()
 {
     const pid_t child = fork();
@@ -33,26 +67,30 @@ Parse parseInChild()
         return Parse::Undecided;
     if (child == 0) {
         // The crash reporter's handlers must not report this parse as a crash of the application.
-        for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+        for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGXCPU})
             std::signal(signal, SIG_DFL);
-        const rlimit noCore{0, 0};
-        setrlimit(RLIMIT_CORE, &noCore);
+        qInstallMessageHandler(quiet);
+        limitChild();
         int code = 0;
         try {
-            (void)QSettings().allKeys();
+            QSettings settings;
+            (void)settings.allKeys();
+            code = settings.status() == QSettings::FormatError ? 1 : 0;
         } catch (...) {
             code = 1;
         }
         _exit(code);
     }
+    QElapsedTimer waiting;
+    waiting.start();
     int status = 0;
-    for (int waited = 0; waited < kParseCheckMs * 10; ++waited) {
+    while (!waiting.hasExpired(kParseHangMs)) {
         const pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child)
             return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Parse::Readable : Parse::Unreadable;
         if (done < 0)
             return Parse::Undecided;
-        usleep(100);
+        usleep(1000);
     }
     kill(child, SIGKILL);
     waitpid(child, &status, 0);
@@ -61,6 +99,31 @@ Parse parseInChild()
 
 // Said again once the log file is open: the settings are read before it is.
 QString g_note;
+// The settings file checked in this process, so that the start's early check is not made twice.
+QString g_checked;
+
+void note(const QString& text)
+{
+    g_note = text;
+    qWarning().noquote() << g_note;
+}
+
+// When the check decides nothing, parsing the file here could meet what the child could not get through;
+// moving it aside could lose a good file. So it stays untouched, and this run keeps its settings in a
+// folder of its own that goes with it.
+void useSettingsOfThisRunOnly(const QString& path)
+{
+    static QTemporaryDir folder;
+    if (!folder.isValid()) {
+        note(QStringLiteral("[settings] Settings file could not be checked and is read as it is: ") + path);
+        return;
+    }
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder.path());
+    note(QStringLiteral("[settings] Settings file could not be checked; starting with defaults and "
+                        "leaving it as it is: ") +
+         path);
+}
 
 // A value Qt cannot load (a list claiming thousands of millions of entries, say) throws from every read
 // that parses its section and from every write, which parses them all, or ends the process. A file
@@ -69,31 +132,34 @@ QString g_note;
 // the user's old file is still there to recover from.
 void setAsideUnreadableSettings()
 {
-    QString path;
-    if (parseInChild() != Parse::Unreadable) {
-        QSettings settings;
-        path = settings.fileName();
+    // The child is the first here to open the file: Qt keeps a file it has read, and reports a file that
+    // does not parse only to the first settings object that reads it.
+    const Parse parse = parseInChild();
+    QSettings settings;
+    const QString path = settings.fileName();
+    g_checked = path;
+    if (parse == Parse::Undecided) {
+        useSettingsOfThisRunOnly(path);
+        return;
+    }
+    if (parse == Parse::Readable) {
         try {
             // Sections are parsed when first needed; listing every key parses them all.
             (void)settings.allKeys();
             if (settings.status() == QSettings::AccessError) {
                 // Left as it is: nothing can be written over it either, and it is whole once it can be read.
-                g_note = QStringLiteral("[settings] Settings file cannot be read; starting with defaults: ") +
-                         path;
-                qWarning().noquote() << g_note;
+                note(QStringLiteral("[settings] Settings file cannot be read; starting with defaults: ") +
+                     path);
             }
             if (settings.status() != QSettings::FormatError)
                 return;
         } catch (const std::exception&) {
         }
-    } else {
-        path = QSettings().fileName();
     }
     const QString aside = utils::setAside(path);
-    g_note = aside.isEmpty()
-                 ? QStringLiteral("[settings] Unreadable settings file could not be moved aside: ") + path
-                 : QStringLiteral("[settings] Unreadable settings file moved to ") + aside;
-    qWarning().noquote() << g_note;
+    note(aside.isEmpty()
+             ? QStringLiteral("[settings] Unreadable settings file could not be moved aside: ") + path
+             : QStringLiteral("[settings] Unreadable settings file moved to ") + aside);
 }
 
 } // namespace
@@ -105,9 +171,15 @@ void migrateSettings()
     migrateSettings(&migrateSettingsFromVersion);
 }
 
-void migrateSettings(const std::function<bool(int)>& step)
+void checkSettingsFile()
 {
     setAsideUnreadableSettings();
+}
+
+void migrateSettings(const std::function<bool(int)>& step)
+{
+    if (g_checked.isNull() || g_checked != QSettings().fileName())
+        setAsideUnreadableSettings();
     const int version = kKeySettingsVersion.get();
     if (version >= kCurrentSettingsVersion)
         return;

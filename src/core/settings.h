@@ -118,10 +118,15 @@ inline const SettingKey<bool> kKeyAutostartChanged{QStringLiteral("AutostartChan
 
 namespace utils {
 
+// Parses the settings file in a child process held to a few seconds and a few hundred megabytes, and
+// renames a file that Qt cannot read, or reads only in part or at that cost, to
+// "<file>.damaged-<UTC time>"; the run then starts afresh. Call before the application object exists,
+// while no other thread runs. A check that decides nothing leaves the file as it is and keeps this run's
+// settings apart.
+void checkSettingsFile();
 // Brings stored settings up to the current version; run once per start, after the application
-// and organisation names are set and before anything else reads settings. A settings file that Qt
-// cannot read at all, or reads only in part, is first renamed to "<file>.damaged-<UTC time>", and the
-// run starts afresh.
+// and organisation names are set and before anything else reads settings. The settings file is
+// checked first as checkSettingsFile() does, unless that has been done already.
 void migrateSettings();
 // As above with a replaceable step; the step gets the stored version and returns true once the
 // settings are current. A std::exception leaving the step is logged and nothing is stored.

@@ -167,6 +167,10 @@ private slots:
         // A polygon claiming thousands of millions of points: Qt dies on it instead of throwing.
         QTest::newRow("a value Qt dies on")
             << general + "Polygon=\"@Variant(\\0\\0\\0G\\x7f\\xff\\xff\\xff)\"\n";
+        // A polygon (the old stream's type number) of a hundred million points: Qt appends them one by
+        // one, for minutes and gigabytes.
+        QTest::newRow("a value Qt works on for minutes")
+            << general + "Polygon=\"@Variant(\\0\\0\\0\\xb7\\a\\0\\0\\0)\"\n";
         // Qt reads what it can of these and would write that back over the rest.
         QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) +
                                         "\ncountTakenScreenshots=7\n";

@@ -134,19 +134,35 @@ private slots:
         QVERIFY(office != Preset());
     }
 
+    void damagedPresetsReportTheirStatus_data()
+    {
+        // The font colour's record: the model byte and five 16-bit fields (alpha, red, green, blue, pad).
+        QTest::addColumn<QByteArray>("colour");
+        QTest::newRow("a model no colour has") << QByteArray::fromHex("0c ffff ffff 0000 0000 0000");
+        // Half-precision floats in an extended colour: neither equals anything, itself included.
+        QTest::newRow("an extended colour not a number")
+            << QByteArray::fromHex("05 3c00 7e00 0000 0000 0000");
+        QTest::newRow("an extended colour infinite") << QByteArray::fromHex("05 7c00 3c00 3c00 3c00 0000");
+    }
+
     void damagedPresetsReportTheirStatus()
     {
+        QFETCH(QByteArray, colour);
         const QByteArray bytes = streamed(Preset());
         QDataStream::Status status;
         readStreamed<Preset>(bytes.left(bytes.size() - 1), &status);
         QCOMPARE(status, QDataStream::ReadPastEnd);
-        // The font colour's model byte sits 23 bytes before the end: model, five 16-bit fields, kind, colour.
+        // The font colour sits 23 bytes before the end: its 11 bytes, the background's kind and colour.
         QByteArray damaged = bytes;
-        const int specOffset = bytes.size() - 2 * 11 - 1;
-        QCOMPARE(damaged.at(specOffset), char(QColor::Rgb));
-        damaged[specOffset] = 12;
+        const int colourOffset = bytes.size() - 2 * 11 - 1;
+        QCOMPARE(damaged.at(colourOffset), char(QColor::Rgb));
+        damaged.replace(colourOffset, 11, colour);
         QVERIFY(!readStreamed<Preset>(damaged, &status).customFontColor.isValid());
         QCOMPARE(status, QDataStream::ReadCorruptData);
+        // A sound extended colour still reads.
+        damaged.replace(colourOffset, 11, QByteArray::fromHex("05 3c00 3800 0000 3c00 0000"));
+        QCOMPARE(readStreamed<Preset>(damaged, &status).customFontColor.rgba(), QColor::fromRgbF(0.5, 0, 1).rgba());
+        QCOMPARE(status, QDataStream::Ok);
     }
 
     void bothPresetNamesLoadTheSameStoredValue()
