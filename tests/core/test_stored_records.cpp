@@ -161,7 +161,8 @@ private slots:
         QCOMPARE(status, QDataStream::ReadCorruptData);
         // A sound extended colour still reads.
         damaged.replace(colourOffset, 11, QByteArray::fromHex("05 3c00 3800 0000 3c00 0000"));
-        QCOMPARE(readStreamed<Preset>(damaged, &status).customFontColor.rgba(), QColor::fromRgbF(0.5, 0, 1).rgba());
+        QCOMPARE(readStreamed<Preset>(damaged, &status).customFontColor.rgba(),
+                 QColor::fromRgbF(0.5, 0, 1).rgba());
         QCOMPARE(status, QDataStream::Ok);
     }
 
