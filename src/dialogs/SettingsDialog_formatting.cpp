@@ -61,10 +61,14 @@ void SettingsDialog::setUpFormattingTab(const utils::ResultFormat& format)
     setStyleSheet(utils::codeFontStyleSheet());
     f.scrollArea->setStyleSheet(utils::styles::formattingScrollArea());
     // The tab is as wide as its widest row, in the code font the style sheet gives it: no choice hides
-    // behind a horizontal scroll bar, whatever the fonts and the scale. (A long custom delimiter typed
-    // later may still bring one.)
+    // behind a horizontal scroll bar, whatever the fonts and the scale. The custom preview takes no part:
+    // it has a row of its own and wraps a long delimiter onto more lines.
     QWidget* contents = f.formattingTabScrollAreaWidgetContents;
     ensurePolished();
+    // A delimiter of the usual length shows whole in each field.
+    for (QLineEdit* edit : {f.le_customStart, f.le_customEnd})
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("\\begin{equation}")) +
+                              edit->minimumSizeHint().width());
     contents->layout()->activate(); // the rows' sizes with the texts set above
     // Radio buttons report no minimum of their own: their preferred widths are what the row needs.
     f.scrollArea->setMinimumWidth(contents->sizeHint().width() +

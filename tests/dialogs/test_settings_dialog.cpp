@@ -197,21 +197,34 @@ private slots:
     void formattingIsAnnouncedAsItChangesAndTakenBackUnsaved_data()
     {
         QTest::addColumn<End>("end");
-        QTest::newRow("OK keeps it") << End::Ok;
-        QTest::newRow("Cancel takes it back") << End::Cancel;
-        QTest::newRow("destroyed open takes it back") << End::Delete;
+        QTest::addColumn<QString>("closing"); // the custom delimiter stored
+        QTest::newRow("OK keeps it") << End::Ok << "]]";
+        QTest::newRow("Cancel takes it back") << End::Cancel << "]]";
+        QTest::newRow("destroyed open takes it back") << End::Delete << "]]";
+        QTest::newRow("a delimiter wider than the screen")
+            << End::Ok << QString("\\end{aligned}").repeated(200);
     }
 
     void formattingIsAnnouncedAsItChangesAndTakenBackUnsaved()
     {
         QFETCH(End, end);
+        QFETCH(QString, closing);
         utils::ResultFormat stored;
         stored.customEnabled = true;
         stored.customOpenDelimiter = "[[";
         stored.customCloseDelimiter = "]]";
         utils::setResultFormat(stored);
+        int usualWidth = 0;
+        {
+            SettingsDialog usual(nullptr, SettingsDialog::FormattingTab);
+            usual.show();
+            usualWidth = usual.frameGeometry().width();
+        }
+        stored.customCloseDelimiter = closing;
+        utils::setResultFormat(stored);
         open(SettingsDialog::FormattingTab);
-        // Every choice shows whole in the window as it opens, with no scrolling sideways.
+        // Every choice shows whole in the window as it opens, with no scrolling sideways, and the window
+        // is no wider than with delimiters of the usual length.
         const QWidget* viewport = child<QScrollArea>("scrollArea")->viewport();
         for (const QWidget* choice :
              child<QWidget>("formattingTabScrollAreaWidgetContents")->findChildren<QWidget*>()) {
@@ -220,8 +233,16 @@ private slots:
             if (qobject_cast<const QAbstractButton*>(choice))
                 QVERIFY2(choice->width() >= choice->sizeHint().width(), qPrintable(choice->objectName()));
         }
+        QVERIFY(m_dialog->frameGeometry().width() <= usualWidth);
+        // Each field shows a delimiter of the usual length whole; the preview, whatever its length.
+        for (const char* name : {"le_customStart", "le_customEnd"}) {
+            const QLineEdit* field = child<QLineEdit>(name);
+            QVERIFY2(field->width() > field->fontMetrics().horizontalAdvance("\\begin{equation}"), name);
+        }
+        const QLabel* preview = child<QLabel>("label_15");
+        QVERIFY(preview->height() >= preview->heightForWidth(preview->width()));
         QCOMPARE(child<QLineEdit>("le_customStart")->text(), QString("[["));
-        QCOMPARE(child<QLineEdit>("le_customEnd")->text(), QString("]]"));
+        QCOMPARE(child<QLineEdit>("le_customEnd")->text(), closing);
         QSignalSpy announced(m_dialog.data(), &SettingsDialog::FormattingChanged);
         QTest::mouseClick(child<QRadioButton>("but_bl_delim_no_num_three"), Qt::LeftButton);
         child<QLineEdit>("le_customStart")->setText("<<");
@@ -229,9 +250,9 @@ private slots:
         const auto edited = announced.last().first().value<utils::ResultFormat>();
         QCOMPARE(edited.blockStyle, 2);
         QCOMPARE(edited.customOpenDelimiter, QString("<<"));
-        QCOMPARE(edited.customCloseDelimiter, QString("]]")); // what was not edited stays
+        QCOMPARE(edited.customCloseDelimiter, closing); // what was not edited stays
         QCOMPARE(m_dialog->GetResultFormat(), edited);
-        QCOMPARE(child<QLabel>("label_15")->text(), QString("<<x^{2}]]"));
+        QCOMPARE(preview->text(), "<<x^{2}" + closing);
         this->end(end);
         const utils::ResultFormat expected = end == End::Ok ? edited : stored;
         QCOMPARE(utils::resultFormat(), expected);

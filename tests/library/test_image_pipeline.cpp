@@ -11,8 +11,8 @@
 #include "support/FakeService.h"
 #include "support/SilentService.h"
 #include "support/TestMain.h"
-#include "support/streams.h"
 #include "support/pictures.h"
+#include "support/streams.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -213,17 +213,30 @@ private slots:
     void startCleansImageFolder_data()
     {
         QTest::addColumn<int>("version");
-        QTest::addColumn<QString>("form"); // of the data home, or of the path the index names
-        QTest::newRow("our index") << 1 << "";
-        QTest::newRow("other version") << 2 << "";
-        QTest::newRow("data home ending in a slash") << 1 << "slash";
-        QTest::newRow("index naming a doubled slash") << 1 << "doubled";
+        QTest::addColumn<QString>("form");    // of the data home, or of the path the index names
+        QTest::addColumn<QString>("foreign"); // a PNG of another program, never ours to delete
+        const QString digits = "0123456789abcdef";
+        QTest::newRow("our index") << 1 << ""
+                                   << "holiday.png";
+        QTest::newRow("other version") << 2 << ""
+                                       << "holiday.png";
+        QTest::newRow("data home ending in a slash") << 1 << "slash"
+                                                     << "holiday.png";
+        QTest::newRow("index naming a doubled slash") << 1 << "doubled"
+                                                      << "holiday.png";
+        // As long as our names, yet not named as we name files.
+        QTest::newRow("upper-case digits") << 1 << "" << (digits + digits).toUpper() + ".png";
+        QTest::newRow("a dash") << 1 << "" << digits + "-" + digits.mid(1) + ".png";
+        QTest::newRow("a g") << 1 << "" << digits + "g" + digits.mid(1) + ".png";
+        QTest::newRow("no digits") << 1 << "" << QString(32, 'x') + ".png";
+        QTest::newRow("upper-case extension") << 1 << "" << digits + digits + ".PNG";
     }
 
     void startCleansImageFolder()
     {
         QFETCH(int, version);
         QFETCH(QString, form);
+        QFETCH(QString, foreign);
         const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
         auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
         if (form == "slash")
@@ -233,8 +246,8 @@ private slots:
         const QString stored = form == "doubled" ? QString(named).replace("/images/", "//images/") : named;
         const QString orphan = folder + "/aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.png";
         const QString vanished = folder + "/bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb.png";
-        const QString foreign = folder + "/holiday.png";
-        for (const QString& path : {named, orphan, foreign}) {
+        const QString others = folder + '/' + foreign;
+        for (const QString& path : {named, orphan, others}) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
@@ -247,7 +260,7 @@ private slots:
         controller.loadIndex();
         QCOMPARE(QFile::exists(named), version == 1);
         QVERIFY(!QFile::exists(orphan));
-        QVERIFY(QFile::exists(foreign));
+        QVERIFY(QFile::exists(others));
         QCOMPARE(controller.index().size(), version == 1 ? 1 : 0);
         controller.saveIndex();
         QVERIFY(index.open(QIODevice::ReadOnly));

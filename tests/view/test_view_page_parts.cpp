@@ -14,7 +14,44 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <climits>
+#include <cstddef>
+#include <functional>
+#include <thread>
+
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+
+namespace {
+
+// Runs `work` on a thread of its own whose renames without replacing the kernel refuses with `refusal`:
+// EINVAL as a file system without them answers, ENOSYS as a kernel without the call (which the C library
+// may pass on as EINVAL). False when the thread could not be set up so.
+bool runWithNoReplaceRefused(int refusal, const std::function<void()>& work)
+{
+    bool refused = false;
+    std::thread thread([&] {
+        sock_filter program[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_renameat2, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (refusal & SECCOMP_RET_DATA)),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog filter{sizeof program / sizeof *program, program};
+        // Both hold for this thread alone, and end with it.
+        refused = ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+                  ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
+        if (refused)
+            work();
+    });
+    thread.join();
+    return refused;
+}
+
+} // namespace
 
 class TestViewPageParts : public QObject
 {
@@ -153,22 +190,23 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("third");
-        QTest::newRow("png") << 0 << "file"
-                             << "zorvane 2024-03-05 07-08-09.png"
-                             << "zorvane 2024-03-05 07-08-09-(1).png"
-                             << "zorvane 2024-03-05 07-08-09-(1)-(2).png";
+        QTest::addColumn<int>("refusal"); // of the rename that never replaces, when not 0
+        const QString png = "zorvane 2024-03-05 07-08-09.png";
+        const QString png1 = "zorvane 2024-03-05 07-08-09-(1).png";
+        const QString png2 = "zorvane 2024-03-05 07-08-09-(1)-(2).png";
+        QTest::newRow("png") << 0 << "file" << png << png1 << png2 << 0;
         QTest::newRow("tiff") << 1 << "file"
                               << "zorvane 2024-03-05 07-08-09.tiff"
                               << "zorvane 2024-03-05 07-08-09-(1).tiff"
-                              << "zorvane 2024-03-05 07-08-09-(1)-(2).tiff";
-        QTest::newRow("made just before the move") << 0 << "late file"
-                                                   << "zorvane 2024-03-05 07-08-09.png"
-                                                   << "zorvane 2024-03-05 07-08-09-(1).png"
-                                                   << "zorvane 2024-03-05 07-08-09-(1)-(2).png";
-        QTest::newRow("a link to no file") << 0 << "link"
-                                           << "zorvane 2024-03-05 07-08-09.png"
-                                           << "zorvane 2024-03-05 07-08-09-(1).png"
-                                           << "zorvane 2024-03-05 07-08-09-(1)-(2).png";
+                              << "zorvane 2024-03-05 07-08-09-(1)-(2).tiff" << 0;
+        QTest::newRow("made just before the move") << 0 << "late file" << png << png1 << png2 << 0;
+        QTest::newRow("a link to no file") << 0 << "link" << png << png1 << png2 << 0;
+        QTest::newRow("file system without the no-replace rename")
+            << 0 << "file" << png << png1 << png2 << EINVAL;
+        QTest::newRow("kernel without it, made just before the move")
+            << 0 << "late file" << png << png1 << png2 << ENOSYS;
+        QTest::newRow("file system without it, a link to no file")
+            << 0 << "link" << png << png1 << png2 << EINVAL;
     }
 
     // Saves within one second take the next names, and what has a name is never written over or through.
@@ -179,13 +217,24 @@ private slots:
         QFETCH(QString, first);
         QFETCH(QString, second);
         QFETCH(QString, third);
+        QFETCH(int, refusal);
         QTemporaryDir dir;
         QImage image(8, 6, QImage::Format_RGB32);
         image.fill(Qt::blue);
         const QString name =
             savedImages::firstName(dir.path(), QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9)), fileType);
         QCOMPARE(name, dir.filePath(first));
-        QCOMPARE(savedImages::saveUnder(image, name), dir.filePath(first));
+        // Each save as a whole meets the refusal: the first name is as much the fallback's work as the rest.
+        const auto save = [&image, &name, refusal] {
+            QString saved;
+            const auto work = [&] { saved = savedImages::saveUnder(image, name); };
+            if (refusal == 0)
+                work();
+            else if (!runWithNoReplaceRefused(refusal, work))
+                saved = "no refusing thread";
+            return saved;
+        };
+        QCOMPARE(save(), dir.filePath(first));
         const QString others = dir.filePath(second);
         const QString nowhere = dir.filePath("nowhere.png");
         const auto plant = [others] {
@@ -202,7 +251,7 @@ private slots:
                 if (to == others)
                     plant();
             });
-        const QString saved = savedImages::saveUnder(image, name);
+        const QString saved = save();
         utils::setBeforeRenameForTesting({});
         QCOMPARE(saved, dir.filePath(third));
         QCOMPARE(QImage(dir.filePath(third)).pixelColor(0, 0), QColor(Qt::blue));
