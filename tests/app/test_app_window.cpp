@@ -23,7 +23,7 @@
 #include "library/gallery/QeltListFrame.h"
 #include "support/BoxWatcher.h"
 #include "support/FakeAccount.h"
-#include "support/FakeScreenshotServices.h"
+#include "support/FakeDesktopServices.h"
 #include "support/PrivateDisplay.h"
 #include "support/PrivateSessionBus.h"
 #include "support/ProcessTree.h"
@@ -56,7 +56,7 @@ class TestAppWindow : public QObject
     std::unique_ptr<FakeService> m_service;
     std::unique_ptr<FakeAccount> m_account;
     std::unique_ptr<Typist> m_typist;
-    std::unique_ptr<FakeScreenshotServices> m_desktop;
+    std::unique_ptr<FakeDesktopServices> m_desktop;
     QTemporaryDir m_folder;
     int m_created = 0;
 
@@ -64,7 +64,7 @@ class TestAppWindow : public QObject
     bool serveDesktop(const QStringList& script = QStringList())
     {
         m_desktop.reset();
-        m_desktop = FakeScreenshotServices::start(
+        m_desktop = FakeDesktopServices::screenshots(
             script + QStringList{"image=" + m_folder.filePath("desktop.png"),
                                  "portal-file=" + m_folder.filePath("shot.png")});
         return m_desktop != nullptr;
@@ -488,12 +488,13 @@ private slots:
     }
 
     // A desktop starts its tray host after the programs that start with it: the icon goes there when
-    // it comes, with the start balloon that waited for it, and from then on the program lives in the tray.
+    // it comes, with the start balloon that waited for its place and for nothing else (no window of ours is
+    // on the screen), and from then on the program lives in the tray.
     void trayHostStartedLaterTakesTheProgram()
     {
         QVERIFY(!app().tray().icon());
-        app().OpenAppWindow();
-        QTRY_VERIFY(window()->isVisible());
+        window()->hide();
+        QVERIFY(windowsOf<QWidget>().isEmpty());
         TrayHost host;
         QTRY_VERIFY(app().tray().icon() && app().tray().iconPlaced());
         QVERIFY(kKeySystemTrayAvailable.get()); // the sign-in window's closing no longer ends the program
@@ -501,6 +502,8 @@ private slots:
         QTRY_COMPARE(balloonText(), QString("The application was started.\n"));
         closeBalloon();
         // The window's closing leaves the program to the tray; its errors come in balloons.
+        app().OpenAppWindow();
+        QTRY_VERIFY(window()->isVisible());
         window()->close();
         QTRY_VERIFY(!window()->isVisible());
         QVERIFY(!window()->isMinimized());

@@ -2,7 +2,7 @@
 #include "capture/ScreenGrabberLinKdeWayland.h"
 #include "capture/ScreenGrabberLinWayland.h"
 #include "capture/pictureReading.h"
-#include "support/FakeScreenshotServices.h"
+#include "support/FakeDesktopServices.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestMain.h"
 
@@ -43,9 +43,9 @@ class TestScreenGrabbersDBus : public QObject
     QTemporaryDir folder;
     QString desktopFile;
 
-    std::unique_ptr<zq::test::FakeScreenshotServices> startServices(const QStringList& script)
+    std::unique_ptr<zq::test::FakeDesktopServices> startServices(const QStringList& script)
     {
-        return zq::test::FakeScreenshotServices::start(script + QStringList{"image=" + desktopFile});
+        return zq::test::FakeDesktopServices::screenshots(script + QStringList{"image=" + desktopFile});
     }
 
 private slots:
