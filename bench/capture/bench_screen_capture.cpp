@@ -108,7 +108,7 @@ QVector<double> coldCaptures(const QStringList& environment)
 int measure(const QString& title)
 {
     std::printf("-- %s: screens %s\n", qPrintable(title), qPrintable(describeScreens()));
-    ScreenShooter shooter(new ScreenGrabberLin(nullptr), nullptr);
+    ScreenShooter shooter([] { return new ScreenGrabberLin(nullptr); }, nullptr);
     ScreenGrabberLin grabber(nullptr);
     captureOnce(shooter); // warm-up: first X round trips, thread pool start
     grabOnce(grabber);
@@ -151,7 +151,7 @@ int main(int argc, char* argv[])
 
     if (args.contains(QStringLiteral("--cold"))) {
         QApplication app(argc, argv);
-        ScreenShooter shooter(new ScreenGrabberLin(nullptr), nullptr);
+        ScreenShooter shooter([] { return new ScreenGrabberLin(nullptr); }, nullptr);
         QElapsedTimer timer;
         timer.start();
         shooter.makeScreenshot();

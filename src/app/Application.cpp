@@ -68,6 +68,7 @@ Application::Application(int& argc, char** argv)
     m_recognition = new RecognitionUpload(&m_qeltsController, m_version, this);
     m_usage = new UsageReporter(this);
     connect(&m_screenShooter, &ScreenShooter::screenshotReady, this, &Application::onScreenshotReady);
+    connect(&m_screenShooter, &ScreenShooter::captureFailed, this, &Application::onCaptureEnded);
 
     // The hotkey filter sees the raw events first, the navigation filter second.
     m_hotkeys = new Hotkeys(this);
@@ -100,10 +101,8 @@ Application::~Application()
 void Application::connectFlows()
 {
     connect(m_recognition, &RecognitionUpload::activity, this, &Application::markActivity);
-    connect(m_recognition, &RecognitionUpload::captureCancelled, this, [this] {
-        if (m_windowHiddenForCapture && m_mainWindow)
-            OpenAppWindow();
-    });
+    connect(m_recognition, &RecognitionUpload::captureCancelled, this, &Application::onCaptureEnded);
+    connect(m_recognition, &RecognitionUpload::captureGaveNoQelt, this, &Application::onCaptureGaveNoQelt);
     connect(m_recognition, &RecognitionUpload::errorMessage, this, &Application::ShowErrorMessage);
     connect(m_recognition, &RecognitionUpload::rateLimited, this, &Application::ShowRateLimitDialog);
     connect(m_recognition, &RecognitionUpload::filesUnreadable, this, [](const QString& text) {
@@ -160,6 +159,8 @@ void Application::makeMainWindow()
 
     m_windows->setMainWindow(window);
     m_busyWindows.addWhileVisible(window);
+    // Shown again, by a Qelt or by the user: no capture's end may bring it back once it is closed.
+    connect(window, &LatexResultDialog::Shown, this, [this] { m_windowHiddenForCapture = false; });
 }
 
 LatexResultDialog* Application::visibleMainWindow() const
@@ -182,7 +183,7 @@ void Application::onScreenshotReady(const QPixmap& pixmap)
             ShowLoginDialog();
             return;
         }
-        RecognizeImage(pixmap, true);
+        m_recognition->recognizeCapture(pixmap);
         return;
     }
     // Every overlay answers a release; those of the other screens answer with nothing. The capture was
@@ -195,6 +196,19 @@ void Application::onScreenshotReady(const QPixmap& pixmap)
         if (!m_captureDelivered)
             RecognizeImage(QPixmap(), true);
     });
+}
+
+void Application::onCaptureEnded()
+{
+    if (m_windowHiddenForCapture && m_mainWindow)
+        OpenAppWindow();
+}
+
+void Application::onCaptureGaveNoQelt()
+{
+    if (m_captureStarting || m_screenShooter.isCapturing())
+        return;
+    onCaptureEnded();
 }
 
 ShortcutsEventFilter* Application::hotkeyFilter() const

@@ -150,6 +150,12 @@ private:
     void connectFlows();
     void makeMainWindow();
     void onScreenshotReady(const QPixmap& pixmap);
+    // The capture on the screen ended without a region (cancelled, or the grab failed): the window it hid
+    // comes back.
+    void onCaptureEnded();
+    // The upload of an earlier capture's region gave no Qelt: the window comes back, unless another
+    // capture is on the screen now, whose own end decides.
+    void onCaptureGaveNoQelt();
     void OnQeltRemoveRequested(const QString& qeltId);
     // The main window when it is on the screen.
     LatexResultDialog* visibleMainWindow() const;
@@ -170,6 +176,8 @@ private:
     UpdateController* m_updateController = nullptr;
     RecognitionUpload* m_recognition = nullptr;
     UsageReporter* m_usage = nullptr;
+    // A capture hid the main window, and nothing has shown it since: the capture's end brings it back,
+    // with a Qelt or without.
     bool m_windowHiddenForCapture = false;
     // The region of the capture under way has come; the other screens' overlays deliver nothing.
     bool m_captureDelivered = false;

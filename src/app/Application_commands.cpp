@@ -94,14 +94,15 @@ void Application::beginCapture(bool afterMenu)
         ShowLoginDialog();
         return;
     }
-    m_windowHiddenForCapture = false;
     m_captureDelivered = false;
-    if (kKeyHideWindowOnCaptureStarted.get() && visibleMainWindow()) {
+    // A window that an earlier capture hid, its upload still running, stays hidden for this one too.
+    const bool hiding = kKeyHideWindowOnCaptureStarted.get() && visibleMainWindow();
+    if (hiding) {
         m_mainWindow->hide();
         m_windowHiddenForCapture = true;
     }
     // Without a window of ours to leave the screen, the capture starts at once.
-    const int delay = m_windowHiddenForCapture || afterMenu ? kCaptureDelayMs : 0;
+    const int delay = hiding || afterMenu ? kCaptureDelayMs : 0;
     m_captureStarting = true;
     QTimer::singleShot(delay, Qt::PreciseTimer, &m_screenShooter, [this] {
         m_captureStarting = false;
@@ -309,8 +310,9 @@ void Application::OnLoggedIn(QString email, QString token)
 void Application::LogOut()
 {
     m_signIn.signOut();
-    // Nothing of this account's uploads reaches the next one.
+    // Nothing of this account's uploads reaches the next one, nor brings its window back.
     m_recognition->cancelPending();
+    m_windowHiddenForCapture = false;
     if (m_mainWindow) {
         m_mainWindow->OnLoggedOut();
         if (kKeySystemTrayAvailable.get())

@@ -11,16 +11,21 @@
 #include <algorithm>
 #include <stdexcept>
 
-ScreenShooter::ScreenShooter(QWidget* parent) : ScreenShooter(createScreenGrabber(nullptr), parent) {}
-
-ScreenShooter::ScreenShooter(ScreenGrabber* grabber, QWidget* parent) : QWidget(parent), m_grabber(grabber)
+ScreenShooter::ScreenShooter(QWidget* parent)
+    : ScreenShooter([] { return createScreenGrabber(nullptr); }, parent)
 {
-    if (!grabber)
-        throw std::runtime_error("[ScreenShooter] Screen grabber is null");
-    grabber->setParent(this);
+}
+
+ScreenShooter::ScreenShooter(GrabberFactory grabbers, QWidget* parent)
+    : QWidget(parent), m_makeGrabber(std::move(grabbers)), m_grabLimit(new QTimer(this))
+{
+    if (!m_makeGrabber)
+        throw std::runtime_error("[ScreenShooter] Screen grabber factory is null");
     setWindowOpacity(0.0);
-    connect(grabber, &ScreenGrabber::finished, this, &ScreenShooter::onScreensGrabbed);
-    connect(grabber, &ScreenGrabber::failed, this, &ScreenShooter::onGrabFailed);
+    m_grabLimit->setSingleShot(true);
+    m_grabLimit->setInterval(kGrabLimitMs);
+    connect(m_grabLimit, &QTimer::timeout, this, &ScreenShooter::onGrabTimedOut);
+    makeGrabber();
 }
 
 ScreenShooter::~ScreenShooter()
@@ -30,6 +35,21 @@ ScreenShooter::~ScreenShooter()
     for (ScreenShooterDialog* overlay :
          findChildren<ScreenShooterDialog*>(QString(), Qt::FindDirectChildrenOnly))
         disconnect(overlay, &QObject::destroyed, this, nullptr);
+}
+
+void ScreenShooter::makeGrabber()
+{
+    m_grabber = m_makeGrabber();
+    if (!m_grabber)
+        throw std::runtime_error("[ScreenShooter] Screen grabber is null");
+    m_grabber->setParent(this);
+    connect(m_grabber, &ScreenGrabber::finished, this, &ScreenShooter::onScreensGrabbed);
+    connect(m_grabber, &ScreenGrabber::failed, this, &ScreenShooter::onGrabFailed);
+}
+
+void ScreenShooter::setGrabLimit(int ms)
+{
+    m_grabLimit->setInterval(ms);
 }
 
 QList<ScreenShooterDialog*> ScreenShooter::overlays() const
@@ -45,6 +65,7 @@ void ScreenShooter::makeScreenshot()
 {
     closeDialogs();
     m_grabbing = true;
+    m_grabLimit->start();
     m_grabber->grab();
 }
 
@@ -69,17 +90,33 @@ void ScreenShooter::keyPressEvent(QKeyEvent* event)
 void ScreenShooter::onGrabFailed()
 {
     m_grabbing = false;
+    m_grabLimit->stop();
+    emit captureFailed();
+}
+
+void ScreenShooter::onGrabTimedOut()
+{
+    qWarning().noquote() << "[ScreenShooter] The screens were not grabbed within" << m_grabLimit->interval()
+                         << "ms; the capture ends";
+    // The request may still be answered, much later: it goes with its grabber, and the next capture
+    // asks a new one, so that no overlay opens when nobody waits for it any more.
+    m_grabber->disconnect(this);
+    m_grabber->deleteLater();
+    makeGrabber();
+    onGrabFailed();
 }
 
 void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
 {
     m_grabbing = false;
+    m_grabLimit->stop();
     closeDialogs();
 
     const bool nothingGrabbed = std::all_of(screenshots.cbegin(), screenshots.cend(),
                                             [](const Screenshot& shot) { return shot.pixmap.isNull(); });
     if (nothingGrabbed) {
         qWarning() << "[ScreenShooter] No screen could be grabbed; the capture does not start";
+        emit captureFailed();
         return;
     }
 

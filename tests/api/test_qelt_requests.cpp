@@ -6,6 +6,7 @@
 #include "api/GetQeltRequest.h"
 #include "api/QeltResult.h"
 #include "api/RequestRepeater.h"
+#include "api/http.h"
 #include "core/settings.h"
 #include "support/TestMain.h"
 
@@ -38,6 +39,8 @@ Reply qelt(const char* status)
 class TestQeltRequests : public QObject
 {
     Q_OBJECT
+
+    static constexpr int kSilenceLimitMs = 1000;
 
     std::unique_ptr<ScopedFakeService> m_service;
     int m_executions = 0;
@@ -138,6 +141,41 @@ private slots:
         QCOMPARE(CreateQeltTiming::instance().statusCode, 503);
         QCOMPARE(CreateQeltTiming::instance().requestId, QStringLiteral("req-9"));
         QVERIFY(CreateQeltTiming::instance().receivedStamp > 0);
+    }
+
+    // An upload's answer may take longer than the limit while it keeps moving: the limit counts silence,
+    // not length. One that stops is given up after the limit.
+    void uploadIsCutOnlyWhenNothingMoves_data()
+    {
+        QTest::addColumn<int>("pauseMs"); // between the answer's pieces
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("trickling past the limit") << kSilenceLimitMs / 10 << false;
+        QTest::newRow("stopped after its first piece") << kSilenceLimitMs * 30 << true;
+    }
+    void uploadIsCutOnlyWhenNothingMoves()
+    {
+        QFETCH(int, pauseMs);
+        QFETCH(bool, cut);
+        Reply trickle = Reply::json(createdJson());
+        for (int at = 0; at < trickle.body.size(); at += trickle.body.size() / 15 + 1)
+            trickle.pieces << trickle.body.mid(at, trickle.body.size() / 15 + 1);
+        trickle.pauseMs = pauseMs;
+        m_service->on("POST", "/v1/qelts-multipart", trickle);
+        if (cut) {
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression("^\\[ZorvaneAPI::http\\] Nothing sent or received"));
+            zq::test::expectWarning("CreateQeltRequest", "Net error: QNetworkReply::OperationCanceledError");
+        }
+        http::overrideTransferLimitForTesting(kSilenceLimitMs);
+        QElapsedTimer clock;
+        clock.start();
+        const auto result = create();
+        http::overrideTransferLimitForTesting(std::nullopt);
+        QVERIFY(result);
+        QCOMPARE(result->networkError.isSet(), cut);
+        QCOMPARE(bool(result->qelt), !cut);
+        if (!cut)
+            QVERIFY(clock.elapsed() > kSilenceLimitMs);
     }
 
     void strokesBodyCarriesCoordinatesPerStroke_data()

@@ -1,8 +1,8 @@
 // The application with its main window, on an X server of this test's own without a tray host, against
-// the fake service and account over loopback: the main window opens at start as the only way in, a
-// capture hides it and shows the recognised Qelt on its view page, a cancelled one brings it back, the
-// settings window moves over it, its signals reach the application, and signing out hides it. The
-// functions run in order on the one application.
+// the fake service and account over loopback and the fake desktop portal on a session bus of its own: the
+// main window opens at start as the only way in, a capture hides it and shows the recognised Qelt on its
+// view page, a capture that gives no Qelt brings it back, the settings window moves over it, its signals
+// reach the application, and signing out hides it. The functions run in order on the one application.
 #include "api/APIHandler.h"
 #include "app/Application.h"
 #include "app/NavigateEventFilter.h"
@@ -23,7 +23,9 @@
 #include "library/gallery/QeltListFrame.h"
 #include "support/BoxWatcher.h"
 #include "support/FakeAccount.h"
+#include "support/FakeDesktopServices.h"
 #include "support/PrivateDisplay.h"
+#include "support/PrivateSessionBus.h"
 #include "support/ProcessTree.h"
 #include "support/TestMain.h"
 #include "view/bridge/WebViewWrapper.h"
@@ -36,6 +38,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -44,6 +47,7 @@
 #include "AppHarness.h"
 
 using namespace zq::test;
+Q_DECLARE_METATYPE(zq::test::Reply)
 
 class TestAppWindow : public QObject
 {
@@ -52,7 +56,19 @@ class TestAppWindow : public QObject
     std::unique_ptr<FakeService> m_service;
     std::unique_ptr<FakeAccount> m_account;
     std::unique_ptr<Typist> m_typist;
+    std::unique_ptr<FakeDesktopServices> m_desktop;
+    QTemporaryDir m_folder;
     int m_created = 0;
+
+    // The portal answers as the script says, with a white desktop when it answers.
+    bool serveDesktop(const QStringList& script = QStringList())
+    {
+        m_desktop.reset();
+        m_desktop = FakeDesktopServices::screenshots(
+            script + QStringList{"image=" + m_folder.filePath("desktop.png"),
+                                 "portal-file=" + m_folder.filePath("shot.png")});
+        return m_desktop != nullptr;
+    }
 
     LatexResultDialog* window() const { return app().mainWindow(); }
     int uploads() const { return m_service->requestsTo("/v1/qelts-multipart").size(); }
@@ -62,6 +78,10 @@ private slots:
     void initTestCase()
     {
         m_typist = std::make_unique<Typist>();
+        QImage desktop(1280, 800, QImage::Format_RGB32);
+        desktop.fill(Qt::white);
+        QVERIFY(desktop.save(m_folder.filePath("desktop.png")));
+        QVERIFY(serveDesktop());
         m_service = std::make_unique<FakeService>();
         m_account = std::make_unique<FakeAccount>(*m_service);
         for (const char* path : {"/v1/logs", "/v1/events"})
@@ -80,6 +100,7 @@ private slots:
         intervals.trayHostCheckMs = 10;
         intervals.update.firstCheckMs = intervals.update.checkMs = 3600000;
         app().setIntervals(intervals);
+        app().recognition().setRetryInterval(10);
         QVERIFY(app().CheckSingleInstance());
         app().Init();
     }
@@ -335,16 +356,72 @@ private slots:
         QTRY_COMPARE(window()->viewPage()->currentQeltId(), QString("late"));
     }
 
-    void cancelledCaptureBringsTheWindowBack()
+    // However a capture ends without a Qelt, the window it hid comes back where it was; a grab that never
+    // answers ends after its limit, and the next press captures again.
+    void captureWithoutAQeltBringsTheWindowBack_data()
     {
+        QTest::addColumn<QStringList>("portal"); // the desktop portal's script for the capture
+        QTest::addColumn<QString>("end");        // on the overlays: "escape", "drag"; "none": no overlay
+        QTest::addColumn<Reply>("reply");        // the answer to every upload of the region
+        QTest::addColumn<int>("uploads");
+        QTest::addColumn<QString>("form"); // the rate-limit form's text
+        const QJsonObject limit{{"errors", QJsonArray{QJsonObject{{"id", "too_many_requests_minute"},
+                                                                  {"message", "Wait a minute."}}}}};
+        QTest::newRow("cancelled") << QStringList() << "escape" << Reply() << 0 << "";
+        QTest::newRow("rate limit") << QStringList() << "drag" << Reply::json(limit, 429) << 1
+                                    << "Wait a minute.";
+        QTest::newRow("500 on every attempt") << QStringList() << "drag" << Reply::text(500) << 4 << "";
+        QTest::newRow("grab failed") << QStringList{"portal-error"} << "none" << Reply() << 0 << "";
+        QTest::newRow("grab never answered") << QStringList{"portal-silent"} << "none" << Reply() << 0 << "";
+    }
+    void captureWithoutAQeltBringsTheWindowBack()
+    {
+        QFETCH(QStringList, portal);
+        QFETCH(QString, end);
+        QFETCH(Reply, reply);
+        QFETCH(int, uploads);
+        QFETCH(QString, form);
+        app().OpenAppWindow();
         QTRY_VERIFY(window()->isVisible());
-        const int before = uploads();
+        const QPoint where = window()->pos();
+        QVERIFY(serveDesktop(portal));
+        if (portal.contains("portal-silent"))
+            app().screenShooter().setGrabLimit(300);
+        for (int i = 0; i < uploads; ++i)
+            m_service->enqueue("POST", "/v1/qelts-multipart", reply);
+        const int before = this->uploads();
+        BoxWatcher boxes;
         m_typist->hotkey();
         QTRY_VERIFY(!window()->isVisible());
+        if (end != "none") {
+            QTRY_VERIFY(overlaysShown());
+            if (end == "escape")
+                m_typist->type({XK_Escape});
+            else
+                m_typist->drag({200, 150}, {700, 350});
+        }
+        QTRY_VERIFY(window()->isVisible());
+        QCOMPARE(window()->pos(), where);
+        QTRY_COMPARE(this->uploads(), before + uploads);
+        QTRY_COMPARE(app().recognition().pendingUploads(), 0);
+        if (uploads == 4)
+            QTRY_COMPARE(boxes.texts().size(), 1);
+        const QList<RateLimitDialog*> forms = windowsOf<RateLimitDialog>();
+        QCOMPARE(forms.size(), form.isEmpty() ? 0 : 1);
+        if (!forms.isEmpty()) {
+            QCOMPARE(forms.first()->findChild<QLabel*>("error_text")->text(), form);
+            QCOMPARE(forms.first()->parentWidget(), window()); // over the window that came back
+            forms.first()->close();
+        }
+        QCOMPARE(m_desktop->calls().size(), 1);
+
+        // The next press captures again, from a portal that answers.
+        app().screenShooter().setGrabLimit(ScreenShooter::kGrabLimitMs);
+        QVERIFY(serveDesktop());
+        m_typist->hotkey();
         QTRY_VERIFY(overlaysShown());
         m_typist->type({XK_Escape});
         QTRY_VERIFY(window()->isVisible());
-        QCOMPARE(uploads(), before);
     }
 
     void settingsWindowMovesOverTheShownMainWindow()
@@ -411,12 +488,13 @@ private slots:
     }
 
     // A desktop starts its tray host after the programs that start with it: the icon goes there when
-    // it comes, with the start balloon that waited for it, and from then on the program lives in the tray.
+    // it comes, with the start balloon that waited for its place and for nothing else (no window of ours is
+    // on the screen), and from then on the program lives in the tray.
     void trayHostStartedLaterTakesTheProgram()
     {
         QVERIFY(!app().tray().icon());
-        app().OpenAppWindow();
-        QTRY_VERIFY(window()->isVisible());
+        window()->hide();
+        QVERIFY(windowsOf<QWidget>().isEmpty());
         TrayHost host;
         QTRY_VERIFY(app().tray().icon() && app().tray().iconPlaced());
         QVERIFY(kKeySystemTrayAvailable.get()); // the sign-in window's closing no longer ends the program
@@ -424,6 +502,8 @@ private slots:
         QTRY_COMPARE(balloonText(), QString("The application was started.\n"));
         closeBalloon();
         // The window's closing leaves the program to the tray; its errors come in balloons.
+        app().OpenAppWindow();
+        QTRY_VERIFY(window()->isVisible());
         window()->close();
         QTRY_VERIFY(!window()->isVisible());
         QVERIFY(!window()->isMinimized());
@@ -453,10 +533,13 @@ private slots:
 
 int main(int argc, char* argv[])
 {
+    runOnPrivateSessionBus(argc, argv);
     prepareEnvironment();
     qputenv("TMPDIR", QFile::encodeName(homePath()));
     startPrivateDisplay(QSize(1280, 800));
     startup::prepareProcess();
+    // The screens come from the desktop portal, as on a Wayland desktop: its fake can fail or go silent.
+    qputenv("ZVN_SCREEN_GRABBER", "wayland");
     Application application(argc, argv);
     prepareApplication();
     TestAppWindow test;

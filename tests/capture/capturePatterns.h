@@ -31,27 +31,36 @@ inline QImage pattern(const QRect& area)
     return image;
 }
 
-// Hands out given pictures, as a back-end would after grabbing them, or fails as a refused service does.
+// Hands out given pictures, as a back-end would after grabbing them; or fails, as a refused service does;
+// or never answers, as a service that died mid-request.
 class GivenPictures : public ScreenGrabber
 {
 public:
-    explicit GivenPictures(QList<Screenshot> shots, bool fail = false)
-        : ScreenGrabber(nullptr), shots(std::move(shots)), fail(fail)
+    enum class Answer { Pictures, Failure, Silence };
+
+    explicit GivenPictures(QList<Screenshot> shots, Answer answer = Answer::Pictures)
+        : ScreenGrabber(nullptr), shots(std::move(shots)), answer(answer)
     {
+    }
+
+    // A shooter's grabbers, each handing out these pictures.
+    static ScreenShooter::GrabberFactory factory(QList<Screenshot> shots, Answer answer = Answer::Pictures)
+    {
+        return [=] { return new GivenPictures(shots, answer); };
     }
 
 protected:
     void grabScreens() override
     {
-        if (fail)
+        if (answer == Answer::Failure)
             emit failed();
-        else
+        else if (answer == Answer::Pictures)
             emit finished(shots);
     }
 
 private:
     QList<Screenshot> shots;
-    bool fail;
+    Answer answer;
 };
 
 // Whether the picture shows the pattern seen from origin; a null picture shows nothing wrong.

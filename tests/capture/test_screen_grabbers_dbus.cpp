@@ -2,6 +2,7 @@
 #include "capture/ScreenGrabberLinKdeWayland.h"
 #include "capture/ScreenGrabberLinWayland.h"
 #include "capture/pictureReading.h"
+#include "support/FakeDesktopServices.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestMain.h"
 
@@ -9,7 +10,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QPainter>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -17,31 +17,6 @@
 #include <memory>
 
 namespace {
-
-// The fake screenshot services, a process of their own on this test's private session bus. They leave
-// when their stdin closes: with this object, or with the test if it dies.
-struct FakeServices
-{
-    QProcess process;
-    QStringList lines;
-
-    // What they printed so far: ["ready"] once they own their names, then one JSON array per call.
-    QStringList output()
-    {
-        process.waitForReadyRead(0);
-        while (process.canReadLine())
-            lines << QString::fromUtf8(process.readLine().trimmed());
-        return lines;
-    }
-
-    QStringList calls() { return output().mid(1); }
-
-    ~FakeServices()
-    {
-        process.closeWriteChannel();
-        process.waitForFinished();
-    }
-};
 
 // Only the criticals, which come from the GUI thread; the KWin reader warns from the pool's.
 QStringList criticals;
@@ -68,15 +43,9 @@ class TestScreenGrabbersDBus : public QObject
     QTemporaryDir folder;
     QString desktopFile;
 
-    std::unique_ptr<FakeServices> startServices(const QStringList& script)
+    std::unique_ptr<zq::test::FakeDesktopServices> startServices(const QStringList& script)
     {
-        auto services = std::make_unique<FakeServices>();
-        services->process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        services->process.start(qEnvironmentVariable("ZQ_BINARY_DIR") +
-                                    "/tests/support/zq_fake_screenshot_service",
-                                script + QStringList{"image=" + desktopFile});
-        const bool ready = QTest::qWaitFor([&] { return !services->output().isEmpty(); }, zq::test::kWaitMs);
-        return ready ? std::move(services) : nullptr;
+        return zq::test::FakeDesktopServices::screenshots(script + QStringList{"image=" + desktopFile});
     }
 
 private slots:

@@ -32,9 +32,9 @@ class TestScreenShooter : public QObject
     std::unique_ptr<QSignalSpy> ready;
 
     // Opens the overlays for the grabber's pictures and waits until the X server shows all of them.
-    bool open(ScreenGrabber* grabber, int overlays)
+    bool open(ScreenShooter::GrabberFactory grabbers, int overlays)
     {
-        shooter = std::make_unique<ScreenShooter>(grabber, nullptr);
+        shooter = std::make_unique<ScreenShooter>(std::move(grabbers), nullptr);
         ready = std::make_unique<QSignalSpy>(shooter.get(), &ScreenShooter::screenshotReady);
         shooter->makeScreenshot();
         return QTest::qWaitFor([&] { return overlaysExposed(*shooter, overlays); }, zq::test::kWaitMs);
@@ -69,9 +69,10 @@ private slots:
             window->show();
             QCOMPARE(grabShownPattern().value(0).pixmap.size(), screenRect().size() * 2);
         }
-        QVERIFY(open(direct ? static_cast<ScreenGrabber*>(new ScreenGrabberLin(nullptr))
-                            : new GivenPictures({pictureOf(screenRect(), QGuiApplication::primaryScreen())}),
-                     1));
+        QVERIFY(
+            open(direct ? [] { return static_cast<ScreenGrabber*>(new ScreenGrabberLin(nullptr)); }
+                        : GivenPictures::factory({pictureOf(screenRect(), QGuiApplication::primaryScreen())}),
+                 1));
         QCOMPARE(overlay()->pictureScale(), qreal(factor));
         QCOMPARE(overlay()->geometry(), screenRect().adjusted(0, 0, -1, -1));
         // Drags over the logical rectangle (100, 50) to (299, 149); half way it shows in colour on grey.
@@ -99,8 +100,8 @@ private slots:
     void closingOneOverlayClosesTheOthers()
     {
         const QRect screen = screenRect();
-        QVERIFY(open(new GivenPictures({pictureOf({0, 0, 200, 200}), pictureOf({200, 0, 200, 200}),
-                                        pictureOf({0, 200, screen.width(), screen.height() - 200})}),
+        QVERIFY(open(GivenPictures::factory({pictureOf({0, 0, 200, 200}), pictureOf({200, 0, 200, 200}),
+                                             pictureOf({0, 200, screen.width(), screen.height() - 200})}),
                      3));
         // Moved or resized, as a window manager might, an overlay returns to its screen.
         overlay(0)->move(5, 5);
@@ -115,10 +116,10 @@ private slots:
     {
         QTest::ignoreMessage(QtWarningMsg,
                              "[ScreenShooter] No screen could be grabbed; the capture does not start");
-        auto* grabber =
-            new GivenPictures({Screenshot{QGuiApplication::primaryScreen(), QPixmap(), screenRect()}});
-        QSignalSpy grabbed(grabber, &ScreenGrabber::finished);
-        shooter = std::make_unique<ScreenShooter>(grabber, nullptr);
+        shooter = std::make_unique<ScreenShooter>(
+            GivenPictures::factory({Screenshot{QGuiApplication::primaryScreen(), QPixmap(), screenRect()}}),
+            nullptr);
+        QSignalSpy grabbed(shooter->findChild<ScreenGrabber*>(), &ScreenGrabber::finished);
         shooter->makeScreenshot();
         QTRY_COMPARE(grabbed.count(), 1);
         QVERIFY(shooter->overlays().isEmpty());
@@ -221,14 +222,15 @@ private slots:
         QCOMPARE(chooseScreenGrabber(requested, wayland, gnome, gnomeVersion), expected);
     }
 
-    // From the request until the grab fails or brings nothing, or until the overlays have gone: while it
-    // is under way the application starts no other capture, and once it is over it may.
+    // From the request until the grab fails, brings nothing or runs out of time, or until the overlays have
+    // gone: while it is under way the application starts no other capture, and once it is over it may.
     void captureIsUnderWayUntilItsEnd_data()
     {
         QTest::addColumn<QString>("outcome");
         QTest::newRow("overlays cancelled") << "overlays";
         QTest::newRow("nothing grabbed") << "nothing";
         QTest::newRow("grab failed") << "failed";
+        QTest::newRow("grab never answered") << "silence";
     }
     void captureIsUnderWayUntilItsEnd()
     {
@@ -236,11 +238,26 @@ private slots:
         if (outcome == "nothing")
             QTest::ignoreMessage(QtWarningMsg,
                                  "[ScreenShooter] No screen could be grabbed; the capture does not start");
+        if (outcome == "silence")
+            QTest::ignoreMessage(
+                QtWarningMsg, "[ScreenShooter] The screens were not grabbed within 50 ms; the capture ends");
         const QPixmap picture = outcome == "overlays" ? pictureOf(screenRect()).pixmap : QPixmap();
+        const auto answer = outcome == "failed"    ? GivenPictures::Answer::Failure
+                            : outcome == "silence" ? GivenPictures::Answer::Silence
+                                                   : GivenPictures::Answer::Pictures;
+        // The first grabber answers as the row says; the ones after it with a picture.
+        int made = 0;
+        const QList<Screenshot> shot{Screenshot{QGuiApplication::primaryScreen(), picture, screenRect()}};
+        const QList<Screenshot> good{pictureOf(screenRect(), QGuiApplication::primaryScreen())};
         shooter = std::make_unique<ScreenShooter>(
-            new GivenPictures({Screenshot{QGuiApplication::primaryScreen(), picture, screenRect()}},
-                              outcome == "failed"),
+            [&] {
+                const bool first = made++ == 0;
+                return new GivenPictures(first ? shot : good,
+                                         first ? answer : GivenPictures::Answer::Pictures);
+            },
             nullptr);
+        shooter->setGrabLimit(50);
+        QSignalSpy failed(shooter.get(), &ScreenShooter::captureFailed);
         QVERIFY(!shooter->isCapturing());
         shooter->makeScreenshot();
         QVERIFY(shooter->isCapturing());
@@ -250,11 +267,18 @@ private slots:
             QTest::keyClick(overlay(), Qt::Key_Escape);
         }
         QTRY_VERIFY(!shooter->isCapturing());
+        QCOMPARE(failed.count(), outcome == "overlays" ? 0 : 1);
+        // The next capture grabs again.
+        if (outcome == "silence") {
+            shooter->makeScreenshot();
+            QTRY_VERIFY(overlaysExposed(*shooter, 1));
+            QCOMPARE(failed.count(), 1);
+        }
     }
 
     void newCaptureReplacesTheOpenOne()
     {
-        QVERIFY(open(new GivenPictures({pictureOf(screenRect())}), 1));
+        QVERIFY(open(GivenPictures::factory({pictureOf(screenRect())}), 1));
         QPointer<ScreenShooterDialog> old = overlay();
         shooter->makeScreenshot();
         QVERIFY(shooter->overlays().isEmpty());

@@ -80,7 +80,7 @@ private slots:
         QList<Screenshot> shots;
         for (QScreen* screen : QGuiApplication::screens())
             shots << Screenshot{screen, QPixmap::fromImage(pattern(screen->geometry())), screen->geometry()};
-        ScreenShooter shooter(new GivenPictures(shots), nullptr);
+        ScreenShooter shooter(GivenPictures::factory(shots), nullptr);
         QSignalSpy ready(&shooter, &ScreenShooter::screenshotReady);
         shooter.makeScreenshot();
         const int overlays = kMirrored ? 1 : 2;
@@ -141,7 +141,7 @@ private slots:
         QFETCH(int, reporter);
         QCOMPARE(grabShownPattern().size(), 2); // the last capture's overlays are gone from the screen
 
-        ScreenShooter shooter(new ScreenGrabberLin(nullptr), nullptr);
+        ScreenShooter shooter([] { return new ScreenGrabberLin(nullptr); }, nullptr);
         QSignalSpy ready(&shooter, &ScreenShooter::screenshotReady);
         shooter.makeScreenshot();
         const int overlays = kMirrored ? 1 : 2; // mirrored screens share one

@@ -203,6 +203,16 @@ void RecognitionUpload::uploadFiles(const QStringList& files)
 
 void RecognitionUpload::RecognizeImage(const QPixmap& pixmap, bool autoOpenQelt)
 {
+    recognize(pixmap, autoOpenQelt, Source::Image);
+}
+
+void RecognitionUpload::recognizeCapture(const QPixmap& region)
+{
+    recognize(region, true, Source::Capture);
+}
+
+void RecognitionUpload::recognize(const QPixmap& pixmap, bool autoOpenQelt, Source source)
+{
     if (pixmap.isNull()) {
         emit captureCancelled();
         return;
@@ -213,6 +223,8 @@ void RecognitionUpload::RecognizeImage(const QPixmap& pixmap, bool autoOpenQelt)
     const QByteArray jpeg = encodeJpeg(pixmap);
     if (jpeg.isEmpty()) {
         logWarning() << "Failed to write image to buffer";
+        if (source == Source::Capture)
+            emit captureGaveNoQelt();
         return;
     }
     const int count = kKeyCountTakenScreenshots.get();
@@ -220,11 +232,17 @@ void RecognitionUpload::RecognizeImage(const QPixmap& pixmap, bool autoOpenQelt)
     kKeyCountTakenScreenshots.set(count + 1);
     kKeyLastScreenshot.set(QDateTime::currentDateTimeUtc());
 
-    SendImageToRecongnition(QJsonDocument(options).toJson(), jpeg, 0, pixmap, autoOpenQelt);
+    send(QJsonDocument(options).toJson(), jpeg, 0, pixmap, autoOpenQelt, source);
 }
 
 void RecognitionUpload::SendImageToRecongnition(const QByteArray& optionsJson, const QByteArray& file,
                                                 int attempt, const QPixmap& pm, bool autoOpenQelt)
+{
+    send(optionsJson, file, attempt, pm, autoOpenQelt, Source::Image);
+}
+
+void RecognitionUpload::send(const QByteArray& optionsJson, const QByteArray& file, int attempt,
+                             const QPixmap& pm, bool autoOpenQelt, Source source)
 {
     logInfo() << "Begin uploading image, attempt:" << attempt << ", file size:" << file.size()
               << ", time:" << clockText();
@@ -232,8 +250,8 @@ void RecognitionUpload::SendImageToRecongnition(const QByteArray& optionsJson, c
         ++m_pending;
     ZorvaneAPI::run<ZorvaneAPI::QeltResult>(
         ZorvaneAPI::Provider::instance().createQeltRequest(), m_inFlight,
-        [this, optionsJson, file, attempt, pm, autoOpenQelt](const auto& result) {
-            OnRecognitionFinished(optionsJson, file, attempt, pm, result, autoOpenQelt);
+        [this, optionsJson, file, attempt, pm, autoOpenQelt, source](const auto& result) {
+            OnRecognitionFinished(optionsJson, file, attempt, pm, result, autoOpenQelt, source);
         })
         ->exec(file, optionsJson);
 }
@@ -241,7 +259,7 @@ void RecognitionUpload::SendImageToRecongnition(const QByteArray& optionsJson, c
 void RecognitionUpload::OnRecognitionFinished(const QByteArray& optionsJson, const QByteArray& file,
                                               int attempt, const QPixmap& pm,
                                               const std::shared_ptr<ZorvaneAPI::QeltResult>& result,
-                                              bool autoOpenQelt)
+                                              bool autoOpenQelt, Source source)
 {
     logInfo() << "End uploading image, attempt:" << attempt << ", time:" << clockText();
     // A receiver may sign out (cancelPending) while a signal of this image is being delivered: what
@@ -258,12 +276,14 @@ void RecognitionUpload::OnRecognitionFinished(const QByteArray& optionsJson, con
                             .arg(result->networkError.message),
                         QStringLiteral("error"), QString());
     if (verdict.retry) {
-        QTimer::singleShot(m_retryIntervalMs, m_inFlight, [=] {
-            SendImageToRecongnition(optionsJson, file, attempt + 1, pm, autoOpenQelt);
-        });
+        QTimer::singleShot(m_retryIntervalMs, m_inFlight,
+                           [=] { send(optionsJson, file, attempt + 1, pm, autoOpenQelt, source); });
         return;
     }
     settle();
+    const bool delivered = verdict.deliver && result->qelt;
+    if (source == Source::Capture && !delivered)
+        emit captureGaveNoQelt();
     if (verdict.rateLimited)
         emit rateLimited(verdict.rateLimitMessage);
     if (!verdict.errorText.isEmpty())

@@ -29,9 +29,9 @@ inline const QString kImageFileFilter = QStringLiteral("Image files (*.jpg *.jpe
 //     ImageQeltRecognizedHandler(q, pm, open) -> ImageQeltRecognizedHandler(q, pm, open)
 //     UploadQelt: the file dialog with kImageFileFilter and "LastOpenedFolder", then uploadFiles(names)
 //     LogOut                              -> cancelPending()
-// and activity -> UpdateController::ResetActivity, captureCancelled -> show the main window again when the
-// capture hid it, errorMessage -> ShowErrorMessage, rateLimited -> ShowRateLimitDialog, showQelt ->
-// LatexResultDialog::ShowQeltView, filesUnreadable -> a warning box.
+// and activity -> UpdateController::ResetActivity, captureCancelled and captureGaveNoQelt -> show the main
+// window again when the capture hid it, errorMessage -> ShowErrorMessage, rateLimited -> ShowRateLimitDialog,
+// showQelt -> LatexResultDialog::ShowQeltView, filesUnreadable -> a warning box.
 class RecognitionUpload : public QObject
 {
     Q_OBJECT
@@ -79,6 +79,8 @@ public:
 public slots:
     // A captured or loaded image; a null pixmap is a cancelled capture.
     void RecognizeImage(const QPixmap& pixmap, bool autoOpenQelt);
+    // The region of a capture: opened in the view once recognised; captureGaveNoQelt when it is not.
+    void recognizeCapture(const QPixmap& region);
     void SendImageToRecongnition(const QByteArray& optionsJson, const QByteArray& file, int attempt,
                                  const QPixmap& pm, bool autoOpenQelt);
     // A Qelt recognised elsewhere (the authoring pages): added and shown.
@@ -90,15 +92,24 @@ public slots:
 signals:
     void activity();
     void captureCancelled();
+    // The upload of a captured region ended without a Qelt: refused, failed, or never sent. Before the
+    // messages that say why.
+    void captureGaveNoQelt();
     void errorMessage(QString text);
     void rateLimited(QString message);
     void showQelt(ZorvaneQeltPtr qelt);
     void filesUnreadable(QString text);
 
 private:
+    // Where an image came from: the end of a capture's upload is told.
+    enum class Source { Image, Capture };
+
+    void recognize(const QPixmap& pixmap, bool autoOpenQelt, Source source);
+    void send(const QByteArray& optionsJson, const QByteArray& file, int attempt, const QPixmap& pm,
+              bool autoOpenQelt, Source source);
     void OnRecognitionFinished(const QByteArray& optionsJson, const QByteArray& file, int attempt,
                                const QPixmap& pm, const std::shared_ptr<ZorvaneAPI::QeltResult>& result,
-                               bool autoOpenQelt);
+                               bool autoOpenQelt, Source source);
     void settle();
 
     QeltsController* m_library;
