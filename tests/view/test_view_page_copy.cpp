@@ -216,6 +216,51 @@ private slots:
         h->page->SetResultFormat(utils::ResultFormat());
     }
 
+    // A Qelt that lacks the remembered entry copies what it offers in its place, and the entry stays
+    // remembered for the Qelts after it; a choice the user makes on it is remembered instead.
+    void fallbackLeavesTheRememberedEntry_data()
+    {
+        QTest::addColumn<QString>("between");
+        QTest::addColumn<int>("remembered"); // 1 MS Word, 3 and on the OCR rows
+        QTest::addColumn<bool>("walkOn");    // the user presses Down on it
+        QTest::addColumn<int>("after");      // remembered then, and copied from the third Qelt
+        QTest::newRow("a table, MS Word") << kTable << 1 << false << 1;
+        QTest::newRow("SMILES, MS Word") << "Ethanol: <smiles>CCO</smiles>" << 1 << false << 1;
+        QTest::newRow("fewer rows, the numbered block") << QString() << 6 << false << 6;
+        QTest::newRow("a table, the user walks on") << kTable << 1 << true << 3;
+    }
+
+    void fallbackLeavesTheRememberedEntry()
+    {
+        QFETCH(QString, between);
+        QFETCH(int, remembered);
+        QFETCH(bool, walkOn);
+        QFETCH(int, after);
+        QVERIFY(h->showSettled(fresh(), remembered));
+        // Without text only LaTeX rows: the numbered block is not there.
+        const auto other = between.isEmpty() ? h->add(id("latex"), "y^2", QString(), false)
+                                             : h->add(id("other"), QString(), between, false);
+        QVERIFY(h->showSettled(other, -1));
+        if (remembered == 1) // the rendered image in its place
+            QTRY_VERIFY(clipboardFormatsFromOtherClient().contains("PNG"));
+        else
+            QCOMPARE(clipboard(), h->ocrRows().first()->text());
+        if (walkOn) {
+            h->page->OnNextRowKey();
+            QCOMPARE(clipboard(), h->ocrRows().first()->text());
+        }
+        QCOMPARE(utils::rowMemory().ocrRow, after);
+
+        const auto third = h->add(id("third"), "\\sqrt{z}", "$\\sqrt{z}$");
+        QVERIFY(h->showSettled(third, -1));
+        const QString copied = QString::fromUtf8(clipboardFromOtherClient("text/plain"));
+        if (after == 1)
+            QVERIFY2(copied.startsWith("<mml:math"), qPrintable(copied));
+        else
+            QCOMPARE(copied, h->ocrRows().at(after - 3)->text());
+        QCOMPARE(utils::rowMemory().ocrRow, after);
+    }
+
     void longTextIsCopiedWhole()
     {
         const QString latex = QString("x+").repeated(700) + "x";

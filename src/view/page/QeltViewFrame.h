@@ -243,7 +243,9 @@ private:
     // The row's badge shown, the badge timer restarted.
     void ShowCopied(QLabel* badge);
     void PutTextOnClipboard(const QString& text);
-    void StoreRowMemory();
+    // The selection of `list` becomes its remembered entry, unless the page itself chose it in place of
+    // a remembered entry that the shown Qelt does not offer.
+    void StoreRowMemory(int list);
     // The page watches the row's field and takes its buttons; `position` is the row's index in its list's
     // index space.
     void WireRowField(ResultRow& row, int list, int position);
@@ -287,12 +289,16 @@ private:
     // waiting Qelt was.
     bool copyRemembered = false;
     bool pendingCopies = false;
+    // The page, not the user, is selecting the remembered entry: whatever it falls back to is not stored.
+    bool selectingRemembered = false;
     QSize contentSize{-1, -1};
     bool ocrSized = false;
     bool dataSized = false;
     bool solverSized = false;
     utils::ResultFormat resultFormat;
 
+    // The selection on each tab, which the keys move from; the remembered entries (the user's own last
+    // choices) are in the settings and may differ from it where the shown Qelt lacks one.
     int ocrRow = 0;
     int dataRow = 0;
     int originalRow = 0;
