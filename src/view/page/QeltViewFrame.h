@@ -80,9 +80,12 @@ public:
     void PrepareForQelt();
     // Whether the view that shows every Qelt is loading its page (a capture right after the start).
     bool IsResultViewLoading() const;
-    // Runs `action` once that view's page is ready for a Qelt: at once when no load is under way, else when
-    // the load is over, loaded or not, or after ResultViewWaitMs at most. Nothing runs once `context` is
-    // gone.
+    // Whether the Qelt given last is still on its way to the page: a result view loading its page or
+    // rendering it, or its rows waiting for the formats the rendering reports.
+    bool IsResultOnItsWay() const;
+    // Runs `action` once the page shows the Qelt given it at the size its result asks for: at once when
+    // nothing is on its way, else when it has arrived (a page that failed to load brings nothing), or
+    // after ResultViewWaitMs at most. Nothing runs once `context` is gone.
     void WhenResultViewReady(QObject* context, std::function<void()> action);
     static int ResultViewWaitMs();
     static void SetResultViewWaitForTesting(int ms);
@@ -210,6 +213,8 @@ signals:
     void SetFixedWindowSize(int width);
     void SetFixedWindowSize();
     void ChangeWindowSize(int deltaWidth, int deltaHeight);
+    // Nothing is on its way to the page any more (IsResultOnItsWay).
+    void ResultSettled();
 
 public slots:
     void ImageReadyHandler(QImage image);
@@ -231,6 +236,8 @@ private:
     ZorvaneQeltPtr WithShownContent(const ZorvaneQeltConstPtr& qelt) const;
     // The formats report of `view` for the text it rendered as number `textNumber`.
     void OnFormatsReport(WebViewWrapper* view, const QJsonObject& obj, quint64 textNumber);
+    // ResultSettled, when nothing is on its way any more.
+    void CheckResultSettled();
     void MakeConnections();
     void BuildTabBarRow();
     void BuildNewQeltsDot();

@@ -175,8 +175,10 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
                   : tab == kSolver ? &solverSized
                                    : nullptr;
     if (sized) {
-        if (*sized)
+        if (*sized) {
+            CheckResultSettled();
             return;
+        }
         *sized = true;
     }
     const ZorvaneQeltConstPtr shown = ShownInController();
@@ -234,6 +236,7 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
 
     if (pendingQelt)
         PresentQelt(std::exchange(pendingQelt, nullptr), std::exchange(pendingCopies, false));
+    CheckResultSettled();
 }
 
 void QeltViewFrame::HoldResultView(QWidget* view, int height)
