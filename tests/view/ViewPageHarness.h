@@ -205,14 +205,16 @@ struct ViewPageHarness
         return badge && !badge->isHidden();
     }
 
-    // Shows the Qelt on the OCR tab with `ocrRow` remembered, and waits until the page has its formats
-    // and has selected (and so copied) that entry again, as it does for every Qelt it shows.
+    // Shows the Qelt on the OCR tab with `ocrRow` remembered (-1: the rows remembered now), and waits until
+    // the page has its formats and has selected (and so copied) that entry again, as it does for every
+    // Qelt it shows.
     bool showSettled(const ZorvaneQeltPtr& qelt, int ocrRow = 3)
     {
         // A Qelt shown while the view renders waits for it: start from a quiet view.
         if (!waitUntil([this] { return drained(); }))
             return false;
-        utils::setRowMemory({ocrRow, 0, 0});
+        if (ocrRow >= 0)
+            utils::setRowMemory({ocrRow, 0, 0});
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->setText(QStringLiteral("settling"));
         page->ShowQelt(qelt);

@@ -120,39 +120,58 @@ private slots:
     void qeltOnItsWayWaitsForTheResultPage_data()
     {
         QTest::addColumn<bool>("prepared"); // a capture or an upload began
+        QTest::addColumn<bool>("arrived");  // and its Qelt came
         QTest::addColumn<int>("waitMs");
         QTest::addColumn<bool>("atOnce");
-        QTest::addColumn<bool>("loadingWhenRun");
+        QTest::addColumn<bool>("onItsWayWhenRun");
         const int wait = QeltViewFrame::ResultViewWaitMs();
-        QTest::newRow("nothing loading: at once") << false << wait << true << false;
-        QTest::newRow("loading: once it has loaded") << true << wait << false << false;
-        QTest::newRow("loading past the wait: no longer") << true << 0 << false << true;
+        // A bound past the test's own patience: only the arrival can end the wait in time.
+        const int longer = 10 * kPageTimeoutMs;
+        QTest::newRow("nothing on its way: at once") << false << false << wait << true << false;
+        QTest::newRow("loading: once it has loaded") << true << false << longer << false << false;
+        QTest::newRow("a Qelt: once it is rendered, sized and has its rows")
+            << true << true << longer << false << false;
+        QTest::newRow("loading past the wait: no longer") << true << false << 0 << false << true;
     }
 
-    // What waits for the result view's page (the window, for its first Qelt) waits for its load, and no
-    // longer than that load or the wait.
+    // What waits for the Qelt on its way (the hidden window, to come up once at its size) waits until the
+    // page shows it, and no longer than that or the wait.
     void qeltOnItsWayWaitsForTheResultPage()
     {
         QFETCH(bool, prepared);
+        QFETCH(bool, arrived);
         QFETCH(int, waitMs);
         QFETCH(bool, atOnce);
-        QFETCH(bool, loadingWhenRun);
+        QFETCH(bool, onItsWayWhenRun);
         const int wait = QeltViewFrame::ResultViewWaitMs();
         QeltViewFrame::SetResultViewWaitForTesting(waitMs);
         QeltViewFrame page(&h->switcher); // hidden, as the main window's is at the start
         QSignalSpy loads(page.findChild<QWebEngineView*>("web"), &QWebEngineView::loadFinished);
+        QSignalSpy sizes(&page, &QeltViewFrame::UpdateSize);
         if (prepared)
             page.PrepareForQelt();
-        QList<bool> loadingAtRun;
+        if (arrived)
+            page.ShowQelt(h->add(id("arriving"), kFormula, "$" + kFormula + "$"));
+        QList<bool> onItsWayAtRun;
+        int sizesAtRun = 0;
+        int rowsAtRun = 0;
         QObject context;
-        page.WhenResultViewReady(&context, [&] { loadingAtRun << page.IsResultViewLoading(); });
-        QCOMPARE(loadingAtRun.size(), int(atOnce));
-        QVERIFY(waitUntil([&] { return !loadingAtRun.isEmpty(); }));
-        QCOMPARE(loadingAtRun.first(), loadingWhenRun);
-        if (prepared && !loadingWhenRun)
+        page.WhenResultViewReady(&context, [&] {
+            onItsWayAtRun << (page.IsResultViewLoading() || page.IsResultOnItsWay());
+            sizesAtRun = sizes.count();
+            rowsAtRun = page.findChild<QWidget*>("scrollAreaWidgetContents")
+                            ->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly)
+                            .size();
+        });
+        QCOMPARE(onItsWayAtRun.size(), int(atOnce));
+        QVERIFY(waitUntil([&] { return !onItsWayAtRun.isEmpty(); }));
+        QCOMPARE(onItsWayAtRun.first(), onItsWayWhenRun);
+        if (prepared && !onItsWayWhenRun)
             QCOMPARE(loads.first().first(), QVariant(true));
-        QVERIFY(waitUntil([&] { return !page.IsResultViewLoading(); }));
-        QCOMPARE(loadingAtRun.size(), 1); // the load's end after the wait runs nothing more
+        if (arrived) // the window it waited for takes the result's size, and the Data rows are there
+            QVERIFY(sizesAtRun > 0 && rowsAtRun > 1);
+        QVERIFY(waitUntil([&] { return !page.IsResultOnItsWay() && !page.IsResultViewLoading(); }));
+        QCOMPARE(onItsWayAtRun.size(), 1); // what arrives after the wait runs nothing more
         QeltViewFrame::SetResultViewWaitForTesting(wait);
     }
 

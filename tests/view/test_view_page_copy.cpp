@@ -146,7 +146,8 @@ private slots:
 
     // Only the user's own actions copy. A Qelt changed, deleted or formatted anew elsewhere gets its rows
     // again and its remembered row selected, but what another program put on the clipboard stays, even
-    // with the window hidden; a capture result shown while it is hidden still copies.
+    // with the window hidden; a capture result shown while it is hidden still copies, as does one that
+    // waited for the result before it to render.
     void onlyTheUsersOwnActionsCopy_data()
     {
         QTest::addColumn<QString>("change");
@@ -157,6 +158,7 @@ private slots:
         QTest::newRow("format choices, hidden") << "formats" << true;
         QTest::newRow("block delimiters, hidden") << "delimiters" << true;
         QTest::newRow("a capture result, hidden") << "capture" << true;
+        QTest::newRow("two quick capture results, hidden") << "captures" << true;
     }
 
     void onlyTheUsersOwnActionsCopy()
@@ -187,8 +189,12 @@ private slots:
             utils::ResultFormat rf;
             rf.blockStyle = 1;
             h->page->SetResultFormat(rf);
-        } else {
+        } else if (change == "capture") {
             shown = fresh();
+            h->page->ShowQelt(shown);
+        } else {
+            h->page->ShowQelt(fresh()); // still rendering when the second arrives, which waits for it
+            shown = h->add(id("second"), "\\sqrt{y}", "$\\sqrt{y}$");
             h->page->ShowQelt(shown);
         }
         // Settled once the rebuilt rows have their remembered row selected again.
@@ -199,7 +205,7 @@ private slots:
         }));
         if (change == "delimiters") // the rows the window shows when it comes back, and the keys copy
             QCOMPARE(h->ocrRows().at(2)->text(), "\\[\r\n" + kFormula + "\r\n\\]");
-        if (change == "capture") {
+        if (change.startsWith("capture")) {
             QCOMPARE(clipboard(), h->ocrRows().at(1)->text());
         } else {
             QCOMPARE(clipboard(), others);
@@ -208,6 +214,51 @@ private slots:
         if (change == "formats")
             h->page->SetFormats({true, true});
         h->page->SetResultFormat(utils::ResultFormat());
+    }
+
+    // A Qelt that lacks the remembered entry copies what it offers in its place, and the entry stays
+    // remembered for the Qelts after it; a choice the user makes on it is remembered instead.
+    void fallbackLeavesTheRememberedEntry_data()
+    {
+        QTest::addColumn<QString>("between");
+        QTest::addColumn<int>("remembered"); // 1 MS Word, 3 and on the OCR rows
+        QTest::addColumn<bool>("walkOn");    // the user presses Down on it
+        QTest::addColumn<int>("after");      // remembered then, and copied from the third Qelt
+        QTest::newRow("a table, MS Word") << kTable << 1 << false << 1;
+        QTest::newRow("SMILES, MS Word") << "Ethanol: <smiles>CCO</smiles>" << 1 << false << 1;
+        QTest::newRow("fewer rows, the numbered block") << QString() << 6 << false << 6;
+        QTest::newRow("a table, the user walks on") << kTable << 1 << true << 3;
+    }
+
+    void fallbackLeavesTheRememberedEntry()
+    {
+        QFETCH(QString, between);
+        QFETCH(int, remembered);
+        QFETCH(bool, walkOn);
+        QFETCH(int, after);
+        QVERIFY(h->showSettled(fresh(), remembered));
+        // Without text only LaTeX rows: the numbered block is not there.
+        const auto other = between.isEmpty() ? h->add(id("latex"), "y^2", QString(), false)
+                                             : h->add(id("other"), QString(), between, false);
+        QVERIFY(h->showSettled(other, -1));
+        if (remembered == 1) // the rendered image in its place
+            QTRY_VERIFY(clipboardFormatsFromOtherClient().contains("PNG"));
+        else
+            QCOMPARE(clipboard(), h->ocrRows().first()->text());
+        if (walkOn) {
+            h->page->OnNextRowKey();
+            QCOMPARE(clipboard(), h->ocrRows().first()->text());
+        }
+        QCOMPARE(utils::rowMemory().ocrRow, after);
+
+        const auto third = h->add(id("third"), "\\sqrt{z}", "$\\sqrt{z}$");
+        QVERIFY(h->showSettled(third, -1));
+        const QString copied = QString::fromUtf8(clipboardFromOtherClient("text/plain"));
+        if (after == 1)
+            QVERIFY2(copied.startsWith("<mml:math"), qPrintable(copied));
+        else
+            QCOMPARE(copied, h->ocrRows().at(after - 3)->text());
+        QCOMPARE(utils::rowMemory().ocrRow, after);
     }
 
     void longTextIsCopiedWhole()

@@ -26,6 +26,8 @@ class TestWindowGeometry : public QObject, public MainWindowFixture
 {
     Q_OBJECT
 
+    int m_resultSerial = 0;
+
 private slots:
     void initTestCase() { setUpWindow(); }
     void init() { resetWindow(); }
@@ -299,6 +301,42 @@ private slots:
         QTRY_VERIFY(web->height() > 300 && m_window->minimumHeight() > web->height());
         m_window->ShowGallery();
         QTRY_VERIFY(m_window->minimumHeight() <= least);
+    }
+
+    // A hidden window comes up once, at the size its result asks for, not at its old size first; results
+    // that arrive in quick succession meanwhile show, and copy, the last.
+    void hiddenWindowComesUpOnceAtItsResultsSize_data()
+    {
+        QTest::addColumn<QStringList>("results"); // the LaTeX of each, in order
+        QTest::newRow("one result") << QStringList{"\\frac{1}{2}"};
+        QTest::newRow("two quick results") << QStringList{"\\frac{1}{2}", "\\sqrt{2}"};
+    }
+
+    void hiddenWindowComesUpOnceAtItsResultsSize()
+    {
+        QFETCH(QStringList, results);
+        const int wait = QeltViewFrame::ResultViewWaitMs();
+        QeltViewFrame::SetResultViewWaitForTesting(kWaitMs); // however slow this machine
+        m_window->ShowGallery();
+        m_window->FitToScreen(QRect(300, 200, 1000, 800)); // the gallery's, far from a result's
+        m_window->hide();
+        utils::setRowMemory({3, 0, 0});
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->setText(QStringLiteral("before"));
+        QList<QRect> shownAt;
+        QObject context;
+        connect(m_window.get(), &LatexResultDialog::Shown, &context,
+                [&] { shownAt << m_window->geometry(); });
+        QString last;
+        for (const QString& latex : results) {
+            last = QStringLiteral("result%1").arg(++m_resultSerial);
+            m_window->ShowQeltView(holdQelt(last, latex, "$" + latex + "$"));
+        }
+        QVERIFY(viewShows(last));
+        QVERIFY(waitUntil([&] { return clipboard->text() == results.last(); }));
+        QCOMPARE(shownAt.size(), 1);
+        QCOMPARE(m_window->geometry(), shownAt.first());
+        QeltViewFrame::SetResultViewWaitForTesting(wait);
     }
 
     void restoringFromMaximisedTakesTheRememberedSize()

@@ -57,6 +57,9 @@ public:
 
     bool isLoaded() const { return loaded; }
     bool isApplying() const { return applying; }
+    // A text is being rendered, or waits for the load or for the text before it; a text that waits for a
+    // load that failed is not on its way.
+    bool hasTextOnItsWay() const { return applying || (!pendingScript.isEmpty() && !loadFailed); }
 
     void setLatex(const QString& latex, bool withWidth);
     void setText(const QString& text, bool withWidth);

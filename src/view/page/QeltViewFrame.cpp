@@ -29,7 +29,8 @@ constexpr int kAllFlags = WebViewWrapper::Selectable | WebViewWrapper::ScrollBar
                           WebViewWrapper::CopyButton;
 constexpr int kCopiedMs = 3000;
 constexpr int kFeedbackRecordMs = 300000;
-// A page that is still loading after this long is not waited for any more.
+// A Qelt still on its way to the page after this long (its page loading, its result rendering) is not
+// waited for any more.
 int resultViewWaitMs = 2000;
 
 // The two controllers behind the switch, once each.
@@ -144,9 +145,27 @@ bool QeltViewFrame::IsResultViewLoading() const
     return ocrView->isLoading();
 }
 
+bool QeltViewFrame::IsResultOnItsWay() const
+{
+    if (pendingQelt)
+        return true;
+    // The Data view sizes the window as the result view does when its tab is the one shown.
+    for (const WebViewWrapper* view : {ocrView.get(), dataView.get()}) {
+        if (view->isLoading() || view->hasTextOnItsWay())
+            return true;
+    }
+    return shownQelt.hasContent() && !formatsHandled && ocrView->isLoaded();
+}
+
+void QeltViewFrame::CheckResultSettled()
+{
+    if (!IsResultOnItsWay())
+        emit ResultSettled();
+}
+
 void QeltViewFrame::WhenResultViewReady(QObject* context, std::function<void()> action)
 {
-    if (!ocrView->isLoading()) {
+    if (!IsResultOnItsWay()) {
         action();
         return;
     }
@@ -158,7 +177,7 @@ void QeltViewFrame::WhenResultViewReady(QObject* context, std::function<void()> 
         waiter->deleteLater();
         action();
     };
-    connect(ocrView.get(), &WebViewWrapper::loadEnded, waiter, run);
+    connect(this, &QeltViewFrame::ResultSettled, waiter, run);
     QTimer::singleShot(resultViewWaitMs, waiter, run);
 }
 
@@ -175,6 +194,9 @@ void QeltViewFrame::SetResultViewWaitForTesting(int ms)
 void QeltViewFrame::MakeConnections()
 {
     connect(ocrView.get(), &WebViewWrapper::loadFinished, this, &QeltViewFrame::OnWebviewLoaded);
+    // A load that fails brings nothing; one that ends with nothing to render leaves nothing on its way.
+    for (WebViewWrapper* view : {ocrView.get(), dataView.get()})
+        connect(view, &WebViewWrapper::loadEnded, this, &QeltViewFrame::CheckResultSettled);
     for (WebViewWrapper* view : {ocrView.get(), dataView.get(), solverView.get()}) {
         connect(
             view, &WebViewWrapper::resultApplied, this,

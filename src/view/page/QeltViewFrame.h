@@ -80,9 +80,12 @@ public:
     void PrepareForQelt();
     // Whether the view that shows every Qelt is loading its page (a capture right after the start).
     bool IsResultViewLoading() const;
-    // Runs `action` once that view's page is ready for a Qelt: at once when no load is under way, else when
-    // the load is over, loaded or not, or after ResultViewWaitMs at most. Nothing runs once `context` is
-    // gone.
+    // Whether the Qelt given last is still on its way to the page: a result view loading its page or
+    // rendering it, or its rows waiting for the formats the rendering reports.
+    bool IsResultOnItsWay() const;
+    // Runs `action` once the page shows the Qelt given it at the size its result asks for: at once when
+    // nothing is on its way, else when it has arrived (a page that failed to load brings nothing), or
+    // after ResultViewWaitMs at most. Nothing runs once `context` is gone.
     void WhenResultViewReady(QObject* context, std::function<void()> action);
     static int ResultViewWaitMs();
     static void SetResultViewWaitForTesting(int ms);
@@ -210,6 +213,8 @@ signals:
     void SetFixedWindowSize(int width);
     void SetFixedWindowSize();
     void ChangeWindowSize(int deltaWidth, int deltaHeight);
+    // Nothing is on its way to the page any more (IsResultOnItsWay).
+    void ResultSettled();
 
 public slots:
     void ImageReadyHandler(QImage image);
@@ -231,6 +236,8 @@ private:
     ZorvaneQeltPtr WithShownContent(const ZorvaneQeltConstPtr& qelt) const;
     // The formats report of `view` for the text it rendered as number `textNumber`.
     void OnFormatsReport(WebViewWrapper* view, const QJsonObject& obj, quint64 textNumber);
+    // ResultSettled, when nothing is on its way any more.
+    void CheckResultSettled();
     void MakeConnections();
     void BuildTabBarRow();
     void BuildNewQeltsDot();
@@ -243,7 +250,9 @@ private:
     // The row's badge shown, the badge timer restarted.
     void ShowCopied(QLabel* badge);
     void PutTextOnClipboard(const QString& text);
-    void StoreRowMemory();
+    // The selection of `list` becomes its remembered entry, unless the page itself chose it in place of
+    // a remembered entry that the shown Qelt does not offer.
+    void StoreRowMemory(int list);
     // The page watches the row's field and takes its buttons; `position` is the row's index in its list's
     // index space.
     void WireRowField(ResultRow& row, int list, int position);
@@ -287,12 +296,16 @@ private:
     // waiting Qelt was.
     bool copyRemembered = false;
     bool pendingCopies = false;
+    // The page, not the user, is selecting the remembered entry: whatever it falls back to is not stored.
+    bool selectingRemembered = false;
     QSize contentSize{-1, -1};
     bool ocrSized = false;
     bool dataSized = false;
     bool solverSized = false;
     utils::ResultFormat resultFormat;
 
+    // The selection on each tab, which the keys move from; the remembered entries (the user's own last
+    // choices) are in the settings and may differ from it where the shown Qelt lacks one.
     int ocrRow = 0;
     int dataRow = 0;
     int originalRow = 0;

@@ -29,9 +29,19 @@
 #include <QTimer>
 #include <QUrl>
 
-void QeltViewFrame::StoreRowMemory()
+void QeltViewFrame::StoreRowMemory(int list)
 {
-    utils::setRowMemory(utils::ROW_MEMORY{ocrRow, dataRow, originalRow});
+    if (selectingRemembered)
+        return;
+    // Only the list chosen on: the others may hold a fallback for this Qelt, not the user's choice.
+    utils::ROW_MEMORY memory = utils::rowMemory();
+    if (list == 0)
+        memory.ocrRow = ocrRow;
+    else if (list == 1)
+        memory.dataRow = dataRow;
+    else
+        memory.originalRow = originalRow;
+    utils::setRowMemory(memory);
 }
 
 void QeltViewFrame::PutTextOnClipboard(const QString& text)
@@ -53,7 +63,7 @@ void QeltViewFrame::CopyTsv()
         return;
     HideCopiedLabels();
     ocrRow = 0;
-    StoreRowMemory();
+    StoreRowMemory(0);
     ui.but_copy_tsv->setFocus(Qt::MouseFocusReason);
     if (imageCopyPending)
         imageCreator->cancel();
@@ -70,7 +80,7 @@ void QeltViewFrame::CopyMathmlWord()
         return;
     HideCopiedLabels();
     ocrRow = 1;
-    StoreRowMemory();
+    StoreRowMemory(0);
     ui.but_copy_mathml_word->setFocus(Qt::MouseFocusReason);
     if (imageCopyPending)
         imageCreator->cancel();
@@ -83,7 +93,7 @@ void QeltViewFrame::CopyMathmlWord()
 void QeltViewFrame::CopyRenderedImage()
 {
     ocrRow = 2;
-    StoreRowMemory();
+    StoreRowMemory(0);
     ui.but_webcopyimage->setFocus(Qt::MouseFocusReason);
     HideCopiedLabels();
     imageOpenPending = false;
@@ -181,7 +191,7 @@ void QeltViewFrame::CopyOriginalImage()
     if (image.isNull())
         return;
     originalRow = 0;
-    StoreRowMemory();
+    StoreRowMemory(2);
     ui.but_origincopypng->setFocus(Qt::MouseFocusReason);
     HideCopiedLabels();
     if (imageCopyPending)

@@ -1,7 +1,6 @@
 // Keyboard navigation: selecting (and so copying) an entry of a tab, walking the rows and tabs with the
 // arrow keys, Enter to edit, and the clicks and window events the page watches.
 
-#include "core/userState.h"
 #include "view/bridge/ImageCreator.h"
 #include "view/page/QeltViewFrame.h"
 #include "view/page/viewGeometry.h"
@@ -60,7 +59,7 @@ void QeltViewFrame::SelectFormat(int list, int index, int direction)
             lastCopiedSource = 0;
         } else if (index == 2) {
             ocrRow = 2;
-            StoreRowMemory();
+            StoreRowMemory(0);
             ui.but_webcopyimage->setFocus(Qt::OtherFocusReason);
             HideCopiedLabels();
             imageOpenPending = false;
@@ -99,7 +98,7 @@ void QeltViewFrame::SelectFormat(int list, int index, int direction)
         return;
     }
 
-    StoreRowMemory();
+    StoreRowMemory(list);
     if (!row->lineEdit->hasFocus())
         row->lineEdit->setFocus(Qt::OtherFocusReason);
     if (isAction(*row))
@@ -110,18 +109,18 @@ void QeltViewFrame::SelectFormat(int list, int index, int direction)
     ShowCopied(row->copiedLabel);
 }
 
+// The keys move from the selection shown, which is the remembered entry unless the shown Qelt lacks it.
 void QeltViewFrame::OnNextRowKey()
 {
     const QString tab = CurrentTabTitle();
-    const utils::ROW_MEMORY memory = utils::rowMemory();
     if (tab == kOcr) {
-        const int row = memory.ocrRow;
+        const int row = ocrRow;
         if (row == ocrIndexCount - 1)
             GoToNextTab();
         else
             SelectFormat(0, viewGeometry::wrap(row + 1, ocrIndexCount), +1);
     } else if (tab == kData) {
-        const int row = memory.dataRow;
+        const int row = dataRow;
         const int count = dataRows.size();
         if (count == 0 || row == count - 1) {
             GoToNextTab();
@@ -131,7 +130,7 @@ void QeltViewFrame::OnNextRowKey()
         ScrollDataTo(next);
         SelectFormat(1, next, +1);
     } else if (tab == kOriginal) {
-        const int row = memory.originalRow;
+        const int row = originalRow;
         if (originalRowCount < 0)
             return;
         if (row == originalRowCount)
@@ -146,9 +145,8 @@ void QeltViewFrame::OnNextRowKey()
 void QeltViewFrame::OnPrevRowKey()
 {
     const QString tab = CurrentTabTitle();
-    const utils::ROW_MEMORY memory = utils::rowMemory();
     if (tab == kOcr) {
-        const int row = memory.ocrRow;
+        const int row = ocrRow;
         const bool noTsv = !offered(ui.but_copy_tsv);
         const bool noCsv = !offered(ui.but_export_csv);
         const bool noWord = !offered(ui.but_copy_mathml_word);
@@ -159,7 +157,7 @@ void QeltViewFrame::OnPrevRowKey()
         else
             SelectFormat(0, viewGeometry::wrap(row - 1, ocrIndexCount), -1);
     } else if (tab == kData) {
-        const int row = memory.dataRow;
+        const int row = dataRow;
         const int count = dataRows.size();
         if (row == 0 || count == 0) {
             GoToPrevTab();
@@ -168,7 +166,7 @@ void QeltViewFrame::OnPrevRowKey()
         ScrollDataTo(row - 1);
         SelectFormat(1, row - 1, +1);
     } else if (tab == kOriginal) {
-        const int row = memory.originalRow;
+        const int row = originalRow;
         if (row == 0) {
             GoToPrevTab();
             return;

@@ -329,6 +329,7 @@ void QeltViewFrame::OnNonLatexFormats(QJsonObject obj)
         }
         UpdateTabBarSpacers();
         formatsHandled = true;
+        CheckResultSettled();
         return;
     }
     ui.but_copy_tsv->setVisible(!pageFormats.tsv.isEmpty() && utils::isFormatShown(QStringLiteral("tsv")));
@@ -339,4 +340,5 @@ void QeltViewFrame::OnNonLatexFormats(QJsonObject obj)
         BuildOcrFormatRows();
     BuildDataFormatRows();
     formatsHandled = true;
+    CheckResultSettled();
 }

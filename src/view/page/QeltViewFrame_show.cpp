@@ -17,6 +17,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpacerItem>
@@ -174,8 +175,10 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
                   : tab == kSolver ? &solverSized
                                    : nullptr;
     if (sized) {
-        if (*sized)
+        if (*sized) {
+            CheckResultSettled();
             return;
+        }
         *sized = true;
     }
     const ZorvaneQeltConstPtr shown = ShownInController();
@@ -188,8 +191,8 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
         oldSize = ui.data_result_view->size();
 
     QLabel* label = tab == kOcr ? ui.lb_originOCR : tab == kData ? ui.lb_origindata : nullptr;
-    const viewGeometry::ContentSizing sizing =
-        viewGeometry::contentSizing(info, utils::screenGeometry(this).width(), WebViewWrapper::defaultFontSize());
+    const viewGeometry::ContentSizing sizing = viewGeometry::contentSizing(
+        info, utils::screenGeometry(this).width(), WebViewWrapper::defaultFontSize());
     contentSize = sizing.size;
     // The view itself holds the content whole, as far as the window can grow; the window follows below.
     if (QWidget* shownView = tab == kOcr ? ui.web : tab == kData ? ui.data_result_view : nullptr)
@@ -233,6 +236,7 @@ void QeltViewFrame::OnWebviewApplied(WebViewWrapper* view, ContentInfo info)
 
     if (pendingQelt)
         PresentQelt(std::exchange(pendingQelt, nullptr), std::exchange(pendingCopies, false));
+    CheckResultSettled();
 }
 
 void QeltViewFrame::HoldResultView(QWidget* view, int height)
@@ -457,13 +461,18 @@ void QeltViewFrame::SelectRememberedRow(int list)
 void QeltViewFrame::SelectRememberedEntry(int list, int index)
 {
     if (copyRemembered) {
+        // What the shown Qelt offers in place of a remembered entry it lacks (a table has no MS Word
+        // copy) is copied, and stays this Qelt's alone: the next formula copies MS Word again.
+        const QScopedValueRollback<bool> byThePage(selectingRemembered, true);
         SelectFormat(list, index, +1);
         return;
     }
     const QList<ResultRow>& rows = list == 0 ? ocrRows : list == 1 ? dataRows : originalRows;
     const int row = index - (list == 0 ? 3 : list == 2 ? 1 : 0);
-    if (row >= 0 && row < rows.size())
-        rows.at(row).lineEdit->setFocus(Qt::OtherFocusReason);
+    if (row < 0 || row >= rows.size())
+        return;
+    rows.at(row).lineEdit->setFocus(Qt::OtherFocusReason);
+    (list == 0 ? ocrRow : list == 1 ? dataRow : originalRow) = index;
 }
 
 void QeltViewFrame::SelectRememberedRowOfCurrentTab()

@@ -141,6 +141,6 @@ private:
     QPointer<QeltViewFrame> viewFrame;
     QeltEditFrame* editFrame = nullptr;
     std::unique_ptr<WindowSizer> sizer;
-    // The window waits for the result view's page before it comes up with a Qelt.
+    // A hidden window waits for the Qelt it is to show to arrive on the view page before it comes up.
     bool popUpPending = false;
 };

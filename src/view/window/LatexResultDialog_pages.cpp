@@ -44,9 +44,10 @@ void LatexResultDialog::ShowQeltView(ZorvaneQeltPtr qelt)
     collapseEditPanes();
     switchTo(ViewPage);
     const bool popsUp = kKeyPopupConfidenceWindow.get();
-    if (popsUp && isHidden() && viewFrame && viewFrame->IsResultViewLoading()) {
-        // Right after the start the result view's page may still be loading. The window waits for it: its
-        // first show would hold that load up, and it comes up with the Qelt's text already on its way.
+    if (popsUp && isHidden() && viewFrame) {
+        // A hidden window comes up once, at the size the result asks for and with the result in it, rather
+        // than at its old size first. Right after the start that includes the result view's page load,
+        // which a show would hold up.
         viewFrame->ShowQelt(qelt);
         if (std::exchange(popUpPending, true))
             return;
