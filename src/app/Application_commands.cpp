@@ -293,6 +293,7 @@ void Application::ShowLoginDialog()
 void Application::OnLoggedIn(QString email, QString token)
 {
     m_signIn.signIn(email, token);
+    m_usage->signedIn();
     APIHandler::GetImproveOCRSetting();
     if (m_mainWindow)
         m_mainWindow->GetUserSettings();
