@@ -309,7 +309,12 @@ void Application::OnLoggedIn(QString email, QString token)
 
 void Application::LogOut()
 {
-    m_signIn.signOut();
+    signOut(false);
+}
+
+void Application::signOut(bool tokenRefused)
+{
+    m_signIn.signOut(tokenRefused);
     // Nothing of this account's uploads reaches the next one.
     m_recognition->cancelPending();
     if (m_mainWindow) {
