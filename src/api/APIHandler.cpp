@@ -420,6 +420,26 @@ void APIHandler::flushLogsNow()
     handler->_flush_logs(true);
 }
 
+void APIHandler::endSignIn(bool tokenRefused)
+{
+    APIHandler* handler = instance();
+    const QString current = storedToken();
+    QJsonArray logs;
+    QString token;
+    {
+        QMutexLocker lock(&handler->m_pendingLogsMutex);
+        if (handler->m_pendingLogsToken.isEmpty() || handler->m_pendingLogsToken == current)
+            return;
+        logs = handler->m_pendingLogs.value(QStringLiteral("logs")).toArray();
+        token = handler->m_pendingLogsToken;
+        handler->m_pendingLogs.insert(QStringLiteral("logs"), QJsonArray());
+        handler->m_pendingLogsToken = current;
+    }
+    handler->m_refusedToken = tokenRefused ? token : QString();
+    if (!logs.isEmpty())
+        handler->postBatch(QJsonObject{{QStringLiteral("logs"), logs}}, token, false);
+}
+
 void APIHandler::_send_log(const QJsonObject& log)
 {
     const QString token = storedToken();
@@ -477,6 +497,13 @@ void APIHandler::_flush_logs(bool useLocalEventLoop)
 
 void APIHandler::postBatch(const QJsonObject& batch, const QString& token, bool useLocalEventLoop)
 {
+    // A worker's record may hand over the batch of a refused sign-in after it ended: it goes nowhere,
+    // unless the same token has signed in again since.
+    if (!token.isEmpty() && token == m_refusedToken && token != storedToken()) {
+        qInfo().noquote() << "[APIHandler] Dropped" << batch.value(QStringLiteral("logs")).toArray().size()
+                          << "diagnostic records queued under a refused token";
+        return;
+    }
     // Records queued while nobody was signed in go out with whoever signs in next.
     const QString sendToken = token.isEmpty() ? storedToken() : token;
     sendJson(sendToken, kLogsPath, QStringLiteral("POST"), batch, {}, {}, useLocalEventLoop);

@@ -61,6 +61,10 @@ public:
     static void event(QString name, QJsonObject data);
     static void createQeltEvent(const CreateQeltTiming& timing);
     static void flushLogsNow();
+    // Once the stored account has changed (a sign-out, or another sign-in): the records queued under the
+    // sign-in that ended leave now with its token, or, when the service has refused that token, never.
+    // Records queued while nobody was signed in stay for the next sign-in. GUI thread.
+    static void endSignIn(bool tokenRefused);
 
     // Pure readers of received data, shared by the reply handlers.
     static ReplyOutcome interpretJsonReply(const QByteArray& body);
@@ -100,4 +104,6 @@ private:
     QMutex m_pendingLogsMutex;
     QTimer* m_flushTimer = nullptr;
     QString m_pendingLogsToken;
+    // The last token the service refused; a batch queued under it goes nowhere. GUI thread only.
+    QString m_refusedToken;
 };

@@ -68,6 +68,9 @@ public:
     QDebug logInfo() const;
     QDebug logWarning() const;
 
+    // The bearer token it was made with.
+    const QString& token() const { return m_token; }
+
 signals:
     void finished(ZorvaneAPI::ResultPtr result);
 
@@ -80,7 +83,6 @@ protected:
     using PayloadReader = std::function<void(const QJsonObject& object, const QByteArray& body)>;
 
     QNetworkAccessManager* networkAccessManager() const { return m_manager; }
-    const QString& token() const { return m_token; }
 
     // The API base URL followed by path, with the User-Agent, the transfer's time limit and, unless told
     // otherwise, the "Authorization" header.

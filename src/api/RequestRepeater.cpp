@@ -1,10 +1,12 @@
 #include "api/RequestRepeater.h"
 
+#include "api/Provider.h"
 #include "api/Request.h"
 
 #include <QLoggingCategory>
 
 #include <stdexcept>
+#include <utility>
 
 namespace ZorvaneAPI {
 
@@ -43,7 +45,18 @@ RequestRepeater::RequestRepeater(Request* request, Executor executor)
 
     m_timer.setSingleShot(true);
     m_timer.setInterval(kDelayMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] { m_executor(m_request); });
+    connect(&m_timer, &QTimer::timeout, this, &RequestRepeater::attempt);
+}
+
+void RequestRepeater::attempt()
+{
+    if (m_request->token() != Provider::instance().token()) {
+        logInfo() << "The account has changed: no further attempt";
+        m_attempt = -1;
+        emit finished(std::exchange(m_lastResult, nullptr));
+        return;
+    }
+    m_executor(m_request);
 }
 
 bool RequestRepeater::exec(bool withDelay)
@@ -51,10 +64,11 @@ bool RequestRepeater::exec(bool withDelay)
     if (m_attempt != -1)
         return false;
     m_attempt = 0;
+    m_lastResult = nullptr;
     if (withDelay)
         m_timer.start();
     else
-        m_executor(m_request);
+        attempt();
     return true;
 }
 
@@ -76,6 +90,7 @@ QDebug RequestRepeater::logInfo() const
 void RequestRepeater::resultHandler(ZorvaneAPI::ResultPtr result)
 {
     const QString failure = result ? failureText(*result) : QStringLiteral("Unknown error");
+    m_lastResult = result;
     if (!failure.isEmpty()) {
         logWarning().noquote() << QStringLiteral("Attempt %1/%2 failed:").arg(m_attempt + 1).arg(kMaxAttempts)
                                << failure;
@@ -86,6 +101,7 @@ void RequestRepeater::resultHandler(ZorvaneAPI::ResultPtr result)
         }
     }
     m_attempt = -1;
+    m_lastResult = nullptr;
     emit finished(result);
 }
 

@@ -13,8 +13,10 @@ namespace ZorvaneAPI {
 class Request;
 
 // Runs one request again until its result is free of errors and complete: at most kMaxAttempts calls
-// of the executor, kDelayMs apart, then one finished with the last result. The repeater owns the
-// request; the receiver of finished disposes of the repeater with deleteLater.
+// of the executor, kDelayMs apart, then one finished with the last result. Once the Provider holds
+// another token than the request's (a sign-out, another account), no attempt is made any more: the series
+// ends with the last result, or a null one before the first. The repeater owns the request; the receiver
+// of finished disposes of the repeater with deleteLater.
 class RequestRepeater : public QObject
 {
     Q_OBJECT
@@ -48,9 +50,12 @@ private slots:
     void resultHandler(ZorvaneAPI::ResultPtr result);
 
 private:
+    void attempt();
+
     Request* m_request;
     Executor m_executor;
     int m_attempt = -1; // -1 while no series runs
+    ResultPtr m_lastResult;
     QTimer m_timer;
 };
 

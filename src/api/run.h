@@ -20,8 +20,9 @@ namespace ZorvaneAPI {
 //                     [this](const std::shared_ptr<QeltResult>& result) { show(result); })
 //         ->exec(id);
 //
-// A result of another type than ResultType (a programming error) reaches handler as a ResultType
-// with a network error, so that the handler need not test for null.
+// A result of another type than ResultType (a programming error), or none (a repeater whose account went
+// before its first attempt), reaches handler as a ResultType with a network error, so that the handler
+// need not test for null.
 template <typename ResultType, typename RequestType, typename Handler>
 RequestType* run(RequestType* request, QObject* context, Handler handler)
 {
@@ -31,8 +32,9 @@ RequestType* run(RequestType* request, QObject* context, Handler handler)
                      [request, handler = std::move(handler)](const ResultPtr& result) {
                          auto typed = std::dynamic_pointer_cast<ResultType>(result);
                          if (!typed) {
-                             qWarning() << "[ZorvaneAPI::run] Unexpected result type from"
-                                        << request->metaObject()->className();
+                             if (result)
+                                 qWarning() << "[ZorvaneAPI::run] Unexpected result type from"
+                                            << request->metaObject()->className();
                              typed = std::make_shared<ResultType>();
                              typed->networkError.code = QNetworkReply::UnknownContentError;
                              typed->networkError.message = http::genericFailureText();

@@ -285,7 +285,7 @@ void Application::Init()
         // Both may be refused one after the other; the second finds the user signed out already.
         connect(controller, &QeltsController::receivedForbidden, this, [this] {
             if (IsLoggedIn())
-                LogOut();
+                signOut(true);
         });
         connect(controller, &QeltsController::failedToRemoveAllQelts, this,
                 [this] { ShowErrorMessage(tr("Failed to delete all Qelts.  Try again later.")); });

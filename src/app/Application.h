@@ -162,6 +162,8 @@ private:
     void connectSettings(SettingsDialog* dialog);
     void markActivity();
     void quitFromMenu();
+    // LogOut, or the service refused the token: then nothing more goes out with it.
+    void signOut(bool tokenRefused);
 
     ScreenShooter m_screenShooter;
     QPointer<LatexResultDialog> m_mainWindow;

@@ -294,6 +294,7 @@ void Application::ShowLoginDialog()
 void Application::OnLoggedIn(QString email, QString token)
 {
     m_signIn.signIn(email, token);
+    m_usage->signedIn();
     APIHandler::GetImproveOCRSetting();
     if (m_mainWindow)
         m_mainWindow->GetUserSettings();
@@ -309,7 +310,12 @@ void Application::OnLoggedIn(QString email, QString token)
 
 void Application::LogOut()
 {
-    m_signIn.signOut();
+    signOut(false);
+}
+
+void Application::signOut(bool tokenRefused)
+{
+    m_signIn.signOut(tokenRefused);
     // Nothing of this account's uploads reaches the next one, nor brings its window back.
     m_recognition->cancelPending();
     m_windowHiddenForCapture = false;

@@ -41,16 +41,20 @@ void SignInState::signIn(const QString& email, const QString& token)
 {
     m_email = email;
     ZorvaneAPI::Provider::instance().setAccount(email, token);
+    // Straight after another account, that one's diagnostic lines leave with its own token.
+    APIHandler::endSignIn(false);
     utils::setCrashReporterUser();
     m_library.setUser(m_email, token);
     m_searchResults.setUser(m_email, token);
 }
 
-void SignInState::signOut()
+void SignInState::signOut(bool tokenRefused)
 {
     APIHandler::event(QStringLiteral("logout"));
     m_email.clear();
     ZorvaneAPI::Provider::instance().setAccount(QString(), QString());
+    // Nothing carries the token after this moment, not even at the program's end.
+    APIHandler::endSignIn(tokenRefused);
     kKeyUserName.remove();
     utils::setCrashReporterUser();
     m_library.setUser(QString(), QString());

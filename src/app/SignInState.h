@@ -21,8 +21,10 @@ public:
     void startControllers();
     // A sign-in: the pair is stored, the crash reporter learns the user, the controllers start.
     void signIn(const QString& email, const QString& token);
-    // A sign-out: the pair and the user name are removed, the controllers drop the user's Qelts.
-    void signOut();
+    // A sign-out: the pair and the user name are removed, the controllers drop the user's Qelts. The
+    // session's diagnostic lines leave now, with its token; tokenRefused: the service refused it, they
+    // are dropped.
+    void signOut(bool tokenRefused = false);
 
 private:
     QeltsController& m_library;

@@ -260,13 +260,33 @@ private slots:
         QVERIFY(result && result->qelt && !result->isCompleted());
         QCOMPARE(m_service->requestCount(), 5);
 
-        // Idle again: a new series may start, and its request kept the token it was made with.
-        Provider::instance().setToken(QStringLiteral("later"));
+        // Idle again: a new series may start, with the token its request was made with...
         m_service->on("GET", "/v1/qelts/q1", qelt("completed"));
         QVERIFY(series->exec(false));
         QVERIFY(spy.wait(zq::test::kWaitMs));
         QCOMPARE(m_executions, 6);
         QCOMPARE(m_service->requests().last().header("authorization"), QByteArray("Bearer t0k"));
+        // ...while the Provider holds it: after a sign-out the series ends at once, and sends nothing.
+        Provider::instance().setToken(QString());
+        QVERIFY(series->exec(false));
+        QCOMPARE(spy.count(), 3);
+        QCOMPARE(spy.last().first().value<ResultPtr>(), ResultPtr());
+        QCOMPARE(m_service->requestCount(), 6);
+    }
+
+    void repeaterSendsNothingAfterTheSignOut()
+    {
+        m_service->on("GET", "/v1/qelts/q1", qelt("pending"));
+        // The user signs out while the first attempt is on its way.
+        connect(m_service.get(), &zq::test::FakeService::received, this,
+                [] { Provider::instance().setToken(QString()); });
+        expectAttemptWarning(1, "Recognition is not completed$");
+        const auto series = repeater();
+        QSignalSpy spy(series.get(), &RequestRepeater::finished);
+        QVERIFY(series->exec(false));
+        const auto result = zq::test::takeResult<QeltResult>(spy);
+        QVERIFY(result && result->qelt && !result->isCompleted());
+        QCOMPARE(m_service->requestCount(), 1);
     }
 };
 

@@ -296,6 +296,61 @@ private slots:
         QVERIFY(!QFileInfo::exists(SingleInstance::userServerPath()));
     }
 
+    // From the moment of a sign-out to the program's end the old token goes out once at most: with the
+    // diagnostic lines of the session that ends, at that moment, unless the service has refused it. A usage
+    // event refused with it goes again with the next sign-in.
+    void oldTokenStaysBehindAfterTheSignOut_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QStringList>("withOldToken"); // from the sign-out on
+        QTest::newRow("tray entry") << QByteArray("logout") << QStringList{"POST /v1/logs logout"};
+        QTest::newRow("refused token") << QByteArray("sync") << QStringList{"GET /v1/qelts"};
+    }
+    void oldTokenStaysBehindAfterTheSignOut()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(QStringList, withOldToken);
+        m_account->add("q1");
+        m_service->enqueue("POST", "/v1/events", Reply::text(401));
+        m_service->on("POST", "/v1/events", Reply::json(QJsonObject()));
+        utils::setAuthInfo(kUser, QStringLiteral("old-token"));
+        Child child(m_service->baseUrl(), {});
+        QTRY_VERIFY(child.said("qelts 1"));
+        // What the start sends has arrived ("install" refused), and its last diagnostic line, the update
+        // check's, is queued.
+        QTRY_VERIFY(!m_service->requestsTo("/v1/user/settings").isEmpty() &&
+                    !m_service->requestsTo("/v1/events").isEmpty() &&
+                    !m_service->requestsTo("/lin_app/version.json").isEmpty());
+        const int moment = m_service->requestCount();
+        const auto sentWith = [this, moment](const QByteArray& token) {
+            QStringList sent;
+            for (const RecordedRequest& request : m_service->requests().mid(moment)) {
+                if (request.header("authorization") != "Bearer " + token)
+                    continue;
+                // With the last diagnostic record's event, or the usage event's name.
+                const QJsonObject body = request.json();
+                QString detail = body.value("name").toString();
+                if (const QJsonArray logs = body.value("logs").toArray(); !logs.isEmpty())
+                    detail = logs.last().toObject().value("event").toString();
+                sent << request.method + ' ' + request.path + (detail.isEmpty() ? "" : " " + detail);
+            }
+            return sent;
+        };
+        if (command == "sync")
+            m_account->failNext(AccountCall::List, 1, 401);
+        child.output.clear();
+        child.tell(command);
+        QTRY_VERIFY(child.said("qelts 0"));
+        QTRY_COMPARE(sentWith("old-token"), withOldToken);
+
+        child.tell("signin " + kUser.toLatin1() + " new-token");
+        QTRY_VERIFY(sentWith("new-token").contains("POST /v1/events install"));
+        child.tell("exit 0");
+        QTRY_COMPARE(child.process.state(), QProcess::NotRunning);
+        QCOMPARE(child.process.exitCode(), 0);
+        QCOMPARE(sentWith("old-token"), withOldToken);
+    }
+
     void damagedSettingsAreSetAsideBeforeAnythingReadsThem_data()
     {
         QTest::addColumn<QByteArray>("damage"); // after a sign-in; null: a folder in the file's place

@@ -4,11 +4,14 @@
 #include "api/Provider.h"
 #include "core/identity.h"
 #include "core/settings.h"
+#include "core/userState.h"
 
 #include <QDebug>
 #include <QPointer>
 #include <QSysInfo>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -65,9 +68,9 @@ void UsageReporter::SendEventData(const QJsonObject& body)
             if (self)
                 self->OnEventSent();
         },
-        [self, body](const QJsonObject& failure) {
+        [self, body, token = utils::authInfo().second](const QJsonObject& failure) {
             if (self)
-                self->OnEventError(failure, body);
+                self->OnEventError(failure, body, token);
         });
 }
 
@@ -78,16 +81,30 @@ void UsageReporter::OnEventSent()
         --m_pendingEvents;
 }
 
+bool UsageReporter::isRefusedSignIn(const QJsonObject& failure)
+{
+    const int status = failure.value(QStringLiteral("http_status")).toInt();
+    return status == 401 || status == 403;
+}
+
 bool UsageReporter::isRefusedForGood(const QJsonObject& failure)
 {
     const int status = failure.value(QStringLiteral("http_status")).toInt();
     // A timed-out request (408) and a rate limit (429) pass; the service's other 4xx say the same to the
     // same body every time.
-    return status >= 400 && status <= 499 && status != 408 && status != 429;
+    return status >= 400 && status <= 499 && status != 408 && status != 429 && !isRefusedSignIn(failure);
 }
 
-void UsageReporter::OnEventError(const QJsonObject& failure, const QJsonObject& body)
+void UsageReporter::OnEventError(const QJsonObject& failure, const QJsonObject& body, const QString& token)
 {
+    // Sending it again with the same token would only be refused again.
+    if (isRefusedSignIn(failure) && utils::authInfo().second == token) {
+        logWarning() << "Event" << body.value(QStringLiteral("name")).toString()
+                     << "refused with this sign-in, kept for the next one: HTTP"
+                     << failure.value(QStringLiteral("http_status")).toInt();
+        m_awaitingSignIn.append(body);
+        return;
+    }
     if (isRefusedForGood(failure)) {
         logWarning() << "Event" << body.value(QStringLiteral("name")).toString()
                      << "refused by the service, not sent again: HTTP"
@@ -98,6 +115,13 @@ void UsageReporter::OnEventError(const QJsonObject& failure, const QJsonObject& 
     }
     // Before sign-in and while offline alike: the event waits for a send that goes through.
     QTimer::singleShot(m_eventResendMs, this, [this, body] { SendEventData(body); });
+}
+
+void UsageReporter::signedIn()
+{
+    const QList<QJsonObject> events = std::exchange(m_awaitingSignIn, {});
+    for (const QJsonObject& body : events)
+        SendEventData(body);
 }
 
 void UsageReporter::SendFeedback(const QString& text, const QString& /*email*/)

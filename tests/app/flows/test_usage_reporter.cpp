@@ -84,6 +84,11 @@ private slots:
             << "" << true;
         QTest::newRow("refused for good") << "" << QList<Reply>{Reply::text(503), Reply::text(400)} << ""
                                           << "" << false;
+        // These refuse the sign-in, not the event: it waits for the next one.
+        QTest::newRow("token refused") << "refused sign-in" << QList<Reply>{Reply::text(401)} << ""
+                                       << "" << true;
+        QTest::newRow("account forbidden") << "refused sign-in" << QList<Reply>{Reply::text(403)} << ""
+                                           << "" << true;
     }
 
     void eventIsSentAgainUntilAcceptedOrRefusedForGood()
@@ -107,7 +112,12 @@ private slots:
         else
             m_reporter->SendEvent(QStringLiteral("install"), given);
         QCOMPARE(m_service->requestCount(), 0);
+        if (hindrance == "refused sign-in") {
+            QTRY_COMPARE(m_reporter->eventsAwaitingSignIn(), 1);
+            QCOMPARE(m_service->requestCount(), 1); // not sent again with the same token
+        }
         utils::setAuthInfo(QStringLiteral("a@example.org"), QStringLiteral("t0k"));
+        m_reporter->signedIn();
         APIHandler::overrideNetworkAvailabilityForTesting(true);
         QTRY_COMPARE(m_reporter->pendingEvents(), 0);
         QCOMPARE(sent("/v1/events", "install").size(), refusals.size() + (accepted ? 1 : 0));
