@@ -52,6 +52,7 @@ void ScreenShooter::closeDialogs()
 {
     // Taken first: each close queues another closeDialogs, which must find nothing left.
     const auto open = std::exchange(m_dialogs, {});
+    m_undrawnOverlays = 0;
     for (const auto& dialog : open) {
         if (!dialog)
             continue;
@@ -94,9 +95,11 @@ void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
         ++m_liveOverlays;
         connect(dialog, &QObject::destroyed, this, &ScreenShooter::onOverlayDestroyed);
         connect(dialog, &ScreenShooterDialog::screenshotReady, this, &ScreenShooter::screenshotReady);
+        connect(dialog, &ScreenShooterDialog::drawn, this, &ScreenShooter::onOverlayDrawn);
         dialog->showOnItsScreen();
         dialog->raise();
         m_dialogs.append(dialog);
+        ++m_undrawnOverlays;
     }
 
     for (const auto& a : qAsConst(m_dialogs)) {
@@ -119,4 +122,10 @@ void ScreenShooter::onOverlayDestroyed()
     // overlay's window is gone too, they go back to the system.
     if (--m_liveOverlays == 0)
         QTimer::singleShot(0, this, [] { utils::releaseFreedMemory(); });
+}
+
+void ScreenShooter::onOverlayDrawn()
+{
+    if (m_undrawnOverlays > 0 && --m_undrawnOverlays == 0)
+        emit overlaysDrawn();
 }

@@ -29,6 +29,8 @@ public:
 signals:
     // One per overlay on a release, one on a key; null means nothing was captured.
     void screenshotReady(QPixmap pixmap);
+    // Every overlay of the capture has drawn its picture once: the frozen screens are on show.
+    void overlaysDrawn();
 
 public slots:
     void makeScreenshot();
@@ -41,9 +43,11 @@ private:
     void onScreensGrabbed(const QList<Screenshot>& screenshots);
     void onGrabFailed();
     void onOverlayDestroyed();
+    void onOverlayDrawn();
 
     ScreenGrabber* m_grabber = nullptr;
     QList<QPointer<ScreenShooterDialog>> m_dialogs;
-    int m_liveOverlays = 0; // made and not yet destroyed, closed or not
+    int m_liveOverlays = 0;    // made and not yet destroyed, closed or not
+    int m_undrawnOverlays = 0; // of the capture on show
     bool m_grabbing = false;
 };

@@ -30,12 +30,14 @@ class TestScreenShooter : public QObject
 
     std::unique_ptr<ScreenShooter> shooter;
     std::unique_ptr<QSignalSpy> ready;
+    std::unique_ptr<QSignalSpy> drawn;
 
     // Opens the overlays for the grabber's pictures and waits until the X server shows all of them.
     bool open(ScreenGrabber* grabber, int overlays)
     {
         shooter = std::make_unique<ScreenShooter>(grabber, nullptr);
         ready = std::make_unique<QSignalSpy>(shooter.get(), &ScreenShooter::screenshotReady);
+        drawn = std::make_unique<QSignalSpy>(shooter.get(), &ScreenShooter::overlaysDrawn);
         shooter->makeScreenshot();
         return QTest::qWaitFor([&] { return overlaysExposed(*shooter, overlays); }, zq::test::kWaitMs);
     }
@@ -45,6 +47,7 @@ class TestScreenShooter : public QObject
 private slots:
     void cleanup()
     {
+        drawn.reset();
         ready.reset();
         shooter.reset();
     }
@@ -102,6 +105,8 @@ private slots:
         QVERIFY(open(new GivenPictures({pictureOf({0, 0, 200, 200}), pictureOf({200, 0, 200, 200}),
                                         pictureOf({0, 200, screen.width(), screen.height() - 200})}),
                      3));
+        // Once all three have drawn their pictures, the freeze is on show.
+        QTRY_COMPARE(drawn->count(), 1);
         // Moved or resized, as a window manager might, an overlay returns to its screen.
         overlay(0)->move(5, 5);
         overlay(0)->resize(50, 50);
