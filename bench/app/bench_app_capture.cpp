@@ -4,9 +4,10 @@
 // own, in the same run; the first capture after the start against the later ones, each after a user's
 // pause, on an X server warmed as a running desktop's is; and the resident memory once the first capture's
 // Qelt is shown (the result view's page loaded) and after each of five more captures dragged with the mouse
-// and uploaded, against the goal of ending within 20 MB of that. Measured on this display (4K under
-// scripts/bench), then on a two-monitor 4K Xorg desktop of its own. A modal box, which nobody would answer,
-// ends the run with an error.
+// and uploaded, while the program holds their pictures' memory for the next capture and once it has
+// handed that back, against the goal of ending within 20 MB of the first. Measured on this display (4K
+// under scripts/bench), then on a two-monitor 4K Xorg desktop of its own. A modal box, which nobody would
+// answer, ends the run with an error.
 //
 // Usage: bench_app_capture [--dual]
 
@@ -14,6 +15,7 @@
 #include "app/startup.h"
 #include "capture/ScreenShooterDialog.h"
 #include "captureRoad.h"
+#include "core/MemoryHold.h"
 #include "support/DummyXorg.h"
 #include "support/FakeAccount.h"
 #include "support/TestEnvironment.h"
@@ -177,8 +179,17 @@ int measure(int argc, char* argv[], const char* title)
         return 1;
 
     // Memory: "before" is the application with the first capture's Qelt shown: the result view's page,
-    // which loads as the first capture begins, is part of it.
-    waitFor([] { return false; }, 1000);
+    // which loads once the first capture's overlays are drawn, is part of it. The pictures that a capture
+    // frees are held for the next one for a while: measured while held, and once handed back (sooner than
+    // the program would, as it does once no capture follows).
+    MemoryHold& hold = shooter.memoryHold();
+    const auto handBack = [&] {
+        hold.setReleaseDelay(0);
+        waitFor([&] { return !hold.isHolding(); });
+        hold.setReleaseDelay(MemoryHold::kReleaseDelayMs);
+        waitFor([] { return false; }, 1000);
+    };
+    handBack();
     const double before = residentMb();
     const double beforeData = residentMb("RssAnon:");
     QVector<double> after, afterData;
@@ -188,6 +199,9 @@ int measure(int argc, char* argv[], const char* title)
         after.append(residentMb());
         afterData.append(residentMb("RssAnon:"));
     }
+    handBack();
+    const double released = residentMb();
+    const double releasedData = residentMb("RssAnon:");
 
     // The rest starts with no window of ours on the screen.
     app.mainWindow()->hide();
@@ -220,11 +234,12 @@ int measure(int argc, char* argv[], const char* title)
     std::printf("-- %s: screens %s\n", title, qPrintable(describeScreens()));
     std::printf("resident with the first Qelt shown: %8.1f MB, own data %8.1f MB\n", before, beforeData);
     for (int i = 0; i < after.size(); ++i)
-        std::printf("after capture %d:                    %8.1f MB (%+.1f), own data %8.1f MB (%+.1f)\n",
+        std::printf("after capture %d, held:              %8.1f MB (%+.1f), own data %8.1f MB (%+.1f)\n",
                     i + 1, after.at(i), after.at(i) - before, afterData.at(i), afterData.at(i) - beforeData);
+    std::printf("handed back after the captures:     %8.1f MB (%+.1f), own data %8.1f MB (%+.1f)\n", released,
+                released - before, releasedData, releasedData - beforeData);
     std::printf("growth after %d captures, own data: %8.1f MB (goal <= 20), ratio after / before %5.2f x\n",
-                kCaptures, afterData.last() - beforeData,
-                beforeData > 0 ? afterData.last() / beforeData : 0.0);
+                kCaptures, releasedData - beforeData, beforeData > 0 ? releasedData / beforeData : 0.0);
     const double hotkey = median(hotkeyTimes);
     const double bare = median(bareTimes);
     std::printf("bare grab of the screens shown in windows:    median %8.1f ms (middle half %s, %d runs)\n",

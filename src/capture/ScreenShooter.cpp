@@ -2,18 +2,39 @@
 
 #include "capture/ScreenGrabber.h"
 #include "capture/ScreenShooterDialog.h"
-#include "core/memory.h"
+#include "core/MemoryHold.h"
 
 #include <QDebug>
+#include <QGuiApplication>
 #include <QScreen>
-#include <QTimer>
 
 #include <algorithm>
 #include <stdexcept>
 
+namespace {
+
+// What a grab of every screen takes at once: each screen's picture, in device pixels of 32 bits, and the
+// buffer that X11 reads the largest into first; with room for the allocator's own bookkeeping.
+qint64 grabBytes()
+{
+    constexpr qint64 kRoom = 1024 * 1024;
+    qint64 total = 0;
+    qint64 largest = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QSize pixels = screen->geometry().size() * screen->devicePixelRatio();
+        const qint64 bytes = qint64(pixels.width()) * pixels.height() * 4 + kRoom;
+        total += bytes;
+        largest = std::max(largest, bytes);
+    }
+    return total + largest;
+}
+
+} // namespace
+
 ScreenShooter::ScreenShooter(QWidget* parent) : ScreenShooter(createScreenGrabber(nullptr), parent) {}
 
-ScreenShooter::ScreenShooter(ScreenGrabber* grabber, QWidget* parent) : QWidget(parent), m_grabber(grabber)
+ScreenShooter::ScreenShooter(ScreenGrabber* grabber, QWidget* parent)
+    : QWidget(parent), m_grabber(grabber), m_memory(new MemoryHold(this))
 {
     if (!grabber)
         throw std::runtime_error("[ScreenShooter] Screen grabber is null");
@@ -44,6 +65,7 @@ QList<ScreenShooterDialog*> ScreenShooter::overlays() const
 void ScreenShooter::makeScreenshot()
 {
     closeDialogs();
+    m_memory->hold(grabBytes());
     m_grabbing = true;
     m_grabber->grab();
 }
@@ -70,6 +92,8 @@ void ScreenShooter::keyPressEvent(QKeyEvent* event)
 void ScreenShooter::onGrabFailed()
 {
     m_grabbing = false;
+    if (m_liveOverlays == 0)
+        m_memory->letGo();
 }
 
 void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
@@ -81,6 +105,8 @@ void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
                                             [](const Screenshot& shot) { return shot.pixmap.isNull(); });
     if (nothingGrabbed) {
         qWarning() << "[ScreenShooter] No screen could be grabbed; the capture does not start";
+        if (m_liveOverlays == 0)
+            m_memory->letGo();
         return;
     }
 
@@ -118,10 +144,9 @@ void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
 void ScreenShooter::onOverlayDestroyed()
 {
     // The last overlay of a capture takes its screen pictures with it, tens of megabytes each on a 4K
-    // screen; the allocator would keep them, and every capture would leave the program larger. Once the
-    // overlay's window is gone too, they go back to the system.
-    if (--m_liveOverlays == 0)
-        QTimer::singleShot(0, this, [] { utils::releaseFreedMemory(); });
+    // screen: held for the next capture for a while, then handed back.
+    if (--m_liveOverlays == 0 && !m_grabbing)
+        m_memory->letGo();
 }
 
 void ScreenShooter::onOverlayDrawn()

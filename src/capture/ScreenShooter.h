@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class MemoryHold;
 class ScreenGrabber;
 class ScreenShooterDialog;
 
@@ -25,6 +26,8 @@ public:
     QList<ScreenShooterDialog*> overlays() const;
     // From makeScreenshot until the grab has failed or brought nothing, or the overlays have closed.
     bool isCapturing() const { return m_grabbing || !overlays().isEmpty(); }
+    // Keeps the memory of one capture's pictures for the next, from makeScreenshot on.
+    MemoryHold& memoryHold() const { return *m_memory; }
 
 signals:
     // One per overlay on a release, one on a key; null means nothing was captured.
@@ -46,6 +49,7 @@ private:
     void onOverlayDrawn();
 
     ScreenGrabber* m_grabber = nullptr;
+    MemoryHold* m_memory = nullptr;
     QList<QPointer<ScreenShooterDialog>> m_dialogs;
     int m_liveOverlays = 0;    // made and not yet destroyed, closed or not
     int m_undrawnOverlays = 0; // of the capture on show

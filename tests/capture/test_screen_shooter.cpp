@@ -1,5 +1,6 @@
 #include "capture/captureGeometry.h"
 #include "capturePatterns.h"
+#include "core/MemoryHold.h"
 
 Q_DECLARE_METATYPE(ScreenGrabberKind)
 
@@ -227,7 +228,8 @@ private slots:
     }
 
     // From the request until the grab fails or brings nothing, or until the overlays have gone: while it
-    // is under way the application starts no other capture, and once it is over it may.
+    // is under way the application starts no other capture, and once it is over it may. Its pictures'
+    // memory is held for the next capture from the request on, and handed back after the capture.
     void captureIsUnderWayUntilItsEnd_data()
     {
         QTest::addColumn<QString>("outcome");
@@ -246,15 +248,19 @@ private slots:
             new GivenPictures({Screenshot{QGuiApplication::primaryScreen(), picture, screenRect()}},
                               outcome == "failed"),
             nullptr);
+        shooter->memoryHold().setReleaseDelay(0);
         QVERIFY(!shooter->isCapturing());
+        QVERIFY(!shooter->memoryHold().isHolding());
         shooter->makeScreenshot();
         QVERIFY(shooter->isCapturing());
+        QVERIFY(shooter->memoryHold().isHolding());
         if (outcome == "overlays") {
             QTRY_VERIFY(overlaysExposed(*shooter, 1));
             QVERIFY(shooter->isCapturing());
             QTest::keyClick(overlay(), Qt::Key_Escape);
         }
         QTRY_VERIFY(!shooter->isCapturing());
+        QTRY_VERIFY(!shooter->memoryHold().isHolding());
     }
 
     void newCaptureReplacesTheOpenOne()
