@@ -69,6 +69,15 @@ Application::Application(int& argc, char** argv)
     m_usage = new UsageReporter(this);
     connect(&m_screenShooter, &ScreenShooter::screenshotReady, this, &Application::onScreenshotReady);
     connect(&m_screenShooter, &ScreenShooter::captureFailed, this, &Application::onCaptureEnded);
+    // Behind the freeze, not ahead of the grab: the result view's page then loads while the region is
+    // dragged and uploaded, and its start on this thread holds up neither the grab nor the overlays.
+    connect(
+        &m_screenShooter, &ScreenShooter::overlaysDrawn, this,
+        [this] {
+            if (m_mainWindow)
+                m_mainWindow->PrepareQeltView();
+        },
+        Qt::QueuedConnection);
 
     // The hotkey filter sees the raw events first, the navigation filter second.
     m_hotkeys = new Hotkeys(this);

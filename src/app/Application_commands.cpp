@@ -108,9 +108,6 @@ void Application::beginCapture(bool afterMenu)
         m_captureStarting = false;
         m_screenShooter.makeScreenshot();
     });
-    // Behind the grab: the view page's load then overlaps the drag and the upload, not the freeze.
-    if (m_mainWindow)
-        QTimer::singleShot(delay, Qt::PreciseTimer, m_mainWindow, &LatexResultDialog::PrepareQeltView);
 }
 
 void Application::UploadQelt()

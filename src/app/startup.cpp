@@ -54,6 +54,7 @@ QByteArray chromiumFlags(const QByteArray& userFlags)
 
 void prepareProcess()
 {
+    utils::useOneHeap();
     utils::returnLargeBlocksWhenFreed();
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", chromiumFlags(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")));

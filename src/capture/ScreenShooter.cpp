@@ -2,14 +2,35 @@
 
 #include "capture/ScreenGrabber.h"
 #include "capture/ScreenShooterDialog.h"
-#include "core/memory.h"
+#include "core/MemoryHold.h"
 
 #include <QDebug>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
 #include <stdexcept>
+
+namespace {
+
+// What a grab of every screen takes at once: each screen's picture, in device pixels of 32 bits, and the
+// buffer that X11 reads the largest into first; with room for the allocator's own bookkeeping.
+qint64 grabBytes()
+{
+    constexpr qint64 kRoom = 1024 * 1024;
+    qint64 total = 0;
+    qint64 largest = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QSize pixels = screen->geometry().size() * screen->devicePixelRatio();
+        const qint64 bytes = qint64(pixels.width()) * pixels.height() * 4 + kRoom;
+        total += bytes;
+        largest = std::max(largest, bytes);
+    }
+    return total + largest;
+}
+
+} // namespace
 
 ScreenShooter::ScreenShooter(QWidget* parent)
     : ScreenShooter([] { return createScreenGrabber(nullptr); }, parent)
@@ -17,7 +38,8 @@ ScreenShooter::ScreenShooter(QWidget* parent)
 }
 
 ScreenShooter::ScreenShooter(GrabberFactory grabbers, QWidget* parent)
-    : QWidget(parent), m_makeGrabber(std::move(grabbers)), m_grabLimit(new QTimer(this))
+    : QWidget(parent), m_makeGrabber(std::move(grabbers)), m_grabLimit(new QTimer(this)),
+      m_memory(new MemoryHold(this))
 {
     if (!m_makeGrabber)
         throw std::runtime_error("[ScreenShooter] Screen grabber factory is null");
@@ -64,6 +86,7 @@ QList<ScreenShooterDialog*> ScreenShooter::overlays() const
 void ScreenShooter::makeScreenshot()
 {
     closeDialogs();
+    m_memory->hold(grabBytes());
     m_grabbing = true;
     m_grabLimit->start();
     m_grabber->grab();
@@ -73,6 +96,7 @@ void ScreenShooter::closeDialogs()
 {
     // Taken first: each close queues another closeDialogs, which must find nothing left.
     const auto open = std::exchange(m_dialogs, {});
+    m_undrawnOverlays = 0;
     for (const auto& dialog : open) {
         if (!dialog)
             continue;
@@ -91,6 +115,8 @@ void ScreenShooter::onGrabFailed()
 {
     m_grabbing = false;
     m_grabLimit->stop();
+    if (m_liveOverlays == 0)
+        m_memory->letGo();
     emit captureFailed();
 }
 
@@ -116,6 +142,8 @@ void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
                                             [](const Screenshot& shot) { return shot.pixmap.isNull(); });
     if (nothingGrabbed) {
         qWarning() << "[ScreenShooter] No screen could be grabbed; the capture does not start";
+        if (m_liveOverlays == 0)
+            m_memory->letGo();
         emit captureFailed();
         return;
     }
@@ -131,9 +159,11 @@ void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
         ++m_liveOverlays;
         connect(dialog, &QObject::destroyed, this, &ScreenShooter::onOverlayDestroyed);
         connect(dialog, &ScreenShooterDialog::screenshotReady, this, &ScreenShooter::screenshotReady);
+        connect(dialog, &ScreenShooterDialog::drawn, this, &ScreenShooter::onOverlayDrawn);
         dialog->showOnItsScreen();
         dialog->raise();
         m_dialogs.append(dialog);
+        ++m_undrawnOverlays;
     }
 
     for (const auto& a : qAsConst(m_dialogs)) {
@@ -152,8 +182,13 @@ void ScreenShooter::onScreensGrabbed(const QList<Screenshot>& screenshots)
 void ScreenShooter::onOverlayDestroyed()
 {
     // The last overlay of a capture takes its screen pictures with it, tens of megabytes each on a 4K
-    // screen; the allocator would keep them, and every capture would leave the program larger. Once the
-    // overlay's window is gone too, they go back to the system.
-    if (--m_liveOverlays == 0)
-        QTimer::singleShot(0, this, [] { utils::releaseFreedMemory(); });
+    // screen: held for the next capture for a while, then handed back.
+    if (--m_liveOverlays == 0 && !m_grabbing)
+        m_memory->letGo();
+}
+
+void ScreenShooter::onOverlayDrawn()
+{
+    if (m_undrawnOverlays > 0 && --m_undrawnOverlays == 0)
+        emit overlaysDrawn();
 }

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class MemoryHold;
 class QTimer;
 class ScreenGrabber;
 class ScreenShooterDialog;
@@ -39,12 +40,16 @@ public:
     // From makeScreenshot until the grab has failed, brought nothing or run out of time, or the overlays
     // have closed.
     bool isCapturing() const { return m_grabbing || !overlays().isEmpty(); }
+    // Keeps the memory of one capture's pictures for the next, from makeScreenshot on.
+    MemoryHold& memoryHold() const { return *m_memory; }
 
 signals:
     // One per overlay on a release, one on a key; null means nothing was captured.
     void screenshotReady(QPixmap pixmap);
     // The grab failed, brought no picture or did not answer in time: no overlay opens.
     void captureFailed();
+    // Every overlay of the capture has drawn its picture once: the frozen screens are on show.
+    void overlaysDrawn();
 
 public slots:
     void makeScreenshot();
@@ -59,11 +64,14 @@ private:
     void onGrabFailed();
     void onGrabTimedOut();
     void onOverlayDestroyed();
+    void onOverlayDrawn();
 
     GrabberFactory m_makeGrabber;
     ScreenGrabber* m_grabber = nullptr;
     QTimer* m_grabLimit = nullptr;
+    MemoryHold* m_memory = nullptr;
     QList<QPointer<ScreenShooterDialog>> m_dialogs;
-    int m_liveOverlays = 0; // made and not yet destroyed, closed or not
+    int m_liveOverlays = 0;    // made and not yet destroyed, closed or not
+    int m_undrawnOverlays = 0; // of the capture on show
     bool m_grabbing = false;
 };

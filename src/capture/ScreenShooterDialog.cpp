@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <utility>
+
 namespace {
 
 bool onWayland()
@@ -140,6 +142,8 @@ void ScreenShooterDialog::paintEvent(QPaintEvent*)
     if (!target.contains(QRectF(rect())))
         painter.fillRect(rect(), Qt::black);
     painter.drawPixmap(target, m_greyPixmap, QRectF(m_greyPixmap.rect()));
+    if (!std::exchange(m_drawn, true))
+        emit drawn();
     if (!m_selecting)
         return;
     const QRect selection = QRect(m_selectionStart, m_selectionEnd).normalized();

@@ -28,6 +28,8 @@ signals:
     void mouseMoved(QPoint pos);
     void mouseReleased(QPoint pos);
     void closed();
+    // Once, when the picture has first been painted.
+    void drawn();
 
 public slots:
     void mousePressedHandler(QPoint pos);
@@ -58,4 +60,5 @@ private:
     bool m_mousePressedFlag = false;
     bool m_selecting = false;
     bool m_reported = false;
+    bool m_drawn = false;
 };

@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "authoring/pages/QeltCreateFrame.h"
 #include "authoring/pages/TextEditPane.h"
+#include "capture/ScreenGrabber.h"
 #include "core/identity.h"
 #include "core/settings.h"
 #include "core/ui/MessageBox.h"
@@ -146,6 +147,13 @@ private slots:
         QVERIFY(search);
         search->setText("y");
         app().controllerSwitch().setMode(1);
+        // The result view's page loads behind the frozen screens, not ahead of the grab, whose start on
+        // this thread it would hold up.
+        const QWebEngineView* result = window()->viewPage()->findChild<QWebEngineView*>("web");
+        bool pageAtGrab = true;
+        QObject watchGrab;
+        connect(app().screenShooter().findChild<ScreenGrabber*>(), &ScreenGrabber::finished, &watchGrab,
+                [&] { pageAtGrab = result->findChild<QWebEnginePage*>() != nullptr; });
         m_typist->hotkey();
         QTRY_VERIFY(!window()->isVisible());
         QVERIFY(search->text().isEmpty());
@@ -168,8 +176,8 @@ private slots:
             firstShown = window()->geometry();
         });
         QTRY_VERIFY(overlaysShown());
+        QVERIFY2(!pageAtGrab, "the result view's page began to load before the screens were grabbed");
         // The result view's page loads while the region is dragged and uploaded.
-        const QWebEngineView* result = window()->viewPage()->findChild<QWebEngineView*>("web");
         QTRY_VERIFY(result->findChild<QWebEnginePage*>() &&
                     result->findChild<QWebEnginePage*>()->url() ==
                         QUrl("qrc:/html/zorvane_qelting_editor.html"));

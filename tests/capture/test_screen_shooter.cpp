@@ -1,5 +1,6 @@
 #include "capture/captureGeometry.h"
 #include "capturePatterns.h"
+#include "core/MemoryHold.h"
 
 Q_DECLARE_METATYPE(ScreenGrabberKind)
 
@@ -30,12 +31,14 @@ class TestScreenShooter : public QObject
 
     std::unique_ptr<ScreenShooter> shooter;
     std::unique_ptr<QSignalSpy> ready;
+    std::unique_ptr<QSignalSpy> drawn;
 
     // Opens the overlays for the grabber's pictures and waits until the X server shows all of them.
     bool open(ScreenShooter::GrabberFactory grabbers, int overlays)
     {
         shooter = std::make_unique<ScreenShooter>(std::move(grabbers), nullptr);
         ready = std::make_unique<QSignalSpy>(shooter.get(), &ScreenShooter::screenshotReady);
+        drawn = std::make_unique<QSignalSpy>(shooter.get(), &ScreenShooter::overlaysDrawn);
         shooter->makeScreenshot();
         return QTest::qWaitFor([&] { return overlaysExposed(*shooter, overlays); }, zq::test::kWaitMs);
     }
@@ -45,6 +48,7 @@ class TestScreenShooter : public QObject
 private slots:
     void cleanup()
     {
+        drawn.reset();
         ready.reset();
         shooter.reset();
     }
@@ -103,6 +107,8 @@ private slots:
         QVERIFY(open(GivenPictures::factory({pictureOf({0, 0, 200, 200}), pictureOf({200, 0, 200, 200}),
                                              pictureOf({0, 200, screen.width(), screen.height() - 200})}),
                      3));
+        // Once all three have drawn their pictures, the freeze is on show.
+        QTRY_COMPARE(drawn->count(), 1);
         // Moved or resized, as a window manager might, an overlay returns to its screen.
         overlay(0)->move(5, 5);
         overlay(0)->resize(50, 50);
@@ -223,7 +229,8 @@ private slots:
     }
 
     // From the request until the grab fails, brings nothing or runs out of time, or until the overlays have
-    // gone: while it is under way the application starts no other capture, and once it is over it may.
+    // gone: while it is under way the application starts no other capture, and once it is over it may. Its
+    // pictures' memory is held for the next capture from the request on, and handed back after the capture.
     void captureIsUnderWayUntilItsEnd_data()
     {
         QTest::addColumn<QString>("outcome");
@@ -257,16 +264,20 @@ private slots:
             },
             nullptr);
         shooter->setGrabLimit(50);
+        shooter->memoryHold().setReleaseDelay(0);
         QSignalSpy failed(shooter.get(), &ScreenShooter::captureFailed);
         QVERIFY(!shooter->isCapturing());
+        QVERIFY(!shooter->memoryHold().isHolding());
         shooter->makeScreenshot();
         QVERIFY(shooter->isCapturing());
+        QVERIFY(shooter->memoryHold().isHolding());
         if (outcome == "overlays") {
             QTRY_VERIFY(overlaysExposed(*shooter, 1));
             QVERIFY(shooter->isCapturing());
             QTest::keyClick(overlay(), Qt::Key_Escape);
         }
         QTRY_VERIFY(!shooter->isCapturing());
+        QTRY_VERIFY(!shooter->memoryHold().isHolding());
         QCOMPARE(failed.count(), outcome == "overlays" ? 0 : 1);
         // The next capture grabs again.
         if (outcome == "silence") {
