@@ -6,6 +6,7 @@
 #include "core/autostart.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -13,8 +14,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir root;
-    static const bool made = QDir().mkpath(root.filePath("etc"));
-    if (!made || size == 0)
+    if (!root.isValid() || size == 0)
         return 0;
     const QByteArray bytes(reinterpret_cast<const char*>(data + 1), int(size - 1));
     const QString text = QString::fromUtf8(bytes);
@@ -25,12 +25,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (SystemInfo::versionFromShellOutput(shellOutput) < -1 && !shellOutput.contains(QLatin1Char('-')))
             std::abort();
         SystemInfo::versionFromVersionFile(QString::fromUtf8(parts.value(1)));
-        QFile release(root.filePath("etc/lsb-release"));
+        // A root of its own for each input: Qt keeps a settings file it has read, and a rewrite that keeps
+        // its size within the file system's time resolution would read as the last input's.
+        static int run = 0;
+        const QString system = root.filePath(QString::number(run++));
+        QDir().mkpath(system + QStringLiteral("/etc"));
+        const auto removeSystem = qScopeGuard([&system] { QDir(system).removeRecursively(); });
+        QFile release(system + QStringLiteral("/etc/lsb-release"));
         if (release.open(QIODevice::WriteOnly | QIODevice::Truncate))
             release.write(parts.value(0));
         release.close();
         SystemInfo::Sources sources;
-        sources.root = root.path();
+        sources.root = system;
         sources.environment = QProcessEnvironment();
         sources.environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("KDE"));
         const int distro = SystemInfo::detect(sources).distro();
