@@ -14,8 +14,10 @@
 
 namespace {
 
-// What a grab of every screen takes at once: each screen's picture, in device pixels of 32 bits, and the
-// buffer that X11 reads the largest into first; with room for the allocator's own bookkeeping.
+// What a capture's pictures take at once: each screen's picture and its greyed copy, in device pixels of
+// 32 bits, and the buffer that X11 reads the largest into first; with room for the allocator's own
+// bookkeeping. A greyed copy does not reliably land in the freed read buffer: a small block taken in
+// between may split it.
 qint64 grabBytes()
 {
     constexpr qint64 kRoom = 1024 * 1024;
@@ -27,7 +29,7 @@ qint64 grabBytes()
         total += bytes;
         largest = std::max(largest, bytes);
     }
-    return total + largest;
+    return 2 * total + largest;
 }
 
 } // namespace

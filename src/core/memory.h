@@ -18,8 +18,10 @@ void returnLargeBlocksWhenFreed();
 // already in memory for whoever asks next: the next capture's pictures then cost no page faults.
 void keepFreedBlocks();
 
-// While keepFreedBlocks holds: faults in `bytes` of the heap on every core at once and leaves them free,
-// for the next large blocks. A page fault each 4 KiB on one thread costs about 11 ms for a 4K picture.
+// While keepFreedBlocks holds: leaves `bytes` of the heap free for the next large blocks and faults them
+// in on every core at once. A page fault each 4 KiB on one thread costs about 11 ms for a 4K picture.
+// Where the kernel can (Linux 5.14 on), the global pool's threads do it after this returns, while the
+// caller goes on.
 void faultInFreeMemory(qint64 bytes);
 
 // Hands the memory that the process has freed back to the system, also what lies between blocks still

@@ -1,5 +1,23 @@
 #include "core/MemoryHold.h"
+#include "core/memory.h"
 #include "support/TestMain.h"
+
+#include <QThreadPool>
+
+#include <cstdlib>
+
+#include <sys/resource.h>
+
+namespace {
+
+long minorFaultsOfThisThread()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_minflt;
+}
+
+} // namespace
 
 // When the memory of a capture's pictures is kept and when it goes back, over steps that count what the
 // hold asks of the allocator.
@@ -44,6 +62,46 @@ private slots:
         }
         // What is still held when the program ends goes back too.
         QCOMPARE(givenBack, kept);
+    }
+
+    // The allocator's own memory, as a capture finds it: the next blocks land where the pool's threads
+    // faulted the memory in, and writing them costs this thread no page fault.
+    void faultedInMemoryIsInPlaceForTheNextBlocks_data()
+    {
+        QTest::addColumn<int>("megabytes");
+        QTest::addColumn<int>("blocks");
+        QTest::newRow("one small screen's picture") << 8 << 1;
+        QTest::newRow("a 4K screen's picture, its grey copy and the read buffer") << 102 << 3;
+    }
+
+    void faultedInMemoryIsInPlaceForTheNextBlocks()
+    {
+#if !defined(__GLIBC__) || defined(__SANITIZE_ADDRESS__)
+        QSKIP("the allocator is not the C library's");
+#endif
+        QFETCH(int, megabytes);
+        QFETCH(int, blocks);
+        const qint64 bytes = qint64(megabytes) * 1024 * 1024;
+        const auto blockBytes = size_t(bytes / blocks - 1024 * 1024);
+        utils::keepFreedBlocks();
+        utils::faultInFreeMemory(bytes);
+        QThreadPool::globalInstance()->waitForDone();
+        const long before = minorFaultsOfThisThread();
+        QVector<char*> taken;
+        for (int i = 0; i < blocks; ++i) {
+            auto* block = static_cast<char*>(std::malloc(blockBytes));
+            QVERIFY(block);
+            for (size_t at = 0; at < blockBytes; at += 4096)
+                block[at] = 1;
+            taken.append(block);
+        }
+        const long faults = minorFaultsOfThisThread() - before;
+        for (char* block : taken)
+            std::free(block);
+        utils::returnLargeBlocksWhenFreed();
+        utils::releaseFreedMemory();
+        // Not in place, each page would fault: thousands.
+        QVERIFY2(faults < 16, qPrintable(QStringLiteral("%1 page faults").arg(faults)));
     }
 };
 
