@@ -174,7 +174,7 @@ void Application::makeMainWindow()
 
 LatexResultDialog* Application::visibleMainWindow() const
 {
-    return m_mainWindow && m_mainWindow->isVisible() ? m_mainWindow.data() : nullptr;
+    return m_mainWindow && m_mainWindow->isOnScreen() ? m_mainWindow.data() : nullptr;
 }
 
 void Application::OnQeltRemoveRequested(const QString& qeltId)

@@ -26,7 +26,10 @@ OnDemandWindows::OnDemandWindows(Hotkeys& hotkeys, BusyWindows& busy, QObject* p
 
 QWidget* OnDemandWindows::visibleMainWindow() const
 {
-    return m_mainWindow && m_mainWindow->isVisible() ? m_mainWindow.data() : nullptr;
+    // A main window readying a result off the screen is not there for others to stand on yet.
+    const bool onScreen =
+        m_mainWindow && m_mainWindow->isVisible() && !m_mainWindow->testAttribute(Qt::WA_DontShowOnScreen);
+    return onScreen ? m_mainWindow.data() : nullptr;
 }
 
 void OnDemandWindows::bringForward(QWidget* window)

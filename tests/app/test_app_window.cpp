@@ -35,6 +35,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -49,6 +50,31 @@
 
 using namespace zq::test;
 Q_DECLARE_METATYPE(zq::test::Reply)
+
+namespace {
+
+// Calls `seen` at the first event of `type` on `watched`, while it lives.
+class EventWatch : public QObject
+{
+public:
+    EventWatch(QObject* watched, QEvent::Type type, std::function<void()> seen)
+        : m_type(type), m_seen(std::move(seen))
+    {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == m_type && m_seen)
+            std::exchange(m_seen, nullptr)();
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_seen;
+};
+
+} // namespace
 
 class TestAppWindow : public QObject
 {
@@ -113,7 +139,7 @@ private slots:
         QVERIFY(!kKeySystemTrayAvailable.get());
         QVERIFY(!app().tray().icon());
         QVERIFY(window());
-        QTRY_VERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isOnScreen());
         QVERIFY(!app().IsIdle());
         // Its errors come in a box; the handwriting page's rate limit opens the form over it.
         BoxWatcher boxes;
@@ -141,7 +167,7 @@ private slots:
     void captureHidesTheWindowAndShowsTheQeltOnItsViewPage()
     {
         QTRY_VERIFY(app().library().count() > 0);
-        QVERIFY(window()->isVisible());
+        QVERIFY(window()->isOnScreen());
         // A capture goes to the library, whatever the gallery was searching.
         QLineEdit* search = window()->gallery()->findChild<QLineEdit*>("searchBox");
         QVERIFY(search);
@@ -155,7 +181,7 @@ private slots:
         connect(app().screenShooter().findChild<ScreenGrabber*>(), &ScreenGrabber::finished, &watchGrab,
                 [&] { pageAtGrab = result->findChild<QWebEnginePage*>() != nullptr; });
         m_typist->hotkey();
-        QTRY_VERIFY(!window()->isVisible());
+        QTRY_VERIFY(!window()->isOnScreen());
         QVERIFY(search->text().isEmpty());
         QCOMPARE(int(app().controllerSwitch().mode()), 0);
         // A result that arrives while its view's page still loads, as one right after the start does,
@@ -184,7 +210,7 @@ private slots:
         m_typist->drag({200, 150}, {700, 350});
         QTRY_COMPARE(uploads(), 1);
         QTRY_VERIFY(app().library().qeltById("cap1"));
-        QTRY_VERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isOnScreen());
         QVERIFY2(!loadingAtArrival || loadedWhenShown, "the window came back before its page had loaded");
         QCOMPARE(window()->currentPage(), int(LatexResultDialog::ViewPage));
         QCOMPARE(window()->windowTitle(), QString("Zorvane Qelting Tool - Qelt View"));
@@ -342,7 +368,7 @@ private slots:
         window()->ShowGallery();
         window()->hide();
         m_typist->type({XK_Control_L, XK_Alt_L, KeySym(key)});
-        QTRY_VERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isOnScreen());
         if (page >= 0) {
             QTRY_COMPARE(window()->currentPage(), page);
             QCOMPARE(window()->createPage()->isMarkdown(), markdown);
@@ -359,7 +385,7 @@ private slots:
             "POST", "/v1/qelts-multipart",
             Reply::json(m_account->add("late", "z").json(m_service->baseUrl())).withDelay(500));
         app().OpenAppWindow();
-        QTRY_VERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isOnScreen());
         const int before = uploads();
         m_typist->hotkey();
         QTRY_VERIFY(overlaysShown());
@@ -368,8 +394,8 @@ private slots:
         // Another screen's overlay answers the same release with nothing.
         emit app().screenShooter().screenshotReady(QPixmap());
         QTRY_COMPARE(uploads(), before + 1);
-        QVERIFY(!window()->isVisible());
-        QTRY_VERIFY(window()->isVisible());
+        QVERIFY(!window()->isOnScreen());
+        QTRY_VERIFY(window()->isOnScreen());
         // The page may still be applying the previous Qelt: the late one waits for it.
         QTRY_COMPARE(window()->viewPage()->currentQeltId(), QString("late"));
     }
@@ -400,7 +426,7 @@ private slots:
         QFETCH(int, uploads);
         QFETCH(QString, form);
         app().OpenAppWindow();
-        QTRY_VERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isOnScreen());
         const QPoint where = window()->pos();
         QVERIFY(serveDesktop(portal));
         if (portal.contains("portal-silent"))
@@ -409,8 +435,18 @@ private slots:
             m_service->enqueue("POST", "/v1/qelts-multipart", reply);
         const int before = this->uploads();
         BoxWatcher boxes;
+        // The window leaves the screen before the screens are frozen, however quickly they are grabbed: the
+        // capture waits the time a desktop takes to repaint what lay under it.
+        QElapsedTimer clock;
+        clock.start();
+        qint64 leftAt = -1;
+        qint64 frozenAt = -1;
+        QObject watch;
+        connect(&app().screenShooter(), &ScreenShooter::overlaysDrawn, &watch,
+                [&] { frozenAt = clock.nsecsElapsed(); });
+        EventWatch left(window(), QEvent::Hide, [&] { leftAt = clock.nsecsElapsed(); });
         m_typist->hotkey();
-        QTRY_VERIFY(!window()->isVisible());
+        QTRY_VERIFY(!window()->isOnScreen());
         if (end != "none") {
             QTRY_VERIFY(overlaysShown());
             if (end == "escape")
@@ -418,7 +454,7 @@ private slots:
             else
                 m_typist->drag({200, 150}, {700, 350});
         }
-        QTRY_VERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isOnScreen());
         QCOMPARE(window()->pos(), where);
         QTRY_COMPARE(this->uploads(), before + uploads);
         QTRY_COMPARE(app().recognition().pendingUploads(), 0);
@@ -432,6 +468,13 @@ private slots:
             forms.first()->close();
         }
         QCOMPARE(m_desktop->calls().size(), 1);
+        if (end != "none") {
+            QVERIFY(leftAt >= 0 && frozenAt >= 0);
+            QVERIFY2(
+                frozenAt - leftAt >= (Application::kCaptureDelayMs - 1) * 1000000LL,
+                qPrintable(
+                    QStringLiteral("frozen %1 ms after the window left").arg((frozenAt - leftAt) / 1000000)));
+        }
 
         // The next press captures again, from a portal that answers.
         app().screenShooter().setGrabLimit(ScreenShooter::kGrabLimitMs);
@@ -439,7 +482,7 @@ private slots:
         m_typist->hotkey();
         QTRY_VERIFY(overlaysShown());
         m_typist->type({XK_Escape});
-        QTRY_VERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isOnScreen());
     }
 
     void settingsWindowMovesOverTheShownMainWindow()
@@ -461,7 +504,7 @@ private slots:
         QSignalSpy regrabbed(first.data(), &SettingsDialog::UpdateShortcutMarkdownEdit);
 
         app().OpenAppWindow();
-        QTRY_VERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isOnScreen());
         app().ShowSettings(SettingsDialog::ImageExportTab);
         QCOMPARE(regrabbed.count(), 1);
         QTRY_VERIFY(!first);
@@ -493,15 +536,15 @@ private slots:
     {
         QFETCH(bool, tray);
         app().OpenAppWindow();
-        QTRY_VERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isOnScreen());
         kKeySystemTrayAvailable.set(tray);
         app().LogOut();
-        QVERIFY(!window()->isVisible());
+        QVERIFY(!window()->isOnScreen());
         QVERIFY(app().windows().login());
         app().windows().login()->close();
         app().OnLoggedIn("ada@example.org", "t0ken");
         kKeySystemTrayAvailable.set(false);
-        QTRY_VERIFY(window()->isVisible() != tray);
+        QTRY_VERIFY(window()->isOnScreen() != tray);
         QTRY_COMPARE(kKeyUserName.get(), QString("ada"));
     }
 
@@ -521,9 +564,9 @@ private slots:
         closeBalloon();
         // The window's closing leaves the program to the tray; its errors come in balloons.
         app().OpenAppWindow();
-        QTRY_VERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isOnScreen());
         window()->close();
-        QTRY_VERIFY(!window()->isVisible());
+        QTRY_VERIFY(!window()->isOnScreen());
         QVERIFY(!window()->isMinimized());
         BoxWatcher boxes;
         emit window()->ScanError("The drawing could not be read.");
@@ -536,7 +579,7 @@ private slots:
     void cleanupLetsEverythingGoInOrder()
     {
         app().OpenAppWindow();
-        QTRY_VERIFY(window()->isVisible());
+        QTRY_VERIFY(window()->isOnScreen());
         app().ShowSettings(0);
         QPointer<SettingsDialog> settings = app().windows().settings();
         QCOMPARE(settings->parentWidget(), window());

@@ -4,8 +4,14 @@
 
 #include <QProcess>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 namespace zq::test {
 
@@ -17,7 +23,51 @@ struct Server
     ~Server() { stopXServer(pid); }
 };
 
+struct Manager
+{
+    pid_t pid = -1;
+    ~Manager()
+    {
+        if (pid > 0 && ::kill(pid, SIGTERM) == 0)
+            ::waitpid(pid, nullptr, 0);
+    }
+};
+
+[[noreturn]] void failManager(const char* why)
+{
+    std::fprintf(stderr, "Cannot start a window manager: %s\n", why);
+    std::exit(1);
+}
+
 } // namespace
+
+void startWindowManager()
+{
+    static Manager manager;
+    manager.pid = ::fork();
+    if (manager.pid < 0)
+        failManager("fork failed");
+    if (manager.pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        const int null = ::open("/dev/null", O_RDWR);
+        for (const int target : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+            ::dup2(null, target);
+        ::execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Openbox names its check window on the root window once it manages windows.
+    for (int waited = 0; waited < 60000; waited += 20) {
+        if (std::system("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'") == 0)
+            return;
+        if (::waitpid(manager.pid, nullptr, WNOHANG) == manager.pid) {
+            manager.pid = -1;
+            failManager("openbox ended; is it installed?");
+        }
+        const timespec pause{0, 20 * 1000 * 1000};
+        ::nanosleep(&pause, nullptr);
+    }
+    failManager("openbox did not take the display within a minute");
+}
 
 void startPrivateDisplay(const QSize& size)
 {

@@ -13,6 +13,12 @@ namespace zq::test {
 // The server goes with this process, also when the process crashes.
 void startPrivateDisplay(const QSize& size);
 
+// Starts a window manager (openbox) on the current display, as a user's desktop has: it reparents and
+// decorates windows, places them and answers their requests in its own time. Returns once it manages
+// windows; exits the process with a message when it cannot. Call before the application object exists, on
+// a display of this process's own. The manager goes with this process, also when the process crashes.
+void startWindowManager();
+
 // A tray host (trayer) on the current display while the object lives. Qt notices it a moment after the
 // start: wait for QSystemTrayIcon::isSystemTrayAvailable().
 class TrayHost

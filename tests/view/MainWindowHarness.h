@@ -72,10 +72,11 @@ protected:
         return qelt;
     }
 
-    // The view page shows `id`, rendered, with its rows, and renders nothing more.
-    bool viewShows(const QString& id)
+    // The view page (of `window`, else the fixture's) shows `id`, rendered, with its rows, and renders
+    // nothing more.
+    bool viewShows(const QString& id, LatexResultDialog* window = nullptr)
     {
-        QeltViewFrame* view = m_window->viewPage();
+        QeltViewFrame* view = (window ? window : m_window.get())->viewPage();
         const auto* web = view->findChild<QWidget*>(QStringLiteral("web"));
         const auto* rows = view->findChild<QWidget*>(QStringLiteral("latexresult_widget"));
         return waitUntil([view, web, rows, id] {
@@ -103,8 +104,7 @@ protected:
         m_account = std::make_unique<FakeAccount>(*m_service);
         m_service->on("POST", "/v1/logs", Reply::json(QJsonObject()));
         m_service->on("GET", "/v1/user", Reply::json({{"username", "someone"}}));
-        m_service->on("GET", "/images/*",
-                      Reply::raw(zq::test::png(QSize(60, 30)), "image/png"));
+        m_service->on("GET", "/images/*", Reply::raw(zq::test::png(QSize(60, 30)), "image/png"));
         utils::overrideBaseUrlsForTesting(m_service->baseUrl());
         APIHandler::init(&m_manager);
         APIHandler::overrideNetworkAvailabilityForTesting(true);

@@ -3,8 +3,10 @@
 #include "authoring/pages/QeltEditFrame.h"
 #include "core/settings.h"
 #include "support/DummyXorg.h"
+#include "support/PrivateDisplay.h"
 #include "view/window/windowGeometry.h"
 
+#include <QCursor>
 #include <QSettings>
 #include <QStyle>
 #include <QTabWidget>
@@ -14,10 +16,99 @@ using namespace zq::test;
 
 namespace {
 
-// With ZQ_DUAL_SCREENS set the test runs on a desktop of both: it starts before main, since Qt opens the
-// display once, with the application object.
+// With ZQ_DUAL_SCREENS set the test runs on a desktop of both, with ZQ_WINDOW_MANAGER on a full HD screen of
+// its own with a window manager: each starts before main, since Qt opens the display once, with the
+// application object.
 const bool kDualScreens =
     qEnvironmentVariableIsSet("ZQ_DUAL_SCREENS") && (zq::test::startDummyDesktop({kScreen, kSecond}), true);
+const bool kOwnDisplay =
+    qEnvironmentVariableIsSet("ZQ_WINDOW_MANAGER") &&
+    (zq::test::startPrivateDisplay(kScreen.size()), zq::test::startWindowManager(), true);
+
+// The ink of a view's picture: its dark pixels, their number and where they lie.
+struct Ink
+{
+    int pixels = 0;
+    QRect box;
+
+    explicit Ink(const QImage& image)
+    {
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qGray(image.pixel(x, y)) < 128) {
+                    ++pixels;
+                    box |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+    }
+};
+
+// What the X server shows of a window's view right after the window's first frame on the screen: the
+// window's first exposure is handled (painted and flushed) before the picture is taken.
+class FirstFrame : public QObject
+{
+public:
+    QImage frame;
+
+    FirstFrame(QWidget* window, const char* view) : m_window(window)
+    {
+        m_view = window->findChild<QWidget*>(QLatin1String(view));
+        qApp->installEventFilter(this);
+    }
+
+    QImage grabNow() const
+    {
+        const QPoint at = m_view->mapToGlobal(QPoint());
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, at.x(), at.y(), m_view->width(), m_view->height())
+            .toImage();
+    }
+
+    // The first frame shows what `settled` shows: the same ink, in the same place.
+    bool drawsAs(const QImage& settled)
+    {
+        m_settled = settled;
+        const Ink now(frame), later(settled);
+        return later.pixels > 0 && now.box == later.box &&
+               qAbs(now.pixels - later.pixels) * 10 <= later.pixels;
+    }
+
+    QString describe() const
+    {
+        const Ink now(frame), later(m_settled);
+        return QStringLiteral("first frame: %1 dark pixels in (%2,%3 %4x%5); settled: %6 in (%7,%8 %9x%10)")
+            .arg(now.pixels)
+            .arg(now.box.x())
+            .arg(now.box.y())
+            .arg(now.box.width())
+            .arg(now.box.height())
+            .arg(later.pixels)
+            .arg(later.box.x())
+            .arg(later.box.y())
+            .arg(later.box.width())
+            .arg(later.box.height());
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // Only once the window is on the screen: an exposure of its earlier showing may still be on its way.
+        if (event->type() != QEvent::Expose || !frame.isNull() || !m_window->windowHandle() ||
+            watched != m_window->windowHandle() || !static_cast<QWindow*>(watched)->isExposed() ||
+            !m_window->isVisible() || m_window->testAttribute(Qt::WA_DontShowOnScreen))
+            return false;
+        qApp->removeEventFilter(this);
+        QCoreApplication::sendEvent(watched, event);
+        frame = grabNow();
+        return true;
+    }
+
+private:
+    QWidget* m_window;
+    QWidget* m_view = nullptr;
+    QImage m_settled;
+};
 
 } // namespace
 
@@ -303,40 +394,90 @@ private slots:
         QTRY_VERIFY(m_window->minimumHeight() <= least);
     }
 
-    // A hidden window comes up once, at the size its result asks for, not at its old size first; results
-    // that arrive in quick succession meanwhile show, and copy, the last.
+    // A hidden window comes up once, at the size its result asks for (the size the same Qelt gets when shown
+    // again), not at its old size first; results that arrive in quick succession meanwhile show, and copy,
+    // the last. On a display of the test's own, the window's first frame on the screen shows the result
+    // drawn where it stays, not blank, black or at an old size.
     void hiddenWindowComesUpOnceAtItsResultsSize_data()
     {
+        QTest::addColumn<QString>(
+            "window"); // used: shown before; new: never; gallery: new, its gallery shown
+        QTest::addColumn<QString>("tab");
         QTest::addColumn<QStringList>("results"); // the LaTeX of each, in order
-        QTest::newRow("one result") << QStringList{"\\frac{1}{2}"};
-        QTest::newRow("two quick results") << QStringList{"\\frac{1}{2}", "\\sqrt{2}"};
+        QTest::newRow("one result") << "used"
+                                    << "OCR" << QStringList{"\\frac{1}{2}"};
+        QTest::newRow("two quick results") << "used"
+                                           << "OCR" << QStringList{"\\frac{1}{2}", "\\sqrt{2}"};
+        QTest::newRow("the first after the start") << "new"
+                                                   << "OCR" << QStringList{"x^2+y^2=z^2"};
+        QTest::newRow("the first after the gallery was shown") << "gallery"
+                                                               << "OCR" << QStringList{"x^2+y^2=z^2"};
+        QTest::newRow("on the Data tab") << "used"
+                                         << "Data" << QStringList{"\\sqrt{a^2+b^2}"};
     }
 
     void hiddenWindowComesUpOnceAtItsResultsSize()
     {
+        QFETCH(QString, window);
+        QFETCH(QString, tab);
         QFETCH(QStringList, results);
+        // Far beyond the test's own wait: a result that never settles keeps the window from coming up.
         const int wait = QeltViewFrame::ResultViewWaitMs();
-        QeltViewFrame::SetResultViewWaitForTesting(kWaitMs); // however slow this machine
+        QeltViewFrame::SetResultViewWaitForTesting(kWaitMs * 10);
+        auto restoreWait = qScopeGuard([wait] { QeltViewFrame::SetResultViewWaitForTesting(wait); });
+        kKeyLastTabName.set(tab);
+        auto restoreTab = qScopeGuard([] { kKeyLastTabName.set(QStringLiteral("OCR")); });
+        // The pointer stays off the window: a view under it would draw its hover.
+        QCursor::setPos(QGuiApplication::primaryScreen()->geometry().bottomRight());
         m_window->ShowGallery();
         m_window->FitToScreen(QRect(300, 200, 1000, 800)); // the gallery's, far from a result's
         m_window->hide();
+        std::unique_ptr<LatexResultDialog> own;
+        if (window != "used") {
+            own = std::make_unique<LatexResultDialog>(m_switch.get(), &m_manager);
+            if (window == "gallery") {
+                own->show();
+                QVERIFY(QTest::qWaitForWindowExposed(own.get(), kWaitMs));
+                own->hide();
+            }
+        }
+        LatexResultDialog* shown = own ? own.get() : m_window.get();
         utils::setRowMemory({3, 0, 0});
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->setText(QStringLiteral("before"));
         QList<QRect> shownAt;
         QObject context;
-        connect(m_window.get(), &LatexResultDialog::Shown, &context,
-                [&] { shownAt << m_window->geometry(); });
+        connect(shown, &LatexResultDialog::Shown, &context, [&] { shownAt << shown->geometry(); });
+        FirstFrame first(shown, tab == "Data" ? "data_result_view" : "web");
         QString last;
         for (const QString& latex : results) {
             last = QStringLiteral("result%1").arg(++m_resultSerial);
-            m_window->ShowQeltView(holdQelt(last, latex, "$" + latex + "$"));
+            shown->ShowQeltView(holdQelt(last, latex, "$" + latex + "$"));
         }
-        QVERIFY(viewShows(last));
-        QVERIFY(waitUntil([&] { return clipboard->text() == results.last(); }));
+        QVERIFY(waitUntil([&] { return shown->isOnScreen(); }));
+        QVERIFY(viewShows(last, shown));
+        if (tab == "OCR")
+            QVERIFY(waitUntil([&] { return clipboard->text() == results.last(); }));
         QCOMPARE(shownAt.size(), 1);
-        QCOMPARE(m_window->geometry(), shownAt.first());
-        QeltViewFrame::SetResultViewWaitForTesting(wait);
+        QCOMPARE(shown->geometry(), shownAt.first());
+        if (kOwnDisplay) {
+            QVERIFY(waitUntil([&] { return !first.frame.isNull(); }));
+            QVERIFY2(first.drawsAs(first.grabNow()), qPrintable(first.describe()));
+        }
+
+        // The same Qelt once more, as a later capture brings it: the window comes up at the same size.
+        const QSize size = shown->size();
+        shown->hide();
+        const QString again = QStringLiteral("result%1").arg(++m_resultSerial);
+        shown->ShowQeltView(holdQelt(again, results.last(), "$" + results.last() + "$"));
+        QVERIFY(waitUntil([&] { return shown->isOnScreen(); }));
+        QVERIFY(viewShows(again, shown));
+        QVERIFY2(qAbs(shown->width() - size.width()) <= 4 && qAbs(shown->height() - size.height()) <= 4,
+                 qPrintable(QStringLiteral("%1x%2, again %3x%4")
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(shown->width())
+                                .arg(shown->height())));
     }
 
     void restoringFromMaximisedTakesTheRememberedSize()

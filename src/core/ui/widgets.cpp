@@ -1,10 +1,14 @@
 #include "core/ui/widgets.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QObject>
 #include <QPixmap>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace utils {
 
@@ -20,6 +24,29 @@ void makeIconLabelRow(QWidget* widget, const QString& iconPath)
     layout->addWidget(icon, 0);
     layout->addStretch(0);
     icon->setPixmap(QPixmap(iconPath));
+}
+
+namespace {
+
+int depthBelow(const QWidget* widget)
+{
+    int depth = 0;
+    for (const QObject* child : widget->children()) {
+        if (child->isWidgetType() && !static_cast<const QWidget*>(child)->isWindow())
+            depth = std::max(depth, 1 + depthBelow(static_cast<const QWidget*>(child)));
+    }
+    return depth;
+}
+
+} // namespace
+
+void settleLayouts(QWidget* window)
+{
+    if (!window || !window->isVisible())
+        return;
+    // One pass settles one level: what a pass posts waits for the next.
+    for (int level = depthBelow(window); level >= 0; --level)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 }
 
 const char* lineEditStyle()

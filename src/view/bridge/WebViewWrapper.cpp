@@ -11,6 +11,7 @@
 #include <QWebEngineView>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -21,6 +22,8 @@ namespace {
 int resultDelayMs = 200;
 // How often a text that waits for the page to ready something asks again.
 constexpr int kSettlePollMs = 25;
+// How often a wait for the page to draw asks: a frame is 16 ms.
+constexpr int kDrawnPollMs = 8;
 
 QDebug warn()
 {
@@ -50,6 +53,9 @@ WebViewWrapper::WebViewWrapper(QWebEngineView* view, const QUrl& url, int flags)
     settleTimer.setSingleShot(true);
     settleTimer.setInterval(kSettlePollMs);
     connect(&settleTimer, &QTimer::timeout, this, &WebViewWrapper::pollSettled);
+    drawnTimer.setSingleShot(true);
+    drawnTimer.setInterval(kDrawnPollMs);
+    connect(&drawnTimer, &QTimer::timeout, this, &WebViewWrapper::pollDrawn);
     // Nothing here touches the view's page: making one starts the web engine, and loading it a renderer.
     if (view->isVisible())
         load();
@@ -296,6 +302,36 @@ void WebViewWrapper::execute(const QString& script, const Callback& callback)
 QPixmap WebViewWrapper::grab()
 {
     return view ? view->grab() : QPixmap();
+}
+
+void WebViewWrapper::whenDrawn(QObject* context, std::function<void()> done)
+{
+    if (!view || !context)
+        return;
+    drawnWaiters.emplace_back(context, std::move(done));
+    // Counted afresh from now, at the size the view has now, for everyone who waits.
+    runJavaScript(editorScripts::drawnWatchScript(view->size()), {});
+    drawnTimer.start();
+}
+
+void WebViewWrapper::pollDrawn()
+{
+    drawnWaiters.erase(std::remove_if(drawnWaiters.begin(), drawnWaiters.end(),
+                                      [](const auto& waiter) { return waiter.first.isNull(); }),
+                       drawnWaiters.end());
+    if (drawnWaiters.empty())
+        return;
+    runJavaScript(editorScripts::drawnScript(), [this](const QVariant& drawn) {
+        if (drawn != QVariant(true)) {
+            drawnTimer.start();
+            return;
+        }
+        QPointer<WebViewWrapper> alive(this);
+        for (auto& [context, done] : std::exchange(drawnWaiters, {})) {
+            if (context && alive)
+                done();
+        }
+    });
 }
 
 void WebViewWrapper::onApplied(ContentInfo info)

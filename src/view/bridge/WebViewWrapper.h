@@ -77,6 +77,11 @@ public:
     // Runs at once when the page is loaded; before that the script waits, in order, for the load.
     void runJavaScript(const QString& script, const std::function<void(const QVariant&)>& callback);
     QPixmap grab();
+    // Runs `done` once the page has drawn frames at the view's present size, so that the view shows the
+    // page as it is now: on a window just coming on the screen, not blank, nor the page at an old size. A
+    // page draws only while its view is shown (or readied as shown): elsewhere this waits until
+    // `context` is gone, which bounds the wait. Nothing runs once `context` is gone.
+    void whenDrawn(QObject* context, std::function<void()> done);
 
     static int defaultFontSize();
     static int defaultDelay();
@@ -114,6 +119,7 @@ private:
     // Whether the page has readied what the text just rendered needs; when not, sets it again once it has.
     void checkSettled(const QVariant& result);
     void pollSettled();
+    void pollDrawn();
     void deliver(const QVariant& result);
     void processResult(const QVariant& result);
     void finishResult(const ContentInfo& info);
@@ -150,4 +156,7 @@ private:
     std::optional<QPair<QColor, QColor>> colors;
     // Counts the texts handed over, to tell whether one came while resultApplied was emitted.
     quint64 textsGiven = 0;
+    // Who waits for the page to draw at the view's size, and the poll that asks it.
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> drawnWaiters;
+    QTimer drawnTimer;
 };

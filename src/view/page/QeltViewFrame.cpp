@@ -2,6 +2,7 @@
 
 #include "core/settings.h"
 #include "core/ui/styles.h"
+#include "core/ui/widgets.h"
 #include "library/QeltControllerSwitch.h"
 #include "library/QeltsController.h"
 #include "view/bridge/ImageCreator.h"
@@ -165,11 +166,7 @@ void QeltViewFrame::CheckResultSettled()
 
 void QeltViewFrame::WhenResultViewReady(QObject* context, std::function<void()> action)
 {
-    if (!IsResultOnItsWay()) {
-        action();
-        return;
-    }
-    // Whichever comes first runs the action, once; the waiter takes both connections with it.
+    // Whichever comes first runs the action, once; the waiter takes every connection with it.
     auto* waiter = new QObject(context);
     const auto run = [waiter, done = std::make_shared<bool>(false), action = std::move(action)] {
         if (std::exchange(*done, true))
@@ -177,7 +174,25 @@ void QeltViewFrame::WhenResultViewReady(QObject* context, std::function<void()> 
         waiter->deleteLater();
         action();
     };
-    connect(this, &QeltViewFrame::ResultSettled, waiter, run);
+    // Arrived, the result is drawn by its view at the size it led to; a view that draws nothing (its
+    // window hidden) has nothing to wait for.
+    const auto drawn = [this, waiter, run, asked = std::make_shared<bool>(false)] {
+        if (std::exchange(*asked, true))
+            return;
+        // The window takes the sizes the result's rows and views asked for before the view draws at them.
+        utils::settleLayouts(window());
+        WebViewWrapper* view = CurrentTabTitle() == QLatin1String("Data") ? dataView.get() : ocrView.get();
+        const QWidget* widget = CurrentTabTitle() == QLatin1String("Data") ? ui.data_result_view : ui.web;
+        if (!view->isLoaded() || !widget->isVisible()) {
+            run();
+            return;
+        }
+        view->whenDrawn(waiter, run);
+    };
+    if (IsResultOnItsWay())
+        connect(this, &QeltViewFrame::ResultSettled, waiter, drawn);
+    else
+        drawn();
     QTimer::singleShot(resultViewWaitMs, waiter, run);
 }
 

@@ -83,9 +83,10 @@ public:
     // Whether the Qelt given last is still on its way to the page: a result view loading its page or
     // rendering it, or its rows waiting for the formats the rendering reports.
     bool IsResultOnItsWay() const;
-    // Runs `action` once the page shows the Qelt given it at the size its result asks for: at once when
-    // nothing is on its way, else when it has arrived (a page that failed to load brings nothing), or
-    // after ResultViewWaitMs at most. Nothing runs once `context` is gone.
+    // Runs `action` once the page shows the Qelt given it at the size its result asks for, drawn by its
+    // view at that size: once nothing is on its way any more (a page that failed to load brings nothing)
+    // and, on a shown page, the view has drawn; after ResultViewWaitMs at most. At once when the page is
+    // hidden and nothing is on its way. Nothing runs once `context` is gone.
     void WhenResultViewReady(QObject* context, std::function<void()> action);
     static int ResultViewWaitMs();
     static void SetResultViewWaitForTesting(int ms);

@@ -42,6 +42,10 @@ QString fourArgumentScript(const QString& literal, const char* alignment, bool c
 
 const QString kBodyStyle = QStringLiteral("document.getElementsByTagName('body')[0].style");
 
+// An animation frame's callback runs as the frame begins: once the third has run, the first frame drawn
+// at the size has been committed, and the one after it begun.
+constexpr int kDrawnFrames = 3;
+
 } // namespace
 
 QString escapeForLiteral(const QString& text)
@@ -143,6 +147,25 @@ QString contentSizeScript()
 QString settledScript()
 {
     return QStringLiteral("window.isSettled()");
+}
+
+QString drawnWatchScript(const QSize& view)
+{
+    return QStringLiteral(
+               "(function (w, h) { var watch = {frames: 0}; window.zqDrawnWatch = watch;"
+               " var tick = function () { if (window.zqDrawnWatch !== watch) return;"
+               " var near = Math.abs(window.innerWidth - w) <= 1 && Math.abs(window.innerHeight - h) <= 1;"
+               " watch.frames = near ? watch.frames + 1 : 0;"
+               " if (watch.frames < %3) window.requestAnimationFrame(tick); };"
+               " window.requestAnimationFrame(tick); return true; })(%1, %2)")
+        .arg(view.width())
+        .arg(view.height())
+        .arg(kDrawnFrames);
+}
+
+QString drawnScript()
+{
+    return QStringLiteral("!!(window.zqDrawnWatch && window.zqDrawnWatch.frames >= %1)").arg(kDrawnFrames);
 }
 
 QString chunkScript(const QRect& chunk, int contentWidth)

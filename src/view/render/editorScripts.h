@@ -45,6 +45,13 @@ QString contentSizeScript();
 // its molecules); that text is set again once it answers anything else.
 QString settledScript();
 
+// Counts the frames the page draws while the view is `view` large (to a pixel: a scaled screen rounds);
+// a frame at another size, a resize still on its way to the page, starts the count again.
+QString drawnWatchScript(const QSize& view);
+// Whether the page has drawn, since drawnWatchScript, enough frames at that size for the last of them to
+// be on its way to the view: true or false.
+QString drawnScript();
+
 // Shows the piece `chunk` of a content `contentWidth` wide in a view of the chunk's size.
 QString chunkScript(const QRect& chunk, int contentWidth);
 // Shows a row of cells of the given colours and size at the bottom left of the view, above everything,

@@ -76,6 +76,8 @@ public:
     void FitToScreen(const QRect& rect);
 
     int currentPage() const;
+    // Visible on the screen; a window readying a result off the screen is visible to Qt alone.
+    bool isOnScreen() const;
     QeltListFrame* gallery() const { return galleryPage; }
     // Null once the view page is gone.
     QeltViewFrame* viewPage() const;
@@ -106,6 +108,9 @@ public slots:
     void OnLoggedOut();
     // Without a tray, Escape minimises: a hidden window could not be found again.
     void reject() override;
+    // A show asked for while the window readies a result off the screen brings it on the screen at once;
+    // a hide ends the readying.
+    void setVisible(bool visible) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -129,6 +134,10 @@ private:
     bool onViewPage() const;
     // A Qelt to show: the window comes up, raised and active.
     void popUp();
+    // A hidden window lays out, sizes and renders a result as a shown one does, without coming on the
+    // screen: it comes up once, at the result's size, with the result drawn.
+    void readyOffScreen();
+    bool isReadyingOffScreen() const;
 
     QNetworkAccessManager* networkManager;
     QStackedWidget* stack = nullptr;
@@ -143,4 +152,6 @@ private:
     std::unique_ptr<WindowSizer> sizer;
     // A hidden window waits for the Qelt it is to show to arrive on the view page before it comes up.
     bool popUpPending = false;
+    // The window left the screen showing a page without web views.
+    bool leftScreenOffViewPage = false;
 };

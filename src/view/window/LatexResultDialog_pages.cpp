@@ -24,7 +24,7 @@ void LatexResultDialog::ShowGallery()
     if (switcher->mode() != 0)
         galleryPage->refreshSearch();
     switchTo(GalleryPage);
-    if (!isVisible())
+    if (!isOnScreen())
         return;
     if (isMaximized()) {
         show();
@@ -44,18 +44,22 @@ void LatexResultDialog::ShowQeltView(ZorvaneQeltPtr qelt)
     collapseEditPanes();
     switchTo(ViewPage);
     const bool popsUp = kKeyPopupConfidenceWindow.get();
-    if (popsUp && isHidden() && viewFrame) {
-        // A hidden window comes up once, at the size the result asks for and with the result in it, rather
-        // than at its old size first. Right after the start that includes the result view's page load,
-        // which a show would hold up.
+    if (popsUp && (isHidden() || isReadyingOffScreen()) && viewFrame) {
+        // A hidden window comes up once, at the size the result asks for and with the result drawn in it,
+        // rather than at its old size first or with an empty view. Until then it is shown to Qt alone: a
+        // hidden window lays nothing out and its web views draw nothing.
+        readyOffScreen();
         viewFrame->ShowQelt(qelt);
         if (std::exchange(popUpPending, true))
             return;
         viewFrame->WhenResultViewReady(this, [this] {
             popUpPending = false;
             // Sent to another page meanwhile (a sign-out empties the library): nothing to come up for.
-            if (!onViewPage())
+            if (!onViewPage()) {
+                if (isReadyingOffScreen())
+                    hide();
                 return;
+            }
             // A row the page chose while the window was hidden keeps the focus.
             const QPointer<QWidget> chosen = focusWidget();
             popUp();
@@ -78,6 +82,44 @@ void LatexResultDialog::popUp()
     setFocus(Qt::ActiveWindowFocusReason);
 }
 
+void LatexResultDialog::readyOffScreen()
+{
+    if (!isHidden())
+        return;
+    setAttribute(Qt::WA_DontShowOnScreen);
+    QDialog::setVisible(true);
+}
+
+bool LatexResultDialog::isReadyingOffScreen() const
+{
+    return testAttribute(Qt::WA_DontShowOnScreen);
+}
+
+bool LatexResultDialog::isOnScreen() const
+{
+    return isVisible() && !isReadyingOffScreen();
+}
+
+void LatexResultDialog::setVisible(bool visible)
+{
+    if (!isReadyingOffScreen()) {
+        if (!visible && isVisible())
+            leftScreenOffViewPage = currentPage() != ViewPage;
+        QDialog::setVisible(visible);
+        return;
+    }
+    // Only a hidden window comes on the screen when shown.
+    QDialog::setVisible(false);
+    setAttribute(Qt::WA_DontShowOnScreen, false);
+    if (!visible)
+        return;
+    // A native window that showed plain pixels last shows the result views' black for a frame when it
+    // turns to composing them: the view page comes up in a new one.
+    if (std::exchange(leftScreenOffViewPage, false) && onViewPage() && testAttribute(Qt::WA_WState_Created))
+        destroy();
+    QDialog::setVisible(true);
+}
+
 void LatexResultDialog::ShowQeltById(const QString& qeltId)
 {
     if (const ZorvaneQeltPtr qelt = switcher->current()->qeltById(qeltId))
@@ -93,7 +135,7 @@ void LatexResultDialog::PrepareQeltView()
 void LatexResultDialog::openPage(Page page)
 {
     switchTo(page);
-    if (isHidden())
+    if (!isOnScreen())
         showNormal();
     activateWindow();
     sizer->openPage();
@@ -265,7 +307,8 @@ void LatexResultDialog::closeEvent(QCloseEvent* event)
 void LatexResultDialog::showEvent(QShowEvent* event)
 {
     event->accept();
-    emit Shown();
+    if (!isReadyingOffScreen())
+        emit Shown();
 }
 
 void LatexResultDialog::changeEvent(QEvent* event)

@@ -3,6 +3,7 @@
 #include "api/APIHandler.h"
 #include "core/settings.h"
 #include "core/ui/screens.h"
+#include "core/ui/widgets.h"
 #include "view/window/windowGeometry.h"
 
 #include <QDebug>
@@ -158,6 +159,9 @@ void WindowSizer::adaptToContent(const QSize& oldSize, const QSize& newSize)
     const QRect rect =
         windowGeometry::adaptedToContent(m_window->geometry(), oldSize, newSize, m_window->minimumWidth());
     m_viewPageSize = rect.size();
+    // The page has just changed what it holds its views to: the window's least size follows first, so that
+    // the rectangle is not cut to the previous result's.
+    utils::settleLayouts(m_window);
     fitUnlessMaximised(rect);
 }
 
