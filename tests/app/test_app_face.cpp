@@ -26,6 +26,7 @@
 #include "support/TestMain.h"
 
 #include <QAbstractItemView>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QMenu>
@@ -46,6 +47,21 @@ Q_DECLARE_METATYPE(zq::test::Reply)
 namespace {
 
 const QString kUser = QStringLiteral("ada@example.org");
+
+// When a widget it watches left the screen, on its clock.
+struct LeftAt : QObject
+{
+    QElapsedTimer clock;
+    qint64 at = -1;
+
+    LeftAt() { clock.start(); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide && at < 0)
+            at = clock.nsecsElapsed();
+        return false;
+    }
+};
 const QString kToken = QStringLiteral("t0ken");
 const char kVersion[] = "09.99.9999";
 
@@ -103,11 +119,19 @@ class TestAppFace : public QObject
                 tray.openWindowAction()->isEnabled() ? "open" : "closed"};
     }
 
-    // The capture hotkey, a drag over (200,150)-(1000,450) on the overlay: the region that was sent.
-    QPixmap captureByHotkey()
+    // The capture hotkey (or the tray menu's entry, clicked), a drag over (200,150)-(1000,450) on the
+    // overlay: the region that was sent.
+    QPixmap captureByHotkey(bool fromMenu = false)
     {
         QSignalSpy ready(&app().screenShooter(), &ScreenShooter::screenshotReady);
-        m_typist->hotkey();
+        if (fromMenu) {
+            QMenu* menu = app().tray().menu();
+            const QRect entry = menu->actionGeometry(app().tray().getLatexAction());
+            const QPoint at = menu->mapToGlobal(entry.center());
+            m_typist->drag(at, at);
+        } else {
+            m_typist->hotkey();
+        }
         [] { QTRY_VERIFY(overlaysShown()); }();
         m_typist->drag({200, 150}, {1000, 450});
         [&] { QTRY_COMPARE(ready.count(), 1); }();
@@ -239,20 +263,29 @@ private slots:
         QTest::addColumn<int>("inlineStyle");
         QTest::addColumn<int>("displayStyle");
         QTest::addColumn<QJsonValue>("delimiters"); // inline, then display
-        QTest::newRow("dollars") << 0 << 0 << QJsonValue(QJsonArray{"$", "$", "\n$$\n", "\n$$\n"});
-        QTest::newRow("brackets") << 1 << 1 << QJsonValue(QJsonArray{"\\(", "\\)", "\n\\[\n", "\n\\]\n"});
+        // What of ours is over the region when the capture is asked for: nothing, or the tray menu whose
+        // entry starts the capture.
+        QTest::addColumn<QString>("over");
+        const QJsonValue dollars(QJsonArray{"$", "$", "\n$$\n", "\n$$\n"});
+        QTest::newRow("dollars") << 0 << 0 << dollars << "";
+        QTest::newRow("brackets") << 1 << 1 << QJsonValue(QJsonArray{"\\(", "\\)", "\n\\[\n", "\n\\]\n"})
+                                  << "";
         QTest::newRow("equation*") << 0 << 2
                                    << QJsonValue(QJsonArray{"$", "$", "\n\\begin{equation*}\n",
-                                                            "\n\\end{equation*}\n"});
+                                                            "\n\\end{equation*}\n"})
+                                   << "";
         QTest::newRow("align*") << 1 << 3
                                 << QJsonValue(
-                                       QJsonArray{"\\(", "\\)", "\n\\begin{align*}\n", "\n\\end{align*}\n"});
+                                       QJsonArray{"\\(", "\\)", "\n\\begin{align*}\n", "\n\\end{align*}\n"})
+                                << "";
+        QTest::newRow("the tray menu open over the region") << 0 << 0 << dollars << "menu";
     }
     void captureTravelsFromTheHotkeyToTheLibrary()
     {
         QFETCH(int, inlineStyle);
         QFETCH(int, displayStyle);
         QFETCH(QJsonValue, delimiters);
+        QFETCH(QString, over);
         utils::ResultFormat format;
         format.inlineStyle = inlineStyle;
         format.blockStyle = displayStyle;
@@ -264,11 +297,23 @@ private slots:
         target.setGeometry(100, 100, 1000, 500);
         target.show();
         QVERIFY(QTest::qWaitForWindowExposed(&target, kWaitMs));
+        // The menu leaves the screen before the screen is frozen, however quickly the screens are grabbed:
+        // the capture waits the time a desktop takes to repaint what lay under it.
+        LeftAt menuLeft;
+        qint64 frozenAt = -1;
+        QObject watch;
+        connect(&app().screenShooter(), &ScreenShooter::overlaysDrawn, &watch,
+                [&] { frozenAt = menuLeft.clock.nsecsElapsed(); });
+        if (over == "menu") {
+            app().tray().menu()->popup(QPoint(500, 250));
+            QVERIFY(QTest::qWaitForWindowExposed(app().tray().menu(), kWaitMs));
+            app().tray().menu()->installEventFilter(&menuLeft);
+        }
         const int before = uploads().size();
         const qint64 libraryBefore = app().library().count();
         QSignalSpy shown(&app().recognition(), &RecognitionUpload::showQelt);
 
-        const QPixmap region = captureByHotkey();
+        const QPixmap region = captureByHotkey(over == "menu");
         QVERIFY(region.width() >= 800 && region.height() >= 300);
         QTRY_COMPARE(uploads().size(), before + 1);
         const QVector<RecordedPart> parts = uploads().last().parts;
@@ -294,6 +339,12 @@ private slots:
         QVERIFY(app().library().qeltById(id));
         QTRY_COMPARE(shown.count(), 1);
         QCOMPARE(shown.first().first().value<ZorvaneQeltPtr>()->id, id);
+        if (over == "menu") {
+            QVERIFY(menuLeft.at >= 0 && frozenAt >= 0);
+            QVERIFY2(frozenAt - menuLeft.at >= (Application::kCaptureDelayMs - 1) * 1000000LL,
+                     qPrintable(QStringLiteral("frozen %1 ms after the menu left")
+                                    .arg((frozenAt - menuLeft.at) / 1000000)));
+        }
     }
 
     // One press is one capture: the server's repeats of a held hotkey, and a second request while the

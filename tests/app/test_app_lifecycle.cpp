@@ -20,6 +20,8 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 #include <csignal>
 
 #include <unistd.h>
@@ -366,6 +368,11 @@ private slots:
         QTest::newRow("a value Qt works on for minutes")
             << QByteArray("Polygon=\"@Variant(\\0\\0\\0\\xb7\\a\\0\\0\\0)\"\n")
             << "Unreadable settings file moved to ";
+        // The stored rows as a fuzzer grew them: reading the value would take gigabytes.
+        QTest::newRow("a value that takes gigabytes")
+            << QByteArray("SettingsVersion=1\nLastSelectedRows=@Variant(\\0\\0\\0\\x\267\221\2430\\0\\0\\x12"
+                          "utils::ROW_MEMORY\\0\\0\\0\\0\\x1\\0\\0\\0\\x2\\0\\0\\0\\x3)\n")
+            << "Unreadable settings file moved to ";
         // Nothing of ours comes near the limits of the check, a long list of the account's included.
         QByteArray list = "Pending=";
         for (int i = 0; i < 2000; ++i)
@@ -380,9 +387,18 @@ private slots:
     {
         QFETCH(QByteArray, damage);
         QFETCH(QString, logged);
+        rusage waitedBefore{};
+        QCOMPARE(getrusage(RUSAGE_CHILDREN, &waitedBefore), 0);
+        const long largestWaitedBefore = waitedBefore.ru_maxrss;
         QDir(utils::logsPath()).removeRecursively();
         const QFileInfo settings(settingsFilePath());
         auto removeFolder = qScopeGuard([&] { QDir(settings.filePath()).removeRecursively(); });
+        // A case that fails leaves no file aside for the next.
+        auto removeAside = qScopeGuard([&] {
+            for (const QString& name :
+                 settings.absoluteDir().entryList({settings.fileName() + QStringLiteral(".damaged-*")}))
+                QFile::remove(settings.absoluteDir().filePath(name));
+        });
         if (damage.isNull())
             QVERIFY(QFile::remove(settings.filePath()) && QDir().mkpath(settings.filePath()));
         else
@@ -396,6 +412,17 @@ private slots:
         child.tell("exit 0");
         QTRY_COMPARE(child.process.state(), QProcess::NotRunning);
         QCOMPARE(child.process.exitCode(), 0);
+        // Nor did the check's own child grow past its bound, whatever the value claimed: what it had when
+        // forked (no more than the program's peak) and the 256 MiB it may add, with room for a sanitizer's
+        // shadow of them. The program has waited for it and this test for the program: the largest process
+        // this test has waited for is known, and one larger than before came from this start.
+        rusage waited{};
+        QCOMPARE(getrusage(RUSAGE_CHILDREN, &waited), 0);
+        if (waited.ru_maxrss > largestWaitedBefore)
+            QVERIFY2(
+                waited.ru_maxrss <= peak + 320 * 1024,
+                qPrintable(
+                    QStringLiteral("%1 KiB, the program's peak %2 KiB").arg(waited.ru_maxrss).arg(peak)));
         const QStringList aside =
             settings.absoluteDir().entryList({settings.fileName() + QStringLiteral(".damaged-*")});
         QCOMPARE(aside.size(), damage.isNull() || logged.isEmpty() ? 0 : 1);

@@ -2,6 +2,7 @@
 #include "core/memory.h"
 #include "support/TestMain.h"
 
+#include <QFile>
 #include <QThreadPool>
 
 #include <cstdlib>
@@ -21,6 +22,18 @@ constexpr bool kCLibraryAllocator = true;
 #else
 constexpr bool kCLibraryAllocator = false;
 #endif
+
+// The process's own anonymous memory in the system's memory, without the code and files it maps.
+qint64 residentAnonymousKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("RssAnon:"))
+            return line.mid(8).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
 
 long minorFaultsOfThisThread()
 {
@@ -76,14 +89,16 @@ private slots:
         QCOMPARE(givenBack, kept);
     }
 
-    // The allocator's own memory, as a capture finds it: the next blocks land where the pool's threads
-    // faulted the memory in, and writing them costs this thread no page fault.
+    // The allocator's own memory, as a capture finds it and as the idle program keeps it: the next blocks
+    // land where the pool's threads faulted the memory in, and writing them costs this thread no page fault;
+    // freed, they stay resident for the next capture, and go back to the system once the hold lets go.
     void faultedInMemoryIsInPlaceForTheNextBlocks_data()
     {
         QTest::addColumn<int>("megabytes");
         QTest::addColumn<int>("blocks");
         QTest::newRow("one small screen's picture") << 8 << 1;
         QTest::newRow("a 4K screen's picture, its grey copy and the read buffer") << 102 << 3;
+        QTest::newRow("two 4K screens, handed back after the idle minutes") << 204 << 6;
     }
 
     void faultedInMemoryIsInPlaceForTheNextBlocks()
@@ -94,10 +109,11 @@ private slots:
         QFETCH(int, blocks);
         const qint64 bytes = qint64(megabytes) * 1024 * 1024;
         const auto blockBytes = size_t(bytes / blocks - 1024 * 1024);
-        utils::keepFreedBlocks();
-        utils::faultInFreeMemory(bytes);
+        const qint64 before = residentAnonymousKiB();
+        MemoryHold hold; // the allocator's own steps
+        hold.hold(bytes);
         QThreadPool::globalInstance()->waitForDone();
-        const long before = minorFaultsOfThisThread();
+        const long faultsBefore = minorFaultsOfThisThread();
         QVector<char*> taken;
         for (int i = 0; i < blocks; ++i) {
             auto* block = static_cast<char*>(std::malloc(blockBytes));
@@ -106,13 +122,21 @@ private slots:
                 block[at] = 1;
             taken.append(block);
         }
-        const long faults = minorFaultsOfThisThread() - before;
+        const long faults = minorFaultsOfThisThread() - faultsBefore;
         for (char* block : taken)
             std::free(block);
-        utils::returnLargeBlocksWhenFreed();
-        utils::releaseFreedMemory();
         // Not in place, each page would fault: thousands.
         QVERIFY2(faults < 16, qPrintable(QStringLiteral("%1 page faults").arg(faults)));
+        const qint64 usedKiB = qint64(blocks) * qint64(blockBytes) / 1024;
+        const qint64 held = residentAnonymousKiB() - before;
+        QVERIFY2(held >= usedKiB * 9 / 10, qPrintable(QStringLiteral("%1 KiB held").arg(held)));
+        hold.setReleaseDelay(0);
+        hold.letGo();
+        QCoreApplication::processEvents(); // the delay is over
+        QVERIFY(!hold.isHolding());
+        const qint64 kept = residentAnonymousKiB() - before;
+        QVERIFY2(kept < usedKiB / 10,
+                 qPrintable(QStringLiteral("%1 KiB still resident of %2 KiB").arg(kept).arg(usedKiB)));
     }
 };
 

@@ -42,7 +42,8 @@ struct Walk
     QString keys;           // d Down, u Up, D Shift+Down, U Shift+Up
     QString endTab;
     utils::ROW_MEMORY to;
-    QString copied; // what the clipboard holds then: a row's text, "mathmlword", or "-" for unchanged
+    QString copied; // what the clipboard holds then: a row's text, "mathmlword", "picture" (the original),
+                    // or "-" for unchanged
 };
 
 } // namespace
@@ -419,15 +420,25 @@ private slots:
             << Walk{"OCR", {4, 0, 0}, "D", "Data", {4, 0, 0}, "-"};
         QTest::newRow("shift up wraps and the tab selects its row")
             << Walk{"OCR", {4, 0, 1}, "UU", "Original", {4, 0, 1}, "original 1"};
+        // The user's choice, remembered for the next Qelt's Original tab.
+        QTest::newRow("up from the first Original row copies the original picture")
+            << Walk{"Original", {3, 0, 1}, "u", "Original", {3, 0, 0}, "picture"};
     }
 
     void keysWalkRowsAndTabs()
     {
         QFETCH(Walk, walk);
-        QVERIFY(h->showSettled(fresh(), walk.tab == "OCR" ? walk.from.ocrRow : 3));
+        const auto qelt = fresh();
+        QVERIFY(h->showSettled(qelt, walk.tab == "OCR" ? walk.from.ocrRow : 3));
+        // The original picture is copied once it is on disk.
+        QVERIFY(waitUntil([&] {
+            return !h->library.imageController()
+                        ->originalImage(qelt->id, qelt->originalImageUrl, false)
+                        .isMissing();
+        }));
         utils::setRowMemory(walk.from);
-        // The other tabs select their remembered rows at once.
-        h->page->SelectTab(h->tabTitles().indexOf(walk.tab), true, false);
+        // The other tabs select their remembered rows at once; the tab opened is the one remembered.
+        h->page->SelectTab(h->tabTitles().indexOf(walk.tab), true, true);
         setClipboard("-");
         for (const QChar key : walk.keys) {
             if (key == 'd')
@@ -450,6 +461,8 @@ private slots:
             expected = h->originalRows().at(walk.copied.mid(9).toInt() - 1)->text();
         if (walk.copied == "mathmlword")
             QVERIFY2(clipboard().startsWith("<mml:math"), qPrintable(clipboard()));
+        else if (walk.copied == "picture")
+            QVERIFY(clipboardFormatsFromOtherClient().contains("image/png"));
         else
             QCOMPARE(clipboard(), expected);
         QCOMPARE(kKeyLastTabName.get(), walk.endTab);
