@@ -400,20 +400,17 @@ private slots:
     // drawn where it stays, not blank, black or at an old size.
     void hiddenWindowComesUpOnceAtItsResultsSize_data()
     {
-        QTest::addColumn<QString>(
-            "window"); // used: shown before; new: never; gallery: new, its gallery shown
+        // The window: used (shown before), new (never shown), or gallery (new, its gallery shown and closed).
+        QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("tab");
         QTest::addColumn<QStringList>("results"); // the LaTeX of each, in order
-        QTest::newRow("one result") << "used"
-                                    << "OCR" << QStringList{"\\frac{1}{2}"};
-        QTest::newRow("two quick results") << "used"
-                                           << "OCR" << QStringList{"\\frac{1}{2}", "\\sqrt{2}"};
-        QTest::newRow("the first after the start") << "new"
-                                                   << "OCR" << QStringList{"x^2+y^2=z^2"};
-        QTest::newRow("the first after the gallery was shown") << "gallery"
-                                                               << "OCR" << QStringList{"x^2+y^2=z^2"};
-        QTest::newRow("on the Data tab") << "used"
-                                         << "Data" << QStringList{"\\sqrt{a^2+b^2}"};
+        const QString used("used"), ocr("OCR");
+        QTest::newRow("one result") << used << ocr << QStringList{"\\frac{1}{2}"};
+        QTest::newRow("two quick results") << used << ocr << QStringList{"\\frac{1}{2}", "\\sqrt{2}"};
+        QTest::newRow("the first after the start") << QString("new") << ocr << QStringList{"x^2+y^2=z^2"};
+        QTest::newRow("the first after the gallery was shown")
+            << QString("gallery") << ocr << QStringList{"x^2+y^2=z^2"};
+        QTest::newRow("on the Data tab") << used << QString("Data") << QStringList{"\\sqrt{a^2+b^2}"};
     }
 
     void hiddenWindowComesUpOnceAtItsResultsSize()
