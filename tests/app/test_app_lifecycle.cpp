@@ -7,6 +7,7 @@
 #include "library/QeltsContainer.h"
 #include "library/QeltsController.h"
 #include "support/FakeAccount.h"
+#include "support/ProcessTree.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -29,18 +30,6 @@
 using namespace zq::test;
 
 namespace {
-
-// The high-water mark of a running process's resident memory.
-qint64 peakMemoryKiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
 
 const QString kUser = QStringLiteral("me@example.org");
 
@@ -407,7 +396,7 @@ private slots:
         QTRY_VERIFY(child.said("ready") || child.process.state() == QProcess::NotRunning);
         QVERIFY(child.said("ready"));
         // The check's own child held the parse; the program never met it.
-        const qint64 peak = peakMemoryKiB(child.process.processId());
+        const qint64 peak = statusKiB(child.process.processId(), "VmHWM");
         QVERIFY2(peak > 0 && peak < 1024 * 1024, qPrintable(QString::number(peak)));
         child.tell("exit 0");
         QTRY_COMPARE(child.process.state(), QProcess::NotRunning);

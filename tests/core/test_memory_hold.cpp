@@ -1,8 +1,8 @@
 #include "core/MemoryHold.h"
 #include "core/memory.h"
+#include "support/ProcessTree.h"
 #include "support/TestMain.h"
 
-#include <QFile>
 #include <QThreadPool>
 
 #include <cstdlib>
@@ -26,13 +26,7 @@ constexpr bool kCLibraryAllocator = false;
 // The process's own anonymous memory in the system's memory, without the code and files it maps.
 qint64 residentAnonymousKiB()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("RssAnon:"))
-            return line.mid(8).trimmed().split(' ').value(0).toLongLong();
-    return -1;
+    return zq::test::statusKiB(QCoreApplication::applicationPid(), "RssAnon");
 }
 
 long minorFaultsOfThisThread()

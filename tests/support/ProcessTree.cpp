@@ -34,6 +34,15 @@ bool isZygote(qint64 pid)
 
 } // namespace
 
+qint64 statusKiB(qint64 pid, const char* field)
+{
+    const QByteArray name = QByteArray(field) + ':';
+    for (const QByteArray& line : readProc(pid, "status").split('\n'))
+        if (line.startsWith(name))
+            return line.mid(name.size()).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
 QList<qint64> processTree(qint64 root)
 {
     QList<qint64> tree{root};

@@ -18,6 +18,10 @@ int webEngineProcessCount(qint64 root);
 // The proportional set size of the whole tree in MB: each page shared with other processes counts in part.
 double treePssMb(qint64 root);
 
+// A memory figure of one process from /proc/<pid>/status in KiB ("VmHWM", "RssAnon", ...); -1 when the
+// process or the figure is not there.
+qint64 statusKiB(qint64 pid, const char* field);
+
 // Processor time, user and system, of the whole tree in seconds, with the children it has reaped.
 double treeCpuSeconds(qint64 root);
 

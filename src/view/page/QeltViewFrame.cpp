@@ -181,8 +181,9 @@ void QeltViewFrame::WhenResultViewReady(QObject* context, std::function<void()> 
             return;
         // The window takes the sizes the result's rows and views asked for before the view draws at them.
         utils::settleLayouts(window());
-        WebViewWrapper* view = CurrentTabTitle() == QLatin1String("Data") ? dataView.get() : ocrView.get();
-        const QWidget* widget = CurrentTabTitle() == QLatin1String("Data") ? ui.data_result_view : ui.web;
+        const bool onData = CurrentTabTitle() == QLatin1String("Data");
+        WebViewWrapper* view = onData ? dataView.get() : ocrView.get();
+        const QWidget* widget = onData ? ui.data_result_view : ui.web;
         if (!view->isLoaded() || !widget->isVisible()) {
             run();
             return;
