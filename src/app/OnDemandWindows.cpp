@@ -10,6 +10,7 @@
 #include "dialogs/SettingsDialog.h"
 #include "dialogs/TutorialDialog.h"
 #include "ui_About.h"
+#include "view/window/LatexResultDialog.h"
 
 #include <QCoreApplication>
 
@@ -24,12 +25,14 @@ OnDemandWindows::OnDemandWindows(Hotkeys& hotkeys, BusyWindows& busy, QObject* p
 {
 }
 
+void OnDemandWindows::setMainWindow(LatexResultDialog* mainWindow)
+{
+    m_mainWindow = mainWindow;
+}
+
 QWidget* OnDemandWindows::visibleMainWindow() const
 {
-    // A main window readying a result off the screen is not there for others to stand on yet.
-    const bool onScreen =
-        m_mainWindow && m_mainWindow->isVisible() && !m_mainWindow->testAttribute(Qt::WA_DontShowOnScreen);
-    return onScreen ? m_mainWindow.data() : nullptr;
+    return m_mainWindow && m_mainWindow->isOnScreen() ? m_mainWindow.data() : nullptr;
 }
 
 void OnDemandWindows::bringForward(QWidget* window)

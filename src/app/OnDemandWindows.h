@@ -14,6 +14,7 @@
 
 class BusyWindows;
 class Hotkeys;
+class LatexResultDialog;
 
 // The windows the user opens from the menus, at most one of each: settings, tutorial, feedback, About and
 // the sign-in window. Each but the sign-in window counts as work in progress while it is open; closing
@@ -27,7 +28,7 @@ public:
     OnDemandWindows(Hotkeys& hotkeys, BusyWindows& busy, QObject* parent = nullptr);
 
     // The settings window opens over the main window while that is shown.
-    void setMainWindow(QWidget* mainWindow) { m_mainWindow = mainWindow; }
+    void setMainWindow(LatexResultDialog* mainWindow);
 
     // Brings an open window forward (a new tab is not applied to it), unless it was opened while the main
     // window was hidden and the main window now shows: then it gives way to a new one over the main
@@ -65,7 +66,7 @@ private:
 
     Hotkeys& m_hotkeys;
     BusyWindows& m_busy;
-    QPointer<QWidget> m_mainWindow;
+    QPointer<LatexResultDialog> m_mainWindow;
     QPointer<SettingsDialog> m_settings;
     QPointer<TutorialDialog> m_tutorial;
     QPointer<FeedbackDialog> m_feedback;

@@ -7,6 +7,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QWindow>
 
@@ -89,5 +90,44 @@ inline bool overlaysShown()
         return overlay->windowHandle() && overlay->windowHandle()->isExposed();
     });
 }
+
+// When a capture froze the screens, against when a widget of ours (the main window, the tray menu) left
+// them: the capture waits the time a desktop takes to repaint what lay under it, however quickly the
+// screens are grabbed.
+class FreezeWatch : public QObject
+{
+public:
+    FreezeWatch()
+    {
+        m_clock.start();
+        connect(&app().screenShooter(), &ScreenShooter::overlaysDrawn, this,
+                [this] { m_frozenAt = m_clock.nsecsElapsed(); });
+    }
+    void watchLeaving(QWidget* widget) { widget->installEventFilter(this); }
+    bool frozenAfterTheDelay() const
+    {
+        return m_leftAt >= 0 && m_frozenAt >= 0 &&
+               m_frozenAt - m_leftAt >= (Application::kCaptureDelayMs - 1) * 1000000LL;
+    }
+    QString describe() const
+    {
+        if (m_leftAt < 0 || m_frozenAt < 0)
+            return QStringLiteral("left: %1, frozen: %2").arg(m_leftAt >= 0).arg(m_frozenAt >= 0);
+        return QStringLiteral("frozen %1 ms after it left").arg((m_frozenAt - m_leftAt) / 1000000);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide && m_leftAt < 0)
+            m_leftAt = m_clock.nsecsElapsed();
+        return false;
+    }
+
+private:
+    QElapsedTimer m_clock;
+    qint64 m_leftAt = -1;
+    qint64 m_frozenAt = -1;
+};
 
 } // namespace zq::test

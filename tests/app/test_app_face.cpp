@@ -26,7 +26,6 @@
 #include "support/TestMain.h"
 
 #include <QAbstractItemView>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QMenu>
@@ -47,21 +46,6 @@ Q_DECLARE_METATYPE(zq::test::Reply)
 namespace {
 
 const QString kUser = QStringLiteral("ada@example.org");
-
-// When a widget it watches left the screen, on its clock.
-struct LeftAt : QObject
-{
-    QElapsedTimer clock;
-    qint64 at = -1;
-
-    LeftAt() { clock.start(); }
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Hide && at < 0)
-            at = clock.nsecsElapsed();
-        return false;
-    }
-};
 const QString kToken = QStringLiteral("t0ken");
 const char kVersion[] = "09.99.9999";
 
@@ -297,17 +281,12 @@ private slots:
         target.setGeometry(100, 100, 1000, 500);
         target.show();
         QVERIFY(QTest::qWaitForWindowExposed(&target, kWaitMs));
-        // The menu leaves the screen before the screen is frozen, however quickly the screens are grabbed:
-        // the capture waits the time a desktop takes to repaint what lay under it.
-        LeftAt menuLeft;
-        qint64 frozenAt = -1;
-        QObject watch;
-        connect(&app().screenShooter(), &ScreenShooter::overlaysDrawn, &watch,
-                [&] { frozenAt = menuLeft.clock.nsecsElapsed(); });
+        // The menu leaves the screen before the screen is frozen.
+        FreezeWatch freeze;
         if (over == "menu") {
             app().tray().menu()->popup(QPoint(500, 250));
             QVERIFY(QTest::qWaitForWindowExposed(app().tray().menu(), kWaitMs));
-            app().tray().menu()->installEventFilter(&menuLeft);
+            freeze.watchLeaving(app().tray().menu());
         }
         const int before = uploads().size();
         const qint64 libraryBefore = app().library().count();
@@ -339,12 +318,8 @@ private slots:
         QVERIFY(app().library().qeltById(id));
         QTRY_COMPARE(shown.count(), 1);
         QCOMPARE(shown.first().first().value<ZorvaneQeltPtr>()->id, id);
-        if (over == "menu") {
-            QVERIFY(menuLeft.at >= 0 && frozenAt >= 0);
-            QVERIFY2(frozenAt - menuLeft.at >= (Application::kCaptureDelayMs - 1) * 1000000LL,
-                     qPrintable(QStringLiteral("frozen %1 ms after the menu left")
-                                    .arg((frozenAt - menuLeft.at) / 1000000)));
-        }
+        if (over == "menu")
+            QVERIFY2(freeze.frozenAfterTheDelay(), qPrintable(freeze.describe()));
     }
 
     // One press is one capture: the server's repeats of a held hotkey, and a second request while the

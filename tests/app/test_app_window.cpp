@@ -35,7 +35,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -50,31 +49,6 @@
 
 using namespace zq::test;
 Q_DECLARE_METATYPE(zq::test::Reply)
-
-namespace {
-
-// Calls `seen` at the first event of `type` on `watched`, while it lives.
-class EventWatch : public QObject
-{
-public:
-    EventWatch(QObject* watched, QEvent::Type type, std::function<void()> seen)
-        : m_type(type), m_seen(std::move(seen))
-    {
-        watched->installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == m_type && m_seen)
-            std::exchange(m_seen, nullptr)();
-        return false;
-    }
-
-private:
-    QEvent::Type m_type;
-    std::function<void()> m_seen;
-};
-
-} // namespace
 
 class TestAppWindow : public QObject
 {
@@ -435,16 +409,9 @@ private slots:
             m_service->enqueue("POST", "/v1/qelts-multipart", reply);
         const int before = this->uploads();
         BoxWatcher boxes;
-        // The window leaves the screen before the screens are frozen, however quickly they are grabbed: the
-        // capture waits the time a desktop takes to repaint what lay under it.
-        QElapsedTimer clock;
-        clock.start();
-        qint64 leftAt = -1;
-        qint64 frozenAt = -1;
-        QObject watch;
-        connect(&app().screenShooter(), &ScreenShooter::overlaysDrawn, &watch,
-                [&] { frozenAt = clock.nsecsElapsed(); });
-        EventWatch left(window(), QEvent::Hide, [&] { leftAt = clock.nsecsElapsed(); });
+        // The window leaves the screen before the screens are frozen.
+        FreezeWatch freeze;
+        freeze.watchLeaving(window());
         m_typist->hotkey();
         QTRY_VERIFY(!window()->isOnScreen());
         if (end != "none") {
@@ -468,13 +435,8 @@ private slots:
             forms.first()->close();
         }
         QCOMPARE(m_desktop->calls().size(), 1);
-        if (end != "none") {
-            QVERIFY(leftAt >= 0 && frozenAt >= 0);
-            QVERIFY2(
-                frozenAt - leftAt >= (Application::kCaptureDelayMs - 1) * 1000000LL,
-                qPrintable(
-                    QStringLiteral("frozen %1 ms after the window left").arg((frozenAt - leftAt) / 1000000)));
-        }
+        if (end != "none")
+            QVERIFY2(freeze.frozenAfterTheDelay(), qPrintable(freeze.describe()));
 
         // The next press captures again, from a portal that answers.
         app().screenShooter().setGrabLimit(ScreenShooter::kGrabLimitMs);
